@@ -1,0 +1,25 @@
+// Named-pipe-aware opening, chunked reading and byte-wise file comparison.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/win32_file.h"
+
+constexpr size_t kCompareChunkSize = 1048576;
+
+// True for names of the form \\server\pipe\name (separators '\\' or '/').
+bool IsNamedPipePath(const char* name);
+
+// Opens a file for reading; a pipe name is retried for about a minute until it exists.
+FileHandle OpenForRead(const char* name);
+
+// Reads until size bytes are in or the data ends; 0 or 105 (read error).
+int ReadChunk(FileHandle h, uint8_t* buffer, size_t size, size_t* count);
+
+// -1, 0 or 1 (sign of the first difference, B minus A), or 101, 105 or 200.
+int CompareFiles(const char* a, const char* b, uint64_t* sizeA, uint64_t* sizeB,
+                 uint64_t* position);
+
+// Compares the two files and prints one line about them.
+void ReportComparison(FILE* stream, const char* a, const char* b);

@@ -1,0 +1,15 @@
+// BD-J object files ("BDJO").
+#pragma once
+
+#include <string>
+
+#include "disc/serial.h"
+
+class CBDJO : public CIBDSerial {
+public:
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+};

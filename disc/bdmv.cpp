@@ -1,0 +1,193 @@
+#include "disc/bdmv.h"
+
+#include <cstdio>
+#include <cstring>
+#include <rapidjson/error/en.h>
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/filewritestream.h>
+#include <rapidjson/prettywriter.h>
+#include <sys/stat.h>
+
+static const char* const kTypeCodes[] = {"MPLS", "HDMV", "BDJO", "MOBJ", "INDX", "BCLK", "BDID"};
+
+CBDMV::CBDMV() { Clear(); }
+
+CBDMV::~CBDMV() { Clear(); }
+
+void CBDMV::Clear()
+{
+    memset(m_typeCode, 0, sizeof m_typeCode);
+    m_mpls.Clear();
+    m_clpi.Clear();
+    m_bdjo.Clear();
+    m_movieObject.Clear();
+    m_index.Clear();
+    m_sound.Clear();
+    m_bdid.Clear();
+}
+
+CIBDSerial* CBDMV::RootFor(const char* code)
+{
+    CIBDSerial* roots[] = {&m_mpls, &m_clpi, &m_bdjo, &m_movieObject, &m_index, &m_sound, &m_bdid};
+    for (int i = 0; i < 7; ++i)
+        if (memcmp(code, kTypeCodes[i], 4) == 0)
+            return roots[i];
+    return nullptr;
+}
+
+void CBDMV::PrepareSound()
+{
+    m_sound.m_directory        = m_directory;
+    m_sound.m_writeSampleFiles = m_writeSampleFiles;
+}
+
+int CBDMV::Parse(CBitBuffer& bb)
+{
+    Clear();
+    bb.ResetBudget();
+    bb.ReadBytes(m_typeCode, 4);
+    CIBDSerial* root = RootFor(m_typeCode);
+    if (root) {
+        if (root == &m_sound)
+            PrepareSound();
+        return root->Parse(bb);
+    }
+    fprintf(stderr, "failed signature match:\n");
+    fprintf(stderr, "found    \"%.4s\"\n", m_typeCode);
+    fprintf(stderr, "expected \"%.4s\"\n", kTypeCodes[0]);
+    for (int i = 1; i < 7; ++i)
+        fprintf(stderr, "      or \"%.4s\"\n", kTypeCodes[i]);
+    return 1;
+}
+
+int CBDMV::Build(CBitBuffer& bb)
+{
+    bb.WriteBytes(m_typeCode, 4);
+    CIBDSerial* root = RootFor(m_typeCode);
+    if (!root) {
+        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        return 1;
+    }
+    root->m_padding = m_padding;
+    if (root == &m_sound)
+        PrepareSound();
+    return root->Build(bb);
+}
+
+int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
+{
+    for (const char* code : kTypeCodes) {
+        JValue* member = GetJsonMember(code, parent);
+        if (member) {
+            memcpy(m_typeCode, code, 4);
+            CIBDSerial* root = RootFor(code);
+            if (root == &m_sound)
+                PrepareSound();
+            return root->ReadJSON(doc, *member);
+        }
+    }
+    fprintf(stderr, "No valid signature was found!\n");
+    return 1;
+}
+
+int CBDMV::WriteJSON(JDoc& doc, JValue& parent)
+{
+    CIBDSerial* root = RootFor(m_typeCode);
+    if (!root) {
+        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        return 1;
+    }
+    if (root == &m_sound)
+        PrepareSound();
+    JValue object(rapidjson::kObjectType);
+    int r = root->WriteJSON(doc, object);
+    JValue key(m_typeCode, 4, doc.GetAllocator());
+    parent.AddMember(key, object, doc.GetAllocator());
+    return r;
+}
+
+void CBDMV::Print(int indent)
+{
+    CIBDSerial* root = RootFor(m_typeCode);
+    if (root)
+        root->Print(indent);
+}
+
+int CBDMV::SaveBinary(const char* name)
+{
+    CBitBuffer bb;
+    int r = Build(bb);
+    if (r)
+        return r;
+    return bb.SaveFile(name);
+}
+
+// Opens a named file for reading, refusing directories.
+static FILE* OpenInput(const char* name)
+{
+    FILE* f = fopen(name, "r");
+    struct stat st;
+    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
+int CBDMV::LoadJson(const char* name)
+{
+    Clear();
+    JDoc doc;
+    doc.SetObject();
+    bool useStdin = !name || !*name;
+    FILE* f       = useStdin ? stdin : OpenInput(name);
+    if (!f) {
+        fprintf(stderr, "Failed to open %s\n", name);
+        return 1;
+    }
+    char buffer[65536];
+    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
+    // Iterative parsing: deeply nested input cannot exhaust the stack.
+    JDoc parsed;
+    parsed.ParseStream<rapidjson::kParseIterativeFlag>(stream);
+    bool readError = ferror(f) != 0;
+    if (!useStdin)
+        fclose(f);
+    if (readError) {
+        fprintf(stderr, "Failed to read %s\n", useStdin ? "" : name);
+        return 1;
+    }
+    // A document that does not parse stays an empty object and has no signature.
+    if (!parsed.HasParseError())
+        doc.Swap(parsed);
+    return ReadJSON(doc, doc);
+}
+
+int CBDMV::SaveJson(const char* name)
+{
+    JDoc doc;
+    doc.SetObject();
+    int r = WriteJSON(doc, doc);
+    if (r)
+        return r;
+    bool useStdout = !name || !*name;
+    FILE* f        = useStdout ? stdout : fopen(name, "w");
+    if (!f) {
+        fprintf(stderr, "Failed to create %s\n", name);
+        return 1;
+    }
+    char buffer[65536];
+    rapidjson::FileWriteStream stream(f, buffer, sizeof buffer);
+    rapidjson::PrettyWriter<rapidjson::FileWriteStream> writer(stream);
+    writer.SetIndent(' ', 4);
+    doc.Accept(writer);
+    stream.Flush();
+    bool failed = fflush(f) != 0 || ferror(f) != 0;
+    if (!useStdout)
+        failed = fclose(f) != 0 || failed;
+    if (failed) {
+        fprintf(stderr, "Failed to write %s\n", useStdout ? "" : name);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,47 @@
+// CBDMV: one disc file of any kind, recognised by its type code or by its JSON member.
+#pragma once
+
+#include <string>
+
+#include "disc/bdid.h"
+#include "disc/bdjo.h"
+#include "disc/clpi.h"
+#include "disc/index_bdmv.h"
+#include "disc/movie_object.h"
+#include "disc/mpls.h"
+#include "disc/serial.h"
+#include "disc/sound_bdmv.h"
+
+class CBDMV : public CIBDSerial {
+public:
+    char m_typeCode[5] = {0, 0, 0, 0, 0};
+    CMPLS m_mpls;
+    CCLPI m_clpi;
+    CBDJO m_bdjo;
+    CMovieObjectBDMV m_movieObject;
+    CIndexBDMV m_index;
+    CBCLK m_sound;
+    CBDID m_bdid;
+    std::string m_directory;        // drive and directory for sound.bdmv sample files
+    bool m_writeSampleFiles = true; // programs that only print turn this off
+
+    CBDMV();
+    virtual ~CBDMV();
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+    void Print(int indent) override;
+
+    int SaveBinary(const char* name);
+    int LoadJson(const char* name);
+    int SaveJson(const char* name);
+
+private:
+    // The root of a type code, or nullptr.
+    CIBDSerial* RootFor(const char* code);
+    // Hands the container's sample-file settings to sound.bdmv before it converts.
+    void PrepareSound();
+};

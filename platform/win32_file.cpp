@@ -1,0 +1,83 @@
+#include "platform/win32_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+static unsigned MapErrno(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return kErrorFileNotFound;
+    case EPIPE:
+        return kErrorBrokenPipe;
+    default:
+        return kErrorOther;
+    }
+}
+
+FileHandle CreateFileForRead(const char* name, unsigned* lastError)
+{
+    int fd;
+    do
+        fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (lastError)
+            *lastError = MapErrno(errno);
+        return kInvalidFileHandle;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (lastError)
+            *lastError = kErrorOther;
+        return kInvalidFileHandle;
+    }
+    return fd;
+}
+
+bool ReadFileSome(FileHandle h, void* buffer, size_t size, size_t* got, unsigned* lastError)
+{
+    ssize_t n;
+    do
+        n = ::read(h, buffer, size);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        *got = 0;
+        if (lastError)
+            *lastError = MapErrno(errno);
+        return false;
+    }
+    *got = static_cast<size_t>(n);
+    return true;
+}
+
+bool FileEndPosition(FileHandle h, uint64_t* position)
+{
+    off_t end = ::lseek(h, 0, SEEK_END);
+    if (end < 0)
+        return false;
+    *position = static_cast<uint64_t>(end);
+    return true;
+}
+
+void CloseFileHandle(FileHandle h)
+{
+    if (h != kInvalidFileHandle)
+        ::close(h);
+}
+
+void SleepMilliseconds(unsigned ms)
+{
+    struct timespec ts;
+    ts.tv_sec  = ms / 1000;
+    ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+bool WaitNamedPipeFor(const char*, unsigned) { return false; }

@@ -1,0 +1,34 @@
+// A small POSIX layer standing in for the Win32 file calls the file utilities were written
+// against: handles are descriptors, error numbers are the Win32 ones the callers test for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int FileHandle;
+constexpr FileHandle kInvalidFileHandle = -1;
+
+// The Win32 error numbers the callers distinguish.
+constexpr unsigned kErrorFileNotFound = 2;
+constexpr unsigned kErrorBrokenPipe   = 109;
+constexpr unsigned kErrorPipeBusy     = 231;
+constexpr unsigned kErrorOther        = 0xFFFF;
+
+// Opens an existing file for reading (CreateFileA, GENERIC_READ, OPEN_EXISTING). A directory
+// is refused. Opening a FIFO waits for its writer, as a named-pipe client waits for a server.
+FileHandle CreateFileForRead(const char* name, unsigned* lastError);
+
+// ReadFile: reads up to size bytes, retrying interrupted calls. On failure *lastError is set;
+// a FIFO whose writer closed simply reads 0 bytes.
+bool ReadFileSome(FileHandle h, void* buffer, size_t size, size_t* got, unsigned* lastError);
+
+// SetFilePointer to the end: the size of a seekable file; false for pipes.
+bool FileEndPosition(FileHandle h, uint64_t* position);
+
+void CloseFileHandle(FileHandle h);
+
+// Sleep (milliseconds).
+void SleepMilliseconds(unsigned ms);
+
+// WaitNamedPipeA: a FIFO has no "busy" state, so there is nothing to wait for.
+bool WaitNamedPipeFor(const char* name, unsigned timeoutMs);

@@ -1,0 +1,243 @@
+#include "tests/support/test_support.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+TempDir::TempDir()
+{
+    const char* base = getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/bdmvtest.XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_path = buf.data();
+}
+
+TempDir::~TempDir()
+{
+    std::string cmd = "rm -rf '" + m_path + "'";
+    if (system(cmd.c_str()) != 0) {
+    }
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    WriteFile(path, ToString(bytes));
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string ToString(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> Hex(const std::string& text)
+{
+    std::vector<uint8_t> out;
+    int nibble = -1;
+    for (char c : text) {
+        int v;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            continue;
+        if (nibble < 0)
+            nibble = v;
+        else {
+            out.push_back(uint8_t(nibble << 4 | v));
+            nibble = -1;
+        }
+    }
+    return out;
+}
+
+static void Drain(int fd, std::string& into)
+{
+    char buf[65536];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0)
+        into.append(buf, size_t(n));
+}
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const std::string& stdinData, const std::string& cwd, int timeoutSeconds)
+{
+    int in[2], out[2], err[2];
+    if (pipe(in) || pipe(out) || pipe(err))
+        throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            close(fd);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(126);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    signal(SIGPIPE, SIG_IGN);
+
+    RunResult result;
+    size_t written = 0;
+    int inFd       = in[1];
+    if (stdinData.empty()) {
+        close(inFd);
+        inFd = -1;
+    } else
+        fcntl(inFd, F_SETFL, O_NONBLOCK);
+    bool outOpen = true, errOpen = true;
+    time_t deadline = time(nullptr) + timeoutSeconds;
+    while (outOpen || errOpen) {
+        struct pollfd fds[3];
+        int n = 0;
+        if (outOpen)
+            fds[n++] = {out[0], POLLIN, 0};
+        if (errOpen)
+            fds[n++] = {err[0], POLLIN, 0};
+        if (inFd >= 0)
+            fds[n++] = {inFd, POLLOUT, 0};
+        if (poll(fds, nfds_t(n), 1000) < 0 && errno != EINTR)
+            break;
+        if (time(nullptr) > deadline) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        for (int i = 0; i < n; ++i) {
+            if (!fds[i].revents)
+                continue;
+            if (fds[i].fd == inFd) {
+                ssize_t w = write(inFd, stdinData.data() + written, stdinData.size() - written);
+                if (w > 0)
+                    written += size_t(w);
+                if (w < 0 || written == stdinData.size()) {
+                    close(inFd);
+                    inFd = -1;
+                }
+                continue;
+            }
+            std::string& into = fds[i].fd == out[0] ? result.out : result.err;
+            size_t before     = into.size();
+            Drain(fds[i].fd, into);
+            if (into.size() == before) {
+                if (fds[i].fd == out[0])
+                    outOpen = false;
+                else
+                    errOpen = false;
+            }
+        }
+    }
+    if (inFd >= 0)
+        close(inFd);
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+RunResult RunVarnel(const std::vector<std::string>& args, const std::string& stdinData,
+                    const std::string& cwd)
+{
+    return Run(VARNEL_EXE, args, stdinData, cwd);
+}
+
+RunResult RunCorbit(const std::vector<std::string>& args, const std::string& cwd)
+{
+    return Run(CORBIT_EXE, args, "", cwd);
+}
+
+CaptureOutput::CaptureOutput()
+{
+    fflush(stdout);
+    fflush(stderr);
+    char outTmpl[] = "/tmp/capout.XXXXXX";
+    char errTmpl[] = "/tmp/caperr.XXXXXX";
+    int outFd      = mkstemp(outTmpl);
+    int errFd      = mkstemp(errTmpl);
+    m_outPath      = outTmpl;
+    m_errPath      = errTmpl;
+    m_savedOut     = dup(1);
+    m_savedErr     = dup(2);
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    close(outFd);
+    close(errFd);
+}
+
+void CaptureOutput::Stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    fflush(stdout);
+    fflush(stderr);
+    dup2(m_savedOut, 1);
+    dup2(m_savedErr, 2);
+    close(m_savedOut);
+    close(m_savedErr);
+    m_out = ReadFile(m_outPath);
+    m_err = ReadFile(m_errPath);
+    unlink(m_outPath.c_str());
+    unlink(m_errPath.c_str());
+}
+
+CaptureOutput::~CaptureOutput() { Stop(); }
+
+std::string CorpusDir()
+{
+    const char* env = getenv("BDMV_CORPUS");
+    std::string dir = env && *env ? env : CORPUS_DIR;
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? dir : std::string();
+}
+
+} // namespace testing_support

@@ -1,0 +1,66 @@
+// Helpers shared by the tests: temporary directories, file bytes, running the real programs
+// and capturing what in-process code prints.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh directory, removed with its contents at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+bool FileExists(const std::string& path);
+std::string ToString(const std::vector<uint8_t>& bytes);
+
+// "00 0e ff" (blanks and newlines ignored) to bytes.
+std::vector<uint8_t> Hex(const std::string& text);
+
+struct RunResult {
+    int status = -1; // exit status, or 128 + signal
+    std::string out, err;
+};
+
+// Runs a program with arguments (argv[0] is the program path), feeding stdinData, in cwd when
+// given. Returns after the program ends; a run that takes longer than timeoutSeconds is killed.
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const std::string& stdinData = "", const std::string& cwd = "",
+              int timeoutSeconds = 120);
+
+RunResult RunVarnel(const std::vector<std::string>& args, const std::string& stdinData = "",
+                    const std::string& cwd = "");
+RunResult RunCorbit(const std::vector<std::string>& args, const std::string& cwd = "");
+
+// Captures what in-process code writes to standard output and standard error.
+class CaptureOutput {
+public:
+    CaptureOutput();
+    ~CaptureOutput();
+    // Stops capturing (once) and returns what was written.
+    void Stop();
+    const std::string& Out() { Stop(); return m_out; }
+    const std::string& Err() { Stop(); return m_err; }
+
+private:
+    int m_savedOut = -1, m_savedErr = -1;
+    std::string m_outPath, m_errPath, m_out, m_err;
+    bool m_stopped = false;
+};
+
+// The corpus of real disc files, or "" when it is not there.
+std::string CorpusDir();
+
+} // namespace testing_support

@@ -1,0 +1,3 @@
+#include "tools/convert/routes.h"
+
+int main(int argc, char** argv) { return VarnelMain(argc, argv); }

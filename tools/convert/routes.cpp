@@ -1,0 +1,133 @@
+#include "tools/convert/routes.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "disc/bdmv.h"
+#include "platform/crt_compat.h"
+#include "tools/convert/self_test.h"
+
+void PrintBanner() { fprintf(stderr, "Varnel - version %s (build: %s)\n\n", "2.20", __DATE__); }
+
+void PrintUsage(const char* name)
+{
+    printf("Usage:\n");
+    printf("  %s          infile.mpls   [outfile.json]\n", name);
+    printf("  or\n");
+    printf("  %s -reverse infile.json|- [-padding n] outfile.mpls\n", name);
+    printf("  or\n");
+    printf("  %s -selftest [-padding n] testfile.mpls\n", name);
+    printf("\n");
+    printf("where - (dash)    means use of standard input for .json file/stream input\n");
+    printf("      -padding n  inserts padding zeros between .mpls sections\n");
+    printf("                  for alignment modulo n bytes\n");
+    printf("      -selftest   validates conversion process and creates files:\n");
+    printf("                   testfile.json\n");
+    printf("                   testfile.from_mpls.mpls\n");
+    printf("                   testfile.from_json.mpls\n");
+    printf("                   testfile.from_json.json\n");
+    printf("\n");
+    printf("Program converts files xxxxx.mpls, xxxxx.clpi, xxxxx.bdjo,\n");
+    printf("                       MovieObject.bdmv, index.bdmv and sound.bdmv\n");
+    printf("\n");
+}
+
+int ConvertToJson(const char* input, const char* output)
+{
+    CBDMV bdmv;
+    if (output && *output)
+        bdmv.m_directory = PathDirectory(output);
+    bdmv.Clear();
+    int r;
+    {
+        CBitBuffer bb;
+        r = bb.LoadFile(input);
+        if (r == 0)
+            r = bdmv.Parse(bb);
+    }
+    if (r) {
+        bdmv.Clear();
+        fprintf(stderr, "Parse failed: %s\n", input);
+        return r;
+    }
+    r = bdmv.SaveJson(output);
+    if (r)
+        fprintf(stderr, "Save failed: %s\n", output ? output : "");
+    return r;
+}
+
+int ConvertToBinary(const char* input, const char* output, uint32_t padding)
+{
+    CBDMV bdmv;
+    bdmv.m_padding = padding;
+    if (input && *input)
+        bdmv.m_directory = PathDirectory(input);
+    int r = bdmv.LoadJson(input);
+    if (r) {
+        fprintf(stderr, "Parse failed: %s\n", input ? input : "");
+        return r;
+    }
+    r = bdmv.SaveBinary(output);
+    if (r)
+        fprintf(stderr, "Save failed: %s\n", output);
+    return r;
+}
+
+static void UsageExit(const char* program)
+{
+    PrintBanner();
+    PrintUsage(program);
+    fflush(stdout);
+    exit(1);
+}
+
+int VarnelMain(int argc, char** argv)
+{
+    std::string program = ProgramName(argv[0]);
+    if (argc <= 1) {
+        PrintBanner();
+        PrintUsage(program.c_str());
+        return 0;
+    }
+
+    const char* positional[2] = {nullptr, nullptr};
+    int positionals           = 0;
+    bool selftest = false, reverse = false, negativePadding = false;
+    long padding = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] == '-' && arg[1] == '\0')
+            arg = "";
+        else if (arg[0] == '-') {
+            if (_stricmp(arg, "-selftest") == 0)
+                selftest = true;
+            else if (_stricmp(arg, "-reverse") == 0)
+                reverse = true;
+            else if (_stricmp(arg, "-padding") == 0 && i + 1 < argc) {
+                // atoi rules: leading digits (with an optional sign), 0 without them;
+                // out-of-range values saturate as an int would.
+                padding         = strtol(argv[++i], nullptr, 10);
+                padding         = padding > INT_MAX ? INT_MAX : padding < INT_MIN ? INT_MIN : padding;
+                negativePadding = padding < 0;
+            }
+            continue;
+        }
+        if (positionals < 2)
+            positional[positionals] = arg;
+        ++positionals;
+    }
+
+    const char* input  = positional[0];
+    const char* output = positional[1];
+    // A negative modulus would pad with gigabytes of zeros: refused like missing arguments.
+    if (!input || (reverse && !output) || negativePadding)
+        UsageExit(program.c_str());
+    uint32_t modulus = uint32_t(padding);
+    if (selftest)
+        return SelfTest(input, modulus);
+    if (reverse)
+        return ConvertToBinary(*input ? input : nullptr, output, modulus);
+    return ConvertToJson(input, output && *output ? output : nullptr);
+}
