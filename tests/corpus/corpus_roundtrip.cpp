@@ -1,0 +1,139 @@
+#include "tests/corpus/corpus_roundtrip.h"
+
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+#include <sys/stat.h>
+
+#include "disc/bdmv.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+static void ListFiles(const std::string& dir, std::vector<std::string>& out)
+{
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        std::string path = dir + "/" + e->d_name;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            ListFiles(path, out);
+        else if (S_ISREG(st.st_mode))
+            out.push_back(path);
+    }
+    closedir(d);
+}
+
+static std::map<std::string, std::string> ExpectedDifferences()
+{
+    std::map<std::string, std::string> m;
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/../corpus/expected_differences.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t tab = line.find('\t');
+        m[line.substr(0, tab)] = tab == std::string::npos ? "" : line.substr(tab + 1);
+    }
+    return m;
+}
+
+static std::string JsonText(CBDMV& bdmv, int& rc)
+{
+    JDoc doc;
+    doc.SetObject();
+    rc = bdmv.WriteJSON(doc, doc);
+    rapidjson::StringBuffer sb;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(sb);
+    doc.Accept(writer);
+    return std::string(sb.GetString(), sb.GetSize());
+}
+
+static int FromJsonText(CBDMV& bdmv, const std::string& text)
+{
+    JDoc doc;
+    doc.Parse(text.c_str(), text.size());
+    if (doc.HasParseError())
+        return -1;
+    return bdmv.ReadJSON(doc, doc);
+}
+
+void RunCorpusKind(const char* typeCode)
+{
+    std::string corpus = CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "corpus not found (../shared/corpus); set BDMV_CORPUS to run these";
+    std::vector<std::string> files;
+    ListFiles(corpus + "/disc", files);
+    std::map<std::string, std::string> expected = ExpectedDifferences();
+    TempDir samples; // sound.bdmv writes its sample files here
+
+    int count = 0, identical = 0;
+    std::vector<std::string> listed;
+    for (const std::string& path : files) {
+        CBitBuffer bb;
+        std::string bytes = ReadFile(path);
+        if (bytes.size() < 4 || memcmp(bytes.data(), typeCode, 4) != 0)
+            continue;
+        ++count;
+        std::string rel = path.substr(corpus.size() + 1);
+        CaptureOutput capture;
+        bb.m_bytes.assign(bytes.begin(), bytes.end());
+
+        CBDMV first;
+        first.m_directory = samples.Path() + "/";
+        int rc            = first.Parse(bb);
+        std::string json  = rc == 0 ? JsonText(first, rc) : std::string();
+        CBDMV second;
+        second.m_directory = samples.Path() + "/";
+        int rcRead         = rc == 0 ? FromJsonText(second, json) : 1;
+        CBitBuffer rebuilt;
+        int rcBuild = rcRead == 0 ? second.Build(rebuilt) : 1;
+        std::string json2;
+        int rcJson2 = 1;
+        if (rcBuild == 0) {
+            CBDMV third;
+            third.m_directory = samples.Path() + "/";
+            CBitBuffer again;
+            again.m_bytes = rebuilt.m_bytes;
+            rcJson2       = third.Parse(again);
+            if (rcJson2 == 0)
+                json2 = JsonText(third, rcJson2);
+        }
+        capture.Stop();
+        EXPECT_EQ(rc, 0) << rel << " failed to parse or write JSON:\n" << capture.Err();
+        EXPECT_EQ(rcRead, 0) << rel << " failed to read its own JSON:\n" << capture.Err();
+        EXPECT_EQ(rcBuild, 0) << rel << " failed to build:\n" << capture.Err();
+        if (rc || rcRead || rcBuild)
+            continue;
+        EXPECT_EQ(rcJson2, 0) << rel << ": the rebuilt file does not parse:\n" << capture.Err();
+        EXPECT_EQ(json, json2) << rel << ": JSON -> binary -> JSON differs";
+
+        bool same = rebuilt.m_bytes.size() == bytes.size() &&
+                    memcmp(rebuilt.m_bytes.data(), bytes.data(), bytes.size()) == 0;
+        if (same) {
+            ++identical;
+            EXPECT_EQ(expected.count(rel), 0u) << rel << " is listed as differing but is identical";
+        } else {
+            listed.push_back(rel);
+            EXPECT_EQ(expected.count(rel), 1u)
+                << rel << " rebuilds differently (" << bytes.size() << " -> "
+                << rebuilt.m_bytes.size() << " bytes) and is not in expected_differences.txt";
+        }
+    }
+    printf("%s: %d files, %d identical, %zu differ as expected\n", typeCode, count, identical,
+           listed.size());
+    EXPECT_GT(count, 0) << "no corpus files of type " << typeCode;
+}
+
+} // namespace testing_support

@@ -1,0 +1,16 @@
+// Round trips over the shared corpus of real disc files: every file of a kind is parsed,
+// written as JSON text, read back from that text and built again.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// Runs every corpus file whose type code is typeCode through binary -> JSON -> binary and
+// JSON -> binary -> JSON. Fails the test on any failed step, on JSON that does not survive its
+// own round trip, and on a rebuilt file that differs from the original unless
+// tests/corpus/expected_differences.txt lists it (path relative to the corpus, a tab, the
+// reason). Skips with a message when the corpus is not there.
+void RunCorpusKind(const char* typeCode);
+
+} // namespace testing_support

@@ -1,0 +1,6 @@
+// One test per file kind that converts.
+#include <gtest/gtest.h>
+
+#include "tests/corpus/corpus_roundtrip.h"
+
+using testing_support::RunCorpusKind;
