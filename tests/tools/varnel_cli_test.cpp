@@ -1,0 +1,162 @@
+// Varnel's command line: argument scan, route choice, texts and exit statuses.
+#include <gtest/gtest.h>
+#include <regex>
+
+#include "tests/support/test_support.h"
+#include "tools/convert/self_test.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  varnel          infile.mpls   [outfile.json]\n"
+    "  or\n"
+    "  varnel -reverse infile.json|- [-padding n] outfile.mpls\n"
+    "  or\n"
+    "  varnel -selftest [-padding n] testfile.mpls\n"
+    "\n"
+    "where - (dash)    means use of standard input for .json file/stream input\n"
+    "      -padding n  inserts padding zeros between .mpls sections\n"
+    "                  for alignment modulo n bytes\n"
+    "      -selftest   validates conversion process and creates files:\n"
+    "                   testfile.json\n"
+    "                   testfile.from_mpls.mpls\n"
+    "                   testfile.from_json.mpls\n"
+    "                   testfile.from_json.json\n"
+    "\n"
+    "Program converts files xxxxx.mpls, xxxxx.clpi, xxxxx.bdjo,\n"
+    "                       MovieObject.bdmv, index.bdmv and sound.bdmv\n"
+    "\n";
+
+bool IsBanner(const std::string& text)
+{
+    static const std::regex banner(
+        "Varnel - version 2\\.20 \\(build: [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}\\)\n\n");
+    return std::regex_match(text, banner);
+}
+
+} // namespace
+
+TEST(VarnelCli, BannerAndUsage)
+{
+    RunResult r = RunVarnel({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(IsBanner(r.err)) << r.err;
+    EXPECT_EQ(r.out, kUsage);
+
+    // Incomplete arguments: the same texts and status 1.
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"-reverse"},
+             {"-reverse", "in.json"},
+             {"-selftest"},
+             {"-selftest", "-reverse", "x.mpls"},
+             {"-padding", "4"},
+             {"-bogus"},
+             {"-reverse", "in.json", "-padding", "-3", "out.mpls"},
+             {"-selftest", "-padding", "-1", "x.mpls"}}) {
+        RunResult u = RunVarnel(args);
+        EXPECT_EQ(u.status, 1) << args[0];
+        EXPECT_TRUE(IsBanner(u.err)) << u.err;
+        EXPECT_EQ(u.out, kUsage);
+    }
+}
+
+TEST(VarnelCli, RouteChoiceAndMessages)
+{
+    TempDir d;
+    // Unknown options are ignored, a third positional is ignored; the forward route runs.
+    WriteFile(d.File("in.bin"), std::string("ABCDxx"));
+    RunResult r = RunVarnel({"-whatever", "in.bin", "out.json", "third"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "failed signature match:\n"
+                     "found    \"ABCD\"\n"
+                     "expected \"MPLS\"\n"
+                     "      or \"HDMV\"\n"
+                     "      or \"BDJO\"\n"
+                     "      or \"MOBJ\"\n"
+                     "      or \"INDX\"\n"
+                     "      or \"BCLK\"\n"
+                     "      or \"BDID\"\n"
+                     "Parse failed: in.bin\n");
+    EXPECT_FALSE(FileExists(d.File("out.json")));
+
+    // A file shorter than a type code shows only the bytes that exist.
+    WriteFile(d.File("short"), std::string("AB"));
+    r = RunVarnel({"short"}, "", d.Path());
+    EXPECT_NE(r.err.find("found    \"AB\"\n"), std::string::npos) << r.err;
+
+    // "-" as forward input names no file.
+    r = RunVarnel({"-"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Failed to open \nParse failed: \n");
+
+    r = RunVarnel({"missing.mpls"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Failed to open missing.mpls\nParse failed: missing.mpls\n");
+    r = RunVarnel({"."}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to open .\nParse failed: .\n") << "a directory is refused";
+
+    // "-padding" consumes the next argument even when it is an option.
+    r = RunVarnel({"-padding", "-reverse", "missing.mpls"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to open missing.mpls\nParse failed: missing.mpls\n");
+    // Options match in any case; "-padding" as the last argument takes nothing.
+    r = RunVarnel({"-REVERSE", "missing.json", "out.mpls", "-Padding"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Failed to open missing.json\nParse failed: missing.json\n");
+}
+
+TEST(VarnelCli, ReverseRouteJsonFrame)
+{
+    TempDir d;
+    auto reverse = [&](const std::string& json) {
+        return RunVarnel({"-reverse", "-", "out.bin"}, json.empty() ? std::string(" ") : json,
+                         d.Path());
+    };
+    const std::string noSig = "No valid signature was found!\nParse failed: \n";
+    EXPECT_EQ(reverse("{\"mpls\":{}}").err, noSig) << "type codes are case-sensitive";
+    EXPECT_EQ(reverse("{\"MPLS\":").err, noSig) << "broken JSON";
+    EXPECT_EQ(reverse("[1,2]").err, noSig);
+    EXPECT_EQ(reverse("{}").status, 1);
+    // Deep nesting is parsed without recursion.
+    std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    RunResult r = reverse(deep);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, noSig);
+    // CRLF line ends read fine (the JSON is well-formed; the signature is what is missing).
+    EXPECT_EQ(reverse("{\r\n\"XXXX\": {}\r\n}\r\n").err, noSig);
+    EXPECT_FALSE(FileExists(d.File("out.bin")));
+
+    WriteFile(d.File("in.json"), std::string("{}"));
+    r = RunVarnel({"-reverse", "in.json", "out.bin"}, "", d.Path());
+    EXPECT_EQ(r.err, "No valid signature was found!\nParse failed: in.json\n");
+}
+
+TEST(VarnelCli, SelfTestNames)
+{
+    auto names = [](std::string t, const char* suffix) {
+        ReplaceExtension(t, suffix);
+        return t;
+    };
+    EXPECT_EQ(names("testfile.mpls", ".json"), "testfile.json");
+    EXPECT_EQ(names("dir.v2/testfile", ".json"), "dir.v2/testfile.json");
+    EXPECT_EQ(names("a.b\\name", ".json"), "a.b\\name.json");
+    EXPECT_EQ(names("x.y.clpi", ".from_json.clpi"), "x.y.from_json.clpi");
+
+    TempDir d;
+    // A name without extension: T.json, T.from_, T.from_json, T.from_json.json; the first pass
+    // fails on the signature and reports the test file.
+    WriteFile(d.File("noext"), std::string("ZZZZ"));
+    RunResult r = RunVarnel({"-selftest", "noext"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Parse failed: noext\n"), std::string::npos);
+
+    // A test file whose JSON name is itself is refused and left untouched.
+    WriteFile(d.File("x.json"), std::string("{\"MPLS\":{}}"));
+    r = RunVarnel({"-selftest", "x.json"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot self-test x.json: its JSON output would overwrite it!\n");
+    EXPECT_EQ(ReadFile(d.File("x.json")), "{\"MPLS\":{}}");
+}
