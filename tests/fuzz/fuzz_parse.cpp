@@ -1,0 +1,37 @@
+// Arbitrary bytes as a disc file: parse, to JSON, back from JSON, build.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "disc/bdmv.h"
+
+static std::string ScratchDir()
+{
+    static std::string dir;
+    if (dir.empty()) {
+        char tmpl[] = "/tmp/fuzz_parse.XXXXXX";
+        dir         = mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
+    }
+    return dir;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CBitBuffer bb;
+    bb.m_bytes.assign(data, data + size);
+    CBDMV first;
+    first.m_directory = ScratchDir(); // sound.bdmv sample files go to a scratch directory
+    if (first.Parse(bb) != 0)
+        return 0;
+    JDoc doc;
+    doc.SetObject();
+    if (first.WriteJSON(doc, doc) != 0)
+        return 0;
+    CBDMV second;
+    second.m_directory = ScratchDir();
+    if (second.ReadJSON(doc, doc) != 0)
+        return 0;
+    CBitBuffer out;
+    second.Build(out);
+    return 0;
+}
