@@ -1,5 +1,7 @@
 // Varnel's command line: argument scan, route choice, texts and exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
 
 #include "tests/support/test_support.h"
 #include "tools/convert/self_test.h"
@@ -165,4 +167,26 @@ TEST(VarnelCli, SelfTestNames)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot self-test x.json: its JSON output would overwrite it!\n");
     EXPECT_EQ(ReadFile(d.File("x.json")), "{\"MPLS\":{}}");
+}
+
+TEST(VarnelCli, PipesAndDirectoriesAsInput)
+{
+    TempDir d;
+    RunResult r = RunVarnel({"-reverse", ".", "out.bin"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to open .\nParse failed: .\n");
+
+    // A FIFO is read to its end, on both routes.
+    ASSERT_EQ(mkfifo(d.File("json.fifo").c_str(), 0600), 0);
+    std::thread writer([&] { WriteFile(d.File("json.fifo"), std::string("{\"none\": 1}")); });
+    r = RunVarnel({"-reverse", "json.fifo", "out.bin"}, "", d.Path());
+    writer.join();
+    EXPECT_EQ(r.err, "No valid signature was found!\nParse failed: json.fifo\n");
+
+    ASSERT_EQ(mkfifo(d.File("bin.fifo").c_str(), 0600), 0);
+    std::string bytes(100000, 'x');
+    std::thread writer2([&] { WriteFile(d.File("bin.fifo"), bytes); });
+    r = RunVarnel({"bin.fifo"}, "", d.Path());
+    writer2.join();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("found    \"xxxx\"\n"), std::string::npos) << r.err;
 }
