@@ -73,15 +73,6 @@ void Replace(std::string& s, const std::string& from, const std::string& to)
 
 } // namespace
 
-TEST(Playlist, SampleRebuildsByteForByteDirectlyAndThroughJson)
-{
-    std::vector<uint8_t> bytes = PlaylistFile(SamplePlaylist());
-    CBDMV bdmv;
-    ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
-    EXPECT_EQ(BuildBytes(bdmv), bytes);
-    EXPECT_EQ(ThroughJson(bytes), bytes);
-}
-
 TEST(Playlist, SurplusBytesAreSkippedAndNotRebuilt)
 {
     Playlist lean = SamplePlaylist(), fat = SamplePlaylist();
