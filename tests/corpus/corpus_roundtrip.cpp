@@ -36,6 +36,18 @@ static void ListFiles(const std::string& dir, std::vector<std::string>& out)
     closedir(d);
 }
 
+std::vector<std::string> CorpusFiles(const char* typeCode)
+{
+    std::vector<std::string> files, kind;
+    std::string corpus = CorpusDir();
+    if (!corpus.empty())
+        ListFiles(corpus + "/disc", files);
+    for (const std::string& path : files)
+        if (ReadFile(path).compare(0, 4, typeCode) == 0)
+            kind.push_back(path);
+    return kind;
+}
+
 static std::map<std::string, std::string> ExpectedDifferences()
 {
     std::map<std::string, std::string> m;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -13,5 +14,8 @@ namespace testing_support {
 // reason; a reason that starts with "JSON cannot be read back:" marks a file whose JSON is
 // expected to be refused). Skips with a message when the corpus is not there.
 void RunCorpusKind(const char* typeCode);
+
+// The paths of the corpus files whose type code is typeCode (none without the corpus).
+std::vector<std::string> CorpusFiles(const char* typeCode);
 
 } // namespace testing_support
