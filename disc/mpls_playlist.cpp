@@ -67,15 +67,8 @@ int CPlayItem::Parse(CBitBuffer& bb)
         bb.SkipBits(6); // reserved, not kept
         is_different_audios      = bb.ReadBits(1);
         is_seamless_angle_change = bb.ReadBits(1);
-        for (uint32_t i = 1; i < number_of_angles; ++i) {
-            if (!bb.TakeElement())
-                return 1;
-            CAngleEntry angle;
-            bb.ReadBytes(angle.Clip_Information_file_name, 5);
-            bb.ReadBytes(angle.Clip_codec_identifier, 4);
-            angle.ref_to_STC_id = bb.ReadBits(8);
-            m_angles.push_back(angle);
-        }
+        if (ParseClipEntries(bb, number_of_angles, m_angles))
+            return 1;
     }
     result |= STN_table.Parse(bb);
     SkipToBlockEnd(bb);
@@ -106,12 +99,7 @@ int CPlayItem::Build(CBitBuffer& bb)
         bb.WriteBits(6, 0);
         bb.WriteBit(is_different_audios != 0);
         bb.WriteBit(is_seamless_angle_change != 0);
-        for (uint32_t i = 1; i < number_of_angles && i <= m_angles.size(); ++i) {
-            const CAngleEntry& angle = m_angles[i - 1];
-            bb.WriteBytes(angle.Clip_Information_file_name, 5);
-            bb.WriteBytes(angle.Clip_codec_identifier, 4);
-            bb.WriteBits(8, angle.ref_to_STC_id);
-        }
+        BuildClipEntries(bb, number_of_angles, m_angles);
     }
     result |= STN_table.Build(bb);
     if (result)
@@ -159,25 +147,8 @@ int CPlayItem::ReadJSON(JDoc& doc, JValue& object)
             fprintf(stderr, "failed to read Angle\n");
             return 1;
         }
-        for (JValue& element : angles->GetArray()) {
-            if (!element.IsObject()) {
-                fprintf(stderr, "failed to read angle\n");
-                return 1;
-            }
-            ser::JsonReader one(doc, element);
-            CAngleEntry angle;
-            one.Chars(angle.Clip_Information_file_name, 5, "Clip_Information_file_name");
-            failed |= int(one.m_flags);
-            if (failed)
-                return failed;
-            one.Chars(angle.Clip_codec_identifier, 4, "Clip_codec_identifier");
-            failed |= int(one.m_flags);
-            if (failed)
-                return failed;
-            one.U(8, angle.ref_to_STC_id, "ref_to_STC_id");
-            failed |= int(one.m_flags);
-            m_angles.push_back(angle);
-        }
+        if (ReadClipEntries(doc, *angles, m_angles, failed, "failed to read angle\n"))
+            return failed;
         number_of_angles = uint32_t(m_angles.size() + 1);
     }
     return STN_table.ReadJSON(doc, object) | failed;
@@ -205,15 +176,7 @@ int CPlayItem::WriteJSON(JDoc& doc, JValue& object)
         entries.U(1, FLD(is_different_audios));
         entries.U(1, FLD(is_seamless_angle_change));
         JValue angles(rapidjson::kArrayType);
-        for (uint32_t i = 1; i < number_of_angles && i <= m_angles.size(); ++i) {
-            CAngleEntry& angle = m_angles[i - 1];
-            JValue element(rapidjson::kObjectType);
-            ser::JsonWriter one(doc, element);
-            one.Chars(angle.Clip_Information_file_name, 5, "Clip_Information_file_name");
-            one.Chars(angle.Clip_codec_identifier, 4, "Clip_codec_identifier");
-            one.U(8, angle.ref_to_STC_id, "ref_to_STC_id");
-            angles.PushBack(element, doc.GetAllocator());
-        }
+        WriteClipEntries(doc, angles, number_of_angles, m_angles);
         multi.AddMember("angle", angles, doc.GetAllocator());
         object.AddMember("multi_clip_entries", multi, doc.GetAllocator());
     }

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "disc/clip_entry.h"
 #include "disc/serial.h"
 #include "disc/stn.h"
 #include "disc/subpath.h"
@@ -23,13 +24,6 @@ public:
     int Build(CBitBuffer& bb) override;
 
     template <class IO> void Fields(IO& io);
-};
-
-// One other angle of a multi-angle PlayItem.
-struct CAngleEntry {
-    char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};
-    char Clip_codec_identifier[4]      = {0, 0, 0, 0};
-    uint32_t ref_to_STC_id             = 0;
 };
 
 class CPlayItem : public CIBDSerial {

@@ -129,6 +129,64 @@ bool IsIG(uint32_t c) { return c == 0x91; }
 
 } // namespace
 
+// The list a stream read from JSON joins, by its coding type and the array it stood in;
+// nullptr for a coding type no list takes.
+static std::vector<CSingleStream>* ListFor(CSTNTable& t, uint32_t code, bool secondary)
+{
+    if (IsVideo(code))
+        return secondary ? &t.m_secondaryVideo : &t.m_primaryVideo;
+    if (IsPrimaryAudio(code))
+        return secondary ? &t.m_secondaryAudio : &t.m_primaryAudio;
+    if (IsSecondaryAudio(code))
+        return &t.m_secondaryAudio;
+    if (IsPG(code))
+        return &t.m_PGTextST;
+    if (IsIG(code))
+        return &t.m_IG;
+    return nullptr;
+}
+
+static uint32_t RefListCountOf(CSTNTable& t, const std::vector<CSingleStream>* list)
+{
+    for (const ListInfo& l : kLists)
+        if (&(t.*l.list) == list)
+            return l.refListCount;
+    return 0;
+}
+
+// One of the two JSON arrays. An element is read first, then placed by its coding type; the
+// element's own failure is returned only once it has a place.
+static int ReadStreams(CSTNTable& t, JDoc& doc, JValue& table, const char* key, bool secondary,
+                       const char* badArray, const char* unknownCode)
+{
+    JValue* streams = GetJsonMember(key, table);
+    if (!streams)
+        return 0;
+    if (!streams->IsArray()) {
+        fputs(badArray, stderr);
+        return 1;
+    }
+    for (JValue& element : streams->GetArray()) {
+        if (!element.IsObject()) {
+            fputs(badArray, stderr);
+            return 1;
+        }
+        CSingleStream stream;
+        int r                            = stream.ReadJSON(doc, element);
+        uint32_t code                    = stream.stream_attributes.stream_coding_type;
+        std::vector<CSingleStream>* list = ListFor(t, code, secondary);
+        if (!list) {
+            fprintf(stderr, unknownCode, int(code));
+            return 1;
+        }
+        if (r)
+            return r;
+        stream.ref_list_count = RefListCountOf(t, list);
+        list->push_back(std::move(stream));
+    }
+    return 0;
+}
+
 int CSTNTable::ReadJSON(JDoc& doc, JValue& playItem)
 {
     Clear();
@@ -137,81 +195,16 @@ int CSTNTable::ReadJSON(JDoc& doc, JValue& playItem)
         fprintf(stderr, "failed to read STN_table\n");
         return 1;
     }
-    reserved01                                  = ReadJsonUint("reserved01", *table);
-    number_of_PiP_PG_textST_stream_entries_plus = ReadJsonUint("number_of_PiP_PG_textST_stream_entries_plus", *table);
-
-    // An element is read first, then placed by its coding type; the element's own failure
-    // is returned only once it has a place.
-    if (JValue* streams = GetJsonMember("stream", *table)) {
-        if (!streams->IsArray()) {
-            fprintf(stderr, "failed to read stream\n");
-            return 1;
-        }
-        for (JValue& element : streams->GetArray()) {
-            if (!element.IsObject()) {
-                fprintf(stderr, "failed to read stream\n");
-                return 1;
-            }
-            CSingleStream stream;
-            int r          = stream.ReadJSON(doc, element);
-            uint32_t code  = stream.stream_attributes.stream_coding_type;
-            std::vector<CSingleStream>* list;
-            uint32_t refs = 0;
-            if (IsVideo(code))
-                list = &m_primaryVideo;
-            else if (IsPrimaryAudio(code))
-                list = &m_primaryAudio;
-            else if (IsPG(code))
-                list = &m_PGTextST;
-            else if (IsIG(code))
-                list = &m_IG;
-            else if (IsSecondaryAudio(code))
-                list = &m_secondaryAudio, refs = 1;
-            else {
-                fprintf(stderr, "failed to read Stream - unknown coding_type %d\n", int(code));
-                return 1;
-            }
-            if (r)
-                return r;
-            stream.ref_list_count = refs;
-            list->push_back(std::move(stream));
-        }
-    }
-
-    if (JValue* streams = GetJsonMember("secondary_stream", *table)) {
-        if (!streams->IsArray()) {
-            fprintf(stderr, "failed to read secondary_stream\n");
-            return 1;
-        }
-        for (JValue& element : streams->GetArray()) {
-            if (!element.IsObject()) {
-                fprintf(stderr, "failed to read secondary_stream\n");
-                return 1;
-            }
-            CSingleStream stream;
-            int r         = stream.ReadJSON(doc, element);
-            uint32_t code = stream.stream_attributes.stream_coding_type;
-            std::vector<CSingleStream>* list;
-            uint32_t refs = 0;
-            if (IsVideo(code))
-                list = &m_secondaryVideo, refs = 2;
-            else if (IsPrimaryAudio(code) || IsSecondaryAudio(code))
-                list = &m_secondaryAudio, refs = 1;
-            else if (IsPG(code))
-                list = &m_PGTextST;
-            else if (IsIG(code))
-                list = &m_IG;
-            else {
-                fprintf(stderr, "failed to read secondary_stream - unknown coding_type %d\n", int(code));
-                return 1;
-            }
-            if (r)
-                return r;
-            stream.ref_list_count = refs;
-            list->push_back(std::move(stream));
-        }
-    }
-    return 0;
+    reserved01 = ReadJsonUint("reserved01", *table);
+    number_of_PiP_PG_textST_stream_entries_plus =
+        ReadJsonUint("number_of_PiP_PG_textST_stream_entries_plus", *table);
+    int r = ReadStreams(*this, doc, *table, "stream", false, "failed to read stream\n",
+                        "failed to read Stream - unknown coding_type %d\n");
+    if (r)
+        return r;
+    return ReadStreams(*this, doc, *table, "secondary_stream", true,
+                       "failed to read secondary_stream\n",
+                       "failed to read secondary_stream - unknown coding_type %d\n");
 }
 
 static int WriteStreams(JDoc& doc, JValue& array, std::vector<CSingleStream>& list)

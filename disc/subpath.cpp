@@ -26,15 +26,8 @@ int CSubPlayItem::Parse(CBitBuffer& bb)
     if (is_multi_Clip_entries) {
         number_of_multi_Clip_entries = bb.ReadBits(8);
         bb.SkipBits(8);
-        for (uint32_t i = 1; i < number_of_multi_Clip_entries; ++i) {
-            if (!bb.TakeElement())
-                return 1;
-            CSubClipEntry e;
-            bb.ReadBytes(e.Clip_Information_file_name, 5);
-            bb.ReadBytes(e.Clip_codec_identifier, 4);
-            e.ref_to_STC_id = bb.ReadBits(8);
-            m_subClips.push_back(e);
-        }
+        if (ParseClipEntries(bb, number_of_multi_Clip_entries, m_subClips))
+            return 1;
     }
     SkipToBlockEnd(bb);
     return 0;
@@ -59,12 +52,7 @@ int CSubPlayItem::Build(CBitBuffer& bb)
     if (is_multi_Clip_entries) {
         bb.WriteBits(8, number_of_multi_Clip_entries);
         bb.WriteBits(8, 0);
-        for (uint32_t i = 1; i < number_of_multi_Clip_entries && i <= m_subClips.size(); ++i) {
-            const CSubClipEntry& e = m_subClips[i - 1];
-            bb.WriteBytes(e.Clip_Information_file_name, 5);
-            bb.WriteBytes(e.Clip_codec_identifier, 4);
-            bb.WriteBits(8, e.ref_to_STC_id);
-        }
+        BuildClipEntries(bb, number_of_multi_Clip_entries, m_subClips);
     }
     return EndSection(bb, 0, "SubPlayItem");
 }
@@ -94,24 +82,10 @@ int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
             fprintf(stderr, "failed to read subClip_entry\n");
             return 1;
         }
-        for (JValue& element : entries->GetArray()) {
-            if (!element.IsObject()) {
-                fprintf(stderr, "failed to read subClip_entry\n");
-                return 1;
-            }
-            ser::JsonReader entry(doc, element);
-            entry.m_flags = io.m_flags;
-            CSubClipEntry e;
-            entry.Chars(e.Clip_Information_file_name, 5, "Clip_Information_file_name");
-            if (entry.m_flags)
-                return int(entry.m_flags);
-            entry.Chars(e.Clip_codec_identifier, 4, "Clip_codec_identifier");
-            if (entry.m_flags)
-                return int(entry.m_flags);
-            entry.U(8, e.ref_to_STC_id, "ref_to_STC_id");
-            io.m_flags = entry.m_flags;
-            m_subClips.push_back(e);
-        }
+        int failed = int(io.m_flags);
+        if (ReadClipEntries(doc, *entries, m_subClips, failed, "failed to read subClip_entry\n"))
+            return failed;
+        io.m_flags = uint32_t(failed);
         number_of_multi_Clip_entries = uint32_t(m_subClips.size() + 1);
     }
     return int(io.m_flags);
@@ -132,15 +106,7 @@ int CSubPlayItem::WriteJSON(JDoc& doc, JValue& object)
     io.U(32, FLD(sync_start_PTS_of_PlayItem));
     if (is_multi_Clip_entries) {
         JValue entries(rapidjson::kArrayType);
-        for (uint32_t i = 1; i < number_of_multi_Clip_entries && i <= m_subClips.size(); ++i) {
-            CSubClipEntry& e = m_subClips[i - 1];
-            JValue element(rapidjson::kObjectType);
-            ser::JsonWriter entry(doc, element);
-            entry.Chars(e.Clip_Information_file_name, 5, "Clip_Information_file_name");
-            entry.Chars(e.Clip_codec_identifier, 4, "Clip_codec_identifier");
-            entry.U(8, e.ref_to_STC_id, "ref_to_STC_id");
-            entries.PushBack(element, doc.GetAllocator());
-        }
+        WriteClipEntries(doc, entries, number_of_multi_Clip_entries, m_subClips);
         JValue multi(rapidjson::kObjectType);
         multi.AddMember("subClip_entry", entries, doc.GetAllocator());
         object.AddMember("multi_clip_entries", multi, doc.GetAllocator());

@@ -4,13 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "disc/clip_entry.h"
 #include "disc/serial.h"
-
-struct CSubClipEntry {
-    char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};
-    char Clip_codec_identifier[4]      = {0, 0, 0, 0};
-    uint32_t ref_to_STC_id             = 0;
-};
 
 class CSubPlayItem : public CIBDSerial {
 public:

@@ -1,8 +1,7 @@
 // Corbit end to end: the structure listing, mark times, options and exit statuses.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include "tests/corpus/corpus_roundtrip.h"
 #include "tests/disc/mpls_sample.h"
 #include "tests/support/test_support.h"
 
@@ -151,33 +150,12 @@ TEST(Corbit, UsageAndFailures)
     EXPECT_EQ(r.err, "Unknown version_number!\nfound    \"0201\"\nexpected \"0200\"\nParse failed: v.mpls\n");
 }
 
-static void ListPlaylists(const std::string& dir, std::vector<std::string>& out)
-{
-    DIR* d = opendir(dir.c_str());
-    if (!d)
-        return;
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.')
-            continue;
-        std::string path = dir + "/" + e->d_name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            ListPlaylists(path, out);
-        else if (ReadFile(path).compare(0, 4, "MPLS") == 0)
-            out.push_back(path);
-    }
-    closedir(d);
-}
-
 TEST(Corbit, PrintsEveryCorpusPlaylist)
 {
     std::string corpus = CorpusDir();
     if (corpus.empty())
         GTEST_SKIP() << "corpus not found";
-    std::vector<std::string> files;
-    ListPlaylists(corpus + "/disc", files);
+    std::vector<std::string> files = CorpusFiles("MPLS");
     EXPECT_GT(files.size(), 0u);
     for (const std::string& f : files) {
         RunResult r = RunCorbit({f});
