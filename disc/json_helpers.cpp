@@ -18,7 +18,7 @@ JValue* GetJsonMember(const char* name, JValue& value)
     return pointer.IsValid() ? pointer.Get(value) : nullptr;
 }
 
-static uint32_t LowBits(const JValue& v)
+uint32_t JsonLowBits(const JValue& v)
 {
     if (v.IsUint64())
         return uint32_t(v.GetUint64());
@@ -35,7 +35,7 @@ uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags)
 {
     JValue* member = GetJsonMember(name, value);
     if (member && member->IsNumber())
-        return LowBits(*member);
+        return JsonLowBits(*member);
     if (flags) {
         fprintf(stderr, "failed to read %s\n", name);
         *flags |= 1;
@@ -99,6 +99,6 @@ void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length)
     for (JValue& element : member->GetArray()) {
         if (k >= length)
             break;
-        area[k++] = element.IsNumber() ? uint8_t(LowBits(element)) : 0;
+        area[k++] = element.IsNumber() ? uint8_t(JsonLowBits(element)) : 0;
     }
 }

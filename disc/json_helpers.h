@@ -13,6 +13,9 @@ typedef rapidjson::Value JValue;
 // The member of value found through the JSON Pointer "/name", or nullptr.
 JValue* GetJsonMember(const char* name, JValue& value);
 
+// The low 32 bits of a JSON number (the integer part of a fraction; 0 when out of range).
+uint32_t JsonLowBits(const JValue& number);
+
 // The low 32 bits of a number member. Missing or not a number: 0, and when flags is given a
 // "failed to read" line and bit 0 of *flags.
 uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags = nullptr);

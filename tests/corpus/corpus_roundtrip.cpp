@@ -14,6 +14,8 @@
 
 namespace testing_support {
 
+static const char kNoWayBack[] = "JSON cannot be read back:";
+
 static void ListFiles(const std::string& dir, std::vector<std::string>& out)
 {
     DIR* d = opendir(dir.c_str());
@@ -34,10 +36,24 @@ static void ListFiles(const std::string& dir, std::vector<std::string>& out)
     closedir(d);
 }
 
+std::vector<std::string> CorpusFiles(const char* typeCode)
+{
+    std::vector<std::string> files, kind;
+    std::string corpus = CorpusDir();
+    if (!corpus.empty())
+        ListFiles(corpus + "/disc", files);
+    for (const std::string& path : files)
+        if (ReadFile(path).compare(0, 4, typeCode) == 0)
+            kind.push_back(path);
+    return kind;
+}
+
 static std::map<std::string, std::string> ExpectedDifferences()
 {
     std::map<std::string, std::string> m;
-    std::ifstream in(std::string(TEST_DATA_DIR) + "/../corpus/expected_differences.txt");
+    // Beside this source file: the data directory need not exist for the list to be found.
+    std::string here = __FILE__;
+    std::ifstream in(here.substr(0, here.find_last_of('/') + 1) + "expected_differences.txt");
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
@@ -112,6 +128,13 @@ void RunCorpusKind(const char* typeCode)
         }
         capture.Stop();
         EXPECT_EQ(rc, 0) << rel << " failed to parse or write JSON:\n" << capture.Err();
+        // Some contents have no way back from JSON (stream attributes of an unknown coding
+        // type): such a file is listed with a reason that starts with kNoWayBack.
+        auto listedAs = expected.find(rel);
+        if (listedAs != expected.end() && listedAs->second.rfind(kNoWayBack, 0) == 0) {
+            EXPECT_NE(rcRead, 0) << rel << " is listed as not readable back from JSON, but is";
+            continue;
+        }
         EXPECT_EQ(rcRead, 0) << rel << " failed to read its own JSON:\n" << capture.Err();
         EXPECT_EQ(rcBuild, 0) << rel << " failed to build:\n" << capture.Err();
         if (rc || rcRead || rcBuild)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -10,7 +11,11 @@ namespace testing_support {
 // JSON -> binary -> JSON. Fails the test on any failed step, on JSON that does not survive its
 // own round trip, and on a rebuilt file that differs from the original unless
 // tests/corpus/expected_differences.txt lists it (path relative to the corpus, a tab, the
-// reason). Skips with a message when the corpus is not there.
+// reason; a reason that starts with "JSON cannot be read back:" marks a file whose JSON is
+// expected to be refused). Skips with a message when the corpus is not there.
 void RunCorpusKind(const char* typeCode);
+
+// The paths of the corpus files whose type code is typeCode (none without the corpus).
+std::vector<std::string> CorpusFiles(const char* typeCode);
 
 } // namespace testing_support

@@ -4,3 +4,4 @@
 #include "tests/corpus/corpus_roundtrip.h"
 
 using testing_support::RunCorpusKind;
+TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }

@@ -1,0 +1,30 @@
+// The other clips of a multi-angle PlayItem or a multi-clip SubPlayItem: name, codec and STC id.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "disc/bit_buffer.h"
+#include "disc/json_helpers.h"
+
+struct CAngleEntry {
+    char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};
+    char Clip_codec_identifier[4]      = {0, 0, 0, 0};
+    uint32_t ref_to_STC_id             = 0;
+};
+
+// A SubPlayItem's subClip entries have the same layout.
+using CSubClipEntry = CAngleEntry;
+
+// The records 1 to number - 1 (the first clip is the item's own); 1 when the parse's element
+// budget is spent.
+int ParseClipEntries(CBitBuffer& bb, uint32_t number, std::vector<CAngleEntry>& list);
+// Records 1 to number - 1, as far as the list holds them.
+void BuildClipEntries(CBitBuffer& bb, uint32_t number, const std::vector<CAngleEntry>& list);
+void WriteClipEntries(JDoc& doc, JValue& array, uint32_t number, std::vector<CAngleEntry>& list);
+// Appends the records of a JSON array. The three members are required and add to failed,
+// which may already hold the item's earlier failures. Returns 1 when reading stops early: at
+// an element that is not an object (notObject printed, failed set), or after a name read while
+// failed is set.
+int ReadClipEntries(JDoc& doc, JValue& array, std::vector<CAngleEntry>& list, int& failed,
+                    const char* notObject);
