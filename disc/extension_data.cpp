@@ -52,7 +52,15 @@ CIBDSerial* CExtDataEntry::Block()
     // kind and keeps its raw bytes.
     if (ID1 > 0xFFFF || ID2 > 0xFFFF)
         return nullptr;
-    switch (ID1 << 16 | (ID2 & 0xFFFF)) {
+    switch (ID1 << 16 | ID2) {
+    case 0x10001:
+        return &pip_metadata;
+    case 0x20001:
+        return &STN_Table_SS;
+    case 0x20002:
+        return &SubPath_extension;
+    case 0x20003:
+        return &active_video_window;
     default:
         return nullptr;
     }

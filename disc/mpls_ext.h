@@ -2,20 +2,7 @@
 // extensions and the active video window.
 #pragma once
 
-#include "disc/serial.h"
-
-class CPlayList;
-
-class CPIPMetaData : public CIBDSerial {
-};
-
-class CSTNTableSS : public CIBDSerial {
-public:
-    virtual int ParseWithContext(CBitBuffer& bb, CPlayList* context) { (void)bb, (void)context; return 0; }
-};
-
-class CSubPath_entries_extension : public CIBDSerial {
-};
-
-class CActiveVideoWindow : public CIBDSerial {
-};
+#include "disc/mpls_avw.h"
+#include "disc/mpls_pip.h"
+#include "disc/mpls_stn_ss.h"
+#include "disc/mpls_subpath_ext.h"
