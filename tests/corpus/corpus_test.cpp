@@ -5,3 +5,5 @@
 
 using testing_support::RunCorpusKind;
 TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
+TEST(Corpus, Sound) { RunCorpusKind("BCLK"); }
+TEST(Corpus, DiscId) { RunCorpusKind("BDID"); }
