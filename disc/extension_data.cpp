@@ -53,6 +53,14 @@ CIBDSerial* CExtDataEntry::Block()
     if (ID1 > 0xFFFF || ID2 > 0xFFFF)
         return nullptr;
     switch (ID1 << 16 | (ID2 & 0xFFFF)) {
+    case 0x10002:
+        return &HDMV_LPCM_down_mix_coefficient;
+    case 0x20004:
+        return &Extent_Start_Point;
+    case 0x20005:
+        return &ProgramInfo_SS;
+    case 0x20006:
+        return &CPI_SS;
     default:
         return nullptr;
     }
