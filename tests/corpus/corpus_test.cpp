@@ -5,3 +5,4 @@
 
 using testing_support::RunCorpusKind;
 TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
+TEST(Corpus, ClipInfo) { RunCorpusKind("HDMV"); }
