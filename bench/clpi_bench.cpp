@@ -234,5 +234,7 @@ int main(int argc, char** argv)
         printf("%-24s %8.3f %8.2f %10.1f %8.2f\n", row.name, row.m.seconds,
                row.m.seconds / reference.seconds, row.m.peakKiB / 1024.0,
                row.m.peakKiB / 1024.0 / jsonMiB);
+    for (const std::string& file : {clip, json, back, ref})
+        unlink(file.c_str());
     return 0;
 }
