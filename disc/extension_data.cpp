@@ -48,19 +48,25 @@ void CExtDataEntry::Clear()
 
 CIBDSerial* CExtDataEntry::Block()
 {
-    // A block class joins this switch once it converts; until then its pair is of unknown
-    // kind and keeps its raw bytes.
     if (ID1 > 0xFFFF || ID2 > 0xFFFF)
         return nullptr;
     switch (ID1 << 16 | ID2) {
     case 0x10001:
         return &pip_metadata;
+    case 0x10002:
+        return &HDMV_LPCM_down_mix_coefficient;
     case 0x20001:
         return &STN_Table_SS;
     case 0x20002:
         return &SubPath_extension;
     case 0x20003:
         return &active_video_window;
+    case 0x20004:
+        return &Extent_Start_Point;
+    case 0x20005:
+        return &ProgramInfo_SS;
+    case 0x20006:
+        return &CPI_SS;
     default:
         return nullptr;
     }

@@ -7,3 +7,4 @@ using testing_support::RunCorpusKind;
 TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
 TEST(Corpus, Sound) { RunCorpusKind("BCLK"); }
 TEST(Corpus, DiscId) { RunCorpusKind("BDID"); }
+TEST(Corpus, ClipInfo) { RunCorpusKind("HDMV"); }

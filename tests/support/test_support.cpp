@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -231,6 +232,19 @@ void CaptureOutput::Stop()
 }
 
 CaptureOutput::~CaptureOutput() { Stop(); }
+
+bool IsBanner(const std::string& program, const std::string& text)
+{
+    const std::string head = program + " - version 2.20 (build: ", tail = ")\n\n";
+    if (text.size() != head.size() + 11 + tail.size() || text.compare(0, head.size(), head) != 0 ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string date = text.substr(head.size(), 11);
+    auto digit             = [](char c) { return c >= '0' && c <= '9'; };
+    return isupper(date[0]) && islower(date[1]) && islower(date[2]) && date[3] == ' ' &&
+           (date[4] == ' ' || digit(date[4])) && digit(date[5]) && date[6] == ' ' &&
+           digit(date[7]) && digit(date[8]) && digit(date[9]) && digit(date[10]);
+}
 
 std::string CorpusDir()
 {

@@ -60,6 +60,10 @@ private:
     bool m_stopped = false;
 };
 
+// True when text is "<program> - version 2.20 (build: Mmm dd yyyy)" and a blank line; the
+// day is padded with a blank, as the compiler's build date is.
+bool IsBanner(const std::string& program, const std::string& text);
+
 // The corpus of real disc files, or "" when it is not there.
 std::string CorpusDir();
 

@@ -31,19 +31,6 @@ const char* const kUsage =
     "                       MovieObject.bdmv, index.bdmv and sound.bdmv\n"
     "\n";
 
-// The banner with a build date in the form "Aug 14 2017" (day padded with a blank).
-bool IsBanner(const std::string& text)
-{
-    const std::string head = "Varnel - version 2.20 (build: ", tail = ")\n\n";
-    if (text.size() != head.size() + 11 + tail.size() || text.compare(0, head.size(), head) != 0 ||
-        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
-        return false;
-    const std::string date = text.substr(head.size(), 11);
-    auto digit             = [](char c) { return c >= '0' && c <= '9'; };
-    return isupper(date[0]) && islower(date[1]) && islower(date[2]) && date[3] == ' ' &&
-           (date[4] == ' ' || digit(date[4])) && digit(date[5]) && date[6] == ' ' &&
-           digit(date[7]) && digit(date[8]) && digit(date[9]) && digit(date[10]);
-}
 
 } // namespace
 
@@ -51,7 +38,7 @@ TEST(VarnelCli, BannerAndUsage)
 {
     RunResult r = RunVarnel({});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(IsBanner(r.err)) << r.err;
+    EXPECT_TRUE(IsBanner("Varnel", r.err)) << r.err;
     EXPECT_EQ(r.out, kUsage);
 
     // Incomplete arguments: the same texts and status 1.
@@ -66,7 +53,7 @@ TEST(VarnelCli, BannerAndUsage)
              {"-selftest", "-padding", "-1", "x.mpls"}}) {
         RunResult u = RunVarnel(args);
         EXPECT_EQ(u.status, 1) << args[0];
-        EXPECT_TRUE(IsBanner(u.err)) << u.err;
+        EXPECT_TRUE(IsBanner("Varnel", u.err)) << u.err;
         EXPECT_EQ(u.out, kUsage);
     }
 }
