@@ -5,3 +5,5 @@
 
 using testing_support::RunCorpusKind;
 TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
+TEST(Corpus, Index) { RunCorpusKind("INDX"); }
+TEST(Corpus, MovieObjects) { RunCorpusKind("MOBJ"); }
