@@ -8,3 +8,5 @@ TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
 TEST(Corpus, Sound) { RunCorpusKind("BCLK"); }
 TEST(Corpus, DiscId) { RunCorpusKind("BDID"); }
 TEST(Corpus, ClipInfo) { RunCorpusKind("HDMV"); }
+TEST(Corpus, Index) { RunCorpusKind("INDX"); }
+TEST(Corpus, MovieObjects) { RunCorpusKind("MOBJ"); }
