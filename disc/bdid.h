@@ -1,13 +1,14 @@
 // id.bdmv ("BDID"): the organisation and disc identifiers.
 #pragma once
 
+#include "disc/serial.h"
+
 #include <string>
 #include <vector>
 
-#include "disc/serial.h"
-
-class CBDIDData : public CIBDSerial {
-public:
+class CBDIDData : public CIBDSerial
+{
+  public:
     std::vector<uint8_t> Disc_Organization_ID; // 4 bytes
     std::vector<uint8_t> Disc_ID;              // 16 bytes
     std::vector<uint8_t> reserved_block;       // 44 bytes
@@ -20,8 +21,9 @@ public:
     int Build(CBitBuffer& bb) override;
 };
 
-class CBDID : public CIBDSerial {
-public:
+class CBDID : public CIBDSerial
+{
+  public:
     char version_number[4]      = {0, 0, 0, 0};
     uint8_t reserved_header[32] = {};
     CBDIDData ID_Data;

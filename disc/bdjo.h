@@ -1,12 +1,13 @@
 // BD-J object files ("BDJO").
 #pragma once
 
-#include <string>
-
 #include "disc/serial.h"
 
-class CBDJO : public CIBDSerial {
-public:
+#include <string>
+
+class CBDJO : public CIBDSerial
+{
+  public:
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& parent) override;
     int Parse(CBitBuffer& bb) override;

@@ -1,8 +1,6 @@
 // CBDMV: one disc file of any kind, recognised by its type code or by its JSON member.
 #pragma once
 
-#include <string>
-
 #include "disc/bdid.h"
 #include "disc/bdjo.h"
 #include "disc/clpi.h"
@@ -12,8 +10,11 @@
 #include "disc/serial.h"
 #include "disc/sound_bdmv.h"
 
-class CBDMV : public CIBDSerial {
-public:
+#include <string>
+
+class CBDMV : public CIBDSerial
+{
+  public:
     char m_typeCode[5] = {0, 0, 0, 0, 0};
     CMPLS m_mpls;
     CCLPI m_clpi;
@@ -39,7 +40,7 @@ public:
     int LoadJson(const char* name);
     int SaveJson(const char* name);
 
-private:
+  private:
     // The root of a type code, or nullptr.
     CIBDSerial* RootFor(const char* code);
     // Hands the container's sample-file settings to sound.bdmv before it converts.

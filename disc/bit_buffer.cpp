@@ -78,7 +78,8 @@ void CBitBuffer::ReadBytes(void* destination, size_t count)
     uint64_t byte = m_cursor / 8;
     if (Aligned() && byte <= m_bytes.size()) {
         // Whole bytes inside the data, zeros past its end.
-        size_t inside = size_t(m_bytes.size() - byte) < count ? size_t(m_bytes.size() - byte) : count;
+        size_t inside =
+            size_t(m_bytes.size() - byte) < count ? size_t(m_bytes.size() - byte) : count;
         if (inside)
             memcpy(d, m_bytes.data() + byte, inside);
         if (count > inside)

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-class CBitBuffer {
-public:
+class CBitBuffer
+{
+  public:
     std::vector<uint8_t> m_bytes;
     uint64_t m_cursor = 0; // bit position; bit 0 is the MSB of byte 0
 
@@ -36,6 +37,6 @@ public:
     // Takes one unit of the element budget; false (after one message) when it is spent.
     bool TakeElement();
 
-private:
+  private:
     void Reserve(uint64_t bytes);
 };

@@ -1,8 +1,8 @@
 #include "disc/clip_entry.h"
 
-#include <cstdio>
-
 #include "disc/serial_io.h"
+
+#include <cstdio>
 
 int ParseClipEntries(CBitBuffer& bb, uint32_t number, std::vector<CAngleEntry>& list)
 {

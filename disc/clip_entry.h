@@ -1,11 +1,11 @@
 // The other clips of a multi-angle PlayItem or a multi-clip SubPlayItem: name, codec and STC id.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "disc/bit_buffer.h"
 #include "disc/json_helpers.h"
+
+#include <cstdint>
+#include <vector>
 
 struct CAngleEntry {
     char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};

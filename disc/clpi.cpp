@@ -1,10 +1,10 @@
 #include "disc/clpi.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "disc/clpi_fields.h"
 #include "disc/serial_io.h"
+
+#include <cstdio>
+#include <cstring>
 
 // ---- CTS_type_info_block --------------------------------------------------------------------
 
@@ -46,7 +46,10 @@ template <class IO> void CATC_delta::Fields(IO& io)
 void CATC_delta::Clear() { ser::Reset(*this); }
 int CATC_delta::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CATC_delta::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CATC_delta::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CATC_delta::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CATC_delta::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 template <class IO> void Cfont_file::Fields(IO& io)
@@ -58,7 +61,10 @@ template <class IO> void Cfont_file::Fields(IO& io)
 void Cfont_file::Clear() { ser::Reset(*this); }
 int Cfont_file::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int Cfont_file::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int Cfont_file::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int Cfont_file::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int Cfont_file::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- CClipInfo ------------------------------------------------------------------------------
@@ -183,18 +189,6 @@ int CCLPI::Parse(CBitBuffer& bb)
     return ExtensionData.ParseWithContext(bb, nullptr);
 }
 
-// The offset of the cursor from the file start as a 32-bit start address.
-static int BlockAddress(const CBitBuffer& bb, uint64_t fileStart, uint32_t& address)
-{
-    uint64_t offset = (bb.m_cursor - fileStart) / 8;
-    if (offset > 0xFFFFFFFFull) {
-        fprintf(stderr, "Clip information is too long: a block starts beyond 32-bit addresses!\n");
-        return 1;
-    }
-    address = uint32_t(offset);
-    return 0;
-}
-
 int CCLPI::Build(CBitBuffer& bb)
 {
     const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
@@ -216,13 +210,15 @@ int CCLPI::Build(CBitBuffer& bb)
                   {ClipMark_start_address, &ClipMark}};
     for (auto& b : blocks) {
         PadToModulus(bb);
-        if ((r = BlockAddress(bb, fileStart, b.address)) != 0 || (r = b.block->Build(bb)) != 0)
+        if ((r = SectionAddress(bb, fileStart, b.address, "Clip information")) != 0 ||
+            (r = b.block->Build(bb)) != 0)
             return r;
     }
     PadToModulus(bb);
     ExtensionData_start_address = 0;
     if (!ExtensionData.m_entries.empty()) {
-        if ((r = BlockAddress(bb, fileStart, ExtensionData_start_address)) != 0 ||
+        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "Clip information")) !=
+                0 ||
             (r = ExtensionData.Build(bb)) != 0)
             return r;
         PadToModulus(bb);
@@ -245,7 +241,8 @@ int CCLPI::ReadJSON(JDoc& doc, JValue& hdmv)
     if (r)
         return r;
     ReadJsonArea(hdmv, "reserved_header", reserved_header, sizeof reserved_header);
-    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo, &CPI, &ClipMark, &ExtensionData};
+    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo,
+                             &CPI,      &ClipMark,     &ExtensionData};
     for (CIBDSerial* member : members)
         if ((r = member->ReadJSON(doc, hdmv)) != 0)
             return r;
@@ -257,7 +254,8 @@ int CCLPI::WriteJSON(JDoc& doc, JValue& hdmv)
     WriteJsonVersion(doc, hdmv, version_number);
     WriteJsonArea(doc, hdmv, "reserved_header", reserved_header, sizeof reserved_header);
     // ClipMark adds nothing.
-    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo, &CPI, &ClipMark, &ExtensionData};
+    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo,
+                             &CPI,      &ClipMark,     &ExtensionData};
     for (CIBDSerial* member : members) {
         int r = member->WriteJSON(doc, hdmv);
         if (r)

@@ -2,21 +2,22 @@
 // and font file entries, and the ClipMark block.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "disc/clpi_cpi.h"
 #include "disc/clpi_program.h"
 #include "disc/clpi_sequence.h"
 #include "disc/extension_data.h"
 #include "disc/serial.h"
 
-class CTS_type_info_block : public CIBDSerial {
-public:
-    uint32_t Validity_flags      = 0;
-    char Format_identifier[4]    = {};
-    char Network_information[9]  = {};
-    char Stream_format_name[16]  = {};
+#include <cstdint>
+#include <vector>
+
+class CTS_type_info_block : public CIBDSerial
+{
+  public:
+    uint32_t Validity_flags     = 0;
+    char Format_identifier[4]   = {};
+    char Network_information[9] = {};
+    char Stream_format_name[16] = {};
 
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& clipInfo) override;
@@ -27,8 +28,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CATC_delta : public CIBDSerial {
-public:
+class CATC_delta : public CIBDSerial
+{
+  public:
     uint32_t ATC_delta                           = 0;
     char following_Clip_Information_file_name[5] = {};
     char Clip_codec_identifier[4]                = {};
@@ -43,8 +45,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class Cfont_file : public CIBDSerial {
-public:
+class Cfont_file : public CIBDSerial
+{
+  public:
     char font_file_name[5] = {};
     uint32_t reserved01    = 0;
 
@@ -57,8 +60,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CClipInfo : public CIBDSerial {
-public:
+class CClipInfo : public CIBDSerial
+{
+  public:
     uint32_t reserved01               = 0;
     uint32_t Clip_stream_type         = 0;
     uint32_t application_type         = 0;
@@ -71,8 +75,8 @@ public:
     uint32_t reserved04                  = 0;
     uint32_t number_of_ATC_delta_entries = 0;
     std::vector<CATC_delta> ATC_delta;
-    uint32_t reserved05         = 0;
-    uint32_t number_of_fonts    = 0;
+    uint32_t reserved05      = 0;
+    uint32_t number_of_fonts = 0;
     std::vector<Cfont_file> font_file;
 
     CClipInfo() { m_jsonName = "ClipInfo"; }
@@ -86,16 +90,18 @@ public:
 };
 
 // Carried as an empty block: its contents are skipped and it is rebuilt with length 0.
-class CClipMark : public CIBDSerial {
-public:
+class CClipMark : public CIBDSerial
+{
+  public:
     void Clear() override {}
     int ReadJSON(JDoc& doc, JValue& parent) override;
     int Parse(CBitBuffer& bb) override;
     int Build(CBitBuffer& bb) override;
 };
 
-class CCLPI : public CIBDSerial {
-public:
+class CCLPI : public CIBDSerial
+{
+  public:
     char version_number[4]               = {};
     uint32_t SequenceInfo_start_address  = 0;
     uint32_t ProgramInfo_start_address   = 0;

@@ -1,8 +1,8 @@
 #include "disc/clpi_cpi.h"
 
-#include <algorithm>
-
 #include "disc/serial_io.h"
+
+#include <algorithm>
 
 // ---- CEP_coarse, CEP_fine -------------------------------------------------------------------
 
@@ -16,7 +16,10 @@ template <class IO> void CEP_coarse::Fields(IO& io)
 void CEP_coarse::Clear() { ser::Reset(*this); }
 int CEP_coarse::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CEP_coarse::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CEP_coarse::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CEP_coarse::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CEP_coarse::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 template <class IO> void CEP_fine::Fields(IO& io)
@@ -30,7 +33,10 @@ template <class IO> void CEP_fine::Fields(IO& io)
 void CEP_fine::Clear() { ser::Reset(*this); }
 int CEP_fine::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CEP_fine::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CEP_fine::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CEP_fine::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CEP_fine::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- CEP_map_for_one_stream_HDR -------------------------------------------------------------
@@ -83,7 +89,10 @@ int CEP_map_for_one_stream_PID::ReadJSON(JDoc& d, JValue& o)
 {
     return ser::ReadObject(*this, d, o, ser::kRequired, "");
 }
-int CEP_map_for_one_stream_PID::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+int CEP_map_for_one_stream_PID::WriteJSON(JDoc& d, JValue& o)
+{
+    return ser::WriteObject(*this, d, o, "");
+}
 
 // The bytes a table of these counts takes: the fine table's address, then the entries.
 static uint64_t TableBytes(uint64_t coarse, uint64_t fine) { return 4 + 8 * coarse + 4 * fine; }
@@ -178,7 +187,8 @@ int CEP_map::Parse(CBitBuffer& bb)
             fprintf(stderr, "Failed to read EP_map_for_one_stream_PID!\n");
             return r;
         }
-        bytesLeft -= TableBytes(stream.number_of_EP_coarse_entries, stream.number_of_EP_fine_entries);
+        bytesLeft -=
+            TableBytes(stream.number_of_EP_coarse_entries, stream.number_of_EP_fine_entries);
     }
     return 0;
 }
@@ -186,7 +196,8 @@ int CEP_map::Parse(CBitBuffer& bb)
 int CEP_map::Build(CBitBuffer& bb)
 {
     const uint64_t start = bb.m_cursor;
-    if (CheckListSize(EP_map_for_one_stream_PID.size(), 0xFF, "EP_map_for_one_stream_PID entries")) {
+    if (CheckListSize(EP_map_for_one_stream_PID.size(), 0xFF,
+                      "EP_map_for_one_stream_PID entries")) {
         fprintf(stderr, "Failed to save EP_map!\n");
         return 1;
     }

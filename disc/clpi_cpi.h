@@ -2,12 +2,13 @@
 // one fine table of entry points per stream.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 
-class CEP_coarse : public CIBDSerial {
-public:
+#include <vector>
+
+class CEP_coarse : public CIBDSerial
+{
+  public:
     uint32_t ref_to_EP_fine_id = 0, PTS_EP_coarse = 0, SPN_EP_coarse = 0;
 
     void Clear() override;
@@ -19,8 +20,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CEP_fine : public CIBDSerial {
-public:
+class CEP_fine : public CIBDSerial
+{
+  public:
     uint32_t is_angle_change_point = 0, I_end_position_offset = 0, PTS_EP_fine = 0, SPN_EP_fine = 0;
 
     void Clear() override;
@@ -33,8 +35,9 @@ public:
 };
 
 // One 12-byte header entry of the EP map; it has no JSON form of its own.
-class CEP_map_for_one_stream_HDR : public CIBDSerial {
-public:
+class CEP_map_for_one_stream_HDR : public CIBDSerial
+{
+  public:
     uint32_t stream_PID                              = 0;
     uint32_t reserved01                              = 0;
     uint32_t EP_stream_type                          = 0;
@@ -51,8 +54,9 @@ public:
 };
 
 // A stream's header entry and its table: the coarse entries, then the fine entries.
-class CEP_map_for_one_stream_PID : public CEP_map_for_one_stream_HDR {
-public:
+class CEP_map_for_one_stream_PID : public CEP_map_for_one_stream_HDR
+{
+  public:
     uint32_t EP_fine_table_start_address = 0;
     std::vector<CEP_coarse> EP_coarse;
     std::vector<CEP_fine> EP_fine;
@@ -73,9 +77,10 @@ public:
     template <class IO> void Fields(IO& io); // JSON only
 };
 
-class CEP_map : public CIBDSerial {
-public:
-    uint32_t reserved                   = 0;
+class CEP_map : public CIBDSerial
+{
+  public:
+    uint32_t reserved                     = 0;
     uint32_t number_of_stream_PID_entries = 0;
     std::vector<CEP_map_for_one_stream_PID> EP_map_for_one_stream_PID;
 
@@ -90,8 +95,9 @@ public:
     int Build(CBitBuffer& bb) override;
 };
 
-class CCPI : public CIBDSerial {
-public:
+class CCPI : public CIBDSerial
+{
+  public:
     uint32_t reserved01 = 0, CPI_type = 0;
     CEP_map EP_map; // flat in the CPI object
 
@@ -105,5 +111,6 @@ public:
 };
 
 // The same block for the dependent view; only its JSON name differs.
-class CCPI_SS : public CCPI {
+class CCPI_SS : public CCPI
+{
 };

@@ -4,7 +4,8 @@
 
 // ---- CDownMixCoeff --------------------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 #define CHANNEL_KEYS(prefix, suffix)                                                               \
     {                                                                                              \
@@ -38,7 +39,10 @@ template <class IO> void CDownMixCoeff::Fields(IO& io)
 void CDownMixCoeff::Clear() { ser::Reset(*this); }
 int CDownMixCoeff::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CDownMixCoeff::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CDownMixCoeff::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CDownMixCoeff::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CDownMixCoeff::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- CLPCMDownMix ---------------------------------------------------------------------------
@@ -48,7 +52,8 @@ template <class IO> void CLPCMDownMix::Fields(IO& io)
     io.Count(16, number_of_entries, HDMV_LPCM_down_mix_coefficient,
              "HDMV_LPCM_down_mix_coefficient entries");
     if (IO::kOp != ser::Op::kWriteJson || !HDMV_LPCM_down_mix_coefficient.empty())
-        io.Items(number_of_entries, HDMV_LPCM_down_mix_coefficient, "HDMV_LPCM_down_mix_coefficient",
+        io.Items(number_of_entries, HDMV_LPCM_down_mix_coefficient,
+                 "HDMV_LPCM_down_mix_coefficient",
                  ser::ListTexts{"failed to read DownMixCoeff\n", "failed to save DownMixCoeff\n",
                                 "Failed to read HDMV_LPCM_down_mix_coefficient!\n",
                                 "Failed to save HDMV_LPCM_down_mix_coefficient!\n"});
@@ -63,7 +68,10 @@ int CLPCMDownMix::Build(CBitBuffer& bb)
 {
     return ser::BuildBlock(*this, bb, 32, 0, "HDMV_LPCM_down_mix_coefficient");
 }
-int CLPCMDownMix::ReadJSON(JDoc& d, JValue& e) { return ser::ReadObject(*this, d, e, ser::kOptional, ""); }
+int CLPCMDownMix::ReadJSON(JDoc& d, JValue& e)
+{
+    return ser::ReadObject(*this, d, e, ser::kOptional, "");
+}
 int CLPCMDownMix::WriteJSON(JDoc& d, JValue& e) { return ser::WriteObject(*this, d, e, ""); }
 
 // ---- CExtent_Start_Point --------------------------------------------------------------------

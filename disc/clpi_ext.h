@@ -2,20 +2,21 @@
 // Extent_Start_Point (2, 4), ProgramInfo_SS (2, 5) and CPI_SS (2, 6).
 #pragma once
 
-#include <vector>
-
 #include "disc/clpi_cpi.h"
 #include "disc/clpi_program.h"
 #include "disc/serial.h"
 
+#include <vector>
+
 // How one LPCM stream's eight channels mix into the left and right outputs.
-class CDownMixCoeff : public CIBDSerial {
-public:
-    uint32_t ref_to_stream_index                      = 0;
-    uint32_t mixing_phase_for_ch_to_left[8]           = {};
-    uint32_t mixing_phase_for_ch_to_right[8]          = {};
-    uint32_t down_mix_coefficient_for_ch_to_left[8]   = {};
-    uint32_t down_mix_coefficient_for_ch_to_right[8]  = {};
+class CDownMixCoeff : public CIBDSerial
+{
+  public:
+    uint32_t ref_to_stream_index                     = 0;
+    uint32_t mixing_phase_for_ch_to_left[8]          = {};
+    uint32_t mixing_phase_for_ch_to_right[8]         = {};
+    uint32_t down_mix_coefficient_for_ch_to_left[8]  = {};
+    uint32_t down_mix_coefficient_for_ch_to_right[8] = {};
 
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& object) override;
@@ -27,8 +28,9 @@ public:
 };
 
 // Its members stand flat in the ExtensionData entry's object.
-class CLPCMDownMix : public CIBDSerial {
-public:
+class CLPCMDownMix : public CIBDSerial
+{
+  public:
     uint32_t number_of_entries = 0;
     std::vector<CDownMixCoeff> HDMV_LPCM_down_mix_coefficient;
     uint32_t stuffing_byte = 0; // in the file only after an odd number of entries
@@ -43,9 +45,10 @@ public:
 };
 
 // Where the extents of an interleaved stereoscopic clip start.
-class CExtent_Start_Point : public CIBDSerial {
-public:
-    uint32_t reserved01                   = 0;
+class CExtent_Start_Point : public CIBDSerial
+{
+  public:
+    uint32_t reserved01                    = 0;
     uint32_t number_of_extent_start_points = 0;
     std::vector<uint32_t> SPN_extent_start;
 

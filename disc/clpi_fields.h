@@ -2,11 +2,12 @@
 // JSON text ends at the first zero byte, and strings that end a record's JSON reading.
 #pragma once
 
-#include <cstring>
-
 #include "disc/serial_io.h"
 
-namespace clpi {
+#include <cstring>
+
+namespace clpi
+{
 
 // A character field written to JSON up to its first zero byte; otherwise as Chars.
 template <class IO> void Text(IO& io, char* buf, size_t n, const char* key)
@@ -21,8 +22,9 @@ template <class IO> void Text(IO& io, char* buf, size_t n, const char* key)
 // A required character field of a record that stops reading JSON at its first string looked
 // up after any missing member: that string is then not stored. cutAtZero writes the text up to
 // its first zero byte. missingText, when given, follows the reader's own line for this key.
-template <class IO> void RecordText(IO& io, char* buf, size_t n, const char* key, bool cutAtZero,
-                                    const char* missingText = nullptr)
+template <class IO>
+void RecordText(IO& io, char* buf, size_t n, const char* key, bool cutAtZero,
+                const char* missingText = nullptr)
 {
     if constexpr (IO::kOp == ser::Op::kReadJson) {
         if (!io.Ok())

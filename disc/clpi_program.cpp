@@ -10,7 +10,8 @@ template <class IO> void CISRC::Fields(IO& io)
     clpi::RecordText(io, country_code, 2, "country_code", true, "failed to read country_code!\n");
     clpi::RecordText(io, copyright_holder, 3, "copyright_holder", true,
                      "failed to read copyright_holder!\n");
-    clpi::RecordText(io, recording_year, 2, "recording_year", true, "failed to read recording_year!\n");
+    clpi::RecordText(io, recording_year, 2, "recording_year", true,
+                     "failed to read recording_year!\n");
     clpi::RecordText(io, recording_number, 5, "recording_number", true,
                      "failed to read recording_number!\n");
 }
@@ -25,7 +26,8 @@ int CISRC::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, 
 
 // ---- CStreamCodingInfo ----------------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 enum class CodingGroup { kVideo, kAudio, kGraphics, kText, kUnknown };
 
@@ -130,7 +132,10 @@ template <class IO> void Cstream_in_ps::Fields(IO& io)
 void Cstream_in_ps::Clear() { ser::Reset(*this); }
 int Cstream_in_ps::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int Cstream_in_ps::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int Cstream_in_ps::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int Cstream_in_ps::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int Cstream_in_ps::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- Cprogram_sequence ----------------------------------------------------------------------
@@ -169,5 +174,8 @@ template <class IO> void CProgramInfo::Fields(IO& io)
 void CProgramInfo::Clear() { ser::Reset(*this); }
 int CProgramInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
 int CProgramInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CProgramInfo::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }
+int CProgramInfo::ReadJSON(JDoc& d, JValue& p)
+{
+    return ser::ReadObject(*this, d, p, ser::kRequired);
+}
 int CProgramInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }

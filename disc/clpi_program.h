@@ -2,12 +2,13 @@
 // sequences, their streams and each stream's StreamCodingInfo with its ISRC.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 
-class CISRC : public CIBDSerial {
-public:
+#include <vector>
+
+class CISRC : public CIBDSerial
+{
+  public:
     char country_code[2]     = {};
     char copyright_holder[3] = {};
     char recording_year[2]   = {};
@@ -23,8 +24,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CStreamCodingInfo : public CIBDSerial {
-public:
+class CStreamCodingInfo : public CIBDSerial
+{
+  public:
     uint32_t stream_coding_type = 0;
     uint32_t video_format       = 0;
     uint32_t frame_rate         = 0;
@@ -48,8 +50,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class Cstream_in_ps : public CIBDSerial {
-public:
+class Cstream_in_ps : public CIBDSerial
+{
+  public:
     uint32_t stream_PID = 0;
     CStreamCodingInfo StreamCodingInfo;
 
@@ -62,8 +65,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class Cprogram_sequence : public CIBDSerial {
-public:
+class Cprogram_sequence : public CIBDSerial
+{
+  public:
     uint32_t SPN_program_sequence_start = 0;
     uint32_t program_map_PID            = 0;
     uint32_t number_of_streams_in_ps    = 0;
@@ -79,8 +83,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CProgramInfo : public CIBDSerial {
-public:
+class CProgramInfo : public CIBDSerial
+{
+  public:
     uint32_t reserved_for_word_align     = 0;
     uint32_t number_of_program_sequences = 0;
     std::vector<Cprogram_sequence> program_sequence;
@@ -95,5 +100,6 @@ public:
 };
 
 // The same block for the dependent view; only its JSON name differs.
-class CProgramInfo_SS : public CProgramInfo {
+class CProgramInfo_SS : public CProgramInfo
+{
 };

@@ -15,7 +15,10 @@ template <class IO> void CSTC_sequence::Fields(IO& io)
 void CSTC_sequence::Clear() { ser::Reset(*this); }
 int CSTC_sequence::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CSTC_sequence::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CSTC_sequence::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CSTC_sequence::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CSTC_sequence::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- CATC_sequence ---------------------------------------------------------------------------
@@ -33,7 +36,10 @@ template <class IO> void CATC_sequence::Fields(IO& io)
 void CATC_sequence::Clear() { ser::Reset(*this); }
 int CATC_sequence::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CATC_sequence::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CATC_sequence::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CATC_sequence::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CATC_sequence::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- CSequenceInfo ---------------------------------------------------------------------------
@@ -50,5 +56,8 @@ template <class IO> void CSequenceInfo::Fields(IO& io)
 void CSequenceInfo::Clear() { ser::Reset(*this); }
 int CSequenceInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
 int CSequenceInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CSequenceInfo::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }
+int CSequenceInfo::ReadJSON(JDoc& d, JValue& p)
+{
+    return ser::ReadObject(*this, d, p, ser::kRequired);
+}
 int CSequenceInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }

@@ -1,12 +1,13 @@
 // SequenceInfo of clip information: ATC sequences and the STC sequences inside them.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 
-class CSTC_sequence : public CIBDSerial {
-public:
+#include <vector>
+
+class CSTC_sequence : public CIBDSerial
+{
+  public:
     uint32_t PCR_PID = 0, SPN_STC_start = 0, presentation_start_time = 0, presentation_end_time = 0;
 
     void Clear() override;
@@ -18,8 +19,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CATC_sequence : public CIBDSerial {
-public:
+class CATC_sequence : public CIBDSerial
+{
+  public:
     uint32_t SPN_ATC_start = 0, number_of_STC_sequences = 0, offset_STC_id = 0;
     std::vector<CSTC_sequence> STC_sequence;
 
@@ -32,8 +34,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CSequenceInfo : public CIBDSerial {
-public:
+class CSequenceInfo : public CIBDSerial
+{
+  public:
     uint32_t reserved_for_word_align = 0, number_of_ATC_sequences = 0;
     std::vector<CATC_sequence> ATC_sequence;
 

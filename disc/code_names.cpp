@@ -7,25 +7,51 @@
 #include <cstring>
 #include <initializer_list>
 
-const CodeNameTable kEPStreamTypeNames[] = {
-    {0, "0"},   {1, "video type1"}, {2, "2"},    {3, "Primary audio"}, {4, "Secondary audio"},
-    {5, "5"},   {6, "Presentation Graphics"},    {7, "Interactive Graphics"},
-    {8, "8"},   {9, "9"},           {10, "10"},  {11, "11"},           {12, "12"},
-    {13, "13"}, {14, "14"},         {15, "15"},  {0, nullptr}};
+const CodeNameTable kEPStreamTypeNames[] = {{0, "0"},
+                                            {1, "video type1"},
+                                            {2, "2"},
+                                            {3, "Primary audio"},
+                                            {4, "Secondary audio"},
+                                            {5, "5"},
+                                            {6, "Presentation Graphics"},
+                                            {7, "Interactive Graphics"},
+                                            {8, "8"},
+                                            {9, "9"},
+                                            {10, "10"},
+                                            {11, "11"},
+                                            {12, "12"},
+                                            {13, "13"},
+                                            {14, "14"},
+                                            {15, "15"},
+                                            {0, nullptr}};
 
 const CodeNameTable kSamplingFrequencyNames[] = {
-    {0, "0"},           {1, "48 kHz"},  {2, "Reserved-2"},  {3, "Reserved-3"}, {4, "96 kHz"},
-    {5, "192 kHz"},     {12, "48/192 kHz"}, {14, "48/96 kHz"}, {0, nullptr}};
+    {0, "0"},       {1, "48 kHz"},      {2, "Reserved-2"}, {3, "Reserved-3"}, {4, "96 kHz"},
+    {5, "192 kHz"}, {12, "48/192 kHz"}, {14, "48/96 kHz"}, {0, nullptr}};
 
-const CodeNameTable kStreamCodingTypeNames[] = {
-    {0x01, "MPEG-1 Video"}, {0x02, "MPEG-2 Video"}, {0x03, "MPEG-1 Audio"},
-    {0x04, "MPEG-2 Audio"}, {0x80, "LPCM"},         {0x81, "AC-3"},
-    {0x82, "DTS"},          {0x83, "TrueHD"},       {0x84, "AC-3 Plus"},
-    {0x85, "DTS-HD"},       {0x86, "DTS-HD MA"},    {0x87, "DRA"},
-    {0x88, "DRA Extension"}, {0x1B, "H.264"},       {0x20, "MVC"},
-    {0x24, "H.265"},        {0x90, "PGS"},          {0x91, "IGS"},
-    {0x92, "Text Subtitle"}, {0xA1, "AC-3 Plus Secondary"}, {0xA2, "DTS-HD Secondary"},
-    {0xEA, "VC-1"},         {0, nullptr}};
+const CodeNameTable kStreamCodingTypeNames[] = {{0x01, "MPEG-1 Video"},
+                                                {0x02, "MPEG-2 Video"},
+                                                {0x03, "MPEG-1 Audio"},
+                                                {0x04, "MPEG-2 Audio"},
+                                                {0x80, "LPCM"},
+                                                {0x81, "AC-3"},
+                                                {0x82, "DTS"},
+                                                {0x83, "TrueHD"},
+                                                {0x84, "AC-3 Plus"},
+                                                {0x85, "DTS-HD"},
+                                                {0x86, "DTS-HD MA"},
+                                                {0x87, "DRA"},
+                                                {0x88, "DRA Extension"},
+                                                {0x1B, "H.264"},
+                                                {0x20, "MVC"},
+                                                {0x24, "H.265"},
+                                                {0x90, "PGS"},
+                                                {0x91, "IGS"},
+                                                {0x92, "Text Subtitle"},
+                                                {0xA1, "AC-3 Plus Secondary"},
+                                                {0xA2, "DTS-HD Secondary"},
+                                                {0xEA, "VC-1"},
+                                                {0, nullptr}};
 
 const CodeNameTable kAudioPresentationTypeNames[] = {
     {0, "0"},          {1, "Mono"},          {2, "Reserved-2"}, {3, "Stereo"}, {4, "Reserved-4"},
@@ -34,13 +60,13 @@ const CodeNameTable kAudioPresentationTypeNames[] = {
 const CodeNameTable kAspectRatioNames[] = {
     {0, "0"}, {1, "Reserved-1"}, {2, "4:3"}, {3, "16:9"}, {0, nullptr}};
 
-const CodeNameTable kFrameRateNames[] = {
-    {0, "0"},  {1, "23.976"},     {2, "24"}, {3, "25"}, {4, "29.97"},
-    {5, "Reserved-5"}, {6, "50"}, {7, "59.94"}, {0, nullptr}};
+const CodeNameTable kFrameRateNames[] = {{0, "0"},  {1, "23.976"}, {2, "24"},
+                                         {3, "25"}, {4, "29.97"},  {5, "Reserved-5"},
+                                         {6, "50"}, {7, "59.94"},  {0, nullptr}};
 
-const CodeNameTable kVideoFormatNames[] = {
-    {0, "0"},     {1, "480i"},  {2, "576i"}, {3, "480p"},  {4, "1080i"},
-    {5, "720p"},  {6, "1080p"}, {7, "576p"}, {8, "2160p"}, {9, "2160i"}, {0, nullptr}};
+const CodeNameTable kVideoFormatNames[] = {{0, "0"},     {1, "480i"},  {2, "576i"},  {3, "480p"},
+                                           {4, "1080i"}, {5, "720p"},  {6, "1080p"}, {7, "576p"},
+                                           {8, "2160p"}, {9, "2160i"}, {0, nullptr}};
 
 const char* CodeName(const CodeNameTable* table, uint32_t code)
 {
@@ -61,7 +87,8 @@ void NormalizeName(char destination[256], const char* name)
     destination[n] = '\0';
 }
 
-namespace {
+namespace
+{
 
 // The normalised name and substring tests on it.
 struct Name {

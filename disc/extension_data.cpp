@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 struct BlockKind {
     uint32_t id1, id2;
@@ -158,13 +159,14 @@ int CExtensionData::ParseWithContext(CBitBuffer& bb, CPlayList* context)
 
     int result = 0;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        CExtDataEntry& e   = m_entries[i];
-        uint64_t blockPos  = start + 8ull * e.data_block_start_address;
-        uint64_t blockEnd  = blockPos + 8ull * e.data_block_length;
+        CExtDataEntry& e  = m_entries[i];
+        uint64_t blockPos = start + 8ull * e.data_block_start_address;
+        uint64_t blockEnd = blockPos + 8ull * e.data_block_length;
         // The data block must lie inside this block and inside the file: its length field
         // alone must never decide how much memory an entry takes.
         if (blockEnd > end || blockEnd > bb.SizeBits()) {
-            fprintf(stderr, "ExtensionData entry[%u] (%u, %u) lies outside the ExtensionData block!\n",
+            fprintf(stderr,
+                    "ExtensionData entry[%u] (%u, %u) lies outside the ExtensionData block!\n",
                     unsigned(i), e.ID1, e.ID2);
             return 1;
         }
@@ -205,9 +207,9 @@ int CExtensionData::Build(CBitBuffer& bb)
     for (CExtDataEntry& e : m_entries) {
         while (((bb.m_cursor - start) / 8) % 4 != 0)
             bb.WriteBits(8, 0);
-        uint64_t blockStart        = (bb.m_cursor - start) / 8;
-        CIBDSerial* block          = e.Block();
-        int r                      = 0;
+        uint64_t blockStart = (bb.m_cursor - start) / 8;
+        CIBDSerial* block   = e.Block();
+        int r               = 0;
         if (!e.m_unknownKind && block)
             r = block->Build(bb);
         else

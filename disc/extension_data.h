@@ -2,16 +2,17 @@
 // MovieObject.bdmv and sound.bdmv.
 #pragma once
 
-#include <vector>
-
 #include "disc/clpi_ext.h"
 #include "disc/mpls_ext.h"
 #include "disc/serial.h"
 
+#include <vector>
+
 class CPlayList;
 
-class CExtDataEntry : public CIBDSerial {
-public:
+class CExtDataEntry : public CIBDSerial
+{
+  public:
     uint32_t ID1                      = 0;
     uint32_t ID2                      = 0;
     uint32_t data_block_start_address = 0;
@@ -42,8 +43,9 @@ public:
     const char* BlockKey() const;
 };
 
-class CExtensionData : public CIBDSerial {
-public:
+class CExtensionData : public CIBDSerial
+{
+  public:
     std::vector<CExtDataEntry> m_entries;
 
     CExtensionData() { m_jsonName = "ExtensionData"; }

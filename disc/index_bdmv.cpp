@@ -202,18 +202,6 @@ int CIndexBDMV::Parse(CBitBuffer& bb)
     return 0;
 }
 
-// The offset of the cursor from the file start as a 32-bit start address.
-static int SectionAddress(const CBitBuffer& bb, uint64_t fileStart, uint32_t& address)
-{
-    uint64_t offset = (bb.m_cursor - fileStart) / 8;
-    if (offset > 0xFFFFFFFFull) {
-        fprintf(stderr, "index.bdmv is too long: a section starts beyond 32-bit addresses!\n");
-        return 1;
-    }
-    address = uint32_t(offset);
-    return 0;
-}
-
 int CIndexBDMV::Build(CBitBuffer& bb)
 {
     const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
@@ -227,13 +215,13 @@ int CIndexBDMV::Build(CBitBuffer& bb)
     if (r)
         return r;
     PadToModulus(bb);
-    if ((r = SectionAddress(bb, fileStart, Indexes_start_address)) != 0 ||
+    if ((r = SectionAddress(bb, fileStart, Indexes_start_address, "index.bdmv")) != 0 ||
         (r = Indexes.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
     ExtensionData_start_address = 0;
     if (!ExtensionData.m_entries.empty()) {
-        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address)) != 0 ||
+        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "index.bdmv")) != 0 ||
             (r = ExtensionData.Build(bb)) != 0)
             return r;
         PadToModulus(bb);

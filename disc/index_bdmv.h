@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-class CAppInfoBDMV : public CIBDSerial {
-public:
+class CAppInfoBDMV : public CIBDSerial
+{
+  public:
     uint32_t reserved01                     = 0;
     uint32_t initial_output_mode_preference = 0;
     uint32_t SS_content_exist_flag          = 0;
@@ -28,8 +29,9 @@ public:
 
 // One entry of the title table; also the first-playback and top-menu entries. Its fields stand
 // in the object its owner gives it.
-class CTitle : public CIBDSerial {
-public:
+class CTitle : public CIBDSerial
+{
+  public:
     uint32_t object_type   = 0; // 1 movie object, 2 BD-J object
     uint32_t access_type   = 0;
     uint32_t reserved01    = 0;
@@ -48,8 +50,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CIndexes : public CIBDSerial {
-public:
+class CIndexes : public CIBDSerial
+{
+  public:
     CTitle FirstPlayback;
     CTitle TopMenu;
     uint32_t number_of_Titles = 0;
@@ -65,8 +68,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CIndexBDMV : public CIBDSerial {
-public:
+class CIndexBDMV : public CIBDSerial
+{
+  public:
     char version_number[4]               = {0, 0, 0, 0};
     uint32_t Indexes_start_address       = 0;
     uint32_t ExtensionData_start_address = 0;

@@ -123,15 +123,9 @@ int CMovieObjectBDMV::Build(CBitBuffer& bb)
     PadToModulus(bb);
     ExtensionData_start_address = 0;
     if (!ExtensionData.m_entries.empty()) {
-        uint64_t offset = (bb.m_cursor - fileStart) / 8;
-        if (offset > 0xFFFFFFFFull) {
-            fprintf(
-                stderr,
-                "MovieObject.bdmv is too long: ExtensionData starts beyond 32-bit addresses!\n");
-            return 1;
-        }
-        ExtensionData_start_address = uint32_t(offset);
-        if ((r = ExtensionData.Build(bb)) != 0)
+        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "MovieObject.bdmv")) !=
+                0 ||
+            (r = ExtensionData.Build(bb)) != 0)
             return r;
         PadToModulus(bb);
     }

@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-class CMovieObject : public CIBDSerial {
-public:
+class CMovieObject : public CIBDSerial
+{
+  public:
     uint32_t resume_intention_flag         = 0;
     uint32_t menu_call_mask                = 0;
     uint32_t title_search_mask             = 0;
@@ -27,8 +28,9 @@ public:
 };
 
 // In JSON the block is the array of movie objects itself.
-class CMovieObjects : public CIBDSerial {
-public:
+class CMovieObjects : public CIBDSerial
+{
+  public:
     uint32_t reserved        = 0; // kept from Parse to Build, not in JSON
     uint32_t number_of_mobjs = 0;
     std::vector<CMovieObject> m_objects;
@@ -42,8 +44,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CMovieObjectBDMV : public CIBDSerial {
-public:
+class CMovieObjectBDMV : public CIBDSerial
+{
+  public:
     char version_number[4]               = {0, 0, 0, 0};
     uint32_t ExtensionData_start_address = 0;
     uint8_t reserved_header[28]          = {};

@@ -1,9 +1,9 @@
 #include "disc/mpls.h"
 
+#include "disc/code_names.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "disc/code_names.h"
 
 CMPLS::CMPLS()
 {
@@ -59,18 +59,6 @@ int CMPLS::Parse(CBitBuffer& bb)
     return 0;
 }
 
-// The offset of the cursor from the file start as a 32-bit start address.
-static int SectionAddress(const CBitBuffer& bb, uint64_t fileStart, uint32_t& address)
-{
-    uint64_t offset = (bb.m_cursor - fileStart) / 8;
-    if (offset > 0xFFFFFFFFull) {
-        fprintf(stderr, "Playlist is too long: a section starts beyond 32-bit addresses!\n");
-        return 1;
-    }
-    address = uint32_t(offset);
-    return 0;
-}
-
 int CMPLS::Build(CBitBuffer& bb)
 {
     const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
@@ -85,16 +73,17 @@ int CMPLS::Build(CBitBuffer& bb)
     if (r)
         return r;
     PadToModulus(bb);
-    if ((r = SectionAddress(bb, fileStart, PlayList_start_address)) != 0 || (r = PlayList.Build(bb)) != 0)
+    if ((r = SectionAddress(bb, fileStart, PlayList_start_address, "Playlist")) != 0 ||
+        (r = PlayList.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
-    if ((r = SectionAddress(bb, fileStart, PlayListMark_start_address)) != 0 ||
+    if ((r = SectionAddress(bb, fileStart, PlayListMark_start_address, "Playlist")) != 0 ||
         (r = PlayListMark.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
     ExtensionData_start_address = 0;
     if (!ExtensionData.m_entries.empty()) {
-        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address)) != 0 ||
+        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "Playlist")) != 0 ||
             (r = ExtensionData.Build(bb)) != 0)
             return r;
         PadToModulus(bb);
@@ -156,7 +145,8 @@ void CMPLS::UpdateTimes()
 
 void CMPLS::Print(int indent)
 {
-    PrintIndented(indent, "Num Clips: %3d -- Duration: %4lu:%02lu", int(PlayList.m_playItems.size()),
+    PrintIndented(indent, "Num Clips: %3d -- Duration: %4lu:%02lu",
+                  int(PlayList.m_playItems.size()),
                   (unsigned long)uint32_t(total_duration / 2700000),
                   (unsigned long)(total_duration / 45000 % 60));
     PlayList.Print(indent);

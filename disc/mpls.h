@@ -1,15 +1,16 @@
 // Playlist files ("MPLS"): the header, the four sections and the playlist timeline.
 #pragma once
 
-#include <cstdint>
-
 #include "disc/extension_data.h"
 #include "disc/mpls_mark.h"
 #include "disc/mpls_playlist.h"
 #include "disc/serial.h"
 
-class CMPLS : public CIBDSerial {
-public:
+#include <cstdint>
+
+class CMPLS : public CIBDSerial
+{
+  public:
     char version_number[4]               = {0, 0, 0, 0};
     uint32_t PlayList_start_address      = 0;
     uint32_t PlayListMark_start_address  = 0;

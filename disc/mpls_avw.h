@@ -3,8 +3,9 @@
 
 #include "disc/serial.h"
 
-class CActiveVideoWindow : public CIBDSerial {
-public:
+class CActiveVideoWindow : public CIBDSerial
+{
+  public:
     uint32_t top_offset = 0, bottom_offset = 0, top_align_offset = 0, bottom_align_offset = 0;
     uint32_t reserved01 = 0;
 

@@ -1,8 +1,8 @@
 #include "disc/mpls_mark.h"
 
-#include <cstdio>
-
 #include "disc/serial_io.h"
+
+#include <cstdio>
 
 template <class IO> void CPL_mark::Fields(IO& io)
 {
@@ -17,7 +17,10 @@ template <class IO> void CPL_mark::Fields(IO& io)
 void CPL_mark::Clear() { ser::Reset(*this); }
 int CPL_mark::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CPL_mark::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CPL_mark::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CPL_mark::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CPL_mark::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // The file side only: in JSON the marks are the array itself, without a wrapping object.
@@ -60,11 +63,11 @@ int CPlayListMark::WriteJSON(JDoc& doc, JValue& mpls)
 void CPlayListMark::PrintTimes()
 {
     for (const CPL_mark& mark : m_marks) {
-        uint64_t t  = mark.playlist_time;
+        uint64_t t = mark.playlist_time;
         // Whole minutes as a 32-bit signed value; the rest exactly in 64 bits.
-        int32_t m   = int32_t(uint32_t(t / 2700000));
-        int hours   = m / 60;
-        int minutes = m - 60 * hours;
+        int32_t m      = int32_t(uint32_t(t / 2700000));
+        int hours      = m / 60;
+        int minutes    = m - 60 * hours;
         double seconds = double(t - uint64_t(int64_t(2700000) * m)) / 45000.0;
         printf("%02d:%02d:%06.3f\n", hours, minutes, seconds);
     }

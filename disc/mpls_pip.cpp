@@ -1,8 +1,8 @@
 #include "disc/mpls_pip.h"
 
-#include <cstdio>
-
 #include "disc/serial_io.h"
+
+#include <cstdio>
 
 // ---- one entry --------------------------------------------------------------------------
 
@@ -18,7 +18,10 @@ template <class IO> void CPIPMetaDataEntry::Fields(IO& io)
 void CPIPMetaDataEntry::Clear() { ser::Reset(*this); }
 int CPIPMetaDataEntry::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CPIPMetaDataEntry::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CPIPMetaDataEntry::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CPIPMetaDataEntry::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CPIPMetaDataEntry::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 // ---- header -----------------------------------------------------------------------------
@@ -42,8 +45,14 @@ template <class IO> void CMetaDataBlockHeader::Fields(IO& io)
 void CMetaDataBlockHeader::Clear() { ser::Reset(*this); }
 int CMetaDataBlockHeader::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
 int CMetaDataBlockHeader::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CMetaDataBlockHeader::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
-int CMetaDataBlockHeader::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+int CMetaDataBlockHeader::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
+int CMetaDataBlockHeader::WriteJSON(JDoc& d, JValue& o)
+{
+    return ser::WriteObject(*this, d, o, "");
+}
 
 // ---- data -------------------------------------------------------------------------------
 
@@ -157,7 +166,8 @@ int CPIPMetaData::Parse(CBitBuffer& bb)
         bb.m_cursor = start + 8ull * m_blocks[i].header.metadata_block_data_start_address;
         if (bb.m_cursor + 16 > limit || m_blocks[i].data.ParseWithin(bb, limit)) {
             if (!bb.m_budgetReported)
-                fprintf(stderr, "pip_metadata block[%u] data lies outside the block!\n", unsigned(i));
+                fprintf(stderr, "pip_metadata block[%u] data lies outside the block!\n",
+                        unsigned(i));
             return 1;
         }
     }
@@ -181,8 +191,8 @@ int CPIPMetaData::Build(CBitBuffer& bb)
         if (address > 0xFFFFFFFFull)
             return CheckListSize(address, 0xFFFFFFFFull, "pip_metadata bytes");
         m_blocks[i].header.metadata_block_data_start_address = uint32_t(address);
-        uint64_t here = bb.m_cursor;
-        bb.m_cursor   = start + 8 * (16 + 14 * uint64_t(i));
+        uint64_t here                                        = bb.m_cursor;
+        bb.m_cursor                                          = start + 8 * (16 + 14 * uint64_t(i));
         bb.WriteBits(32, uint32_t(address));
         bb.m_cursor = here;
         int r       = m_blocks[i].data.Build(bb);

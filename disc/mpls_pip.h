@@ -1,12 +1,13 @@
 // The picture-in-picture metadata block (ExtensionData (1, 1)).
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 
-class CPIPMetaDataEntry : public CIBDSerial {
-public:
+#include <vector>
+
+class CPIPMetaDataEntry : public CIBDSerial
+{
+  public:
     uint32_t pip_metadata_time_stamp = 0, pip_horizontal_position = 0, pip_vertical_position = 0;
     uint32_t pip_scale = 0, reserved01 = 0;
 
@@ -19,8 +20,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CMetaDataBlockHeader : public CIBDSerial {
-public:
+class CMetaDataBlockHeader : public CIBDSerial
+{
+  public:
     uint32_t ref_to_PlayItem_id = 0, ref_to_secondary_video_stream_id = 0, reserved01 = 0;
     uint32_t pip_timeline_type = 0, is_luma_key = 0, trick_playing_flag = 0, reserved02 = 0;
     uint32_t reserved03 = 0, upper_limit_luma_key = 0, reserved04 = 0;
@@ -35,8 +37,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CMetaDataBlockData : public CIBDSerial {
-public:
+class CMetaDataBlockData : public CIBDSerial
+{
+  public:
     std::vector<CPIPMetaDataEntry> m_entries;
 
     void Clear() override { m_entries.clear(); }
@@ -47,8 +50,9 @@ public:
     int Build(CBitBuffer& bb) override;
 };
 
-class CMetaDataBlock : public CIBDSerial {
-public:
+class CMetaDataBlock : public CIBDSerial
+{
+  public:
     CMetaDataBlockHeader header;
     CMetaDataBlockData data;
 
@@ -60,8 +64,9 @@ public:
     int Build(CBitBuffer&) override { return 1; }
 };
 
-class CPIPMetaData : public CIBDSerial {
-public:
+class CPIPMetaData : public CIBDSerial
+{
+  public:
     std::vector<CMetaDataBlock> m_blocks;
 
     void Clear() override { m_blocks.clear(); }

@@ -1,9 +1,9 @@
 #include "disc/mpls_playlist.h"
 
+#include "disc/serial_io.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "disc/serial_io.h"
 
 // ---- CAppInfoPlayList -----------------------------------------------------------------------
 
@@ -28,7 +28,10 @@ template <class IO> void CAppInfoPlayList::Fields(IO& io)
 void CAppInfoPlayList::Clear() { ser::Reset(*this); }
 int CAppInfoPlayList::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
 int CAppInfoPlayList::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CAppInfoPlayList::ReadJSON(JDoc& d, JValue& m) { return ser::ReadObject(*this, d, m, ser::kRequired); }
+int CAppInfoPlayList::ReadJSON(JDoc& d, JValue& m)
+{
+    return ser::ReadObject(*this, d, m, ser::kRequired);
+}
 int CAppInfoPlayList::WriteJSON(JDoc& d, JValue& m) { return ser::WriteObject(*this, d, m); }
 
 // ---- CPlayItem ------------------------------------------------------------------------------
@@ -187,12 +190,14 @@ void CPlayItem::Print(int indent)
 {
     uint32_t d = OUT_time - IN_time; // wraps when OUT lies before IN
     PrintIndented(indent, "%.5s.%.4s -- Duration: %4lu:%02lu", Clip_Information_file_name,
-                  Clip_codec_identifier, (unsigned long)(d / 2700000), (unsigned long)(d / 45000 % 60));
+                  Clip_codec_identifier, (unsigned long)(d / 2700000),
+                  (unsigned long)(d / 45000 % 60));
     if (!is_multi_angle)
         return;
     PrintIndented(indent + 1, "#angles:  %u", number_of_angles);
     for (uint32_t i = 1; i < number_of_angles && i <= m_angles.size(); ++i)
-        PrintIndented(indent + 1, "angle[%d] %.5s.%.4s", int(i), m_angles[i - 1].Clip_Information_file_name,
+        PrintIndented(indent + 1, "angle[%d] %.5s.%.4s", int(i),
+                      m_angles[i - 1].Clip_Information_file_name,
                       m_angles[i - 1].Clip_codec_identifier);
 }
 

@@ -1,16 +1,17 @@
 // AppInfoPlayList() and PlayList() of a playlist, with its PlayItems.
 #pragma once
 
-#include <vector>
-
 #include "disc/clip_entry.h"
 #include "disc/serial.h"
 #include "disc/stn.h"
 #include "disc/subpath.h"
 #include "disc/uo_mask.h"
 
-class CAppInfoPlayList : public CIBDSerial {
-public:
+#include <vector>
+
+class CAppInfoPlayList : public CIBDSerial
+{
+  public:
     uint32_t reserved01 = 0, PlayList_playback_type = 0, playback_count = 0;
     CUOMaskTable UO_mask_table;
     uint32_t PlayList_random_access_flag = 0, audio_mix_app_flag = 0;
@@ -26,8 +27,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CPlayItem : public CIBDSerial {
-public:
+class CPlayItem : public CIBDSerial
+{
+  public:
     char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};
     char Clip_codec_identifier[4]      = {0, 0, 0, 0};
     uint32_t reserved01                = 0;
@@ -58,8 +60,9 @@ public:
     void Print(int indent) override;
 };
 
-class CPlayList : public CIBDSerial {
-public:
+class CPlayList : public CIBDSerial
+{
+  public:
     uint32_t reserved01 = 0, number_of_PlayItems = 0, number_of_SubPaths = 0;
     std::vector<CPlayItem> m_playItems; // the PlayItems in file order
     std::vector<CSubPath> m_subPaths;

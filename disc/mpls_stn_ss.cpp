@@ -1,11 +1,12 @@
 #include "disc/mpls_stn_ss.h"
 
-#include <cstdio>
-
 #include "disc/mpls_playlist.h"
 #include "disc/serial_io.h"
 
-namespace {
+#include <cstdio>
+
+namespace
+{
 
 // One stream entry of a PG or IG element, with its role and its messages.
 struct EntrySlot {
@@ -124,32 +125,35 @@ int ReadGroups(JDoc& doc, JValue& object, EntryGroup* groups, int n, uint32_t& f
 
 // ---- CPGStreamSS ---------------------------------------------------------------------------
 
-#define PG_GROUPS                                                                              \
-    EntryGroup groups[3] = {                                                                   \
-        {is_SS_PG,                                                                             \
-         {{&SS_PG_L, "PG_textST_stream_entry_SS_PG_L",                                         \
-           "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                                 \
-           "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                                 \
-           "Failed to save PG_textST_stream_entry_SS_PG_L!\n"},                                \
-          {&SS_PG_R, "PG_textST_stream_entry_SS_PG_R",                                         \
-           "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                                 \
-           "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                                 \
-           "Failed to save PG_textST_stream_entry_SS_PG_R!\n"}},                               \
-         2, &SS_PG_offset_sequence_id_ref, "SS_PG_offset_sequence_id_ref"},                    \
-        {is_top_AS_PG_textST,                                                                  \
-         {{&top_AS_PG, "PG_textST_stream_entry_top_AS_PG",                                     \
-           "Failed to read PG_textST_stream_entry_top_AS_PG!\n",                               \
-           "Failed to read PG_textST_stream_entry_top_AS_PG!\n",                               \
-           "Failed to save PG_textST_stream_entry_top_AS_PG!\n"}},                             \
-         1, &top_AS_PG_textST_offset_sequence_id_ref,                                          \
-         "top_AS_PG_textST_offset_sequence_id_ref"},                                           \
-        {is_bottom_AS_PG_textST,                                                               \
-         {{&bottom_AS_PG, "PG_textST_stream_entry_bottom_AS_PG",                               \
-           "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",                            \
-           "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",                            \
-           "Failed to save PG_textST_stream_entry_bottom_AS_PG!\n"}},                          \
-         1, &bottom_AS_PG_textST_offset_sequence_id_ref,                                       \
-         "bottom_AS_PG_textST_offset_sequence_id_ref"}}
+#define PG_GROUPS                                                                                  \
+    EntryGroup groups[3] = {{is_SS_PG,                                                             \
+                             {{&SS_PG_L, "PG_textST_stream_entry_SS_PG_L",                         \
+                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                 \
+                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                 \
+                               "Failed to save PG_textST_stream_entry_SS_PG_L!\n"},                \
+                              {&SS_PG_R, "PG_textST_stream_entry_SS_PG_R",                         \
+                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                 \
+                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                 \
+                               "Failed to save PG_textST_stream_entry_SS_PG_R!\n"}},               \
+                             2,                                                                    \
+                             &SS_PG_offset_sequence_id_ref,                                        \
+                             "SS_PG_offset_sequence_id_ref"},                                      \
+                            {is_top_AS_PG_textST,                                                  \
+                             {{&top_AS_PG, "PG_textST_stream_entry_top_AS_PG",                     \
+                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",               \
+                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",               \
+                               "Failed to save PG_textST_stream_entry_top_AS_PG!\n"}},             \
+                             1,                                                                    \
+                             &top_AS_PG_textST_offset_sequence_id_ref,                             \
+                             "top_AS_PG_textST_offset_sequence_id_ref"},                           \
+                            {is_bottom_AS_PG_textST,                                               \
+                             {{&bottom_AS_PG, "PG_textST_stream_entry_bottom_AS_PG",               \
+                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",            \
+                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",            \
+                               "Failed to save PG_textST_stream_entry_bottom_AS_PG!\n"}},          \
+                             1,                                                                    \
+                             &bottom_AS_PG_textST_offset_sequence_id_ref,                          \
+                             "bottom_AS_PG_textST_offset_sequence_id_ref"}}
 
 void CPGStreamSS::Clear() { ser::Reset(*this); }
 
@@ -193,13 +197,15 @@ int CPGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 int CPGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 {
     Clear();
-    uint32_t flags                   = 0;
-    reserved01                       = ReadJsonUint("reserved01", object);
-    PG_textST_offset_sequence_id_ref = ReadJsonUint("PG_textST_offset_sequence_id_ref", object, &flags);
-    dialog_region_offset_valid_flag  = ReadJsonUint("dialog_region_offset_valid_flag", object, &flags);
-    is_SS_PG                         = ReadJsonUint("is_SS_PG", object, &flags);
-    is_top_AS_PG_textST              = ReadJsonUint("is_top_AS_PG_textST", object, &flags);
-    is_bottom_AS_PG_textST           = ReadJsonUint("is_bottom_AS_PG_textST", object, &flags);
+    uint32_t flags = 0;
+    reserved01     = ReadJsonUint("reserved01", object);
+    PG_textST_offset_sequence_id_ref =
+        ReadJsonUint("PG_textST_offset_sequence_id_ref", object, &flags);
+    dialog_region_offset_valid_flag =
+        ReadJsonUint("dialog_region_offset_valid_flag", object, &flags);
+    is_SS_PG               = ReadJsonUint("is_SS_PG", object, &flags);
+    is_top_AS_PG_textST    = ReadJsonUint("is_top_AS_PG_textST", object, &flags);
+    is_bottom_AS_PG_textST = ReadJsonUint("is_bottom_AS_PG_textST", object, &flags);
     if (flags) {
         fprintf(stderr, "Failed to read PG_textST_stream_entry!\n");
         return 1;
@@ -213,17 +219,18 @@ int CPGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 
 // ---- CIGStreamSS ---------------------------------------------------------------------------
 
-#define IG_GROUPS                                                                              \
-    EntryGroup groups[1] = {{is_SS_IG,                                                         \
-                             {{&SS_IG_L, "IG_stream_entry_SS_PG_L",                             \
-                               "Failed to read IG_stream_entry_SS_PG_L!\n",                     \
-                               "Failed to load IG_stream_entry_SS_PG_L!\n",                     \
-                               "Failed to save IG_stream_entry_SS_PG_L!\n"},                    \
-                              {&SS_IG_R, "IG_stream_entry_SS_PG_R",                             \
-                               "Failed to read IG_stream_entry_SS_PG_R!\n",                     \
-                               "Failed to load IG_stream_entry_SS_PG_R!\n",                     \
-                               "Failed to save IG_stream_entry_SS_PG_R!\n"}},                   \
-                             2, &SS_IG_offset_sequence_id_ref, "SS_IG_offset_sequence_id_ref"}}
+#define IG_GROUPS                                                                                  \
+    EntryGroup groups[1] = {                                                                       \
+        {is_SS_IG,                                                                                 \
+         {{&SS_IG_L, "IG_stream_entry_SS_PG_L", "Failed to read IG_stream_entry_SS_PG_L!\n",       \
+           "Failed to load IG_stream_entry_SS_PG_L!\n",                                            \
+           "Failed to save IG_stream_entry_SS_PG_L!\n"},                                           \
+          {&SS_IG_R, "IG_stream_entry_SS_PG_R", "Failed to read IG_stream_entry_SS_PG_R!\n",       \
+           "Failed to load IG_stream_entry_SS_PG_R!\n",                                            \
+           "Failed to save IG_stream_entry_SS_PG_R!\n"}},                                          \
+         2,                                                                                        \
+         &SS_IG_offset_sequence_id_ref,                                                            \
+         "SS_IG_offset_sequence_id_ref"}}
 
 void CIGStreamSS::Clear() { ser::Reset(*this); }
 
@@ -330,7 +337,8 @@ int CSTNTableSSPlayItem::ParseWithContext(CBitBuffer& bb, const CPlayItem& item)
         r = ParseList(bb, stn.number_of_PG_textST_stream_entries, m_pgStreams,
                       "Error parsing PG_stream[%u]\n");
     if (!r)
-        r = ParseList(bb, stn.number_of_IG_stream_entries, m_igStreams, "Error parsing IG_stream[%u]\n");
+        r = ParseList(bb, stn.number_of_IG_stream_entries, m_igStreams,
+                      "Error parsing IG_stream[%u]\n");
     if (r)
         return r;
     SkipToBlockEnd(bb);
@@ -357,8 +365,9 @@ int CSTNTableSSPlayItem::ReadJSON(JDoc& doc, JValue& object)
     Clear();
     reserved01 = ReadJsonUint("reserved01", object);
     // Reported when missing, but not a failure of its own.
-    uint32_t expected              = 0;
-    Fixed_offset_during_PopUp_flag = ReadJsonUint("Fixed_offset_during_PopUp_flag", object, &expected);
+    uint32_t expected = 0;
+    Fixed_offset_during_PopUp_flag =
+        ReadJsonUint("Fixed_offset_during_PopUp_flag", object, &expected);
 
     struct {
         const char* key;

@@ -2,17 +2,18 @@
 // PlayItem's STN table. It has no counts of its own, so it is parsed beside its playlist.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 #include "disc/stream.h"
+
+#include <vector>
 
 class CPlayList;
 class CPlayItem;
 
 // The 3D data of one PG/textST stream.
-class CPGStreamSS : public CIBDSerial {
-public:
+class CPGStreamSS : public CIBDSerial
+{
+  public:
     uint32_t PG_textST_offset_sequence_id_ref = 0, reserved01 = 0;
     uint32_t dialog_region_offset_valid_flag = 0, is_SS_PG = 0;
     uint32_t is_top_AS_PG_textST = 0, is_bottom_AS_PG_textST = 0;
@@ -28,8 +29,9 @@ public:
 };
 
 // The 3D data of one IG stream.
-class CIGStreamSS : public CIBDSerial {
-public:
+class CIGStreamSS : public CIBDSerial
+{
+  public:
     uint32_t IG_offset_sequence_id_ref = 0, IG_Plane_offset_direction_during_BB_video_flag = 0;
     uint32_t IG_Plane_offset_value_during_BB_video = 0, reserved01 = 0, reserved02 = 0;
     uint32_t is_SS_IG = 0;
@@ -44,8 +46,9 @@ public:
 };
 
 // STN_table_SS for one PlayItem.
-class CSTNTableSSPlayItem : public CIBDSerial {
-public:
+class CSTNTableSSPlayItem : public CIBDSerial
+{
+  public:
     uint32_t Fixed_offset_during_PopUp_flag = 0, reserved01 = 0;
     std::vector<CMVCDependentStream> m_mvcStreams;
     std::vector<CPGStreamSS> m_pgStreams;
@@ -59,8 +62,9 @@ public:
     virtual int ParseWithContext(CBitBuffer& bb, const CPlayItem& item);
 };
 
-class CSTNTableSS : public CIBDSerial {
-public:
+class CSTNTableSS : public CIBDSerial
+{
+  public:
     std::vector<CSTNTableSSPlayItem> m_playItems;
 
     void Clear() override { m_playItems.clear(); }

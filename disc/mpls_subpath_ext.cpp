@@ -1,8 +1,8 @@
 #include "disc/mpls_subpath_ext.h"
 
-#include <cstdio>
-
 #include "disc/code_names.h"
+
+#include <cstdio>
 
 int CSubPath_entries_extension::Parse(CBitBuffer& bb)
 {

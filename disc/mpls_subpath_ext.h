@@ -1,13 +1,14 @@
 // The SubPath extension block (ExtensionData (2, 2)): a second list of SubPaths.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 #include "disc/subpath.h"
 
-class CSubPath_entries_extension : public CIBDSerial {
-public:
+#include <vector>
+
+class CSubPath_entries_extension : public CIBDSerial
+{
+  public:
     std::vector<CSubPath_extension> m_subPaths;
 
     void Clear() override { m_subPaths.clear(); }

@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 // Mnemonic tables indexed by the option field; nullptr where a value has none.
 const char* const kBranchGoTo[] = {"Nop", "GoTo", "Break"};

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-class CNavigationCommand : public CIBDSerial {
-public:
+class CNavigationCommand : public CIBDSerial
+{
+  public:
     uint32_t operation_code = 0;
     uint32_t operand_1      = 0;
     uint32_t operand_2      = 0;

@@ -11,10 +11,7 @@ void CIBDSerial::BeginSection(CBitBuffer& writer, uint32_t bits)
     writer.WriteBits(bits, 0);
 }
 
-static void AppendZeroByte(CBitBuffer& writer)
-{
-    writer.WriteBits(8, 0);
-}
+static void AppendZeroByte(CBitBuffer& writer) { writer.WriteBits(8, 0); }
 
 int CIBDSerial::EndSection(CBitBuffer& writer, uint32_t modulus, const char* blockName)
 {
@@ -104,6 +101,19 @@ int CheckListSize(uint64_t size, uint64_t limit, const char* what)
 {
     if (size <= limit)
         return 0;
-    fprintf(stderr, "Too many %s: %" PRIu64 " do not fit, at most %" PRIu64 "!\n", what, size, limit);
+    fprintf(stderr, "Too many %s: %" PRIu64 " do not fit, at most %" PRIu64 "!\n", what, size,
+            limit);
     return 1;
+}
+
+int SectionAddress(const CBitBuffer& writer, uint64_t fileStart, uint32_t& address,
+                   const char* fileKind)
+{
+    uint64_t offset = (writer.m_cursor - fileStart) / 8;
+    if (offset > 0xFFFFFFFFull) {
+        fprintf(stderr, "%s is too long: a section starts beyond 32-bit addresses!\n", fileKind);
+        return 1;
+    }
+    address = uint32_t(offset);
+    return 0;
 }

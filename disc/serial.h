@@ -1,13 +1,14 @@
 // CIBDSerial, the base of every disc structure, with the section and padding helpers.
 #pragma once
 
-#include <cstdint>
-
 #include "disc/bit_buffer.h"
 #include "disc/json_helpers.h"
 
-class CIBDSerial {
-public:
+#include <cstdint>
+
+class CIBDSerial
+{
+  public:
     uint64_t m_lengthPos   = 0; // Build: where the length field starts; Parse: just after it
     uint32_t m_lengthBits  = 0; // 32 or 16
     uint64_t m_startPos    = 0; // where PadToModulus counts from
@@ -35,7 +36,10 @@ public:
     // Parse side of a length-prefixed block: reads the length and notes the position after it.
     void ReadLength(CBitBuffer& reader, uint32_t bits);
     // Moves the cursor just past the block whose length ReadLength read.
-    void SkipToBlockEnd(CBitBuffer& reader) const { reader.m_cursor = m_lengthPos + 8ull * m_lengthRead; }
+    void SkipToBlockEnd(CBitBuffer& reader) const
+    {
+        reader.m_cursor = m_lengthPos + 8ull * m_lengthRead;
+    }
 };
 
 // The 4-character version_number every root carries after its type code.
@@ -43,6 +47,11 @@ int ParseVersion(CBitBuffer& reader, char version[4]);
 int ReadJsonVersion(JValue& object, char version[4]);
 void BuildVersion(CBitBuffer& writer, const char version[4]);
 void WriteJsonVersion(JDoc& doc, JValue& object, const char version[4]);
+
+// The cursor's byte offset from fileStart as a 32-bit start address; an offset beyond 32 bits
+// is refused (message naming the file kind, result 1) instead of written cut.
+int SectionAddress(const CBitBuffer& writer, uint64_t fileStart, uint32_t& address,
+                   const char* fileKind);
 
 // Build refuses a list that its count field cannot hold: message naming the list, result 1.
 int CheckListSize(uint64_t size, uint64_t limit, const char* what);

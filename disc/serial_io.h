@@ -5,19 +5,20 @@
 // first failure code, else bit 0 of the required-member flags (JSON reading).
 #pragma once
 
+#include "disc/code_names.h"
+#include "disc/serial.h"
+
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "disc/code_names.h"
-#include "disc/serial.h"
-
 // A member's name is its JSON key.
 #define FLD(m) m, #m
 
-namespace ser {
+namespace ser
+{
 
 enum class Op { kParse, kBuild, kReadJson, kWriteJson };
 enum Presence { kRequired, kOptional };
@@ -40,10 +41,11 @@ struct ChildTexts {
     const char* save  = nullptr;
 };
 
-class IOBase {
-public:
-    int m_result    = 0;
-    bool m_stopped  = false;
+class IOBase
+{
+  public:
+    int m_result     = 0;
+    bool m_stopped   = false;
     uint32_t m_flags = 0;
 
     bool Ok() const { return !m_stopped; }
@@ -74,7 +76,7 @@ public:
             m_result = code;
     }
 
-protected:
+  protected:
     static void Say(const char* text, unsigned index)
     {
         if (text)
@@ -83,8 +85,9 @@ protected:
 };
 
 // ---- Parse: read bits ------------------------------------------------------------------
-class Parser : public IOBase {
-public:
+class Parser : public IOBase
+{
+  public:
     static constexpr Op kOp     = Op::kParse;
     static constexpr bool kFile = true, kJson = false;
     CBitBuffer& bb;
@@ -103,8 +106,8 @@ public:
         if (Ok())
             bb.SkipBits(n);
     }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*, uint32_t (*)(const char*),
-              Presence = kRequired)
+    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
+              uint32_t (*)(const char*), Presence = kRequired)
     {
         U(n, v, key);
     }
@@ -131,8 +134,8 @@ public:
             n = bb.ReadBits(bits);
     }
     // n elements parsed in order, each spending one unit of the element budget.
-    template <class V> void Items(uint32_t n, V& list, const char*, const ListTexts& t = {},
-                                  Presence = kOptional)
+    template <class V>
+    void Items(uint32_t n, V& list, const char*, const ListTexts& t = {}, Presence = kOptional)
     {
         for (uint32_t i = 0; i < n && Ok(); ++i) {
             if (!bb.TakeElement()) {
@@ -150,7 +153,7 @@ public:
         }
     }
 
-private:
+  private:
     void Outcome(int r, ChildMode mode, const char* text)
     {
         if (!r)
@@ -162,8 +165,9 @@ private:
 };
 
 // ---- Build: write bits -----------------------------------------------------------------
-class Builder : public IOBase {
-public:
+class Builder : public IOBase
+{
+  public:
     static constexpr Op kOp     = Op::kBuild;
     static constexpr bool kFile = true, kJson = false;
     CBitBuffer& bb;
@@ -186,8 +190,8 @@ public:
         if (Ok())
             bb.WriteZeroBits(n);
     }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*, uint32_t (*)(const char*),
-              Presence = kRequired)
+    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
+              uint32_t (*)(const char*), Presence = kRequired)
     {
         U(n, v, key);
     }
@@ -225,8 +229,8 @@ public:
         n = uint32_t(list.size());
         bb.WriteBits(bits, n);
     }
-    template <class V> void Items(uint32_t, V& list, const char*, const ListTexts& t = {},
-                                  Presence = kOptional)
+    template <class V>
+    void Items(uint32_t, V& list, const char*, const ListTexts& t = {}, Presence = kOptional)
     {
         for (size_t i = 0; i < list.size() && Ok(); ++i) {
             int r = list[i].Build(bb);
@@ -239,8 +243,9 @@ public:
 };
 
 // ---- ReadJSON: fields from the object the structure stands in ---------------------------
-class JsonReader : public IOBase {
-public:
+class JsonReader : public IOBase
+{
+  public:
     static constexpr Op kOp     = Op::kReadJson;
     static constexpr bool kFile = false, kJson = true;
     JDoc& doc;
@@ -301,8 +306,8 @@ public:
     template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
     // The array under key, element by element. Missing: an empty list, or with kRequired a
     // "failed to read" line and failure.
-    template <class V> void Items(uint32_t, V& list, const char* key, const ListTexts& t = {},
-                                  Presence p = kOptional)
+    template <class V>
+    void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, Presence p = kOptional)
     {
         if (!Ok())
             return;
@@ -323,8 +328,9 @@ public:
 };
 
 // ---- WriteJSON: fields into a new object -------------------------------------------------
-class JsonWriter : public IOBase {
-public:
+class JsonWriter : public IOBase
+{
+  public:
     static constexpr Op kOp     = Op::kWriteJson;
     static constexpr bool kFile = false, kJson = true;
     JDoc& doc;
@@ -368,8 +374,8 @@ public:
         mode == kStop ? Stop(r) : Note(r);
     }
     template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
-    template <class V> void Items(uint32_t, V& list, const char* key, const ListTexts& t = {},
-                                  Presence = kOptional)
+    template <class V>
+    void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, Presence = kOptional)
     {
         if (!Ok())
             return;
@@ -389,8 +395,8 @@ public:
 // (JSON name and padding modulus survive).
 template <class T> void Reset(T& t)
 {
-    CIBDSerial base = t;
-    t               = T();
+    CIBDSerial base             = t;
+    t                           = T();
     static_cast<CIBDSerial&>(t) = base;
 }
 
@@ -425,8 +431,9 @@ template <class T> int ParseBlock(T& t, CBitBuffer& bb, uint32_t lengthBits)
 }
 
 // Build of a length-prefixed block: placeholder, fields, padding and back-patched length.
-template <class T> int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uint32_t modulus,
-                                  const char* blockName = nullptr)
+template <class T>
+int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uint32_t modulus,
+               const char* blockName = nullptr)
 {
     t.BeginSection(bb, lengthBits);
     Builder io(bb);
@@ -439,8 +446,9 @@ template <class T> int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uin
 // ReadJSON of a structure standing under key in its owner's object ("" reads the owner's
 // object itself). A missing or non-object member is no failure unless required, then it
 // prints missingText (with the key for its %s) and fails.
-template <class T> int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p, const char* key,
-                                  const char* missingText = "failed to read %s\n")
+template <class T>
+int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p, const char* key,
+               const char* missingText = "failed to read %s\n")
 {
     t.Clear();
     JValue* object = *key ? GetJsonMember(key, parent) : &parent;

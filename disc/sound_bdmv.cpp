@@ -1,12 +1,13 @@
 #include "disc/sound_bdmv.h"
 
-#include <cstdio>
-#include <vector>
-
 #include "disc/serial_io.h"
 #include "platform/riff_wave.h"
 
-namespace {
+#include <cstdio>
+#include <vector>
+
+namespace
+{
 
 const size_t kPiece = 65536;
 
@@ -62,7 +63,8 @@ int CSoundAttributes::ReadJSON(JDoc&, JValue& object)
     size_t len            = 0;
     const char* name      = ReadJsonString("filename", object, nullptr, &len);
     filename              = name ? std::string(name, len) : std::string();
-    if (!filename.empty() && (!PlainFileName(filename) || filename.find('\0') != std::string::npos)) {
+    if (!filename.empty() &&
+        (!PlainFileName(filename) || filename.find('\0') != std::string::npos)) {
         fprintf(stderr, "Improper sample file name %s!\n", filename.c_str());
         return 1;
     }
@@ -159,7 +161,7 @@ int CSoundAttributes::ReadSampleFile(CBitBuffer& writer, uint64_t sampleStart,
         fprintf(stderr, "Cannot read wave file %s!\n", filename.c_str());
         return 1;
     }
-    start = uint32_t((writer.m_cursor - sampleStart) / 8);
+    start          = uint32_t((writer.m_cursor - sampleStart) / 8);
     uint64_t total = 0;
     std::vector<uint8_t> piece(kPiece);
     for (;;) {
@@ -342,8 +344,9 @@ int CBCLK::Build(CBitBuffer& bb)
     PadToModulus(bb);
 
     uint64_t sampleStart = bb.m_cursor;
-    uint64_t address     = (sampleStart - fileStart) / 8;
-    r                    = SoundIndex.ReadSampleFiles(bb, sampleStart, m_directory);
+    if ((r = SectionAddress(bb, fileStart, sample_data_start_address, "sound.bdmv")) != 0)
+        return r;
+    r = SoundIndex.ReadSampleFiles(bb, sampleStart, m_directory);
     if (r)
         return r;
     PadToModulus(bb);
@@ -354,19 +357,12 @@ int CBCLK::Build(CBitBuffer& bb)
     if (r)
         return r;
 
-    uint64_t extAddress = (bb.m_cursor - fileStart) / 8;
-    r                   = ExtensionData.Build(bb);
-    if (r)
+    if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "sound.bdmv")) != 0 ||
+        (r = ExtensionData.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
-    if (address > 0xFFFFFFFFull || extAddress > 0xFFFFFFFFull) {
-        fprintf(stderr, "sound.bdmv is too long: its start addresses do not fit 32 bits!\n");
-        return 1;
-    }
-    sample_data_start_address   = uint32_t(address);
-    ExtensionData_start_address = uint32_t(extAddress);
-    const uint64_t fileEnd      = bb.m_cursor;
-    bb.m_cursor                 = addresses;
+    const uint64_t fileEnd = bb.m_cursor;
+    bb.m_cursor            = addresses;
     bb.WriteBits(32, sample_data_start_address);
     bb.WriteBits(32, ExtensionData_start_address);
     bb.m_cursor = fileEnd;

@@ -2,14 +2,15 @@
 // each sound travel beside the JSON as RIFF WAVE files.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "disc/extension_data.h"
 #include "disc/serial.h"
 
-class CSoundAttributes : public CIBDSerial {
-public:
+#include <string>
+#include <vector>
+
+class CSoundAttributes : public CIBDSerial
+{
+  public:
     uint32_t channel_configuration = 0, sampling_frequency = 0, bits_per_sample = 0;
     uint32_t start = 0, length = 0; // of its samples in the sample-data area, in bytes
     std::string filename;           // its sample file, without directory
@@ -28,8 +29,9 @@ public:
     template <class IO> void Fields(IO& io);
 };
 
-class CSoundIndex : public CIBDSerial {
-public:
+class CSoundIndex : public CIBDSerial
+{
+  public:
     uint32_t reserved = 0;
     std::vector<CSoundAttributes> m_sounds;
 
@@ -44,12 +46,13 @@ public:
     int ReadSampleFiles(CBitBuffer& writer, uint64_t sampleStart, const std::string& directory);
 };
 
-class CBCLK : public CIBDSerial {
-public:
-    char version_number[4]                = {0, 0, 0, 0};
-    uint32_t sample_data_start_address    = 0;
-    uint32_t ExtensionData_start_address  = 0;
-    uint8_t reserved_header[24]           = {};
+class CBCLK : public CIBDSerial
+{
+  public:
+    char version_number[4]               = {0, 0, 0, 0};
+    uint32_t sample_data_start_address   = 0;
+    uint32_t ExtensionData_start_address = 0;
+    uint8_t reserved_header[24]          = {};
     CSoundIndex SoundIndex;
     CExtensionData ExtensionData;
     std::string m_directory;        // where the sample files are written and read

@@ -1,10 +1,11 @@
 #include "disc/stn.h"
 
-#include <cstdio>
-
 #include "disc/serial_io.h"
 
-namespace {
+#include <cstdio>
+
+namespace
+{
 
 // The six lists in file order, with what each list's elements carry and print.
 struct ListInfo {
@@ -19,14 +20,14 @@ struct ListInfo {
 
 const ListInfo kLists[] = {
     {&CSTNTable::m_primaryVideo, &CSTNTable::number_of_primary_video_stream_entries, 0,
-     "Error parsing video entry[%u]!\n", "Error saving video entry[%u]!\n", "Video Stream %u:",
-     "primary video streams"},
+     "Error parsing video entry[%u]!\n", "Error saving video entry[%u]!\n",
+     "Video Stream %u:", "primary video streams"},
     {&CSTNTable::m_primaryAudio, &CSTNTable::number_of_primary_audio_stream_entries, 0,
-     "Error parsing audio entry[%u]!\n", "Error saving audio entry[%u]!\n", "Audio Stream %u:",
-     "primary audio streams"},
+     "Error parsing audio entry[%u]!\n", "Error saving audio entry[%u]!\n",
+     "Audio Stream %u:", "primary audio streams"},
     {&CSTNTable::m_PGTextST, &CSTNTable::number_of_PG_textST_stream_entries, 0,
-     "Error parsing PG entry[%u]!\n", "Error saving PG entry[%u]!\n", "PG Stream %u:",
-     "PG/textST streams"},
+     "Error parsing PG entry[%u]!\n", "Error saving PG entry[%u]!\n",
+     "PG Stream %u:", "PG/textST streams"},
     {&CSTNTable::m_IG, &CSTNTable::number_of_IG_stream_entries, 0, "Error parsing IG entry[%u]!\n",
      "Error saving IG entry[%u]!\n", "IG Stream %u:", "IG streams"},
     {&CSTNTable::m_secondaryAudio, &CSTNTable::number_of_secondary_audio_stream_entries, 1,
@@ -77,13 +78,15 @@ int CSTNTable::Build(CBitBuffer& bb)
     // Every count is 8 bits; the PG count leaves out the PiP entries at the list's end.
     const uint32_t pipPlus = number_of_PiP_PG_textST_stream_entries_plus;
     if (pipPlus > 255) {
-        fprintf(stderr, "number_of_PiP_PG_textST_stream_entries_plus %u does not fit, at most 255!\n",
+        fprintf(stderr,
+                "number_of_PiP_PG_textST_stream_entries_plus %u does not fit, at most 255!\n",
                 pipPlus);
         return 1;
     }
     if (m_PGTextST.size() < pipPlus) {
         fprintf(stderr,
-                "PG list holds %u streams, fewer than number_of_PiP_PG_textST_stream_entries_plus %u!\n",
+                "PG list holds %u streams, fewer than number_of_PiP_PG_textST_stream_entries_plus "
+                "%u!\n",
                 unsigned(m_PGTextST.size()), pipPlus);
         return 1;
     }
@@ -119,7 +122,8 @@ int CSTNTable::Build(CBitBuffer& bb)
     return EndSection(bb, 0, "STN_table");
 }
 
-namespace {
+namespace
+{
 
 bool IsVideo(uint32_t c) { return c == 0x01 || c == 0x02 || c == 0x1B || c == 0x24 || c == 0xEA; }
 bool IsPrimaryAudio(uint32_t c) { return c == 0x03 || c == 0x04 || (c >= 0x80 && c <= 0x86); }

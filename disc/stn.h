@@ -1,22 +1,23 @@
 // STN_table(): the streams one PlayItem may present.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 #include "disc/stream.h"
 
-class CSTNTable : public CIBDSerial {
-public:
+#include <vector>
+
+class CSTNTable : public CIBDSerial
+{
+  public:
     uint32_t reserved01 = 0;
     // The counts as parsed; STN_table_SS sizes its per-PlayItem lists from them. Build writes
     // the list sizes instead.
-    uint32_t number_of_primary_video_stream_entries   = 0;
-    uint32_t number_of_primary_audio_stream_entries   = 0;
-    uint32_t number_of_PG_textST_stream_entries       = 0;
-    uint32_t number_of_IG_stream_entries              = 0;
-    uint32_t number_of_secondary_audio_stream_entries = 0;
-    uint32_t number_of_secondary_video_stream_entries = 0;
+    uint32_t number_of_primary_video_stream_entries      = 0;
+    uint32_t number_of_primary_audio_stream_entries      = 0;
+    uint32_t number_of_PG_textST_stream_entries          = 0;
+    uint32_t number_of_IG_stream_entries                 = 0;
+    uint32_t number_of_secondary_audio_stream_entries    = 0;
+    uint32_t number_of_secondary_video_stream_entries    = 0;
     uint32_t number_of_PiP_PG_textST_stream_entries_plus = 0;
     uint8_t reserved[5] = {0, 0, 0, 0, 0}; // kept from Parse to Build, not in JSON
 

@@ -1,8 +1,8 @@
 #include "disc/stream.h"
 
-#include <cstdio>
-
 #include "disc/serial_io.h"
+
+#include <cstdio>
 
 // ---- CStreamEntry ---------------------------------------------------------------------------
 
@@ -37,7 +37,10 @@ template <class IO> void CStreamEntry::Fields(IO& io)
 void CStreamEntry::Clear() { ser::Reset(*this); }
 int CStreamEntry::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 8); }
 int CStreamEntry::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 8, 0, "stream_entry"); }
-int CStreamEntry::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CStreamEntry::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CStreamEntry::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 void CStreamEntry::Print(int indent)
@@ -63,7 +66,8 @@ void CStreamEntry::Print(int indent)
 
 // ---- CStreamAttributes ----------------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 enum class CodingGroup { kVideo, kHevc, kAudio, kGraphics, kText, kUnknown };
 
@@ -162,8 +166,10 @@ void CStreamAttributes::Print(int indent)
     switch (GroupOf(stream_coding_type)) {
     case CodingGroup::kVideo:
     case CodingGroup::kHevc:
-        PrintIndented(indent, "Format 0x%02X: %s", video_format, CodeName(kVideoFormatNames, video_format));
-        PrintIndented(indent, "Rate   0x%02X: %s", frame_rate, CodeName(kFrameRateNames, frame_rate));
+        PrintIndented(indent, "Format 0x%02X: %s", video_format,
+                      CodeName(kVideoFormatNames, video_format));
+        PrintIndented(indent, "Rate   0x%02X: %s", frame_rate,
+                      CodeName(kFrameRateNames, frame_rate));
         break;
     case CodingGroup::kAudio:
         PrintIndented(indent, "Format 0x%02X: %s", audio_presentation_type,
@@ -321,7 +327,8 @@ int CSingleStream::ReadJSON(JDoc& doc, JValue& object)
                       "PiP_PG_textST_stream_id_ref[%u] is not a number!\n");
 }
 
-static void WriteIdList(JDoc& doc, JValue& object, const char* key, const std::vector<uint32_t>& list)
+static void WriteIdList(JDoc& doc, JValue& object, const char* key,
+                        const std::vector<uint32_t>& list)
 {
     if (list.empty())
         return;

@@ -1,13 +1,14 @@
 // Stream entries and stream attributes of the STN tables, and the composite stream records.
 #pragma once
 
-#include <vector>
-
 #include "disc/serial.h"
 
+#include <vector>
+
 // stream_entry(): where a stream comes from.
-class CStreamEntry : public CIBDSerial {
-public:
+class CStreamEntry : public CIBDSerial
+{
+  public:
     uint32_t type = 0, subpath_id = 0, subclip_id = 0, pid = 0;
 
     void Clear() override;
@@ -21,8 +22,9 @@ public:
 };
 
 // stream_attributes(): how a stream is coded, by coding-type group.
-class CStreamAttributes : public CIBDSerial {
-public:
+class CStreamAttributes : public CIBDSerial
+{
+  public:
     uint32_t stream_coding_type      = 0;
     uint32_t video_format            = 0;
     uint32_t frame_rate              = 0;
@@ -44,8 +46,9 @@ public:
 };
 
 // stream_attributes_SS() of an MVC dependent-view video stream.
-class CStreamAttributesSS : public CIBDSerial {
-public:
+class CStreamAttributesSS : public CIBDSerial
+{
+  public:
     uint32_t stream_coding_type = 0, video_format = 0, frame_rate = 0, reserved01 = 0;
 
     void Clear() override;
@@ -59,11 +62,13 @@ public:
 
 // One stream of an STN table: entry, attributes and, for secondary streams, the lists of
 // stream ids it refers to.
-class CSingleStream : public CIBDSerial {
-public:
+class CSingleStream : public CIBDSerial
+{
+  public:
     CStreamEntry stream_entry;
     CStreamAttributes stream_attributes;
-    uint32_t ref_list_count = 0; // set by the owning table: 0 primary, 1 secondary audio, 2 secondary video
+    uint32_t ref_list_count =
+        0; // set by the owning table: 0 primary, 1 secondary audio, 2 secondary video
     std::vector<uint32_t> stream_id_ref;
     std::vector<uint32_t> PiP_PG_textST_stream_id_ref;
 
@@ -76,8 +81,9 @@ public:
 };
 
 // One MVC dependent-view video stream of STN_table_SS.
-class CMVCDependentStream : public CIBDSerial {
-public:
+class CMVCDependentStream : public CIBDSerial
+{
+  public:
     CStreamEntry stream_entry;
     CStreamAttributesSS stream_attributes_SS;
     uint32_t reserved02 = 0, number_of_offset_sequences = 0;

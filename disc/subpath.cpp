@@ -1,9 +1,9 @@
 #include "disc/subpath.h"
 
+#include "disc/serial_io.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "disc/serial_io.h"
 
 // ---- CSubPlayItem ---------------------------------------------------------------------------
 
@@ -85,7 +85,7 @@ int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
         int failed = int(io.m_flags);
         if (ReadClipEntries(doc, *entries, m_subClips, failed, "failed to read subClip_entry\n"))
             return failed;
-        io.m_flags = uint32_t(failed);
+        io.m_flags                   = uint32_t(failed);
         number_of_multi_Clip_entries = uint32_t(m_subClips.size() + 1);
     }
     return int(io.m_flags);
@@ -118,12 +118,14 @@ void CSubPlayItem::Print(int indent)
 {
     uint32_t d = SubPlayItem_OUT_time - SubPlayItem_IN_time; // wraps when OUT lies before IN
     PrintIndented(indent, "%.5s.%.4s -- Duration: %4lu:%02lu", Clip_Information_file_name,
-                  Clip_codec_identifier, (unsigned long)(d / 2700000), (unsigned long)(d / 45000 % 60));
+                  Clip_codec_identifier, (unsigned long)(d / 2700000),
+                  (unsigned long)(d / 45000 % 60));
     if (!is_multi_Clip_entries)
         return;
     PrintIndented(indent + 1, "#multiclip:  %u", number_of_multi_Clip_entries);
     for (uint32_t i = 1; i < number_of_multi_Clip_entries && i <= m_subClips.size(); ++i)
-        PrintIndented(indent + 1, "multi[%d] %.5s.%.4s", int(i), m_subClips[i - 1].Clip_Information_file_name,
+        PrintIndented(indent + 1, "multi[%d] %.5s.%.4s", int(i),
+                      m_subClips[i - 1].Clip_Information_file_name,
                       m_subClips[i - 1].Clip_codec_identifier);
 }
 
@@ -153,7 +155,10 @@ template <class IO> void CSubPath::Fields(IO& io)
 void CSubPath::Clear() { ser::Reset(*this); }
 int CSubPath::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
 int CSubPath::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0, "SubPath"); }
-int CSubPath::ReadJSON(JDoc& d, JValue& o) { return ser::ReadObject(*this, d, o, ser::kRequired, ""); }
+int CSubPath::ReadJSON(JDoc& d, JValue& o)
+{
+    return ser::ReadObject(*this, d, o, ser::kRequired, "");
+}
 int CSubPath::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
 
 void CSubPath::Print(int indent)

@@ -1,24 +1,25 @@
 // SubPath() and SubPlayItem(), and the display names of SubPath_type.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "disc/clip_entry.h"
 #include "disc/serial.h"
 
-class CSubPlayItem : public CIBDSerial {
-public:
-    char Clip_Information_file_name[5]   = {0, 0, 0, 0, 0};
-    char Clip_codec_identifier[4]        = {0, 0, 0, 0};
-    uint32_t ref_to_STC_id               = 0;
-    uint32_t reserved01                  = 0;
-    uint32_t sp_connection_condition     = 0;
-    uint32_t is_multi_Clip_entries       = 0;
-    uint32_t SubPlayItem_IN_time         = 0;
-    uint32_t SubPlayItem_OUT_time        = 0;
-    uint32_t sync_PlayItem_id            = 0;
-    uint32_t sync_start_PTS_of_PlayItem  = 0;
+#include <string>
+#include <vector>
+
+class CSubPlayItem : public CIBDSerial
+{
+  public:
+    char Clip_Information_file_name[5]    = {0, 0, 0, 0, 0};
+    char Clip_codec_identifier[4]         = {0, 0, 0, 0};
+    uint32_t ref_to_STC_id                = 0;
+    uint32_t reserved01                   = 0;
+    uint32_t sp_connection_condition      = 0;
+    uint32_t is_multi_Clip_entries        = 0;
+    uint32_t SubPlayItem_IN_time          = 0;
+    uint32_t SubPlayItem_OUT_time         = 0;
+    uint32_t sync_PlayItem_id             = 0;
+    uint32_t sync_start_PTS_of_PlayItem   = 0;
     uint32_t number_of_multi_Clip_entries = 0; // counts this item's own clip too
     std::vector<CSubClipEntry> m_subClips;
 
@@ -30,8 +31,9 @@ public:
     void Print(int indent) override;
 };
 
-class CSubPath : public CIBDSerial {
-public:
+class CSubPath : public CIBDSerial
+{
+  public:
     uint32_t reserved01             = 0;
     uint32_t SubPath_type           = 0;
     uint32_t reserved02             = 0;
@@ -53,8 +55,9 @@ public:
 };
 
 // An element of the SubPath extension block: only the stereoscopic types carry a body.
-class CSubPath_extension : public CSubPath {
-public:
+class CSubPath_extension : public CSubPath
+{
+  public:
     int ReadJSON(JDoc& doc, JValue& object) override;
     int Parse(CBitBuffer& bb) override;
     int WriteJSON(JDoc& doc, JValue& object) override;

@@ -3,8 +3,9 @@
 
 #include "disc/serial.h"
 
-class CUOMaskTable : public CIBDSerial {
-public:
+class CUOMaskTable : public CIBDSerial
+{
+  public:
     uint32_t menu_call_mask                            = 0;
     uint32_t title_search_mask                         = 0;
     uint32_t chapter_search_mask                       = 0;
