@@ -31,36 +31,22 @@ namespace
 
 enum class CodingGroup { kVideo, kAudio, kGraphics, kText, kUnknown };
 
-// The file knows DRA (0x87, 0x88) as audio; JSON treats it as an unknown code.
+// Clip files group MVC with video; the file knows DRA (0x87, 0x88) as audio, JSON treats it as
+// an unknown code. HEVC has the plain video layout here.
 CodingGroup GroupOf(uint32_t codingType, bool json)
 {
-    switch (codingType) {
-    case 0x01:
-    case 0x02:
-    case 0x1B:
-    case 0x20:
-    case 0x24:
-    case 0xEA:
+    switch (StreamCodingFamily(codingType)) {
+    case CodingFamily::kVideo:
+    case CodingFamily::kHevc:
+    case CodingFamily::kMvc:
         return CodingGroup::kVideo;
-    case 0x87:
-    case 0x88:
+    case CodingFamily::kDra:
         return json ? CodingGroup::kUnknown : CodingGroup::kAudio;
-    case 0x03:
-    case 0x04:
-    case 0x80:
-    case 0x81:
-    case 0x82:
-    case 0x83:
-    case 0x84:
-    case 0x85:
-    case 0x86:
-    case 0xA1:
-    case 0xA2:
+    case CodingFamily::kAudio:
         return CodingGroup::kAudio;
-    case 0x90:
-    case 0x91:
+    case CodingFamily::kGraphics:
         return CodingGroup::kGraphics;
-    case 0x92:
+    case CodingFamily::kText:
         return CodingGroup::kText;
     default:
         return CodingGroup::kUnknown;

@@ -68,6 +68,43 @@ const CodeNameTable kVideoFormatNames[] = {{0, "0"},     {1, "480i"},  {2, "576i
                                            {4, "1080i"}, {5, "720p"},  {6, "1080p"}, {7, "576p"},
                                            {8, "2160p"}, {9, "2160i"}, {0, nullptr}};
 
+CodingFamily StreamCodingFamily(uint32_t codingType)
+{
+    switch (codingType) {
+    case 0x01:
+    case 0x02:
+    case 0x1B:
+    case 0xEA:
+        return CodingFamily::kVideo;
+    case 0x24:
+        return CodingFamily::kHevc;
+    case 0x20:
+        return CodingFamily::kMvc;
+    case 0x03:
+    case 0x04:
+    case 0x80:
+    case 0x81:
+    case 0x82:
+    case 0x83:
+    case 0x84:
+    case 0x85:
+    case 0x86:
+    case 0xA1:
+    case 0xA2:
+        return CodingFamily::kAudio;
+    case 0x87:
+    case 0x88:
+        return CodingFamily::kDra;
+    case 0x90:
+    case 0x91:
+        return CodingFamily::kGraphics;
+    case 0x92:
+        return CodingFamily::kText;
+    default:
+        return CodingFamily::kUnknown;
+    }
+}
+
 const char* CodeName(const CodeNameTable* table, uint32_t code)
 {
     for (; table && table->name; ++table)

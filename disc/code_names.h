@@ -17,6 +17,10 @@ extern const CodeNameTable kAspectRatioNames[];
 extern const CodeNameTable kFrameRateNames[];
 extern const CodeNameTable kVideoFormatNames[];
 
+// The coding families of stream coding types, as the stream attribute blocks group them.
+enum class CodingFamily { kVideo, kHevc, kMvc, kAudio, kDra, kGraphics, kText, kUnknown };
+CodingFamily StreamCodingFamily(uint32_t codingType);
+
 // The name of code in table, or "?".
 const char* CodeName(const CodeNameTable* table, uint32_t code);
 

@@ -71,32 +71,19 @@ namespace
 
 enum class CodingGroup { kVideo, kHevc, kAudio, kGraphics, kText, kUnknown };
 
+// Playlists know MVC and DRA only by name: their attributes are of unknown layout here.
 CodingGroup GroupOf(uint32_t codingType)
 {
-    switch (codingType) {
-    case 0x01:
-    case 0x02:
-    case 0x1B:
-    case 0xEA:
+    switch (StreamCodingFamily(codingType)) {
+    case CodingFamily::kVideo:
         return CodingGroup::kVideo;
-    case 0x24:
+    case CodingFamily::kHevc:
         return CodingGroup::kHevc;
-    case 0x03:
-    case 0x04:
-    case 0x80:
-    case 0x81:
-    case 0x82:
-    case 0x83:
-    case 0x84:
-    case 0x85:
-    case 0x86:
-    case 0xA1:
-    case 0xA2:
+    case CodingFamily::kAudio:
         return CodingGroup::kAudio;
-    case 0x90:
-    case 0x91:
+    case CodingFamily::kGraphics:
         return CodingGroup::kGraphics;
-    case 0x92:
+    case CodingFamily::kText:
         return CodingGroup::kText;
     default:
         return CodingGroup::kUnknown;
