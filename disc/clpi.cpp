@@ -183,10 +183,7 @@ int CCLPI::Parse(CBitBuffer& bb)
         if ((r = b.block->Parse(bb)) != 0)
             return r;
     }
-    if (!ExtensionData_start_address)
-        return 0;
-    bb.m_cursor = fileStart + 8ull * ExtensionData_start_address;
-    return ExtensionData.ParseWithContext(bb, nullptr);
+    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
 }
 
 int CCLPI::Build(CBitBuffer& bb)
@@ -215,14 +212,9 @@ int CCLPI::Build(CBitBuffer& bb)
             return r;
     }
     PadToModulus(bb);
-    ExtensionData_start_address = 0;
-    if (!ExtensionData.m_entries.empty()) {
-        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "Clip information")) !=
-                0 ||
-            (r = ExtensionData.Build(bb)) != 0)
-            return r;
-        PadToModulus(bb);
-    }
+    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
+                                        "Clip information")) != 0)
+        return r;
     const uint64_t end = bb.m_cursor;
     bb.m_cursor        = addresses;
     bb.WriteBits(32, SequenceInfo_start_address);

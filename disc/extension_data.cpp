@@ -267,3 +267,26 @@ void CExtensionData::Print(int indent)
     for (CExtDataEntry& e : m_entries)
         e.Print(indent);
 }
+
+int CExtensionData::ParseAt(CBitBuffer& bb, uint64_t fileStart, uint32_t address,
+                            CPlayList* context)
+{
+    if (!address)
+        return 0;
+    bb.m_cursor = fileStart + 8ull * address;
+    return ParseWithContext(bb, context);
+}
+
+int CExtensionData::BuildSection(CIBDSerial& root, CBitBuffer& bb, uint64_t fileStart,
+                                 uint32_t& address, const char* fileKind)
+{
+    address = 0;
+    if (m_entries.empty())
+        return 0;
+    int r = SectionAddress(bb, fileStart, address, fileKind);
+    if (!r)
+        r = Build(bb);
+    if (!r)
+        root.PadToModulus(bb);
+    return r;
+}

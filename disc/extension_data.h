@@ -56,4 +56,10 @@ class CExtensionData : public CIBDSerial
     void Print(int indent) override;
     // The context is the playlist's PlayList for playlists, else nullptr.
     virtual int ParseWithContext(CBitBuffer& bb, CPlayList* context);
+
+    // A root's trailing section: parsed only where its start address is not 0, and built
+    // only when it has entries (its address stays 0 otherwise), then padded by the root.
+    int ParseAt(CBitBuffer& bb, uint64_t fileStart, uint32_t address, CPlayList* context);
+    int BuildSection(CIBDSerial& root, CBitBuffer& bb, uint64_t fileStart, uint32_t& address,
+                     const char* fileKind);
 };

@@ -194,12 +194,7 @@ int CIndexBDMV::Parse(CBitBuffer& bb)
         if ((r = Indexes.Parse(bb)) != 0)
             return r;
     }
-    if (ExtensionData_start_address) {
-        bb.m_cursor = fileStart + 8ull * ExtensionData_start_address;
-        if ((r = ExtensionData.ParseWithContext(bb, nullptr)) != 0)
-            return r;
-    }
-    return 0;
+    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
 }
 
 int CIndexBDMV::Build(CBitBuffer& bb)
@@ -219,13 +214,9 @@ int CIndexBDMV::Build(CBitBuffer& bb)
         (r = Indexes.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
-    ExtensionData_start_address = 0;
-    if (!ExtensionData.m_entries.empty()) {
-        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "index.bdmv")) != 0 ||
-            (r = ExtensionData.Build(bb)) != 0)
-            return r;
-        PadToModulus(bb);
-    }
+    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
+                                        "index.bdmv")) != 0)
+        return r;
     bb.m_cursor = fileStart + 64; // just after version_number; the file is complete
     bb.WriteBits(32, Indexes_start_address);
     bb.WriteBits(32, ExtensionData_start_address);

@@ -50,11 +50,8 @@ int CMPLS::Parse(CBitBuffer& bb)
         if ((r = PlayListMark.Parse(bb)) != 0)
             return r;
     }
-    if (ExtensionData_start_address) {
-        bb.m_cursor = fileStart + 8ull * ExtensionData_start_address;
-        if ((r = ExtensionData.ParseWithContext(bb, &PlayList)) != 0)
-            return r;
-    }
+    if ((r = ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, &PlayList)) != 0)
+        return r;
     UpdateTimes();
     return 0;
 }
@@ -81,13 +78,9 @@ int CMPLS::Build(CBitBuffer& bb)
         (r = PlayListMark.Build(bb)) != 0)
         return r;
     PadToModulus(bb);
-    ExtensionData_start_address = 0;
-    if (!ExtensionData.m_entries.empty()) {
-        if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "Playlist")) != 0 ||
-            (r = ExtensionData.Build(bb)) != 0)
-            return r;
-        PadToModulus(bb);
-    }
+    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
+                                        "Playlist")) != 0)
+        return r;
     bb.m_cursor = fileStart + 64; // just after version_number
     bb.WriteBits(32, PlayList_start_address);
     bb.WriteBits(32, PlayListMark_start_address);

@@ -320,11 +320,7 @@ int CBCLK::Parse(CBitBuffer& bb)
         if (r)
             return r;
     }
-    if (ExtensionData_start_address != 0) {
-        bb.m_cursor = fileStart + 8ull * ExtensionData_start_address;
-        return ExtensionData.ParseWithContext(bb, nullptr);
-    }
-    return 0;
+    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
 }
 
 int CBCLK::Build(CBitBuffer& bb)
