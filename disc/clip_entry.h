@@ -28,3 +28,9 @@ void WriteClipEntries(JDoc& doc, JValue& array, uint32_t number, std::vector<CAn
 // failed is set.
 int ReadClipEntries(JDoc& doc, JValue& array, std::vector<CAngleEntry>& list, int& failed,
                     const char* notObject);
+
+// The listing lines of a PlayItem or SubPlayItem: its clip and duration, then, when it has
+// several clips, their number and the further clips. countText holds one %u, entryText one %d.
+void PrintClipItem(int indent, const char name[5], const char codec[4], uint32_t in, uint32_t out,
+                   bool several, const char* countText, const char* entryText, uint32_t number,
+                   const std::vector<CAngleEntry>& list);

@@ -188,17 +188,9 @@ int CPlayItem::WriteJSON(JDoc& doc, JValue& object)
 
 void CPlayItem::Print(int indent)
 {
-    uint32_t d = OUT_time - IN_time; // wraps when OUT lies before IN
-    PrintIndented(indent, "%.5s.%.4s -- Duration: %4lu:%02lu", Clip_Information_file_name,
-                  Clip_codec_identifier, (unsigned long)(d / 2700000),
-                  (unsigned long)(d / 45000 % 60));
-    if (!is_multi_angle)
-        return;
-    PrintIndented(indent + 1, "#angles:  %u", number_of_angles);
-    for (uint32_t i = 1; i < number_of_angles && i <= m_angles.size(); ++i)
-        PrintIndented(indent + 1, "angle[%d] %.5s.%.4s", int(i),
-                      m_angles[i - 1].Clip_Information_file_name,
-                      m_angles[i - 1].Clip_codec_identifier);
+    PrintClipItem(indent, Clip_Information_file_name, Clip_codec_identifier, IN_time, OUT_time,
+                  is_multi_angle, "#angles:  %u", "angle[%d] %.5s.%.4s", number_of_angles,
+                  m_angles);
 }
 
 // ---- CPlayList ------------------------------------------------------------------------------

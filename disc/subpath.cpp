@@ -116,17 +116,9 @@ int CSubPlayItem::WriteJSON(JDoc& doc, JValue& object)
 
 void CSubPlayItem::Print(int indent)
 {
-    uint32_t d = SubPlayItem_OUT_time - SubPlayItem_IN_time; // wraps when OUT lies before IN
-    PrintIndented(indent, "%.5s.%.4s -- Duration: %4lu:%02lu", Clip_Information_file_name,
-                  Clip_codec_identifier, (unsigned long)(d / 2700000),
-                  (unsigned long)(d / 45000 % 60));
-    if (!is_multi_Clip_entries)
-        return;
-    PrintIndented(indent + 1, "#multiclip:  %u", number_of_multi_Clip_entries);
-    for (uint32_t i = 1; i < number_of_multi_Clip_entries && i <= m_subClips.size(); ++i)
-        PrintIndented(indent + 1, "multi[%d] %.5s.%.4s", int(i),
-                      m_subClips[i - 1].Clip_Information_file_name,
-                      m_subClips[i - 1].Clip_codec_identifier);
+    PrintClipItem(indent, Clip_Information_file_name, Clip_codec_identifier, SubPlayItem_IN_time,
+                  SubPlayItem_OUT_time, is_multi_Clip_entries, "#multiclip:  %u",
+                  "multi[%d] %.5s.%.4s", number_of_multi_Clip_entries, m_subClips);
 }
 
 // ---- CSubPath -------------------------------------------------------------------------------
