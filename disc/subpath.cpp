@@ -57,10 +57,9 @@ int CSubPlayItem::Build(CBitBuffer& bb)
     return EndSection(bb, 0, "SubPlayItem");
 }
 
-int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
+// JSON holds the fields in another order than the file.
+template <class IO> void CSubPlayItem::JsonFields(IO& io)
 {
-    Clear();
-    ser::JsonReader io(doc, object);
     io.Chars(Clip_Information_file_name, 5, "Clip_Information_file_name");
     io.Chars(Clip_codec_identifier, 4, "Clip_codec_identifier");
     io.U(8, FLD(ref_to_STC_id));
@@ -71,6 +70,13 @@ int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
     io.U(32, FLD(SubPlayItem_OUT_time));
     io.U(16, FLD(sync_PlayItem_id));
     io.U(32, FLD(sync_start_PTS_of_PlayItem));
+}
+
+int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
+{
+    Clear();
+    ser::JsonReader io(doc, object);
+    JsonFields(io);
     if (is_multi_Clip_entries) {
         JValue* multi = GetJsonMember("multi_clip_entries", object);
         if (!multi || !multi->IsObject()) {
@@ -94,16 +100,7 @@ int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
 int CSubPlayItem::WriteJSON(JDoc& doc, JValue& object)
 {
     ser::JsonWriter io(doc, object);
-    io.Chars(Clip_Information_file_name, 5, "Clip_Information_file_name");
-    io.Chars(Clip_codec_identifier, 4, "Clip_codec_identifier");
-    io.U(8, FLD(ref_to_STC_id));
-    io.U(27, FLD(reserved01));
-    io.U(1, FLD(is_multi_Clip_entries));
-    io.U(4, FLD(sp_connection_condition));
-    io.U(32, FLD(SubPlayItem_IN_time));
-    io.U(32, FLD(SubPlayItem_OUT_time));
-    io.U(16, FLD(sync_PlayItem_id));
-    io.U(32, FLD(sync_start_PTS_of_PlayItem));
+    JsonFields(io);
     if (is_multi_Clip_entries) {
         JValue entries(rapidjson::kArrayType);
         WriteClipEntries(doc, entries, number_of_multi_Clip_entries, m_subClips);

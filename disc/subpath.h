@@ -29,6 +29,9 @@ class CSubPlayItem : public CIBDSerial
     int WriteJSON(JDoc& doc, JValue& object) override;
     int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
+
+  private:
+    template <class IO> void JsonFields(IO& io);
 };
 
 class CSubPath : public CIBDSerial
