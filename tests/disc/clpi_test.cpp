@@ -469,6 +469,8 @@ TEST(EPMap, TablesOutsideTheBlockFailTheParse)
     o = FileToJson(hostile(shared.Data()));
     EXPECT_EQ(o.rc, 1);
     EXPECT_EQ(o.err, chain);
+    testing_support::ExpectBoundedFailure(hostile(w.Data()), "large.clpi");
+    testing_support::ExpectBoundedFailure(hostile(shared.Data()), "shared.clpi");
 
     // A fine table address beyond the block, and a block longer than the file.
     FieldWriter beyond;

@@ -404,6 +404,7 @@ TEST(PipMetadata, CraftedDataBlocksAreBoundedAndRefused)
     EXPECT_EQ(ParseBytes(bdmv, PlaylistFile(p)), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(cap.Err().substr(0, 50), "pip_metadata block[0] data lies outside the block!");
+    ExpectBoundedFailure(PlaylistFile(p), "outside.mpls");
 
     // Many headers naming one valid block: the element budget ends it.
     FieldWriter v;
@@ -419,6 +420,7 @@ TEST(PipMetadata, CraftedDataBlocksAreBoundedAndRefused)
     EXPECT_EQ(ParseBytes(budget, PlaylistFile(p)), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_NE(cap2.Err().find("Too many elements"), std::string::npos) << cap2.Err();
+    ExpectBoundedFailure(PlaylistFile(p), "headers.mpls");
 }
 
 TEST(PlaylistExtensions, BuildRefusesListsThatDoNotFit)

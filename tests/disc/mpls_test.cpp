@@ -411,6 +411,7 @@ TEST(PlaylistRobustness, OverlappingBlocksRunOutOfElementBudget)
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(capture.Err().find("Too many elements"), 0u) << capture.Err();
     EXPECT_NE(capture.Err().find("Error parsing SubPath["), std::string::npos);
+    testing_support::ExpectBoundedFailure(w.Data(), "overlapping.mpls");
 }
 
 TEST(PlaylistRobustness, ExtensionDataBlockOutsideItsBounds)
@@ -423,6 +424,7 @@ TEST(PlaylistRobustness, ExtensionDataBlockOutsideItsBounds)
     CaptureOutput capture;
     EXPECT_EQ(ParseBytes(bdmv, bytes), 1);
     EXPECT_EQ(capture.Err(), "ExtensionData entry[0] (3, 7) lies outside the ExtensionData block!\n");
+    testing_support::ExpectBoundedFailure(bytes, "ext.mpls");
 }
 
 TEST(PlaylistRobustness, StnTableSsWithoutPlaylistIsRaw)

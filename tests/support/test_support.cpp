@@ -1,5 +1,9 @@
 #include "tests/support/test_support.h"
 
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -12,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -127,6 +132,7 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     signal(SIGPIPE, SIG_IGN);
 
     RunResult result;
+    const auto start = std::chrono::steady_clock::now();
     size_t written = 0;
     int inFd       = in[1];
     if (stdinData.empty()) {
@@ -180,7 +186,10 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     close(out[0]);
     close(err[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    result.peakKiB = usage.ru_maxrss;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
@@ -189,6 +198,28 @@ RunResult RunVarnel(const std::vector<std::string>& args, const std::string& std
                     const std::string& cwd)
 {
     return Run(VARNEL_EXE, args, stdinData, cwd);
+}
+
+RunResult ExpectBoundedFailure(const std::vector<uint8_t>& bytes, const std::string& name)
+{
+    TempDir dir;
+    WriteFile(dir.File(name), bytes);
+    RunResult r = RunVarnel({dir.File(name), dir.File("out.json")});
+    EXPECT_NE(r.status, 0) << name << ": " << r.err;
+    EXPECT_LT(r.seconds, 20.0) << name;
+    EXPECT_LT(r.peakKiB, 256L * 1024) << name; // sanitizer builds included
+    // No sample or other files beyond the input and an empty JSON output.
+    DIR* d = opendir(dir.Path().c_str());
+    for (struct dirent* e; d && (e = readdir(d)) != nullptr;) {
+        std::string entry = e->d_name;
+        if (entry == "." || entry == ".." || entry == name)
+            continue;
+        EXPECT_TRUE(entry == "out.json" && ReadFile(dir.File(entry)).empty())
+            << name << " left " << entry;
+    }
+    if (d)
+        closedir(d);
+    return r;
 }
 
 RunResult RunCorbit(const std::vector<std::string>& args, const std::string& cwd)

@@ -32,6 +32,8 @@ std::vector<uint8_t> Hex(const std::string& text);
 struct RunResult {
     int status = -1; // exit status, or 128 + signal
     std::string out, err;
+    long peakKiB   = 0; // the program's peak resident memory
+    double seconds = 0; // wall time
 };
 
 // Runs a program with arguments (argv[0] is the program path), feeding stdinData, in cwd when
@@ -43,6 +45,11 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 RunResult RunVarnel(const std::vector<std::string>& args, const std::string& stdinData = "",
                     const std::string& cwd = "");
 RunResult RunCorbit(const std::vector<std::string>& args, const std::string& cwd = "");
+
+// Runs varnel on a crafted disc file (written as name in a fresh directory, converted to JSON
+// beside it) and checks that it fails, within a few seconds and a bounded peak memory, and
+// writes nothing but an empty JSON file at most. Returns the run for further checks.
+RunResult ExpectBoundedFailure(const std::vector<uint8_t>& bytes, const std::string& name);
 
 // Captures what in-process code writes to standard output and standard error.
 class CaptureOutput {
