@@ -24,11 +24,12 @@ static int HexDigit(char c)
     return -1;
 }
 
-int ParseDiscIdHex(const char* text, std::vector<uint8_t>& bytes)
+int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes)
 {
-    if (strncmp(text, "0x", 2) != 0)
+    // The whole JSON string counts: a zero byte inside is not a digit either.
+    if (text.compare(0, 2, "0x") != 0)
         return 1;
-    std::string digits = text + 2;
+    std::string digits = text.substr(2);
     if (digits.size() % 2)
         digits.insert(digits.begin(), '0');
     // Digit by digit: a sign, a blank or a second "0x" is not a digit.
@@ -89,12 +90,13 @@ int CBDIDData::ReadJSON(JDoc&, JValue& parent)
         return 1;
     }
     uint32_t flags  = 0;
-    const char* org = ReadJsonString("Disc_Organization_ID", *object, &flags);
-    if (!org || ParseDiscIdHex(org, Disc_Organization_ID))
+    size_t length   = 0;
+    const char* org = ReadJsonString("Disc_Organization_ID", *object, &flags, &length);
+    if (!org || ParseDiscIdHex(std::string(org, length), Disc_Organization_ID))
         return 1;
     AlignToLast(Disc_Organization_ID, 4);
-    const char* id = ReadJsonString("Disc_ID", *object, &flags);
-    if (!id || ParseDiscIdHex(id, Disc_ID))
+    const char* id = ReadJsonString("Disc_ID", *object, &flags, &length);
+    if (!id || ParseDiscIdHex(std::string(id, length), Disc_ID))
         return 1;
     AlignToLast(Disc_ID, 16);
     reserved_block.resize(44);

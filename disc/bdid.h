@@ -38,4 +38,4 @@ class CBDID : public CIBDSerial
 // "0x" and two upper-case hex digits per byte.
 std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);
 // The bytes of a hex text; 1 (and no message) when it is not one.
-int ParseDiscIdHex(const char* text, std::vector<uint8_t>& bytes);
+int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes);

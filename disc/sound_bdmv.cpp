@@ -235,7 +235,7 @@ int CSoundIndex::ReadJSON(JDoc& doc, JValue& parent)
 {
     Clear();
     JValue* object = FindOwnMember(parent);
-    if (!object) {
+    if (!object || !object->IsObject()) {
         // Building on would silently drop every sound.
         fprintf(stderr, "Failed to read SoundIndex!\n");
         return 1;

@@ -35,8 +35,11 @@ CWaveWriter::~CWaveWriter()
 
 bool CWaveWriter::Create(const std::string& path)
 {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    return m_fd >= 0;
+    // Only a regular file is written: a symbolic link planted under the name is not followed,
+    // and a FIFO would block, so it is neither waited for nor truncated.
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat st;
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(m_fd, 0) == 0;
 }
 
 bool CWaveWriter::WriteAll(const void* data, size_t size)
@@ -95,7 +98,7 @@ bool CWaveWriter::Finish()
         ok          = WriteAll(&pad, 1);
     }
     uint64_t riffSize = 4 + 8 + 16 + 8 + m_dataSize + (m_dataSize & 1);
-    ok = ok && riffSize <= 0xFFFFFFFFull && WriteAt(4, uint32_t(riffSize)) &&
+    ok                = ok && riffSize <= 0xFFFFFFFFull && WriteAt(4, uint32_t(riffSize)) &&
          WriteAt(40, uint32_t(m_dataSize));
     int fd = m_fd;
     m_fd   = -1;
@@ -112,7 +115,8 @@ CWaveReader::~CWaveReader()
 
 bool CWaveReader::Open(const std::string& path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // The same for reading: nothing outside the directory through a link, no FIFO to wait on.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;

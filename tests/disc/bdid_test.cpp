@@ -82,6 +82,8 @@ TEST(DiscId, HexTexts)
     CaptureOutput cap;
     doc.Parse(R"({"ID_Data":{"Disc_Organization_ID":"0x-1","Disc_ID":"0x1"}})");
     EXPECT_EQ(data.ReadJSON(doc, doc), 1);
+    doc.Parse(R"({"ID_Data":{"Disc_Organization_ID":"0x12\u0000zz","Disc_ID":"0x1"}})");
+    EXPECT_EQ(data.ReadJSON(doc, doc), 1);
     doc.Parse(R"({"ID_Data":{"Disc_Organization_ID":"0x1"}})");
     EXPECT_EQ(data.ReadJSON(doc, doc), 1);
     doc.Parse(R"({"ID_Data":[]})");

@@ -73,6 +73,7 @@ TEST(Sound, SamplesGoToWaveFilesAndComeBack)
     r = RunVarnel({"-reverse", "out/sound.json", "-padding", "16", "padded.bdmv"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     CBDMV padded;
+    padded.m_writeSampleFiles = false;
     CBitBuffer bb;
     ASSERT_EQ(bb.LoadFile(d.File("padded.bdmv").c_str()), 0);
     ASSERT_EQ(padded.Parse(bb), 0);
@@ -192,6 +193,7 @@ TEST(Sound, HostileFilesAndNames)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Samples of sound_000.wav lie outside the file!\nParse failed: big.bdmv\n");
     EXPECT_FALSE(FileExists(d.File("sound_000.wav")));
+    ExpectBoundedFailure(SoundBdmv(f), "huge.bdmv");
 
     // A planted symbolic link is not followed.
     WriteFile(d.File("victim"), std::string("keep"));
@@ -225,6 +227,23 @@ TEST(Sound, HostileFilesAndNames)
             "", d.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot write file sound_000.wav!\nParse failed: large.bdmv\n");
+
+    // Sample files are regular files of the JSON's directory: a link out of it is not read,
+    // and a FIFO under a sample name is neither written nor read (nothing waits on it).
+    WriteFile(d.File("elsewhere.wav"), ReadFile(d.File("sound_000.wav")));
+    unlink(d.File("sound_000.wav").c_str());
+    ASSERT_EQ(symlink("elsewhere.wav", d.File("sound_000.wav").c_str()), 0);
+    r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
+    unlink(d.File("sound_000.wav").c_str());
+    ASSERT_EQ(mkfifo(d.File("sound_000.wav").c_str(), 0644), 0);
+    r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
+    EXPECT_LT(r.seconds, 10.0);
+    r = RunVarnel({"s.bdmv", "s2.json"}, "", d.Path());
+    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\nParse failed: s.bdmv\n");
+    EXPECT_LT(r.seconds, 10.0);
 }
 
 TEST(Sound, WhatIsNotWritten)
@@ -252,6 +271,14 @@ TEST(Sound, WhatIsNotWritten)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Failed to read SoundIndex!\nParse failed: x.json\n");
     EXPECT_FALSE(FileExists(d.File("x.bdmv")));
+    WriteFile(d.File("x.json"), std::string(R"({"BCLK":{"version_number":"0200","SoundIndex":5}})"));
+    r = RunVarnel({"-reverse", "x.json", "x.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to read SoundIndex!\nParse failed: x.json\n");
+
+    // Without file names a build reads no stale sample file lying beside the JSON.
+    WriteFile(d.File("sound_000.wav"), std::string("stale"));
+    r = RunVarnel({"-reverse", "n.json", "n2.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST(Sound, BuildRefusesMoreSoundsThanTheCountHolds)
