@@ -245,7 +245,13 @@ TEST(SubPathExtension, RoundTripPaddingAndListing)
 
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
-    EXPECT_EQ(ExtJson(bdmv).substr(0, 60), R"([{"ID1":2,"ID2":2,"SubPath_extension":[{"reserved01":0,"SubP)");
+    EXPECT_EQ(ExtJson(bdmv),
+              R"([{"ID1":2,"ID2":2,"SubPath_extension":[{"reserved01":0,"SubPath_type":8,)"
+              R"("reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[{)"
+              R"("Clip_Information_file_name":"00002","Clip_codec_identifier":"M2TS",)"
+              R"("ref_to_STC_id":0,"reserved01":0,"is_multi_Clip_entries":0,)"
+              R"("sp_connection_condition":1,"SubPlayItem_IN_time":0,"SubPlayItem_OUT_time":450000,)"
+              R"("sync_PlayItem_id":0,"sync_start_PTS_of_PlayItem":0}]}]}])");
 
     // An empty list: 4 length bytes, a zero count and 2 padding bytes.
     p.ext = {{2, 2, SubPathExtensionBlock({})}};
@@ -383,6 +389,28 @@ TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
     expected.ext      = {{1, 1, PipBlockData({lowBits, PipBlock()})}};
     EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":3)"), PlaylistFile(expected));
     EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":2)"), bytes);
+
+    // Missing members: the header's and the entry's message chains.
+    const std::string entry = "Failed to read JSON array element[0]!\n"; // of ExtensionData
+    struct {
+        const char *from, *to;
+        std::string err;
+    } cuts[] = {
+        {R"("pip_timeline_type":0,)", "",
+         "failed to read pip_timeline_type\nFailed to read metadata_block_header!\n" + entry +
+             "Failed to read metadata_block_entries!\n" + entry},
+        {R"("pip_scale":4,)", "",
+         "failed to read pip_scale\n" + entry + "Failed to read pip_metadata_entries!\n"
+             "Failed to read metadata_block_data!\n" + entry + "Failed to read metadata_block_entries!\n" + entry},
+        {R"("metadata_block_entries")", R"("blocks")", "Failed to read metadata_block_entries!\n" + entry},
+    };
+    for (const auto& c : cuts) {
+        CaptureOutput cap;
+        int rc = 0;
+        ThroughJson(bytes, c.from, c.to, &rc);
+        EXPECT_EQ(rc, 1) << c.from;
+        EXPECT_EQ(cap.Err(), c.err) << c.from;
+    }
 }
 
 TEST(PipMetadata, CraftedDataBlocksAreBoundedAndRefused)

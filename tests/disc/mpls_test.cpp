@@ -484,6 +484,28 @@ TEST(PlaylistRobustness, BuildRefusesListsThatDoNotFitTheirCounts)
          "STN_table is too long: 106532 bytes do not fit its 16-bit length field!\nError building play list item\n"},
         {[](CMPLS& m) { m.ExtensionData.m_entries.resize(256, m.ExtensionData.m_entries[0]); },
          "Too many ExtensionData entries: 256 do not fit, at most 255!\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems.resize(65536); },
+         "Too many PlayItems: 65536 do not fit, at most 65535!\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_primaryVideo.resize(256); },
+         "Too many primary video streams: 256 do not fit, at most 255!\nError building play list item\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_PGTextST.resize(256); },
+         "Too many PG/textST streams: 256 do not fit, at most 255!\nError building play list item\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_IG.resize(256); },
+         "Too many IG streams: 256 do not fit, at most 255!\nError building play list item\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryAudio.resize(256); },
+         "Too many secondary audio streams: 256 do not fit, at most 255!\nError building play list item\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryVideo.resize(256); },
+         "Too many secondary video streams: 256 do not fit, at most 255!\nError building play list item\n"},
+        {[](CMPLS& m) {
+             CSTNTable& t                            = m.PlayList.m_playItems[0].STN_table;
+             t.number_of_PiP_PG_textST_stream_entries_plus = 256;
+             t.m_PGTextST.resize(300);
+         },
+         "number_of_PiP_PG_textST_stream_entries_plus 256 does not fit, at most 255!\n"
+         "Error building play list item\n"},
+        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryVideo[0].PiP_PG_textST_stream_id_ref.resize(256); },
+         "Too many PiP_PG_textST_stream_id_ref entries: 256 do not fit, at most 255!\n"
+         "Error saving secondary video entry[0]!\nError building play list item\n"},
     };
     for (const Case& c : cases) {
         CBDMV bdmv = base;
