@@ -1,17 +1,18 @@
 // sound.bdmv with its sample files, through varnel and in process.
+#include "disc/bdmv.h"
+#include "tests/disc/sound_writer.h"
+#include "tests/support/test_support.h"
+
 #include <chrono>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "disc/bdmv.h"
-#include "tests/disc/sound_writer.h"
-#include "tests/support/test_support.h"
-
 using namespace sound_writer;
 using namespace testing_support;
 
-namespace {
+namespace
+{
 
 // A mono sound of 6 bytes and a stereo sound of 8 bytes, laid out as a build lays them out.
 SoundFile TwoSounds()
@@ -79,6 +80,17 @@ TEST(Sound, SamplesGoToWaveFilesAndComeBack)
     ASSERT_EQ(padded.Parse(bb), 0);
     EXPECT_EQ(padded.m_sound.sample_data_start_address % 16, 0u);
     EXPECT_EQ(padded.m_sound.ExtensionData_start_address % 16, 0u);
+
+    // The self-test writes the samples beside its JSON and reports four identical pairs.
+    r = RunVarnel({"-selftest", "sound.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("sound.from_json.json ("), std::string::npos);
+    size_t identical = 0;
+    for (size_t at = 0; (at = r.out.find("are identical.", at)) != std::string::npos; ++at)
+        ++identical;
+    EXPECT_EQ(identical, 4u) << r.out;
+    EXPECT_EQ(ReadFile(d.File("sound_001.wav")), Str(Wave(2, Hex("1112131415161718"))));
     EXPECT_EQ(bb.m_bytes.size() % 16, 0u);
 }
 
@@ -136,8 +148,9 @@ TEST(Sound, WaveFormatRefusals)
     const std::string cannot = "Cannot read wave file sound_000.wav!\nSave failed: out.bdmv\n";
     EXPECT_EQ(attempt(withFmt(FmtBody(3, 1, 48000, 16))),
               "Improper wave file format!\nSave failed: out.bdmv\n");
-    EXPECT_EQ(attempt(withFmt(FmtBody(1, 2, 48000, 16))),
-              "Improper wave file format - only mono or stereo is supported!\nSave failed: out.bdmv\n");
+    EXPECT_EQ(
+        attempt(withFmt(FmtBody(1, 2, 48000, 16))),
+        "Improper wave file format - only mono or stereo is supported!\nSave failed: out.bdmv\n");
     EXPECT_EQ(attempt(withFmt(FmtBody(1, 1, 44100, 16))),
               "Improper wave file format - only 48kHz is supported!\nSave failed: out.bdmv\n");
     EXPECT_EQ(attempt(withFmt(FmtBody(1, 1, 48000, 24))),
@@ -164,7 +177,8 @@ TEST(Sound, WaveFormatRefusals)
     WriteFile(d.File("f2.json"), json);
     WriteFile(d.File("sound_000.wav"), withFmt(FmtBody(1, 1, 48000, 16)));
     r = RunVarnel({"-reverse", "f2.json", "out.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.err, "Improper wave file format - only 48kHz is supported!\nSave failed: out.bdmv\n");
+    EXPECT_EQ(r.err,
+              "Improper wave file format - only 48kHz is supported!\nSave failed: out.bdmv\n");
 
     // Extensible and chunk-rich files read: the record's first 18 bytes are used, other chunks
     // are skipped.
@@ -222,9 +236,10 @@ TEST(Sound, HostileFilesAndNames)
     large.sounds  = {{1, 1, 1, 0, 4000}};
     large.samples = std::vector<uint8_t>(4000, 7);
     WriteFile(d.File("large.bdmv"), SoundBdmv(large));
-    r = testing_support::Run("/bin/sh", {"-c", std::string("trap '' XFSZ; ulimit -f 2; exec ") + VARNEL_EXE +
-                                  " large.bdmv large.json"},
-            "", d.Path());
+    r = testing_support::Run("/bin/sh",
+                             {"-c", std::string("trap '' XFSZ; ulimit -f 2; exec ") + VARNEL_EXE +
+                                        " large.bdmv large.json"},
+                             "", d.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot write file sound_000.wav!\nParse failed: large.bdmv\n");
 
@@ -271,7 +286,8 @@ TEST(Sound, WhatIsNotWritten)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Failed to read SoundIndex!\nParse failed: x.json\n");
     EXPECT_FALSE(FileExists(d.File("x.bdmv")));
-    WriteFile(d.File("x.json"), std::string(R"({"BCLK":{"version_number":"0200","SoundIndex":5}})"));
+    WriteFile(d.File("x.json"),
+              std::string(R"({"BCLK":{"version_number":"0200","SoundIndex":5}})"));
     r = RunVarnel({"-reverse", "x.json", "x.bdmv"}, "", d.Path());
     EXPECT_EQ(r.err, "Failed to read SoundIndex!\nParse failed: x.json\n");
 
