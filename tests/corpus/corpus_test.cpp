@@ -1,7 +1,7 @@
 // One test per file kind that converts.
-#include <gtest/gtest.h>
-
 #include "tests/corpus/corpus_roundtrip.h"
+
+#include <gtest/gtest.h>
 
 using testing_support::RunCorpusKind;
 TEST(Corpus, Playlists) { RunCorpusKind("MPLS"); }
@@ -10,3 +10,4 @@ TEST(Corpus, DiscId) { RunCorpusKind("BDID"); }
 TEST(Corpus, ClipInfo) { RunCorpusKind("HDMV"); }
 TEST(Corpus, Index) { RunCorpusKind("INDX"); }
 TEST(Corpus, MovieObjects) { RunCorpusKind("MOBJ"); }
+TEST(Corpus, BdjObjects) { RunCorpusKind("BDJO"); }
