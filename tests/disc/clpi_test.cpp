@@ -138,6 +138,24 @@ TEST(ClipFile, RoundTripsByteForByte)
     ExpectRoundTrip(c);
 }
 
+TEST(ClipFile, SurplusBytesInsideBlocksAreSkipped)
+{
+    // Bytes after the known fields of a block are passed over: the JSON is that of the file
+    // without them, and the rebuilt file is the plain one.
+    Clip plain               = SampleClip();
+    Clip c                   = plain;
+    c.info.tsSurplus         = 3;
+    c.info.surplus           = 5;
+    c.sequences.surplus      = 2;
+    c.program.surplus        = 7;
+    c.program.sequences[0].streams[0].surplus = 4;
+    ASSERT_NE(ClipFile(c), ClipFile(plain));
+    EXPECT_EQ(Json(c), Json(plain));
+    Outcome rebuilt = JsonToFile(Json(c));
+    ASSERT_EQ(rebuilt.rc, 0) << rebuilt.err;
+    EXPECT_EQ(rebuilt.text, ToString(ClipFile(plain)));
+}
+
 TEST(ClipFile, AbsentBlocksAreRebuiltAndClipMarkContentsDropped)
 {
     Clip c      = SampleClip();
