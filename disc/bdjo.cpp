@@ -23,14 +23,7 @@ template <class IO> void CTerminalInfo::Fields(IO& io)
     io.Opt(26, FLD(reserved01));
 }
 
-void CTerminalInfo::Clear() { ser::Reset(*this); }
-int CTerminalInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CTerminalInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CTerminalInfo::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CTerminalInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_BLOCK_OPERATIONS(CTerminalInfo)
 
 // ---- CAppCacheEntry -------------------------------------------------------------------------
 
@@ -47,14 +40,7 @@ template <class IO> void CAppCacheEntry::Fields(IO& io)
         clpi::Text(io, reserved, sizeof reserved, "reserved");
 }
 
-void CAppCacheEntry::Clear() { ser::Reset(*this); }
-int CAppCacheEntry::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CAppCacheEntry::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CAppCacheEntry::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CAppCacheEntry::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CAppCacheEntry)
 
 // ---- CAppCacheInfo --------------------------------------------------------------------------
 
@@ -139,17 +125,7 @@ template <class IO> void CTableOfAccessiblePlayLists::Names(IO& io)
     }
 }
 
-void CTableOfAccessiblePlayLists::Clear() { ser::Reset(*this); }
-int CTableOfAccessiblePlayLists::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CTableOfAccessiblePlayLists::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CTableOfAccessiblePlayLists::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CTableOfAccessiblePlayLists::WriteJSON(JDoc& d, JValue& p)
-{
-    return ser::WriteObject(*this, d, p);
-}
+BDMV_BLOCK_OPERATIONS(CTableOfAccessiblePlayLists)
 
 // ---- CKeyInterestTable ----------------------------------------------------------------------
 

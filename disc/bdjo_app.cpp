@@ -17,14 +17,7 @@ template <class IO> void CApplicationProfile::Fields(IO& io)
     io.Zero(8);
 }
 
-void CApplicationProfile::Clear() { ser::Reset(*this); }
-int CApplicationProfile::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CApplicationProfile::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CApplicationProfile::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CApplicationProfile::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CApplicationProfile)
 
 // ---- CApplicationName -----------------------------------------------------------------------
 
@@ -35,14 +28,7 @@ template <class IO> void CApplicationName::Fields(IO& io)
     bdjo::ByteString(io, name, "name", 8, false);
 }
 
-void CApplicationName::Clear() { ser::Reset(*this); }
-int CApplicationName::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CApplicationName::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CApplicationName::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CApplicationName::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CApplicationName)
 
 // ---- CApplicationDescriptor -----------------------------------------------------------------
 
@@ -241,14 +227,7 @@ template <class IO> void CApplicationItem::Fields(IO& io)
              ser::ChildTexts{nullptr, nullptr, "Error parsing application_descriptor!\n"});
 }
 
-void CApplicationItem::Clear() { ser::Reset(*this); }
-int CApplicationItem::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CApplicationItem::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CApplicationItem::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CApplicationItem::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CApplicationItem)
 
 // ---- CApplicationManagementTable ------------------------------------------------------------
 

@@ -43,14 +43,7 @@ template <class IO> void CATC_delta::Fields(IO& io)
     io.Opt(8, FLD(reserved01));
 }
 
-void CATC_delta::Clear() { ser::Reset(*this); }
-int CATC_delta::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CATC_delta::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CATC_delta::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CATC_delta::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CATC_delta)
 
 template <class IO> void Cfont_file::Fields(IO& io)
 {
@@ -58,14 +51,7 @@ template <class IO> void Cfont_file::Fields(IO& io)
     io.Opt(8, FLD(reserved01));
 }
 
-void Cfont_file::Clear() { ser::Reset(*this); }
-int Cfont_file::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int Cfont_file::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int Cfont_file::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int Cfont_file::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(Cfont_file)
 
 // ---- CClipInfo ------------------------------------------------------------------------------
 
@@ -97,11 +83,7 @@ template <class IO> void CClipInfo::Fields(IO& io)
     }
 }
 
-void CClipInfo::Clear() { ser::Reset(*this); }
-int CClipInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CClipInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CClipInfo::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }
-int CClipInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_BLOCK_OPERATIONS(CClipInfo)
 
 // ---- CClipMark ------------------------------------------------------------------------------
 

@@ -13,14 +13,7 @@ template <class IO> void CEP_coarse::Fields(IO& io)
     io.U(32, FLD(SPN_EP_coarse));
 }
 
-void CEP_coarse::Clear() { ser::Reset(*this); }
-int CEP_coarse::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CEP_coarse::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CEP_coarse::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CEP_coarse::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CEP_coarse)
 
 template <class IO> void CEP_fine::Fields(IO& io)
 {
@@ -30,14 +23,7 @@ template <class IO> void CEP_fine::Fields(IO& io)
     io.U(17, FLD(SPN_EP_fine));
 }
 
-void CEP_fine::Clear() { ser::Reset(*this); }
-int CEP_fine::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CEP_fine::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CEP_fine::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CEP_fine::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CEP_fine)
 
 // ---- CEP_map_for_one_stream_HDR -------------------------------------------------------------
 

@@ -36,14 +36,7 @@ template <class IO> void CDownMixCoeff::Fields(IO& io)
         io.U(8, down_mix_coefficient_for_ch_to_right[ch], kCoefficientRight[ch]);
 }
 
-void CDownMixCoeff::Clear() { ser::Reset(*this); }
-int CDownMixCoeff::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CDownMixCoeff::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CDownMixCoeff::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CDownMixCoeff::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CDownMixCoeff)
 
 // ---- CLPCMDownMix ---------------------------------------------------------------------------
 

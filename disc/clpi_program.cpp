@@ -115,14 +115,7 @@ template <class IO> void Cstream_in_ps::Fields(IO& io)
     io.Child(StreamCodingInfo, ser::kKeepGoing); // flat in the stream's object
 }
 
-void Cstream_in_ps::Clear() { ser::Reset(*this); }
-int Cstream_in_ps::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int Cstream_in_ps::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int Cstream_in_ps::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int Cstream_in_ps::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(Cstream_in_ps)
 
 // ---- Cprogram_sequence ----------------------------------------------------------------------
 
@@ -137,14 +130,7 @@ template <class IO> void Cprogram_sequence::Fields(IO& io)
                             "Failed to save stream_in_ps!\n"});
 }
 
-void Cprogram_sequence::Clear() { ser::Reset(*this); }
-int Cprogram_sequence::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int Cprogram_sequence::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int Cprogram_sequence::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int Cprogram_sequence::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(Cprogram_sequence)
 
 // ---- CProgramInfo ---------------------------------------------------------------------------
 
@@ -157,11 +143,4 @@ template <class IO> void CProgramInfo::Fields(IO& io)
                             "Failed to save program_sequence!\n"});
 }
 
-void CProgramInfo::Clear() { ser::Reset(*this); }
-int CProgramInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CProgramInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CProgramInfo::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CProgramInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_BLOCK_OPERATIONS(CProgramInfo)

@@ -12,14 +12,7 @@ template <class IO> void CSTC_sequence::Fields(IO& io)
     io.U(32, FLD(presentation_end_time));
 }
 
-void CSTC_sequence::Clear() { ser::Reset(*this); }
-int CSTC_sequence::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CSTC_sequence::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CSTC_sequence::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CSTC_sequence::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CSTC_sequence)
 
 // ---- CATC_sequence ---------------------------------------------------------------------------
 
@@ -33,14 +26,7 @@ template <class IO> void CATC_sequence::Fields(IO& io)
                             "Failed to save STC_sequence!\n"});
 }
 
-void CATC_sequence::Clear() { ser::Reset(*this); }
-int CATC_sequence::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CATC_sequence::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CATC_sequence::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CATC_sequence::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CATC_sequence)
 
 // ---- CSequenceInfo ---------------------------------------------------------------------------
 
@@ -53,11 +39,4 @@ template <class IO> void CSequenceInfo::Fields(IO& io)
                             "Failed to save ATC_sequence!\n"});
 }
 
-void CSequenceInfo::Clear() { ser::Reset(*this); }
-int CSequenceInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CSequenceInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CSequenceInfo::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CSequenceInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_BLOCK_OPERATIONS(CSequenceInfo)

@@ -27,14 +27,7 @@ template <class IO> void CAppInfoBDMV::Fields(IO& io)
                 "content_provider_user_data");
 }
 
-void CAppInfoBDMV::Clear() { ser::Reset(*this); }
-int CAppInfoBDMV::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CAppInfoBDMV::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CAppInfoBDMV::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CAppInfoBDMV::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_BLOCK_OPERATIONS(CAppInfoBDMV)
 
 // ---- CTitle ---------------------------------------------------------------------------------
 

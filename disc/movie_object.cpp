@@ -22,14 +22,7 @@ template <class IO> void CMovieObject::Fields(IO& io)
                                 "Failed to save navigation_command!\n"});
 }
 
-void CMovieObject::Clear() { ser::Reset(*this); }
-int CMovieObject::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CMovieObject::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CMovieObject::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CMovieObject::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CMovieObject)
 
 // ---- CMovieObjects --------------------------------------------------------------------------
 

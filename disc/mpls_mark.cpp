@@ -14,14 +14,7 @@ template <class IO> void CPL_mark::Fields(IO& io)
     io.U(32, FLD(duration));
 }
 
-void CPL_mark::Clear() { ser::Reset(*this); }
-int CPL_mark::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CPL_mark::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CPL_mark::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CPL_mark::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CPL_mark)
 
 // The file side only: in JSON the marks are the array itself, without a wrapping object.
 template <class IO> void CPlayListMark::Fields(IO& io)

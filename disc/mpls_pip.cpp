@@ -15,14 +15,7 @@ template <class IO> void CPIPMetaDataEntry::Fields(IO& io)
     io.Opt(4, FLD(reserved01));
 }
 
-void CPIPMetaDataEntry::Clear() { ser::Reset(*this); }
-int CPIPMetaDataEntry::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CPIPMetaDataEntry::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CPIPMetaDataEntry::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CPIPMetaDataEntry::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CPIPMetaDataEntry)
 
 // ---- header -----------------------------------------------------------------------------
 
@@ -42,17 +35,7 @@ template <class IO> void CMetaDataBlockHeader::Fields(IO& io)
     io.Opt(32, FLD(metadata_block_data_start_address));
 }
 
-void CMetaDataBlockHeader::Clear() { ser::Reset(*this); }
-int CMetaDataBlockHeader::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CMetaDataBlockHeader::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CMetaDataBlockHeader::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CMetaDataBlockHeader::WriteJSON(JDoc& d, JValue& o)
-{
-    return ser::WriteObject(*this, d, o, "");
-}
+BDMV_ELEMENT_OPERATIONS(CMetaDataBlockHeader)
 
 // ---- data -------------------------------------------------------------------------------
 

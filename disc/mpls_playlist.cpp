@@ -25,14 +25,7 @@ template <class IO> void CAppInfoPlayList::Fields(IO& io)
         io.U(12, FLD(reserved02));
 }
 
-void CAppInfoPlayList::Clear() { ser::Reset(*this); }
-int CAppInfoPlayList::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CAppInfoPlayList::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CAppInfoPlayList::ReadJSON(JDoc& d, JValue& m)
-{
-    return ser::ReadObject(*this, d, m, ser::kRequired);
-}
-int CAppInfoPlayList::WriteJSON(JDoc& d, JValue& m) { return ser::WriteObject(*this, d, m); }
+BDMV_BLOCK_OPERATIONS(CAppInfoPlayList)
 
 // ---- CPlayItem ------------------------------------------------------------------------------
 
@@ -211,11 +204,7 @@ template <class IO> void CPlayList::Fields(IO& io)
                                 "Failed to read SubPath!\n", "Failed to save SubPath!\n"});
 }
 
-void CPlayList::Clear() { ser::Reset(*this); }
-int CPlayList::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CPlayList::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CPlayList::ReadJSON(JDoc& d, JValue& m) { return ser::ReadObject(*this, d, m, ser::kRequired); }
-int CPlayList::WriteJSON(JDoc& d, JValue& m) { return ser::WriteObject(*this, d, m); }
+BDMV_BLOCK_OPERATIONS(CPlayList)
 
 void CPlayList::Print(int indent)
 {

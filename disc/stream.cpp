@@ -362,11 +362,4 @@ template <class IO> void CMVCDependentStream::Fields(IO& io)
     io.U(6, FLD(number_of_offset_sequences));
 }
 
-void CMVCDependentStream::Clear() { ser::Reset(*this); }
-int CMVCDependentStream::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CMVCDependentStream::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CMVCDependentStream::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CMVCDependentStream::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+BDMV_ELEMENT_OPERATIONS(CMVCDependentStream)
