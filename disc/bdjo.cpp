@@ -145,14 +145,7 @@ template <class IO> void CKeyInterestTable::Fields(IO& io)
     io.Opt(21, FLD(reserved));
 }
 
-void CKeyInterestTable::Clear() { ser::Reset(*this); }
-int CKeyInterestTable::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CKeyInterestTable::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CKeyInterestTable::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CKeyInterestTable::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_MEMBER_OPERATIONS(CKeyInterestTable)
 
 // ---- CFileAccessInfo ------------------------------------------------------------------------
 
@@ -161,14 +154,7 @@ template <class IO> void CFileAccessInfo::Fields(IO& io)
     bdjo::ByteString(io, directory_path, "directory_path", 16, true);
 }
 
-void CFileAccessInfo::Clear() { ser::Reset(*this); }
-int CFileAccessInfo::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CFileAccessInfo::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CFileAccessInfo::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CFileAccessInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_MEMBER_OPERATIONS(CFileAccessInfo)
 
 // ---- CBDJO ----------------------------------------------------------------------------------
 

@@ -188,14 +188,7 @@ template <class IO> void CApplicationDescriptor::Parameters(IO& io)
     }
 }
 
-void CApplicationDescriptor::Clear() { ser::Reset(*this); }
-int CApplicationDescriptor::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CApplicationDescriptor::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CApplicationDescriptor::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CApplicationDescriptor::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_MEMBER_OPERATIONS(CApplicationDescriptor)
 
 // ---- CApplicationIdentifier -----------------------------------------------------------------
 
@@ -205,14 +198,7 @@ template <class IO> void CApplicationIdentifier::Fields(IO& io)
     io.U(16, FLD(application_id));
 }
 
-void CApplicationIdentifier::Clear() { ser::Reset(*this); }
-int CApplicationIdentifier::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CApplicationIdentifier::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CApplicationIdentifier::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kRequired);
-}
-int CApplicationIdentifier::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+BDMV_MEMBER_OPERATIONS(CApplicationIdentifier)
 
 // ---- CApplicationItem -----------------------------------------------------------------------
 

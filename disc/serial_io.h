@@ -489,8 +489,8 @@ template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent)
 } // namespace ser
 
 // The five operations of a structure that its Fields template describes completely. An element
-// of a list lives in the JSON object its owner hands over; a block has a 32-bit length and
-// its own member, named by m_jsonName.
+// of a list lives in the JSON object its owner hands over; a member has its own member of the
+// owner's object, named by m_jsonName; a block is such a member with a 32-bit length.
 #define BDMV_ELEMENT_OPERATIONS(T)                                                                 \
     void T::Clear() { ser::Reset(*this); }                                                         \
     int T::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }                           \
@@ -505,5 +505,12 @@ template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent)
     void T::Clear() { ser::Reset(*this); }                                                         \
     int T::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }                        \
     int T::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }                     \
+    int T::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }   \
+    int T::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
+
+#define BDMV_MEMBER_OPERATIONS(T)                                                                  \
+    void T::Clear() { ser::Reset(*this); }                                                         \
+    int T::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }                           \
+    int T::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }                           \
     int T::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }   \
     int T::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
