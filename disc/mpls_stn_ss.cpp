@@ -157,39 +157,38 @@ int ReadGroups(JDoc& doc, JValue& object, EntryGroup* groups, int n, uint32_t& f
 
 void CPGStreamSS::Clear() { ser::Reset(*this); }
 
+// The fields before the entries; JSON holds them in file order, one-bit flags as given.
+template <class IO> void CPGStreamSS::Head(IO& io)
+{
+    io.U(8, FLD(PG_textST_offset_sequence_id_ref));
+    io.Opt(4, FLD(reserved01));
+    io.Bit(FLD(dialog_region_offset_valid_flag));
+    io.Bit(FLD(is_SS_PG));
+    io.Bit(FLD(is_top_AS_PG_textST));
+    io.Bit(FLD(is_bottom_AS_PG_textST));
+}
+
 int CPGStreamSS::Parse(CBitBuffer& bb)
 {
     Clear();
-    PG_textST_offset_sequence_id_ref = bb.ReadBits(8);
-    reserved01                       = bb.ReadBits(4);
-    dialog_region_offset_valid_flag  = bb.ReadBits(1);
-    is_SS_PG                         = bb.ReadBits(1);
-    is_top_AS_PG_textST              = bb.ReadBits(1);
-    is_bottom_AS_PG_textST           = bb.ReadBits(1);
+    ser::Parser io(bb);
+    Head(io);
     PG_GROUPS;
     return ParseGroups(bb, groups, 3);
 }
 
 int CPGStreamSS::Build(CBitBuffer& bb)
 {
-    bb.WriteBits(8, PG_textST_offset_sequence_id_ref);
-    bb.WriteBits(4, reserved01);
-    bb.WriteBit(dialog_region_offset_valid_flag != 0);
-    bb.WriteBit(is_SS_PG != 0);
-    bb.WriteBit(is_top_AS_PG_textST != 0);
-    bb.WriteBit(is_bottom_AS_PG_textST != 0);
+    ser::Builder io(bb);
+    Head(io);
     PG_GROUPS;
     return BuildGroups(bb, groups, 3);
 }
 
 int CPGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 {
-    AddJsonUint(doc, object, "PG_textST_offset_sequence_id_ref", PG_textST_offset_sequence_id_ref);
-    AddJsonUint(doc, object, "reserved01", reserved01);
-    AddJsonUint(doc, object, "dialog_region_offset_valid_flag", dialog_region_offset_valid_flag);
-    AddJsonUint(doc, object, "is_SS_PG", is_SS_PG);
-    AddJsonUint(doc, object, "is_top_AS_PG_textST", is_top_AS_PG_textST);
-    AddJsonUint(doc, object, "is_bottom_AS_PG_textST", is_bottom_AS_PG_textST);
+    ser::JsonWriter io(doc, object);
+    Head(io);
     PG_GROUPS;
     return WriteGroups(doc, object, groups, 3);
 }
@@ -197,15 +196,9 @@ int CPGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 int CPGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 {
     Clear();
-    uint32_t flags = 0;
-    reserved01     = ReadJsonUint("reserved01", object);
-    PG_textST_offset_sequence_id_ref =
-        ReadJsonUint("PG_textST_offset_sequence_id_ref", object, &flags);
-    dialog_region_offset_valid_flag =
-        ReadJsonUint("dialog_region_offset_valid_flag", object, &flags);
-    is_SS_PG               = ReadJsonUint("is_SS_PG", object, &flags);
-    is_top_AS_PG_textST    = ReadJsonUint("is_top_AS_PG_textST", object, &flags);
-    is_bottom_AS_PG_textST = ReadJsonUint("is_bottom_AS_PG_textST", object, &flags);
+    ser::JsonReader io(doc, object);
+    Head(io);
+    uint32_t flags = io.m_flags;
     if (flags) {
         fprintf(stderr, "Failed to read PG_textST_stream_entry!\n");
         return 1;
@@ -234,41 +227,37 @@ int CPGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 
 void CIGStreamSS::Clear() { ser::Reset(*this); }
 
+template <class IO> void CIGStreamSS::Head(IO& io)
+{
+    io.U(8, FLD(IG_offset_sequence_id_ref));
+    io.Bit(FLD(IG_Plane_offset_direction_during_BB_video_flag));
+    io.U(7, FLD(IG_Plane_offset_value_during_BB_video));
+    io.Opt(8, FLD(reserved01));
+    io.Opt(7, FLD(reserved02));
+    io.Bit(FLD(is_SS_IG));
+}
+
 int CIGStreamSS::Parse(CBitBuffer& bb)
 {
     Clear();
-    IG_offset_sequence_id_ref                      = bb.ReadBits(8);
-    IG_Plane_offset_direction_during_BB_video_flag = bb.ReadBits(1);
-    IG_Plane_offset_value_during_BB_video          = bb.ReadBits(7);
-    reserved01                                     = bb.ReadBits(8);
-    reserved02                                     = bb.ReadBits(7);
-    is_SS_IG                                       = bb.ReadBits(1);
+    ser::Parser io(bb);
+    Head(io);
     IG_GROUPS;
     return ParseGroups(bb, groups, 1);
 }
 
 int CIGStreamSS::Build(CBitBuffer& bb)
 {
-    bb.WriteBits(8, IG_offset_sequence_id_ref);
-    bb.WriteBit(IG_Plane_offset_direction_during_BB_video_flag != 0);
-    bb.WriteBits(7, IG_Plane_offset_value_during_BB_video);
-    bb.WriteBits(8, reserved01);
-    bb.WriteBits(7, reserved02);
-    bb.WriteBit(is_SS_IG != 0);
+    ser::Builder io(bb);
+    Head(io);
     IG_GROUPS;
     return BuildGroups(bb, groups, 1);
 }
 
 int CIGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 {
-    AddJsonUint(doc, object, "IG_offset_sequence_id_ref", IG_offset_sequence_id_ref);
-    AddJsonUint(doc, object, "IG_Plane_offset_direction_during_BB_video_flag",
-                IG_Plane_offset_direction_during_BB_video_flag);
-    AddJsonUint(doc, object, "IG_Plane_offset_value_during_BB_video",
-                IG_Plane_offset_value_during_BB_video);
-    AddJsonUint(doc, object, "reserved01", reserved01);
-    AddJsonUint(doc, object, "reserved02", reserved02);
-    AddJsonUint(doc, object, "is_SS_IG", is_SS_IG);
+    ser::JsonWriter io(doc, object);
+    Head(io);
     IG_GROUPS;
     return WriteGroups(doc, object, groups, 1);
 }
@@ -276,15 +265,9 @@ int CIGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 int CIGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 {
     Clear();
-    uint32_t flags            = 0;
-    reserved01                = ReadJsonUint("reserved01", object);
-    reserved02                = ReadJsonUint("reserved02", object);
-    IG_offset_sequence_id_ref = ReadJsonUint("IG_offset_sequence_id_ref", object, &flags);
-    IG_Plane_offset_direction_during_BB_video_flag =
-        ReadJsonUint("IG_Plane_offset_direction_during_BB_video_flag", object, &flags);
-    IG_Plane_offset_value_during_BB_video =
-        ReadJsonUint("IG_Plane_offset_value_during_BB_video", object, &flags);
-    is_SS_IG = ReadJsonUint("is_SS_IG", object, &flags);
+    ser::JsonReader io(doc, object);
+    Head(io);
+    uint32_t flags = io.m_flags;
     IG_GROUPS;
     int r = ReadGroups(doc, object, groups, 1, flags);
     return r ? r : int(flags & 1);

@@ -26,6 +26,9 @@ class CPGStreamSS : public CIBDSerial
     int Parse(CBitBuffer& bb) override;
     int WriteJSON(JDoc& doc, JValue& object) override;
     int Build(CBitBuffer& bb) override;
+
+  private:
+    template <class IO> void Head(IO& io);
 };
 
 // The 3D data of one IG stream.
@@ -43,6 +46,9 @@ class CIGStreamSS : public CIBDSerial
     int Parse(CBitBuffer& bb) override;
     int WriteJSON(JDoc& doc, JValue& object) override;
     int Build(CBitBuffer& bb) override;
+
+  private:
+    template <class IO> void Head(IO& io);
 };
 
 // STN_table_SS for one PlayItem.
