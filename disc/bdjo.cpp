@@ -98,30 +98,9 @@ template <class IO> void CTableOfAccessiblePlayLists::Names(IO& io)
             io.bb.WriteBytes(bytes, 6);
         }
     } else if constexpr (IO::kOp == ser::Op::kReadJson) {
-        JValue* list = GetJsonMember("AccessiblePlayLists", io.obj);
-        if (!list)
-            return;
-        if (!list->IsArray()) {
-            io.Fail("AccessiblePlayLists is not an array!\n");
-            return;
-        }
-        unsigned i = 0;
-        for (JValue& element : list->GetArray()) {
-            if (!element.IsString()) {
-                io.Fail("JSON array element[%u] is not a string!\n", i);
-                return;
-            }
-            size_t length = element.GetStringLength();
-            AccessiblePlayLists.emplace_back(element.GetString(), length < 5 ? length : 5);
-            ++i;
-        }
+        bdjo::ReadStrings(io, "AccessiblePlayLists", AccessiblePlayLists, 5);
     } else if (!AccessiblePlayLists.empty()) {
-        JValue list(rapidjson::kArrayType);
-        for (const std::string& name : AccessiblePlayLists)
-            list.PushBack(
-                JValue(name.data(), rapidjson::SizeType(name.size()), io.doc.GetAllocator()),
-                io.doc.GetAllocator());
-        io.obj.AddMember("AccessiblePlayLists", list, io.doc.GetAllocator());
+        bdjo::WriteStrings(io, "AccessiblePlayLists", AccessiblePlayLists);
     }
 }
 

@@ -163,28 +163,9 @@ template <class IO> void CApplicationDescriptor::Parameters(IO& io)
         }
         bdjo::PadToEven(io, 1 + size);
     } else if constexpr (IO::kOp == ser::Op::kReadJson) {
-        JValue* list = GetJsonMember("parameter", io.obj);
-        if (!list)
-            return;
-        if (!list->IsArray()) {
-            io.Fail("parameter is not an array!\n");
-            return;
-        }
-        unsigned i = 0;
-        for (JValue& element : list->GetArray()) {
-            if (!element.IsString()) {
-                io.Fail("JSON array element[%u] is not a string!\n", i);
-                return;
-            }
-            parameter.emplace_back(element.GetString(), element.GetStringLength());
-            ++i;
-        }
+        bdjo::ReadStrings(io, "parameter", parameter);
     } else {
-        JValue list(rapidjson::kArrayType);
-        for (const std::string& p : parameter)
-            list.PushBack(JValue(p.data(), rapidjson::SizeType(p.size()), io.doc.GetAllocator()),
-                          io.doc.GetAllocator());
-        io.obj.AddMember("parameter", list, io.doc.GetAllocator());
+        bdjo::WriteStrings(io, "parameter", parameter);
     }
 }
 

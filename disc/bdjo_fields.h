@@ -4,6 +4,7 @@
 #include "disc/serial_io.h"
 
 #include <string>
+#include <vector>
 
 namespace bdjo
 {
@@ -54,6 +55,41 @@ void ByteString(IO& io, std::string& s, const char* key, unsigned lengthBits, bo
         AddJsonString(io.doc, io.obj, key, s.data(), s.size());
     if (padToEven)
         PadToEven(io, lengthBits / 8 + s.size());
+}
+
+// JSON side of an array of strings, each kept at its full length or cut to maxLength bytes. A
+// missing array is empty; a value that is not an array, or an element that is not a string,
+// fails with its message.
+template <class IO>
+void ReadStrings(IO& io, const char* key, std::vector<std::string>& out,
+                 size_t maxLength = std::string::npos)
+{
+    JValue* list = GetJsonMember(key, io.obj);
+    if (!list)
+        return;
+    if (!list->IsArray()) {
+        io.Fail("%s is not an array!\n", key);
+        return;
+    }
+    unsigned i = 0;
+    for (JValue& element : list->GetArray()) {
+        if (!element.IsString()) {
+            io.Fail("JSON array element[%u] is not a string!\n", i);
+            return;
+        }
+        size_t length = element.GetStringLength();
+        out.emplace_back(element.GetString(), length < maxLength ? length : maxLength);
+        ++i;
+    }
+}
+
+template <class IO> void WriteStrings(IO& io, const char* key, const std::vector<std::string>& list)
+{
+    JValue array(rapidjson::kArrayType);
+    for (const std::string& s : list)
+        array.PushBack(JValue(s.data(), rapidjson::SizeType(s.size()), io.doc.GetAllocator()),
+                       io.doc.GetAllocator());
+    io.obj.AddMember(rapidjson::StringRef(key), array, io.doc.GetAllocator());
 }
 
 } // namespace bdjo
