@@ -254,6 +254,12 @@ TEST(Bdjo, AreaSizesThatDisagreeWithTheirEntriesStayInside)
         CBDMV bdmv;
         ASSERT_EQ(Parse(bdmv, BdjoFile(b)), 0) << s[0] << " " << s[1];
         EXPECT_LT(Seconds(start), 1.0);
+        testing_support::TempDir dir;
+        testing_support::WriteFile(dir.File("a.bdjo"), BdjoFile(b));
+        testing_support::RunResult run =
+            testing_support::RunVarnel({dir.File("a.bdjo"), dir.File("a.json")});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_LT(run.peakKiB, testing_support::PeakLimitKiB());
         const auto& apps = bdmv.m_bdjo.ApplicationManagementTable.m_applications;
         ASSERT_EQ(apps.size(), 2u);
         EXPECT_EQ(apps[1].application_identifier.xlet_organization_id, 0x56789ABCu);

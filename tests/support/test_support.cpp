@@ -208,6 +208,8 @@ static const long kPeakLimitKiB = 1024L * 1024;
 static const long kPeakLimitKiB = 256L * 1024;
 #endif
 
+long PeakLimitKiB() { return kPeakLimitKiB; }
+
 RunResult ExpectBoundedFailure(const std::vector<uint8_t>& bytes, const std::string& name)
 {
     TempDir dir;

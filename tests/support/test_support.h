@@ -50,6 +50,8 @@ RunResult RunCorbit(const std::vector<std::string>& args, const std::string& cwd
 // beside it) and checks that it fails, within a few seconds and a bounded peak memory, and
 // writes nothing but an empty JSON file at most. Returns the run for further checks.
 RunResult ExpectBoundedFailure(const std::vector<uint8_t>& bytes, const std::string& name);
+// The peak memory such a run may reach.
+long PeakLimitKiB();
 
 // Captures what in-process code writes to standard output and standard error.
 class CaptureOutput {
