@@ -121,44 +121,31 @@ int ReadGroups(JDoc& doc, JValue& object, EntryGroup* groups, int n, uint32_t& f
     return 0;
 }
 
+// The entries of the groups, by operation. Reading JSON goes on collecting the missing
+// required members into the leading fields' flags.
+template <class IO> int Groups(IO& io, EntryGroup* groups, int n)
+{
+    if constexpr (IO::kOp == ser::Op::kParse)
+        return ParseGroups(io.bb, groups, n);
+    else if constexpr (IO::kOp == ser::Op::kBuild)
+        return BuildGroups(io.bb, groups, n);
+    else if constexpr (IO::kOp == ser::Op::kWriteJson)
+        return WriteGroups(io.doc, io.obj, groups, n);
+    else {
+        uint32_t flags = io.m_flags;
+        int r          = ReadGroups(io.doc, io.obj, groups, n, flags);
+        return r ? r : int(flags & 1);
+    }
+}
+
 } // namespace
 
 // ---- CPGStreamSS ---------------------------------------------------------------------------
 
-#define PG_GROUPS                                                                                  \
-    EntryGroup groups[3] = {{is_SS_PG,                                                             \
-                             {{&SS_PG_L, "PG_textST_stream_entry_SS_PG_L",                         \
-                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                 \
-                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",                 \
-                               "Failed to save PG_textST_stream_entry_SS_PG_L!\n"},                \
-                              {&SS_PG_R, "PG_textST_stream_entry_SS_PG_R",                         \
-                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                 \
-                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",                 \
-                               "Failed to save PG_textST_stream_entry_SS_PG_R!\n"}},               \
-                             2,                                                                    \
-                             &SS_PG_offset_sequence_id_ref,                                        \
-                             "SS_PG_offset_sequence_id_ref"},                                      \
-                            {is_top_AS_PG_textST,                                                  \
-                             {{&top_AS_PG, "PG_textST_stream_entry_top_AS_PG",                     \
-                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",               \
-                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",               \
-                               "Failed to save PG_textST_stream_entry_top_AS_PG!\n"}},             \
-                             1,                                                                    \
-                             &top_AS_PG_textST_offset_sequence_id_ref,                             \
-                             "top_AS_PG_textST_offset_sequence_id_ref"},                           \
-                            {is_bottom_AS_PG_textST,                                               \
-                             {{&bottom_AS_PG, "PG_textST_stream_entry_bottom_AS_PG",               \
-                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",            \
-                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",            \
-                               "Failed to save PG_textST_stream_entry_bottom_AS_PG!\n"}},          \
-                             1,                                                                    \
-                             &bottom_AS_PG_textST_offset_sequence_id_ref,                          \
-                             "bottom_AS_PG_textST_offset_sequence_id_ref"}}
-
 void CPGStreamSS::Clear() { ser::Reset(*this); }
 
-// The fields before the entries; JSON holds them in file order, one-bit flags as given.
-template <class IO> void CPGStreamSS::Head(IO& io)
+// JSON holds the leading fields in file order, one-bit flags as given.
+template <class IO> int CPGStreamSS::Fields(IO& io)
 {
     io.U(8, FLD(PG_textST_offset_sequence_id_ref));
     io.Opt(4, FLD(reserved01));
@@ -166,68 +153,73 @@ template <class IO> void CPGStreamSS::Head(IO& io)
     io.Bit(FLD(is_SS_PG));
     io.Bit(FLD(is_top_AS_PG_textST));
     io.Bit(FLD(is_bottom_AS_PG_textST));
+    if constexpr (IO::kOp == ser::Op::kReadJson)
+        if (io.m_flags) {
+            fprintf(stderr, "Failed to read PG_textST_stream_entry!\n");
+            return 1;
+        }
+    EntryGroup groups[3] = {{is_SS_PG,
+                             {{&SS_PG_L, "PG_textST_stream_entry_SS_PG_L",
+                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",
+                               "Failed to read PG_textST_stream_entry_SS_PG_L!\n",
+                               "Failed to save PG_textST_stream_entry_SS_PG_L!\n"},
+                              {&SS_PG_R, "PG_textST_stream_entry_SS_PG_R",
+                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",
+                               "Failed to read PG_textST_stream_entry_SS_PG_R!\n",
+                               "Failed to save PG_textST_stream_entry_SS_PG_R!\n"}},
+                             2,
+                             &SS_PG_offset_sequence_id_ref,
+                             "SS_PG_offset_sequence_id_ref"},
+                            {is_top_AS_PG_textST,
+                             {{&top_AS_PG, "PG_textST_stream_entry_top_AS_PG",
+                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",
+                               "Failed to read PG_textST_stream_entry_top_AS_PG!\n",
+                               "Failed to save PG_textST_stream_entry_top_AS_PG!\n"}},
+                             1,
+                             &top_AS_PG_textST_offset_sequence_id_ref,
+                             "top_AS_PG_textST_offset_sequence_id_ref"},
+                            {is_bottom_AS_PG_textST,
+                             {{&bottom_AS_PG, "PG_textST_stream_entry_bottom_AS_PG",
+                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",
+                               "Failed to read PG_textST_stream_entry_bottom_AS_PG!\n",
+                               "Failed to save PG_textST_stream_entry_bottom_AS_PG!\n"}},
+                             1,
+                             &bottom_AS_PG_textST_offset_sequence_id_ref,
+                             "bottom_AS_PG_textST_offset_sequence_id_ref"}};
+    return Groups(io, groups, 3);
 }
 
 int CPGStreamSS::Parse(CBitBuffer& bb)
 {
     Clear();
     ser::Parser io(bb);
-    Head(io);
-    PG_GROUPS;
-    return ParseGroups(bb, groups, 3);
+    return Fields(io);
 }
 
 int CPGStreamSS::Build(CBitBuffer& bb)
 {
     ser::Builder io(bb);
-    Head(io);
-    PG_GROUPS;
-    return BuildGroups(bb, groups, 3);
+    return Fields(io);
 }
 
 int CPGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 {
     ser::JsonWriter io(doc, object);
-    Head(io);
-    PG_GROUPS;
-    return WriteGroups(doc, object, groups, 3);
+    return Fields(io);
 }
 
 int CPGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 {
     Clear();
     ser::JsonReader io(doc, object);
-    Head(io);
-    uint32_t flags = io.m_flags;
-    if (flags) {
-        fprintf(stderr, "Failed to read PG_textST_stream_entry!\n");
-        return 1;
-    }
-    PG_GROUPS;
-    int r = ReadGroups(doc, object, groups, 3, flags);
-    return r ? r : int(flags & 1);
+    return Fields(io);
 }
-
-#undef PG_GROUPS
 
 // ---- CIGStreamSS ---------------------------------------------------------------------------
 
-#define IG_GROUPS                                                                                  \
-    EntryGroup groups[1] = {                                                                       \
-        {is_SS_IG,                                                                                 \
-         {{&SS_IG_L, "IG_stream_entry_SS_PG_L", "Failed to read IG_stream_entry_SS_PG_L!\n",       \
-           "Failed to load IG_stream_entry_SS_PG_L!\n",                                            \
-           "Failed to save IG_stream_entry_SS_PG_L!\n"},                                           \
-          {&SS_IG_R, "IG_stream_entry_SS_PG_R", "Failed to read IG_stream_entry_SS_PG_R!\n",       \
-           "Failed to load IG_stream_entry_SS_PG_R!\n",                                            \
-           "Failed to save IG_stream_entry_SS_PG_R!\n"}},                                          \
-         2,                                                                                        \
-         &SS_IG_offset_sequence_id_ref,                                                            \
-         "SS_IG_offset_sequence_id_ref"}}
-
 void CIGStreamSS::Clear() { ser::Reset(*this); }
 
-template <class IO> void CIGStreamSS::Head(IO& io)
+template <class IO> int CIGStreamSS::Fields(IO& io)
 {
     io.U(8, FLD(IG_offset_sequence_id_ref));
     io.Bit(FLD(IG_Plane_offset_direction_during_BB_video_flag));
@@ -235,45 +227,45 @@ template <class IO> void CIGStreamSS::Head(IO& io)
     io.Opt(8, FLD(reserved01));
     io.Opt(7, FLD(reserved02));
     io.Bit(FLD(is_SS_IG));
+    EntryGroup groups[1] = {
+        {is_SS_IG,
+         {{&SS_IG_L, "IG_stream_entry_SS_PG_L", "Failed to read IG_stream_entry_SS_PG_L!\n",
+           "Failed to load IG_stream_entry_SS_PG_L!\n",
+           "Failed to save IG_stream_entry_SS_PG_L!\n"},
+          {&SS_IG_R, "IG_stream_entry_SS_PG_R", "Failed to read IG_stream_entry_SS_PG_R!\n",
+           "Failed to load IG_stream_entry_SS_PG_R!\n",
+           "Failed to save IG_stream_entry_SS_PG_R!\n"}},
+         2,
+         &SS_IG_offset_sequence_id_ref,
+         "SS_IG_offset_sequence_id_ref"}};
+    return Groups(io, groups, 1);
 }
 
 int CIGStreamSS::Parse(CBitBuffer& bb)
 {
     Clear();
     ser::Parser io(bb);
-    Head(io);
-    IG_GROUPS;
-    return ParseGroups(bb, groups, 1);
+    return Fields(io);
 }
 
 int CIGStreamSS::Build(CBitBuffer& bb)
 {
     ser::Builder io(bb);
-    Head(io);
-    IG_GROUPS;
-    return BuildGroups(bb, groups, 1);
+    return Fields(io);
 }
 
 int CIGStreamSS::WriteJSON(JDoc& doc, JValue& object)
 {
     ser::JsonWriter io(doc, object);
-    Head(io);
-    IG_GROUPS;
-    return WriteGroups(doc, object, groups, 1);
+    return Fields(io);
 }
 
 int CIGStreamSS::ReadJSON(JDoc& doc, JValue& object)
 {
     Clear();
     ser::JsonReader io(doc, object);
-    Head(io);
-    uint32_t flags = io.m_flags;
-    IG_GROUPS;
-    int r = ReadGroups(doc, object, groups, 1, flags);
-    return r ? r : int(flags & 1);
+    return Fields(io);
 }
-
-#undef IG_GROUPS
 
 // ---- CSTNTableSSPlayItem -------------------------------------------------------------------
 

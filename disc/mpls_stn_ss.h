@@ -28,7 +28,7 @@ class CPGStreamSS : public CIBDSerial
     int Build(CBitBuffer& bb) override;
 
   private:
-    template <class IO> void Head(IO& io);
+    template <class IO> int Fields(IO& io);
 };
 
 // The 3D data of one IG stream.
@@ -48,7 +48,7 @@ class CIGStreamSS : public CIBDSerial
     int Build(CBitBuffer& bb) override;
 
   private:
-    template <class IO> void Head(IO& io);
+    template <class IO> int Fields(IO& io);
 };
 
 // STN_table_SS for one PlayItem.
