@@ -161,7 +161,9 @@ int CSoundAttributes::ReadSampleFile(CBitBuffer& writer, uint64_t sampleStart,
         fprintf(stderr, "Cannot read wave file %s!\n", filename.c_str());
         return 1;
     }
-    start          = uint32_t((writer.m_cursor - sampleStart) / 8);
+    // Sample files of several GiB would push a start beyond its 32 bits.
+    if (SectionAddress(writer, sampleStart, start, "sound.bdmv"))
+        return 1;
     uint64_t total = 0;
     std::vector<uint8_t> piece(kPiece);
     for (;;) {
