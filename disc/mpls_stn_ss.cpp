@@ -344,53 +344,49 @@ int CSTNTableSSPlayItem::ReadJSON(JDoc& doc, JValue& object)
     Fixed_offset_during_PopUp_flag =
         ReadJsonUint("Fixed_offset_during_PopUp_flag", object, &expected);
 
-    struct {
-        const char* key;
-        const char* missing;
-        const char* failed;
-    } const texts[3] = {
-        {"MVC_Dependent_view_video_stream", "Failed to read MVC_Dependent_view_video_stream!\n",
-         "Failed to read MVC_Dependent_view_video_stream!\n"},
-        {"PG_stream", "Failed to read PG_stream!\n", "Failed to load PG_stream!\n"},
-        {"IG_stream", "Failed to read IG_stream!\n", "Failed to read IG_stream!\n"}};
-    for (int k = 0; k < 3; ++k) {
-        JValue* array = GetJsonMember(texts[k].key, object);
+    auto read = [&](const char* key, const char* missing, const char* failed, auto& list) {
+        JValue* array = GetJsonMember(key, object);
         if (!array) {
-            fputs(texts[k].missing, stderr);
+            fputs(missing, stderr);
             return 1;
         }
-        int r = k == 0   ? ReadJSONArray(doc, array, m_mvcStreams)
-                : k == 1 ? ReadJSONArray(doc, array, m_pgStreams)
-                         : ReadJSONArray(doc, array, m_igStreams);
-        if (r) {
-            fputs(texts[k].failed, stderr);
-            return r;
-        }
-    }
-    return 0;
+        int r = ReadJSONArray(doc, array, list);
+        if (r)
+            fputs(failed, stderr);
+        return r;
+    };
+    int r =
+        read("MVC_Dependent_view_video_stream", "Failed to read MVC_Dependent_view_video_stream!\n",
+             "Failed to read MVC_Dependent_view_video_stream!\n", m_mvcStreams);
+    if (!r)
+        r = read("PG_stream", "Failed to read PG_stream!\n", "Failed to load PG_stream!\n",
+                 m_pgStreams);
+    if (!r)
+        r = read("IG_stream", "Failed to read IG_stream!\n", "Failed to read IG_stream!\n",
+                 m_igStreams);
+    return r;
 }
 
 int CSTNTableSSPlayItem::WriteJSON(JDoc& doc, JValue& object)
 {
     AddJsonUint(doc, object, "reserved01", reserved01);
     AddJsonUint(doc, object, "Fixed_offset_during_PopUp_flag", Fixed_offset_during_PopUp_flag);
-    for (int k = 0; k < 3; ++k) {
-        static const char* const keys[3]  = {"MVC_Dependent_view_video_stream", "PG_stream",
-                                             "IG_stream"};
-        static const char* const texts[3] = {"Failed to save MVC_Dependent_view_video_stream!\n",
-                                             "Failed to save PG_stream!\n",
-                                             "Failed to save IG_stream!\n"};
+    auto write = [&](const char* key, const char* failed, auto& list) {
         JValue array(rapidjson::kArrayType);
-        int r = k == 0   ? WriteJSONArray(doc, &array, m_mvcStreams)
-                : k == 1 ? WriteJSONArray(doc, &array, m_pgStreams)
-                         : WriteJSONArray(doc, &array, m_igStreams);
-        if (r) {
-            fputs(texts[k], stderr);
-            return r;
-        }
-        object.AddMember(rapidjson::StringRef(keys[k]), array, doc.GetAllocator());
-    }
-    return 0;
+        int r = WriteJSONArray(doc, &array, list);
+        if (r)
+            fputs(failed, stderr);
+        else
+            object.AddMember(rapidjson::StringRef(key), array, doc.GetAllocator());
+        return r;
+    };
+    int r = write("MVC_Dependent_view_video_stream",
+                  "Failed to save MVC_Dependent_view_video_stream!\n", m_mvcStreams);
+    if (!r)
+        r = write("PG_stream", "Failed to save PG_stream!\n", m_pgStreams);
+    if (!r)
+        r = write("IG_stream", "Failed to save IG_stream!\n", m_igStreams);
+    return r;
 }
 
 // ---- CSTNTableSS ---------------------------------------------------------------------------
