@@ -65,10 +65,31 @@ bool FileEndPosition(FileHandle h, uint64_t* position)
     return true;
 }
 
+bool WriteFileAll(FileHandle h, const void* buffer, size_t size)
+{
+    const char* p = static_cast<const char*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::write(h, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 void CloseFileHandle(FileHandle h)
 {
     if (h != kInvalidFileHandle)
         ::close(h);
+}
+
+bool CloseFileHandleChecked(FileHandle h)
+{
+    // EINTR from close leaves the descriptor closed on Linux: do not retry.
+    return h == kInvalidFileHandle || ::close(h) == 0 || errno == EINTR;
 }
 
 void SleepMilliseconds(unsigned ms)

@@ -25,7 +25,13 @@ bool ReadFileSome(FileHandle h, void* buffer, size_t size, size_t* got, unsigned
 // SetFilePointer to the end: the size of a seekable file; false for pipes.
 bool FileEndPosition(FileHandle h, uint64_t* position);
 
+// WriteFile: writes all size bytes, looping over partial writes and retrying interrupted
+// calls; false when any write fails.
+bool WriteFileAll(FileHandle h, const void* buffer, size_t size);
+
 void CloseFileHandle(FileHandle h);
+// CloseHandle with its result: false when the close reports an error (a delayed write error).
+bool CloseFileHandleChecked(FileHandle h);
 
 // Sleep (milliseconds).
 void SleepMilliseconds(unsigned ms);

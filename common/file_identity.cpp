@@ -1,0 +1,70 @@
+#include "common/file_identity.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static FileIdentity FromStat(const struct stat& st)
+{
+    FileIdentity id;
+    id.valid   = true;
+    id.dev     = static_cast<uint64_t>(st.st_dev);
+    id.ino     = static_cast<uint64_t>(st.st_ino);
+    id.regular = S_ISREG(st.st_mode);
+    return id;
+}
+
+FileIdentity IdentifyFile(const char* name)
+{
+    struct stat st;
+    if (!name || ::stat(name, &st) != 0)
+        return FileIdentity();
+    return FromStat(st);
+}
+
+FileIdentity IdentifyHandle(FileHandle h)
+{
+    struct stat st;
+    if (h == kInvalidFileHandle || ::fstat(h, &st) != 0)
+        return FileIdentity();
+    return FromStat(st);
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.valid && b.valid && a.dev == b.dev && a.ino == b.ino;
+}
+
+bool SameFile(const char* a, const char* b) { return SameFile(IdentifyFile(a), IdentifyFile(b)); }
+
+FileHandle OpenOutputFile(const char* name, const FileIdentity* avoid, int avoidCount,
+                          bool* isAvoided)
+{
+    if (isAvoided)
+        *isAvoided = false;
+    if (!name)
+        return kInvalidFileHandle;
+    // No O_TRUNC here: the identity is compared first, and only a regular file is emptied
+    // (Windows refused to open the file being read; truncating it would destroy the input).
+    int fd;
+    do
+        fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return kInvalidFileHandle;
+    FileIdentity out = IdentifyHandle(fd);
+    for (int i = 0; i < avoidCount; ++i) {
+        if (SameFile(out, avoid[i])) {
+            ::close(fd);
+            if (isAvoided)
+                *isAvoided = true;
+            return kInvalidFileHandle;
+        }
+    }
+    if (out.regular && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return kInvalidFileHandle;
+    }
+    return fd;
+}

@@ -1,0 +1,27 @@
+// Which file a name or an open handle is, so a tool never writes over the file it reads.
+#pragma once
+
+#include "platform/win32_file.h"
+
+#include <cstdint>
+
+struct FileIdentity {
+    bool valid   = false;
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    bool regular = false;
+};
+
+// The file a name leads to, links followed; invalid when it does not exist.
+FileIdentity IdentifyFile(const char* name);
+// The file behind an open handle.
+FileIdentity IdentifyHandle(FileHandle h);
+// True when both are valid and name one file.
+bool SameFile(const FileIdentity& a, const FileIdentity& b);
+bool SameFile(const char* a, const char* b);
+
+// Opens name for writing, creating it when absent. Returns the invalid handle when it cannot be
+// opened, or when it is one of the files in avoid (then *isAvoided is set and the file is left
+// as it was). Only a regular file is truncated: devices and FIFOs are written as they are.
+FileHandle OpenOutputFile(const char* name, const FileIdentity* avoid, int avoidCount,
+                          bool* isAvoided = nullptr);

@@ -1,0 +1,269 @@
+#include "h264/bit_reader.h"
+
+namespace
+{
+
+// Entry i: 8 minus the bit length of i.
+struct LeadingZeroTable {
+    uint8_t v[256];
+    constexpr LeadingZeroTable() : v()
+    {
+        for (int i = 0; i < 256; ++i) {
+            int len = 0;
+            for (int x = i; x; x >>= 1)
+                ++len;
+            v[i] = static_cast<uint8_t>(8 - len);
+        }
+    }
+};
+constexpr LeadingZeroTable kLeadingZeros;
+
+inline uint32_t Mask(unsigned n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1; }
+
+} // namespace
+
+H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
+{
+    m_own.assign(data, data + (bitCount + 7) / 8);
+    m_p          = m_own.data();
+    m_end        = m_p + m_own.size();
+    m_bitsLeft   = bitCount;
+    m_curBits    = 0;
+    m_cur        = 0;
+    m_unescape   = false;
+    m_zeros      = 0;
+    m_counted    = false;
+    m_loadedBits = 0;
+    m_lastOne    = -2;
+    return *this;
+}
+
+H264BitReader& H264BitReader::Assign(const uint8_t* data, uint64_t bitCount)
+{
+    return Init(data, bitCount);
+}
+
+H264BitReader& H264BitReader::InitView(const uint8_t* data, size_t byteCount)
+{
+    m_own.clear();
+    m_p          = data;
+    m_end        = data + byteCount;
+    m_bitsLeft   = uint64_t(byteCount) * 8;
+    m_curBits    = 0;
+    m_cur        = 0;
+    m_unescape   = false;
+    m_zeros      = 0;
+    m_counted    = false;
+    m_loadedBits = 0;
+    m_lastOne    = -2;
+    return *this;
+}
+
+void H264BitReader::FreeBuffer()
+{
+    std::vector<uint8_t>().swap(m_own);
+    m_p = m_end = nullptr;
+    m_bitsLeft  = 0;
+    m_curBits   = 0;
+}
+
+void RemoveEmulationPrevention(H264BitReader& reader)
+{
+    reader.m_unescape = true;
+    reader.m_zeros    = 0;
+    reader.m_counted  = false;
+    reader.m_lastOne  = -2;
+}
+
+// Loads the next byte, dropping an emulation prevention byte on the way; the caller has
+// checked that enough bits are left.
+uint8_t H264BitReader::LoadByte()
+{
+    if (m_p == m_end)
+        throw kBitstreamReadPastEnd;
+    uint8_t b = *m_p++;
+    if (m_unescape) {
+        if (m_zeros >= 2 && b == 3) {
+            m_zeros = 0;
+            if (!m_counted)
+                m_bitsLeft = m_bitsLeft > 8 ? m_bitsLeft - 8 : 0;
+            if (m_p == m_end || m_bitsLeft == 0)
+                throw kBitstreamReadPastEnd;
+            b = *m_p++;
+        }
+        m_zeros = b == 0 ? m_zeros + 1 : 0;
+    }
+    unsigned valid = m_bitsLeft < 8 ? unsigned(m_bitsLeft) : 8;
+    m_bitsLeft -= valid;
+    m_loadedBits += valid;
+    m_cur     = b;
+    m_curBits = valid;
+    return b;
+}
+
+uint32_t H264BitReader::ReadBits(unsigned n)
+{
+    if (n > 32)
+        throw kBitstreamTooManyBits;
+    if (n == 0)
+        return 0;
+    if (m_curBits >= n) {
+        m_curBits -= n;
+        return (uint32_t(m_cur) >> m_curBits) & Mask(n);
+    }
+    uint64_t value = uint64_t(m_cur) & Mask(m_curBits);
+    unsigned want  = n - m_curBits;
+    m_curBits      = 0;
+    while (want > 8) {
+        if (m_bitsLeft < 8)
+            throw kBitstreamReadPastEnd;
+        LoadByte();
+        value = (value << 8) | m_cur;
+        want -= 8;
+        m_curBits = 0;
+    }
+    if (m_bitsLeft < want)
+        throw kBitstreamReadPastEnd;
+    LoadByte();
+    // The valid bits of a final short byte are its low-order bits.
+    unsigned valid = m_curBits;
+    m_curBits      = valid - want;
+    value          = (value << want) | ((uint32_t(m_cur) >> m_curBits) & Mask(want));
+    return uint32_t(value) & Mask(n);
+}
+
+uint32_t H264BitReader::PeekBits(unsigned n)
+{
+    H264BitReader mark;
+    mark.m_p          = m_p;
+    mark.m_end        = m_end;
+    mark.m_bitsLeft   = m_bitsLeft;
+    mark.m_curBits    = m_curBits;
+    mark.m_cur        = m_cur;
+    mark.m_unescape   = m_unescape;
+    mark.m_zeros      = m_zeros;
+    mark.m_counted    = m_counted;
+    mark.m_loadedBits = m_loadedBits;
+    uint32_t v        = ReadBits(n);
+    m_p               = mark.m_p;
+    m_bitsLeft        = mark.m_bitsLeft;
+    m_curBits         = mark.m_curBits;
+    m_cur             = mark.m_cur;
+    m_zeros           = mark.m_zeros;
+    m_loadedBits      = mark.m_loadedBits;
+    return v;
+}
+
+uint32_t H264BitReader::ReadUE()
+{
+    // Leading zeros a byte at a time through the table.
+    unsigned zeros = 0;
+    for (;;) {
+        if (m_curBits == 0) {
+            if (m_bitsLeft == 0)
+                throw kBitstreamReadPastEnd;
+            LoadByte();
+        }
+        uint32_t rest = uint32_t(m_cur) & Mask(m_curBits);
+        if (rest == 0) {
+            zeros += m_curBits;
+            m_curBits = 0;
+            continue;
+        }
+        unsigned lz = kLeadingZeros.v[rest] - (8 - m_curBits);
+        zeros += lz;
+        m_curBits -= lz;
+        break;
+    }
+    if (zeros + 1 > 32)
+        throw kBitstreamTooManyBits;
+    return ReadBits(zeros + 1) - 1;
+}
+
+int32_t H264BitReader::ReadSE()
+{
+    uint32_t k = ReadUE();
+    if (k & 1)
+        return int32_t((k >> 1) + 1);
+    return -int32_t(k >> 1);
+}
+
+void H264BitReader::SkipToByteAlign()
+{
+    ReadBits(1);
+    while (!IsByteAligned())
+        ReadBits(1);
+}
+
+// Walks the bytes not yet loaded once: how many escapes they hold and where the last 1 bit is.
+void H264BitReader::CountAhead()
+{
+    if (m_lastOne != -2)
+        return;
+    uint64_t kept      = 0;
+    unsigned zeros     = m_zeros;
+    uint64_t removed   = 0;
+    int64_t lastOne    = -1;
+    uint64_t bitsAhead = m_counted ? m_bitsLeft : m_bitsLeft; // raw bits before the escapes
+    for (const uint8_t* q = m_p; q < m_end; ++q) {
+        uint8_t b = *q;
+        if (m_unescape) {
+            if (zeros >= 2 && b == 3) {
+                zeros = 0;
+                ++removed;
+                continue;
+            }
+            zeros = b == 0 ? zeros + 1 : 0;
+        }
+        if (b) {
+            int tz = 0;
+            while (!((b >> tz) & 1))
+                ++tz;
+            lastOne = int64_t(m_loadedBits + kept * 8 + 7 - tz);
+        }
+        ++kept;
+    }
+    if (!m_counted) {
+        uint64_t sub = removed * 8;
+        bitsAhead    = bitsAhead > sub ? bitsAhead - sub : 0;
+        m_bitsLeft   = bitsAhead;
+        m_counted    = true;
+    }
+    // A short final byte holds its bits low; the last 1 bit of the whole data may then sit
+    // beyond the kept bits: clamp it to them.
+    int64_t total = int64_t(m_loadedBits + m_bitsLeft);
+    if (lastOne >= total)
+        lastOne = total - 1;
+    if (lastOne < 0 && m_curBits) {
+        // Nothing set ahead: the current byte is the last that can hold it.
+        uint32_t all = m_cur;
+        if (all) {
+            int tz = 0;
+            while (!((all >> tz) & 1))
+                ++tz;
+            lastOne = int64_t(m_loadedBits) - 1 - tz;
+        }
+    }
+    m_lastOne = lastOne < 0 ? -1 : lastOne;
+}
+
+uint64_t H264BitReader::BitsLeft()
+{
+    if (m_unescape && !m_counted)
+        CountAhead();
+    return m_bitsLeft + m_curBits;
+}
+
+bool H264BitReader::MoreRbspData()
+{
+    CountAhead();
+    int64_t consumed = int64_t(m_loadedBits) - int64_t(m_curBits);
+    return consumed < m_lastOne;
+}
+
+void H264BitReader::SkipRest()
+{
+    m_p        = m_end;
+    m_bitsLeft = 0;
+    m_curBits  = 0;
+}

@@ -1,0 +1,70 @@
+// Most-significant-first bit access to one NAL unit or SEI payload, with Exp-Golomb codes
+// (ITU-T H.264 clause 9.1) and emulation-prevention removal (clause 7.4.1).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Thrown by value: 2 more than 32 bits in one access, 3 a read past the end of the data.
+enum BitstreamErr_t : int {
+    kBitstreamTooManyBits = 2,
+    kBitstreamReadPastEnd = 3,
+};
+
+class H264BitReader
+{
+  public:
+    // Copies (bitCount + 7) / 8 bytes and points the reader at the first.
+    H264BitReader& Init(const uint8_t* data, uint64_t bitCount);
+    // Re-points an existing reader the same way.
+    H264BitReader& Assign(const uint8_t* data, uint64_t bitCount);
+    // Points the reader at bytes it does not copy: they must stay unchanged while it is used.
+    // The stream tools read NAL units in place this way.
+    H264BitReader& InitView(const uint8_t* data, size_t byteCount);
+    void FreeBuffer();
+
+    uint32_t ReadBits(unsigned n);
+    uint32_t PeekBits(unsigned n);
+    bool IsByteAligned() const { return m_curBits == 0 || BitsLeftBound() == 0; }
+    uint32_t ReadUE();
+    int32_t ReadSE();
+    // rbsp_trailing_bits(): one bit, then single bits up to the byte boundary.
+    void SkipToByteAlign();
+
+    // Bits left to read, emulation prevention bytes not counted.
+    uint64_t BitsLeft();
+    // An upper bound of BitsLeft() that costs nothing to ask (escaped bytes not subtracted).
+    uint64_t BitsLeftBound() const { return m_bitsLeft + m_curBits; }
+    // more_rbsp_data() of the standard: is the position before the last 1 bit of the data?
+    bool MoreRbspData();
+    // Drops whatever is left without reading it.
+    void SkipRest();
+
+    // The raw (still escaped) bytes that no read has touched yet.
+    const uint8_t* RawPosition() const { return m_p; }
+    const uint8_t* RawEnd() const { return m_end; }
+
+    friend void RemoveEmulationPrevention(H264BitReader& reader);
+
+  private:
+    uint8_t LoadByte();
+    void CountAhead();
+
+    const uint8_t* m_p   = nullptr; // next byte to load
+    const uint8_t* m_end = nullptr;
+    uint64_t m_bitsLeft  = 0; // bits in the bytes not yet loaded
+    unsigned m_curBits   = 0; // bits left in the current byte (its low-order bits)
+    uint8_t m_cur        = 0;
+    // Emulation prevention is removed as bytes are loaded, so only what is read is unescaped.
+    bool m_unescape       = false;
+    unsigned m_zeros      = 0;     // zero bytes kept in a row before m_p
+    bool m_counted        = false; // m_bitsLeft already excludes the escapes ahead
+    uint64_t m_loadedBits = 0;     // valid bits of the bytes loaded so far
+    int64_t m_lastOne     = -2;    // bit index of the data's last 1 bit; -1 none, -2 unknown
+    std::vector<uint8_t> m_own;
+};
+
+// Turns the NAL unit bytes of a freshly initialised reader into RBSP bytes: every 03 that
+// follows two zero bytes is dropped, whatever byte follows it.
+void RemoveEmulationPrevention(H264BitReader& reader);
