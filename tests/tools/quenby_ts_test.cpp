@@ -2,7 +2,7 @@
 // ffmpeg's and our own packets, the stream choice, long PMTs, the generator's faults, FIFOs and
 // standard input, ffprobe's packet index as the access-unit number, and the real files.
 #include "tests/h264/ts_writer.h"
-#include "tests/support/test_support.h"
+#include "tests/support/stream_support.h"
 
 #include <algorithm>
 #include <csignal>
@@ -19,7 +19,7 @@ using testing_support::TempDir;
 namespace
 {
 
-const std::string kGen      = std::string(TEST_DATA_DIR) + "/../gen/";
+const std::string kGen      = std::string(GEN_DIR) + "/";
 const std::string kFixtures = std::string(TEST_DATA_DIR) + "/h264/";
 const std::string kTags     = "0x13=0x12345678,0x18=0x02201708,0x19=0x24134510,0xE0=0x10113001";
 const std::string kSonyTags = "0x18=0x23201912,0x19=0x01020304,0xE0=0x01080042";
@@ -35,14 +35,12 @@ RunResult Tool(const std::vector<std::string>& args)
     return testing_support::Run("/usr/bin/env", args, "", "", 120);
 }
 
-bool Have(const std::string& tool, const std::string& versionFlag)
-{
-    return Tool({tool, versionFlag}).status == 0;
-}
-
-#define REQUIRE_TOOL(tool, flag)                                                                   \
-    if (!Have(tool, flag))                                                                         \
-    GTEST_SKIP() << tool " is not installed"
+// A program the test needs: absent, the test is skipped, unless CI requires the oracles.
+#define REQUIRE_TOOL(tool)                                                                         \
+    if (!testing_support::HaveProgram(tool)) {                                                     \
+        EXPECT_FALSE(testing_support::OraclesRequired()) << tool " is required here";              \
+        GTEST_SKIP() << tool " is not installed";                                                  \
+    }
 
 void Check(const RunResult& r, const std::string& what)
 {
@@ -180,7 +178,7 @@ std::string Text(const ts_writer::Bytes& b) { return std::string(b.begin(), b.en
 
 TEST(QuenbyTs, FfmpegTransportStreamsListAsTheElementaryStream)
 {
-    REQUIRE_TOOL("ffmpeg", "-version");
+    REQUIRE_TOOL("ffmpeg");
     TempDir dir;
     for (const std::string fixture :
          {"base.h264", "noaud.h264", "slices4.h264", "mbaff.h264", "hrd.h264", "cavlc.h264"}) {
@@ -192,8 +190,8 @@ TEST(QuenbyTs, FfmpegTransportStreamsListAsTheElementaryStream)
 
 TEST(QuenbyTs, AccessUnitNumIsFfprobesPacketIndex)
 {
-    REQUIRE_TOOL("ffmpeg", "-version");
-    REQUIRE_TOOL("ffprobe", "-version");
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
     TempDir dir;
     for (const std::string fixture : {"base.h264", "noaud.h264", "slices4.h264"}) {
         for (bool m2ts : {false, true}) {
@@ -350,8 +348,7 @@ TEST(QuenbyTs, WhichVideoStreamIsListed)
     EXPECT_EQ(listed(Mux(dir, {canon, sony}, "x.ts", {"--type", "0x20"})), sonyListing);
     EXPECT_EQ(listed(Mux(dir, {sony}, "x.ts", {"--type", "0x20", "--packet", "192"})), sonyListing);
 
-    if (!Have("ffmpeg", "-version"))
-        GTEST_SKIP() << "ffmpeg is not installed";
+    REQUIRE_TOOL("ffmpeg");
     for (bool m2ts : {false, true}) {
         std::string two = FfmpegTs(dir, {canon, sony}, "two.ts", m2ts);
         EXPECT_EQ(listed(two), canonListing);
@@ -449,8 +446,7 @@ TEST(QuenbyTs, RealTransportStreams)
                      "DateTimeOriginal=2008-12-31 23:16:24, timezone +01:00\n"
                      "Company=Canon\nCompanyModel=0x3000\n\n");
 
-    if (!Have("exiftool", "-ver"))
-        GTEST_SKIP() << "exiftool is not installed: the MDPM row is not compared with it";
+    REQUIRE_TOOL("exiftool");
     RunResult exif = Tool({"exiftool", "-ee", "-s", "-DateTimeOriginal", "-Make", mts});
     ASSERT_EQ(exif.status, 0) << exif.err;
     std::smatch m;
