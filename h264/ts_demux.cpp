@@ -249,9 +249,8 @@ int TsDemultiplexer::AssignSink(TsStreamRecord& rec)
 {
     if (!m_sink.IsAllocated() && !m_sink.Allocate(m_bufferSize))
         return -1;
-    m_sink.m_feeder = m_feeder;
-    rec.m_sink      = &m_sink;
-    m_sinkAssigned  = true;
+    rec.m_sink     = &m_sink;
+    m_sinkAssigned = true;
     return 0;
 }
 

@@ -316,6 +316,13 @@ TEST(QuenbyTs, FailuresInTheMiddleEndTheListingWith105)
             EXPECT_EQ(r.out, FirstRows(listing, c.rows)) << c.what;
             EXPECT_EQ(r.err, "ERROR: File read error!\n\n") << c.what;
         }
+        // Once some payload has gone to the walker, even less than a unit, it is 105.
+        std::vector<std::string> early = {"--tei", "4"};
+        early.insert(early.end(), size.begin(), size.end());
+        RunResult cut = Quenby({Mux(dir, {es}, "bad.ts", early)});
+        EXPECT_EQ(cut.status, 105);
+        EXPECT_EQ(cut.out, "");
+        EXPECT_EQ(cut.err, "ERROR: File read error!\n\n");
         // Before any payload the input cannot be opened.
         for (std::vector<std::string> options : {std::vector<std::string>{"--tei", "0"},
                                                  {"--tei", "1"},
