@@ -91,6 +91,7 @@ def ts_cases(work, exe):
     ts = os.path.join(work, "bench.m2ts")
     make_ts(ts, 1024 * MIB, work)
     size = os.path.getsize(ts)
+    print("%s: %.1f MiB, 192-byte packets" % (os.path.basename(ts), size / MIB))
     cases = [
         ("scan m2ts", [exe["scan"], ts], size, None),
         ("quenby m2ts", [exe["quenby"], ts], size, "scan m2ts"),
