@@ -90,6 +90,8 @@ void SafeOutput::OpenStandardOutput()
 bool SafeOutput::Open(const char* name, Kind kind)
 {
     m_name = name ? name : "";
+    if (m_name.empty())
+        return Fail("create", ENOENT);
     int error;
     if (kind == kAnyFile) {
         if (!ResolveLinks(m_name, m_target, error))
