@@ -1,11 +1,11 @@
 // Arbitrary bytes as a JSON file through the loading path, then build and write back.
+#include "disc/bdmv.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "disc/bdmv.h"
 
 static std::string ScratchDir()
 {

@@ -1,10 +1,10 @@
 // Arbitrary bytes as a disc file: parse, to JSON, back from JSON, build.
+#include "disc/bdmv.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "disc/bdmv.h"
 
 static std::string ScratchDir()
 {
