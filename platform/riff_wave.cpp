@@ -106,36 +106,40 @@ bool CWaveReader::Open(const std::string& path)
 // and a read and a seek for each of them took minutes on a large file.
 static const size_t kReadBuffer = 256 * 1024;
 
+bool CWaveReader::Fill(uint64_t at)
+{
+    m_buffer.resize(kReadBuffer);
+    ssize_t n;
+    do
+        n = ::pread(m_fd, m_buffer.data(), kReadBuffer, off_t(at));
+    while (n < 0 && errno == EINTR);
+    m_bufferStart  = at;
+    m_bufferLength = n > 0 ? size_t(n) : 0;
+    return n >= 0;
+}
+
 long CWaveReader::ReadSome(void* buffer, size_t size)
 {
     if (size == 0)
         return 0;
-    uint64_t end = m_bufferStart + m_bufferLength;
-    if (m_pos < m_bufferStart || m_pos >= end) {
-        uint8_t* into = static_cast<uint8_t*>(buffer);
-        size_t want   = size;
-        if (size < kReadBuffer) {
-            m_buffer.resize(kReadBuffer);
-            into = m_buffer.data();
-            want = kReadBuffer;
+    if (m_pos < m_bufferStart || m_pos >= m_bufferStart + m_bufferLength) {
+        if (size >= kReadBuffer) {
+            // Large reads go straight to the caller.
+            ssize_t n;
+            do
+                n = ::pread(m_fd, buffer, size, off_t(m_pos));
+            while (n < 0 && errno == EINTR);
+            if (n > 0)
+                m_pos += uint64_t(n);
+            return n < 0 ? -1 : long(n);
         }
-        ssize_t n;
-        do
-            n = ::pread(m_fd, into, want, off_t(m_pos));
-        while (n < 0 && errno == EINTR);
-        if (n < 0)
+        if (!Fill(m_pos))
             return -1;
-        if (into != m_buffer.data()) {
-            m_pos += uint64_t(n);
-            return long(n);
-        }
-        m_bufferStart  = m_pos;
-        m_bufferLength = size_t(n);
-        end            = m_pos + uint64_t(n);
-        if (n == 0)
+        if (m_bufferLength == 0)
             return 0;
     }
-    size_t take = end - m_pos < size ? size_t(end - m_pos) : size;
+    uint64_t end = m_bufferStart + m_bufferLength;
+    size_t take  = end - m_pos < size ? size_t(end - m_pos) : size;
     memcpy(buffer, m_buffer.data() + (m_pos - m_bufferStart), take);
     m_pos += take;
     return long(take);
@@ -171,12 +175,9 @@ static size_t ZeroPrefix(const uint8_t* p, size_t size)
 bool CWaveReader::FindChunk(const char id[4], uint64_t limit, uint32_t* size)
 {
     while (m_pos + 8 <= limit) {
-        if (m_pos < m_bufferStart || m_pos + 8 > m_bufferStart + m_bufferLength) {
-            uint8_t h[8];
-            if (!ReadExact(h, 8)) // refills the buffer at the header
-                return false;
-            m_pos -= 8;
-        }
+        if ((m_pos < m_bufferStart || m_pos + 8 > m_bufferStart + m_bufferLength) &&
+            (!Fill(m_pos) || m_bufferLength < 8))
+            return false;
         const uint8_t* h = m_buffer.data() + (m_pos - m_bufferStart);
         uint32_t n       = GetLE32(h + 4);
         if (memcmp(h, id, 4) == 0) {

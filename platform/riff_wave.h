@@ -66,6 +66,8 @@ class CWaveReader
     bool FindChunk(const char id[4], uint64_t limit, uint32_t* size);
     // Up to size bytes at the position, through the buffer; -1 on a read error.
     long ReadSome(void* buffer, size_t size);
+    // Fills the buffer with the file's bytes from at on; false on a read error.
+    bool Fill(uint64_t at);
     int m_fd            = -1;
     uint64_t m_fileSize = 0;
     uint64_t m_pos      = 0;

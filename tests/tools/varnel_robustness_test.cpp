@@ -282,13 +282,22 @@ TEST(VarnelRobustness, LargeSampleFilesOfZerosAreRefusedQuickly)
     sound.samples = Hex("01020304");
     WriteFile(d.File("sound.bdmv"), sound_writer::SoundBdmv(sound));
     ASSERT_EQ(RunVarnel({"sound.bdmv", "s.json"}, "", d.Path()).status, 0);
+    // A "fmt " chunk whose header straddles the reader's 256 KiB buffer still reads.
+    std::vector<uint8_t> chunks;
+    sound_writer::Chunk(chunks, "JUNK", std::vector<uint8_t>(262120, 1));
+    sound_writer::Chunk(chunks, "fmt ", sound_writer::FmtBody(1, 1, 48000, 16));
+    sound_writer::Chunk(chunks, "data", Hex("02010403"));
+    WriteFile(d.File("sound_000.wav"), sound_writer::Riff(chunks));
+    RunResult r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(d.File("out.bdmv")), ReadFile(d.File("sound.bdmv")));
     // 200 MB of zeros, with and without a RIFF header, and a sparse 3 GiB file.
     const std::string wav = d.File("sound_000.wav");
     for (std::string head : {std::string(), std::string("RIFF\xff\xff\xff\xffWAVE", 12)}) {
         WriteFile(wav, head + std::string(200 << 20, '\0'));
         for (long long size : {200LL << 20, 3LL << 30}) {
             ASSERT_EQ(truncate(wav.c_str(), size), 0);
-            RunResult r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+            r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
             EXPECT_EQ(r.err, "Cannot read wave file sound_000.wav!\nSave failed: out.bdmv\n");
             EXPECT_LT(r.seconds, 5.0) << head.size() << " " << size;
         }
