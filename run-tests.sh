@@ -9,7 +9,7 @@ status=0
 ctest --test-dir build --output-on-failure -j"$(nproc)" || status=$?
 corpus=${BDMV_CORPUS:-../shared/corpus}
 if [ ! -d "$corpus" ]; then
-    echo "Corpus tests skipped: no corpus at $corpus (put the shared corpus at ../shared/corpus" \
-         "beside the checkout, or set BDMV_CORPUS=dir)"
+    echo "Corpus tests skipped: no corpus at $corpus (the shared corpus belongs beside the" \
+         "checkout as ../shared/corpus; set BDMV_CORPUS=dir to use one elsewhere)"
 fi
 exit $status
