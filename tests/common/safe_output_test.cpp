@@ -16,13 +16,6 @@ ino_t Inode(const std::string& path)
     return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-std::string Reason(const SafeOutput& out)
-{
-    CaptureOutput cap;
-    out.PrintReason(stderr);
-    return cap.Err();
-}
-
 } // namespace
 
 TEST(SafeOutput, ReplacesOnlyWhenCommitted)
@@ -63,21 +56,4 @@ TEST(SafeOutput, WritesInPlaceWhereNoTemporaryFileFits)
     ASSERT_TRUE(out.Commit());
     EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(Inode(target), before);
-}
-
-TEST(SafeOutput, RegularFilesOnlyRefusesLinksAndFifos)
-{
-    TempDir d;
-    WriteFile(d.File("victim"), std::string("keep"));
-    ASSERT_EQ(symlink("victim", d.File("link").c_str()), 0);
-    ASSERT_EQ(mkfifo(d.File("fifo").c_str(), 0600), 0);
-    for (const char* name : {"link", "fifo"}) {
-        SafeOutput out;
-        EXPECT_FALSE(out.Open(d.File(name).c_str(), SafeOutput::kRegularFileOnly));
-        EXPECT_EQ(Reason(out), "Cannot create \"" + d.File(name) + "\": not a regular file\n");
-    }
-    EXPECT_EQ(ReadFile(d.File("victim")), "keep");
-    SafeOutput directory;
-    EXPECT_FALSE(directory.Open(d.Path().c_str()));
-    EXPECT_EQ(Reason(directory), "Cannot create \"" + d.Path() + "\": Is a directory\n");
 }
