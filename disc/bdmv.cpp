@@ -1,12 +1,12 @@
 #include "disc/bdmv.h"
 
+#include "common/safe_output.h"
+#include "disc/json_text.h"
+
 #include <cstdio>
 #include <cstring>
-#include <rapidjson/error/en.h>
-#include <rapidjson/filereadstream.h>
-#include <rapidjson/filewritestream.h>
-#include <rapidjson/prettywriter.h>
 #include <sys/stat.h>
+#include <vector>
 
 static const char* const kTypeCodes[] = {"MPLS", "HDMV", "BDJO", "MOBJ", "INDX", "BCLK", "BDID"};
 
@@ -113,10 +113,45 @@ void CBDMV::Print(int indent)
         root->Print(indent);
 }
 
+int CBDMV::CheckPadding()
+{
+    if (m_padding == 0)
+        return 0;
+    // Sections are the same size whatever the padding, so a build without it shows where the
+    // padding goes, and how far it would push each section, before anything is allocated.
+    std::vector<uint64_t> points;
+    CBitBuffer dry;
+    dry.m_padPoints        = &points;
+    const uint32_t modulus = m_padding;
+    m_padding              = 0;
+    int r                  = Build(dry);
+    m_padding              = modulus;
+    if (r)
+        return r;
+    uint64_t shift = 0;
+    for (uint64_t at : points) {
+        if (at > 0xFFFFFFFFull)
+            break; // too long even unpadded: the build says so
+        uint64_t p = at + shift;
+        uint64_t q = (p + modulus - 1) / modulus * modulus;
+        if (q > 0xFFFFFFFFull) {
+            fprintf(stderr,
+                    "Padding %u would push a section beyond the 32-bit addresses of the file!\n",
+                    modulus);
+            return 1;
+        }
+        shift += q - p;
+    }
+    return 0;
+}
+
 int CBDMV::SaveBinary(const char* name)
 {
+    int r = CheckPadding();
+    if (r)
+        return r;
     CBitBuffer bb;
-    int r = Build(bb);
+    r = Build(bb);
     if (r)
         return r;
     return bb.SaveFile(name);
@@ -145,11 +180,8 @@ int CBDMV::LoadJson(const char* name)
         fprintf(stderr, "Failed to open %s\n", name);
         return 1;
     }
-    char buffer[65536];
-    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
-    // Iterative parsing: deeply nested input cannot exhaust the stack.
-    JDoc parsed;
-    parsed.ParseStream<rapidjson::kParseIterativeFlag>(stream);
+    // A document that does not parse stays an empty object and has no signature.
+    ParseJsonStream(f, doc);
     bool readError = ferror(f) != 0;
     if (!useStdin)
         fclose(f);
@@ -157,9 +189,6 @@ int CBDMV::LoadJson(const char* name)
         fprintf(stderr, "Failed to read %s\n", useStdin ? "" : name);
         return 1;
     }
-    // A document that does not parse stays an empty object and has no signature.
-    if (!parsed.HasParseError())
-        doc.Swap(parsed);
     return ReadJSON(doc, doc);
 }
 
@@ -171,22 +200,17 @@ int CBDMV::SaveJson(const char* name)
     if (r)
         return r;
     bool useStdout = !name || !*name;
-    FILE* f        = useStdout ? stdout : fopen(name, "w");
-    if (!f) {
+    SafeOutput out;
+    if (useStdout)
+        out.OpenStandardOutput();
+    else if (!out.Open(name)) {
         fprintf(stderr, "Failed to create %s\n", name);
+        out.PrintReason(stderr);
         return 1;
     }
-    char buffer[65536];
-    rapidjson::FileWriteStream stream(f, buffer, sizeof buffer);
-    rapidjson::PrettyWriter<rapidjson::FileWriteStream> writer(stream);
-    writer.SetIndent(' ', 4);
-    doc.Accept(writer);
-    stream.Flush();
-    bool failed = fflush(f) != 0 || ferror(f) != 0;
-    if (!useStdout)
-        failed = fclose(f) != 0 || failed;
-    if (failed) {
+    if (!WriteJsonText(doc, out) || !out.Commit()) {
         fprintf(stderr, "Failed to write %s\n", useStdout ? "" : name);
+        out.PrintReason(stderr);
         return 1;
     }
     return 0;

@@ -36,7 +36,10 @@ class CBDMV : public CIBDSerial
     int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
+    // Builds the file and writes it; a padding modulus that would push a section beyond the
+    // file's 32-bit addresses is refused before anything is built with it.
     int SaveBinary(const char* name);
+    int CheckPadding();
     int LoadJson(const char* name);
     int SaveJson(const char* name);
 

@@ -1,9 +1,13 @@
 #include "disc/bit_buffer.h"
 
+#include "common/safe_output.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 void CBitBuffer::Reserve(uint64_t bytes)
 {
@@ -65,6 +69,17 @@ void CBitBuffer::WriteBits(unsigned n, uint32_t value)
 
 void CBitBuffer::WriteZeroBits(uint64_t n)
 {
+    if (Aligned() && n >= 8) {
+        // Whole bytes at once: padding can be large.
+        uint64_t at = m_cursor / 8, bytes = n / 8;
+        if (at < m_bytes.size()) {
+            uint64_t inside = m_bytes.size() - at < bytes ? m_bytes.size() - at : bytes;
+            memset(m_bytes.data() + at, 0, size_t(inside));
+        }
+        Reserve(at + bytes);
+        m_cursor += bytes * 8;
+        n -= bytes * 8;
+    }
     while (n >= 32) {
         WriteBits(32, 0);
         n -= 32;
@@ -117,56 +132,96 @@ bool CBitBuffer::TakeElement()
     return false;
 }
 
+// A navigation file is a few hundred MiB at the very most: anything larger (a device, a FIFO
+// that never ends) is refused before it exhausts memory.
+const uint64_t kMaxInputBytes = uint64_t(1) << 30;
+
 int CBitBuffer::LoadFile(const char* name)
 {
-    FILE* f = fopen(name, "rb");
+    int fd;
+    do
+        fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
     struct stat st;
-    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        fclose(f);
-        f = nullptr;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
     }
-    if (!f) {
+    if (fd < 0) {
         fprintf(stderr, "Failed to open %s\n", name);
         return 1;
     }
     m_bytes.clear();
-    // Read to the end of the data in 4096-byte pieces: this also works for pipes, and a file
-    // that shrinks while it is read cannot make the loop spin.
-    uint8_t piece[4096];
-    for (;;) {
-        size_t got = fread(piece, 1, sizeof piece, f);
-        m_bytes.insert(m_bytes.end(), piece, piece + got);
-        if (got < sizeof piece)
-            break;
+    m_cursor      = 0;
+    bool tooLarge = S_ISREG(st.st_mode) && uint64_t(st.st_size) > kMaxInputBytes;
+    bool failed   = false;
+    if (!tooLarge) {
+        // Read to the end of the data, so pipes work and a file that changes while it is read
+        // cannot make the loop spin. The first piece has the file's size (one read, no copy);
+        // further pieces are joined once the end is reached.
+        const size_t kPiece = 1 << 20;
+        std::vector<std::vector<uint8_t>> pieces;
+        uint64_t total = 0;
+        size_t want    = S_ISREG(st.st_mode) ? size_t(st.st_size) + 1 : kPiece;
+        for (bool end = false; !end;) {
+            if (want > kMaxInputBytes + 1 - total)
+                want = size_t(kMaxInputBytes + 1 - total);
+            std::vector<uint8_t> piece(want);
+            size_t used = 0;
+            while (used < want) {
+                ssize_t n = ::read(fd, piece.data() + used, want - used);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    failed = n < 0;
+                    end    = true;
+                    break;
+                }
+                used += size_t(n);
+            }
+            piece.resize(used);
+            total += used;
+            pieces.push_back(std::move(piece));
+            tooLarge = total > kMaxInputBytes;
+            end      = end || tooLarge;
+            want     = kPiece;
+        }
+        if (!failed && !tooLarge) {
+            if (pieces.size() == 1)
+                m_bytes.swap(pieces[0]);
+            else {
+                m_bytes.reserve(size_t(total));
+                for (std::vector<uint8_t>& piece : pieces) {
+                    m_bytes.insert(m_bytes.end(), piece.begin(), piece.end());
+                    std::vector<uint8_t>().swap(piece);
+                }
+            }
+        }
     }
-    bool failed = ferror(f) != 0;
-    fclose(f);
-    if (failed) {
+    ::close(fd);
+    if (tooLarge)
+        fprintf(stderr, "%s is larger than 1 GiB: too large for a disc navigation file!\n", name);
+    else if (failed)
         fprintf(stderr, "Failed to read %s\n", name);
-        m_bytes.clear();
+    if (tooLarge || failed) {
+        std::vector<uint8_t>().swap(m_bytes);
         return 1;
     }
-    m_cursor = 0;
     ResetBudget();
     return 0;
 }
 
 int CBitBuffer::SaveFile(const char* name)
 {
-    FILE* f = fopen(name, "wb");
-    if (!f) {
+    SafeOutput out;
+    if (!out.Open(name)) {
         fprintf(stderr, "Failed to write %s\n", name);
+        out.PrintReason(stderr);
         return 1;
     }
-    bool failed = false;
-    for (size_t at = 0; at < m_bytes.size() && !failed; at += 4096) {
-        size_t n = m_bytes.size() - at < 4096 ? m_bytes.size() - at : 4096;
-        failed   = fwrite(m_bytes.data() + at, 1, n, f) != n;
-    }
-    failed = fflush(f) != 0 || failed;
-    failed = fclose(f) != 0 || failed;
-    if (failed) {
+    if (!out.Write(m_bytes.data(), m_bytes.size()) || !out.Commit()) {
         fprintf(stderr, "Failed to write %s\n", name);
+        out.PrintReason(stderr);
         return 1;
     }
     return 0;

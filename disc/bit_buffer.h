@@ -16,6 +16,11 @@ class CBitBuffer
     uint64_t m_elementBudget = 1000000;
     bool m_budgetReported    = false;
 
+    // When set, Build records here the byte offset of every place where a section is padded,
+    // so a padding modulus can be checked against the unpadded layout before it is applied.
+    std::vector<uint64_t>* m_padPoints = nullptr;
+
+    // Loads the whole file (at most 1 GiB, the rest is refused); 0 or 1 after a message.
     int LoadFile(const char* name);
     int SaveFile(const char* name);
 

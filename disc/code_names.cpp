@@ -113,6 +113,15 @@ const char* CodeName(const CodeNameTable* table, uint32_t code)
     return "?";
 }
 
+const char* CodeJsonName(const CodeNameTable* table, uint32_t code, char number[16])
+{
+    const char* name = CodeName(table, code);
+    if (table == kStreamCodingTypeNames || strcmp(name, "?") != 0)
+        return name;
+    snprintf(number, 16, "0x%X", unsigned(code));
+    return number;
+}
+
 void NormalizeName(char destination[256], const char* name)
 {
     size_t n = 0;
@@ -131,6 +140,16 @@ namespace
 struct Name {
     char text[256];
     explicit Name(const char* name) { NormalizeName(text, name); }
+    // The number form of a code without a name: "0x" and hexadecimal digits (no name of the
+    // tables reads so).
+    bool Number(uint32_t* code) const
+    {
+        if (text[0] != '0' || text[1] != 'X' || !text[2] || strlen(text + 2) > 8 ||
+            strspn(text + 2, "0123456789ABCDEF") != strlen(text + 2))
+            return false;
+        *code = uint32_t(strtoul(text + 2, nullptr, 16));
+        return true;
+    }
     bool Has(const char* word) const { return strstr(text, word) != nullptr; }
     bool Any(std::initializer_list<const char*> words) const
     {
@@ -188,6 +207,9 @@ uint32_t ParseVideoFormat(const char* name)
                                           {4, "1080I"}, {5, "720P"},  {6, "1080P"},
                                           {7, "576P"},  {8, "2160P"}, {9, "2160I"}};
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     for (const CodeNameTable& w : words)
         if (n.Has(w.name))
             return w.code;
@@ -197,6 +219,9 @@ uint32_t ParseVideoFormat(const char* name)
 uint32_t ParseAudioPresentationType(const char* name)
 {
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     if (n.Any({"RESERVED-5", "RESERVED5"}))
         return 5;
     if (n.Any({"RESERVED-4", "RESERVED4"}))
@@ -219,6 +244,9 @@ uint32_t ParseAudioPresentationType(const char* name)
 uint32_t ParseFrameRate(const char* name)
 {
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     if (n.Any({"RESERVED-5", "RESERVED5"}))
         return 5;
     if (n.Has("RESERVED"))
@@ -234,6 +262,9 @@ uint32_t ParseFrameRate(const char* name)
 uint32_t ParseSamplingFrequency(const char* name)
 {
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     if (n.Any({"RESERVED-3", "RESERVED3"}))
         return 3;
     if (n.Any({"RESERVED-2", "RESERVED2"}))
@@ -256,6 +287,9 @@ uint32_t ParseSamplingFrequency(const char* name)
 uint32_t ParseAspectRatio(const char* name)
 {
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     if (n.Any({"RESERVED-1", "RESERVED1"}))
         return 1;
     if (n.Has("RESERVED"))
@@ -270,6 +304,9 @@ uint32_t ParseAspectRatio(const char* name)
 uint32_t ParseEPStreamType(const char* name)
 {
     Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
     if (n.Has("VIDEO"))
         return 1;
     if (n.Has("AUDIO"))

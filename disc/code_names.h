@@ -23,10 +23,15 @@ CodingFamily StreamCodingFamily(uint32_t codingType);
 
 // The name of code in table, or "?".
 const char* CodeName(const CodeNameTable* table, uint32_t code);
+// The JSON form of a code: its name, or for a code the table lacks its number as "0x%X" in
+// number, which the name parsers read back (stream coding types keep "?": the fields after
+// them are laid out by type, so an unknown type cannot be read back anyway).
+const char* CodeJsonName(const CodeNameTable* table, uint32_t code, char number[16]);
 
 // Copies name without white space and in upper case, at most 255 characters, NUL-terminated.
 void NormalizeName(char destination[256], const char* name);
 
+// The parsers below it first read the number form that CodeJsonName writes.
 uint32_t ParseStreamCodingType(const char* name);
 uint32_t ParseVideoFormat(const char* name);
 uint32_t ParseAudioPresentationType(const char* name);

@@ -2,8 +2,31 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <rapidjson/pointer.h>
 #include <string>
+
+void* JsonHeapAllocator::Malloc(size_t size)
+{
+    if (size == 0)
+        return nullptr;
+    void* p = std::malloc(size);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void* JsonHeapAllocator::Realloc(void* original, size_t, size_t newSize)
+{
+    if (newSize == 0) {
+        std::free(original);
+        return nullptr;
+    }
+    void* p = std::realloc(original, newSize);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
 
 JValue* GetJsonMember(const char* name, JValue& value)
 {
@@ -14,7 +37,7 @@ JValue* GetJsonMember(const char* name, JValue& value)
         return it == value.MemberEnd() ? nullptr : &it->value;
     }
     std::string path = std::string("/") + name;
-    rapidjson::Pointer pointer(path.c_str());
+    rapidjson::GenericPointer<JValue> pointer(path.c_str());
     return pointer.IsValid() ? pointer.Get(value) : nullptr;
 }
 

@@ -4,11 +4,24 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <rapidjson/document.h>
 #include <vector>
 
-typedef rapidjson::Document JDoc;
-typedef rapidjson::Value JValue;
+// RapidJSON's heap allocations, with a failure thrown as std::bad_alloc: the library itself
+// would go on with the null pointer, and the programs report a memory error instead.
+class JsonHeapAllocator
+{
+  public:
+    static const bool kNeedFree = true;
+    void* Malloc(size_t size);
+    void* Realloc(void* original, size_t originalSize, size_t newSize);
+    static void Free(void* p) { std::free(p); }
+};
+
+typedef rapidjson::MemoryPoolAllocator<JsonHeapAllocator> JAllocator;
+typedef rapidjson::GenericDocument<rapidjson::UTF8<>, JAllocator, JsonHeapAllocator> JDoc;
+typedef JDoc::ValueType JValue;
 
 // The member of value found through the JSON Pointer "/name", or nullptr.
 JValue* GetJsonMember(const char* name, JValue& value);

@@ -37,10 +37,12 @@ int CIBDSerial::EndSection(CBitBuffer& writer, uint32_t modulus, const char* blo
 
 void CIBDSerial::PadToModulus(CBitBuffer& writer)
 {
+    uint64_t offset = (writer.m_cursor - m_startPos) / 8;
+    if (writer.m_padPoints)
+        writer.m_padPoints->push_back(offset);
     if (m_padding == 0)
         return;
-    while (((writer.m_cursor - m_startPos) / 8) % m_padding != 0)
-        AppendZeroByte(writer);
+    writer.WriteZeroBits(8 * ((m_padding - offset % m_padding) % m_padding));
 }
 
 JValue* CIBDSerial::FindOwnMember(JValue& parent) { return GetJsonMember(m_jsonName, parent); }

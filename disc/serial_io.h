@@ -349,8 +349,14 @@ class JsonWriter : public IOBase
     void Code(unsigned, uint32_t& v, const char* key, const CodeNameTable* table,
               uint32_t (*)(const char*), Presence = kRequired)
     {
-        if (Ok())
-            AddJsonConstString(doc, obj, key, CodeName(table, v));
+        if (!Ok())
+            return;
+        char number[16];
+        const char* name = CodeJsonName(table, v, number);
+        if (name == number)
+            AddJsonString(doc, obj, key, number, strlen(number));
+        else
+            AddJsonConstString(doc, obj, key, name);
     }
     void Chars(char* buf, size_t n, const char* key, Presence = kRequired)
     {

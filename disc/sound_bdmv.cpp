@@ -94,6 +94,7 @@ int CSoundAttributes::WriteSampleFile(CBitBuffer& reader, uint64_t sampleStart,
     CWaveWriter wave;
     if (!wave.Create(SamplePath(directory, filename))) {
         fprintf(stderr, "Cannot create file %s!\n", filename.c_str());
+        wave.PrintReason(stderr);
         return 1;
     }
     WaveFormat format;
@@ -116,6 +117,7 @@ int CSoundAttributes::WriteSampleFile(CBitBuffer& reader, uint64_t sampleStart,
     ok = wave.Finish() && ok;
     if (!ok) {
         fprintf(stderr, "Cannot write file %s!\n", filename.c_str());
+        wave.PrintReason(stderr);
         return 1;
     }
     return 0;

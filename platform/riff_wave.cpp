@@ -27,34 +27,9 @@ static uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 // ---- writer -----------------------------------------------------------------------------
 
-CWaveWriter::~CWaveWriter()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 bool CWaveWriter::Create(const std::string& path)
 {
-    // Only a regular file is written: a symbolic link planted under the name is not followed,
-    // and a FIFO would block, so it is neither waited for nor truncated.
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    struct stat st;
-    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(m_fd, 0) == 0;
-}
-
-bool CWaveWriter::WriteAll(const void* data, size_t size)
-{
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(m_fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    return m_out.Open(path.c_str(), SafeOutput::kRegularFileOnly);
 }
 
 bool CWaveWriter::Begin(const WaveFormat& f)
@@ -74,20 +49,20 @@ bool CWaveWriter::Begin(const WaveFormat& f)
     memcpy(h + 36, "data", 4);
     PutLE32(h + 40, 0); // fixed by Finish
     m_dataSize = 0;
-    return WriteAll(h, sizeof h);
+    return m_out.Write(h, sizeof h);
 }
 
 bool CWaveWriter::Write(const void* data, size_t size)
 {
     m_dataSize += size;
-    return WriteAll(data, size);
+    return m_out.Write(data, size);
 }
 
 bool CWaveWriter::WriteAt(uint64_t offset, uint32_t value)
 {
     uint8_t b[4];
     PutLE32(b, value);
-    return ::lseek(m_fd, off_t(offset), SEEK_SET) == off_t(offset) && WriteAll(b, 4);
+    return m_out.WriteAt(offset, b, 4);
 }
 
 bool CWaveWriter::Finish()
@@ -95,14 +70,16 @@ bool CWaveWriter::Finish()
     bool ok = true;
     if (m_dataSize & 1) {
         uint8_t pad = 0;
-        ok          = WriteAll(&pad, 1);
+        ok          = m_out.Write(&pad, 1);
     }
     uint64_t riffSize = 4 + 8 + 16 + 8 + m_dataSize + (m_dataSize & 1);
     ok                = ok && riffSize <= 0xFFFFFFFFull && WriteAt(4, uint32_t(riffSize)) &&
          WriteAt(40, uint32_t(m_dataSize));
-    int fd = m_fd;
-    m_fd   = -1;
-    return ::close(fd) == 0 && ok;
+    if (!ok) {
+        m_out.Abandon();
+        return false;
+    }
+    return m_out.Commit();
 }
 
 // ---- reader -----------------------------------------------------------------------------
@@ -125,44 +102,106 @@ bool CWaveReader::Open(const std::string& path)
     return true;
 }
 
+// Chunk headers are walked in memory: a file of zero bytes holds a chunk header every 8 bytes,
+// and a read and a seek for each of them took minutes on a large file.
+static const size_t kReadBuffer = 256 * 1024;
+
+bool CWaveReader::Fill(uint64_t at)
+{
+    m_buffer.resize(kReadBuffer);
+    ssize_t n;
+    do
+        n = ::pread(m_fd, m_buffer.data(), kReadBuffer, off_t(at));
+    while (n < 0 && errno == EINTR);
+    m_bufferStart  = at;
+    m_bufferLength = n > 0 ? size_t(n) : 0;
+    return n >= 0;
+}
+
+long CWaveReader::ReadSome(void* buffer, size_t size)
+{
+    if (size == 0)
+        return 0;
+    if (m_pos < m_bufferStart || m_pos >= m_bufferStart + m_bufferLength) {
+        if (size >= kReadBuffer) {
+            // Large reads go straight to the caller.
+            ssize_t n;
+            do
+                n = ::pread(m_fd, buffer, size, off_t(m_pos));
+            while (n < 0 && errno == EINTR);
+            if (n > 0)
+                m_pos += uint64_t(n);
+            return n < 0 ? -1 : long(n);
+        }
+        if (!Fill(m_pos))
+            return -1;
+        if (m_bufferLength == 0)
+            return 0;
+    }
+    uint64_t end = m_bufferStart + m_bufferLength;
+    size_t take  = end - m_pos < size ? size_t(end - m_pos) : size;
+    memcpy(buffer, m_buffer.data() + (m_pos - m_bufferStart), take);
+    m_pos += take;
+    return long(take);
+}
+
 bool CWaveReader::ReadExact(void* buffer, size_t size)
 {
     uint8_t* p = static_cast<uint8_t*>(buffer);
     while (size > 0) {
-        ssize_t n = ::read(m_fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
+        long n = ReadSome(p, size);
         if (n <= 0)
             return false;
         p += n;
         size -= size_t(n);
-        m_pos += uint64_t(n);
     }
     return true;
 }
 
-bool CWaveReader::Seek(uint64_t offset)
+// The number of zero bytes at the start of p.
+static size_t ZeroPrefix(const uint8_t* p, size_t size)
 {
-    if (::lseek(m_fd, off_t(offset), SEEK_SET) != off_t(offset))
-        return false;
-    m_pos = offset;
-    return true;
+    size_t i = 0;
+    for (uint64_t word; i + 8 <= size; i += 8) {
+        memcpy(&word, p + i, 8);
+        if (word)
+            break;
+    }
+    while (i < size && p[i] == 0)
+        ++i;
+    return i;
 }
 
 bool CWaveReader::FindChunk(const char id[4], uint64_t limit, uint32_t* size)
 {
     while (m_pos + 8 <= limit) {
-        uint8_t h[8];
-        if (!ReadExact(h, 8))
+        if ((m_pos < m_bufferStart || m_pos + 8 > m_bufferStart + m_bufferLength) &&
+            (!Fill(m_pos) || m_bufferLength < 8))
             return false;
-        uint32_t n = GetLE32(h + 4);
+        const uint8_t* h = m_buffer.data() + (m_pos - m_bufferStart);
+        uint32_t n       = GetLE32(h + 4);
         if (memcmp(h, id, 4) == 0) {
+            m_pos += 8;
             *size = n;
             return true;
         }
+        size_t left = size_t(m_bufferStart + m_bufferLength - m_pos);
+        if (n == 0 && ZeroPrefix(h, 8) == 8) {
+            // A run of zero bytes is a run of empty chunks without a name: passed in one step,
+            // and where it reaches a hole of a sparse file, up to the hole's end unread.
+            uint64_t runEnd = m_pos + ZeroPrefix(h, left);
+            if (runEnd == m_bufferStart + m_bufferLength && runEnd < m_fileSize) {
+                off_t data = ::lseek(m_fd, off_t(runEnd), SEEK_DATA);
+                if (data < 0 && errno == ENXIO)
+                    runEnd = m_fileSize;
+                else if (data > off_t(runEnd))
+                    runEnd = uint64_t(data);
+            }
+            m_pos += (runEnd - m_pos) / 8 * 8;
+            continue;
+        }
         // Chunks are word-aligned: a chunk of odd size has a pad byte after it.
-        if (!Seek(m_pos + n + (n & 1)))
-            return false;
+        m_pos += 8 + uint64_t(n) + (n & 1);
     }
     return false;
 }
@@ -181,8 +220,7 @@ bool CWaveReader::ReadFormat(WaveFormat& format)
             m_riffEnd = body + size < m_fileSize ? body + size : m_fileSize;
             break;
         }
-        if (!Seek(body + size + (size & 1)))
-            return false;
+        Seek(body + size + (size & 1));
     }
     uint32_t size = 0;
     if (!FindChunk("fmt ", m_riffEnd, &size) || m_pos + size > m_riffEnd)
@@ -199,7 +237,8 @@ bool CWaveReader::ReadFormat(WaveFormat& format)
     format.bitsPerSample  = GetLE16(record + 14);
     format.extraSize      = GetLE16(record + 16);
     uint64_t end          = m_pos - (size < 18 ? size : 18) + size;
-    return Seek(end + (size & 1));
+    Seek(end + (size & 1));
+    return true;
 }
 
 bool CWaveReader::FindData()
@@ -215,15 +254,8 @@ long CWaveReader::Read(void* buffer, size_t size)
 {
     if (size > m_dataLeft)
         size = size_t(m_dataLeft);
-    if (size == 0)
-        return 0;
-    ssize_t n;
-    do
-        n = ::read(m_fd, buffer, size);
-    while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return -1;
-    m_dataLeft -= uint64_t(n);
-    m_pos += uint64_t(n);
-    return long(n);
+    long n = ReadSome(buffer, size);
+    if (n > 0)
+        m_dataLeft -= uint64_t(n);
+    return n;
 }

@@ -1,8 +1,7 @@
 #include "disc/bit_buffer.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-
-#include "tests/support/test_support.h"
 
 using namespace testing_support;
 
@@ -82,7 +81,9 @@ TEST(BitBuffer, FilesLoadAndSave)
     EXPECT_EQ(bb.SaveFile("/dev/full"), 1) << "a failed write must not pass as success";
     EXPECT_EQ(cap.Err(), "Failed to open " + dir.Path() + "\nFailed to open " +
                              dir.File("missing") + "\nFailed to write " + dir.File("no/such/dir") +
-                             "\nFailed to write /dev/full\n");
+                             "\nCannot create \"" + dir.File("no/such/dir") +
+                             "\": No such file or directory\nFailed to write /dev/full\n"
+                             "Cannot write \"/dev/full\": No space left on device\n");
 }
 
 TEST(BitBuffer, ElementBudgetRunsOutOnce)

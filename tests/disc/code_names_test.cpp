@@ -1,9 +1,8 @@
 #include "disc/code_names.h"
+#include "tests/support/test_support.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-
-#include "tests/support/test_support.h"
 
 using namespace testing_support;
 
@@ -19,7 +18,7 @@ TEST(CodeNames, EveryNameParsesBackToItsCode)
                   {kAspectRatioNames, ParseAspectRatio},
                   {kFrameRateNames, ParseFrameRate},
                   {kVideoFormatNames, ParseVideoFormat}};
-    int rows = 0;
+    int rows   = 0;
     for (auto& t : tables)
         for (const CodeNameTable* row = t.table; row->name; ++row, ++rows)
             EXPECT_EQ(t.parse(row->name), row->code) << row->name;
@@ -33,6 +32,23 @@ TEST(CodeNames, UnknownCodesShowAsQuestionMark)
     EXPECT_STREQ(CodeName(kSamplingFrequencyNames, 6), "?");
     EXPECT_STREQ(CodeName(kEPStreamTypeNames, 16), "?");
     EXPECT_STREQ(CodeName(kStreamCodingTypeNames, 0x24), "H.265");
+}
+
+TEST(CodeNames, CodesWithoutANameAreWrittenAsNumbersThatParseBack)
+{
+    char number[16];
+    EXPECT_STREQ(CodeJsonName(kSamplingFrequencyNames, 8, number), "0x8");
+    EXPECT_STREQ(CodeJsonName(kVideoFormatNames, 15, number), "0xF");
+    EXPECT_STREQ(CodeJsonName(kFrameRateNames, 2, number), "24");
+    EXPECT_STREQ(CodeJsonName(kStreamCodingTypeNames, 0x25, number), "?") << "kept for types";
+    // The number form is tested first: names such as "24" or "48 kHz" hold digits too.
+    EXPECT_EQ(ParseFrameRate("0x18"), 0x18u);
+    EXPECT_EQ(ParseSamplingFrequency(" 0x c "), 12u);
+    EXPECT_EQ(ParseEPStreamType("0xF"), 15u);
+    EXPECT_EQ(ParseAspectRatio("0x"), 0u) << "no digits: not a number";
+    EXPECT_EQ(ParseSamplingFrequency("0x48"), 0x48u);
+    EXPECT_EQ(ParseSamplingFrequency("0x48 kHz"), 1u) << "not all hexadecimal: a name";
+    EXPECT_EQ(ParseStreamCodingType("0x1B"), 0u) << "stream coding types take names only";
 }
 
 TEST(CodeNames, ShortAndLooseSpellings)

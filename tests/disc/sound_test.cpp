@@ -215,7 +215,9 @@ TEST(Sound, HostileFilesAndNames)
     WriteFile(d.File("s.bdmv"), SoundBdmv(TwoSounds()));
     r = RunVarnel({"s.bdmv", "s.json"}, "", d.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\nParse failed: s.bdmv\n");
+    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\n"
+                     "Cannot create \"sound_000.wav\": not a regular file\n"
+                     "Parse failed: s.bdmv\n");
     EXPECT_EQ(ReadFile(d.File("victim")), "keep");
     unlink(d.File("sound_000.wav").c_str());
 
@@ -236,12 +238,18 @@ TEST(Sound, HostileFilesAndNames)
     large.sounds  = {{1, 1, 1, 0, 4000}};
     large.samples = std::vector<uint8_t>(4000, 7);
     WriteFile(d.File("large.bdmv"), SoundBdmv(large));
-    r = testing_support::Run("/bin/sh",
-                             {"-c", std::string("trap '' XFSZ; ulimit -f 2; exec ") + VARNEL_EXE +
-                                        " large.bdmv large.json"},
-                             "", d.Path());
+    const std::string before = ReadFile(d.File("sound_000.wav"));
+    r                        = testing_support::Run(
+                               "/bin/sh",
+                               {"-c", std::string("ulimit -f 2; exec ") + VARNEL_EXE + " large.bdmv large.json"}, "",
+                               d.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Cannot write file sound_000.wav!\nParse failed: large.bdmv\n");
+    EXPECT_EQ(r.err, "Cannot write file sound_000.wav!\n"
+                     "Cannot write \"sound_000.wav\": File too large\n"
+                     "Parse failed: large.bdmv\n");
+    // The previous sample file stays as it was, and no temporary file is left.
+    EXPECT_EQ(ReadFile(d.File("sound_000.wav")), before);
+    EXPECT_EQ(HiddenEntries(d.Path()), "");
 
     // Sample files are regular files of the JSON's directory: a link out of it is not read,
     // and a FIFO under a sample name is neither written nor read (nothing waits on it).
@@ -257,7 +265,9 @@ TEST(Sound, HostileFilesAndNames)
     EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
     EXPECT_LT(r.seconds, 10.0);
     r = RunVarnel({"s.bdmv", "s2.json"}, "", d.Path());
-    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\nParse failed: s.bdmv\n");
+    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\n"
+                     "Cannot create \"sound_000.wav\": not a regular file\n"
+                     "Parse failed: s.bdmv\n");
     EXPECT_LT(r.seconds, 10.0);
 }
 

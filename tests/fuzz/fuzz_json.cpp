@@ -1,17 +1,22 @@
 // Arbitrary bytes as a JSON file through the loading path, then build and write back.
+#include "disc/bdmv.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "disc/bdmv.h"
+#include <vector>
 
 static std::string ScratchDir()
 {
     static std::string dir;
     if (dir.empty()) {
-        char tmpl[] = "/tmp/fuzz_json.XXXXXX";
-        dir         = mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
+        // Under TMPDIR when it is set, so the caller can remove it with its own folders.
+        const char* base = getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/fuzz_json.XXXXXX";
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        dir = mkdtemp(buf.data()) ? std::string(buf.data()) + "/" : std::string("/tmp/");
     }
     return dir;
 }

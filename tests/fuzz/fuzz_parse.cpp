@@ -1,16 +1,21 @@
 // Arbitrary bytes as a disc file: parse, to JSON, back from JSON, build.
+#include "disc/bdmv.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-#include "disc/bdmv.h"
+#include <vector>
 
 static std::string ScratchDir()
 {
     static std::string dir;
     if (dir.empty()) {
-        char tmpl[] = "/tmp/fuzz_parse.XXXXXX";
-        dir         = mkdtemp(tmpl) ? std::string(tmpl) + "/" : std::string("/tmp/");
+        // Under TMPDIR when it is set, so the caller can remove it with its own folders.
+        const char* base = getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/fuzz_parse.XXXXXX";
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        dir = mkdtemp(buf.data()) ? std::string(buf.data()) + "/" : std::string("/tmp/");
     }
     return dir;
 }

@@ -1,27 +1,27 @@
 #include "tests/support/test_support.h"
 
-#include <dirent.h>
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
-namespace testing_support {
+namespace testing_support
+{
 
 TempDir::TempDir()
 {
@@ -64,6 +64,20 @@ bool FileExists(const std::string& path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+std::string HiddenEntries(const std::string& dir)
+{
+    std::string names;
+    DIR* d = opendir(dir.c_str());
+    for (struct dirent* e; d && (e = readdir(d)) != nullptr;) {
+        std::string name = e->d_name;
+        if (name[0] == '.' && name != "." && name != "..")
+            names += (names.empty() ? "" : " ") + name;
+    }
+    if (d)
+        closedir(d);
+    return names;
 }
 
 std::string ToString(const std::vector<uint8_t>& bytes)
@@ -133,8 +147,8 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
-    size_t written = 0;
-    int inFd       = in[1];
+    size_t written   = 0;
+    int inFd         = in[1];
     if (stdinData.empty()) {
         close(inFd);
         inFd = -1;
@@ -185,11 +199,12 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
         close(inFd);
     close(out[0]);
     close(err[0]);
-    int status = 0;
+    int status          = 0;
     struct rusage usage = {};
     wait4(pid, &status, 0, &usage);
     result.peakKiB = usage.ru_maxrss;
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

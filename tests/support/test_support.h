@@ -6,17 +6,19 @@
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace testing_support
+{
 
 // A fresh directory, removed with its contents at the end of the test.
-class TempDir {
-public:
+class TempDir
+{
+  public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -24,6 +26,9 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// The names in a directory that start with '.' (temporary files), "." and ".." excepted,
+// separated by blanks.
+std::string HiddenEntries(const std::string& dir);
 std::string ToString(const std::vector<uint8_t>& bytes);
 
 // "00 0e ff" (blanks and newlines ignored) to bytes.
@@ -54,16 +59,25 @@ RunResult ExpectBoundedFailure(const std::vector<uint8_t>& bytes, const std::str
 long PeakLimitKiB();
 
 // Captures what in-process code writes to standard output and standard error.
-class CaptureOutput {
-public:
+class CaptureOutput
+{
+  public:
     CaptureOutput();
     ~CaptureOutput();
     // Stops capturing (once) and returns what was written.
     void Stop();
-    const std::string& Out() { Stop(); return m_out; }
-    const std::string& Err() { Stop(); return m_err; }
+    const std::string& Out()
+    {
+        Stop();
+        return m_out;
+    }
+    const std::string& Err()
+    {
+        Stop();
+        return m_err;
+    }
 
-private:
+  private:
     int m_savedOut = -1, m_savedErr = -1;
     std::string m_outPath, m_errPath, m_out, m_err;
     bool m_stopped = false;

@@ -1,13 +1,17 @@
 #include "tools/convert/routes.h"
 
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
+#include "common/file_errors.h"
 #include "disc/bdmv.h"
 #include "platform/crt_compat.h"
 #include "tools/convert/self_test.h"
+
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <stdexcept>
+#include <string>
 
 void PrintBanner() { fprintf(stderr, "Varnel - version %s (build: %s)\n\n", "2.20", __DATE__); }
 
@@ -83,7 +87,7 @@ static void UsageExit(const char* program)
     exit(1);
 }
 
-int VarnelMain(int argc, char** argv)
+static int RunVarnel(int argc, char** argv)
 {
     std::string program = ProgramName(argv[0]);
     if (argc <= 1) {
@@ -94,7 +98,7 @@ int VarnelMain(int argc, char** argv)
 
     const char* positional[2] = {nullptr, nullptr};
     int positionals           = 0;
-    bool selftest = false, reverse = false, negativePadding = false;
+    bool selftest = false, reverse = false;
     long padding = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -108,9 +112,8 @@ int VarnelMain(int argc, char** argv)
             else if (_stricmp(arg, "-padding") == 0 && i + 1 < argc) {
                 // atoi rules: leading digits (with an optional sign), 0 without them;
                 // out-of-range values saturate as an int would.
-                padding         = strtol(argv[++i], nullptr, 10);
-                padding         = padding > INT_MAX ? INT_MAX : padding < INT_MIN ? INT_MIN : padding;
-                negativePadding = padding < 0;
+                padding = strtol(argv[++i], nullptr, 10);
+                padding = padding > INT_MAX ? INT_MAX : padding < INT_MIN ? INT_MIN : padding;
             }
             continue;
         }
@@ -121,13 +124,27 @@ int VarnelMain(int argc, char** argv)
 
     const char* input  = positional[0];
     const char* output = positional[1];
-    // A negative modulus would pad with gigabytes of zeros: refused like missing arguments.
-    if (!input || (reverse && !output) || negativePadding)
+    if (!input || (reverse && !output))
         UsageExit(program.c_str());
+    // A negative value becomes a very large modulus, which the build refuses with its reason.
     uint32_t modulus = uint32_t(padding);
     if (selftest)
         return SelfTest(input, modulus);
     if (reverse)
         return ConvertToBinary(*input ? input : nullptr, output, modulus);
     return ConvertToJson(input, output && *output ? output : nullptr);
+}
+
+int VarnelMain(int argc, char** argv)
+{
+    // Past a file-size limit a write fails (and the output is abandoned) instead of the
+    // process being killed half-way.
+    signal(SIGXFSZ, SIG_IGN);
+    try {
+        return RunVarnel(argc, argv);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    fprintf(stderr, "%s\n", FileErrorText(kMemoryError));
+    return kMemoryError;
 }

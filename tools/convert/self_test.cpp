@@ -1,9 +1,10 @@
 #include "tools/convert/self_test.h"
 
-#include <cstdio>
-
+#include "common/file_identity.h"
 #include "common/file_utils.h"
 #include "disc/bdmv.h"
+
+#include <cstdio>
 
 // Position of the extension's '.', or npos when the name has none.
 static size_t ExtensionDot(const std::string& name)
@@ -33,10 +34,15 @@ int SelfTest(const char* testFile, uint32_t padding)
     ReplaceExtension(b, (".from_" + (ext.empty() ? ext : ext.substr(1)) + ext).c_str());
     ReplaceExtension(r, (".from_json" + ext).c_str());
     ReplaceExtension(d, ".from_json.json");
-    if (j == t) {
-        // The first pass would write its JSON over the file it is testing.
-        fprintf(stderr, "Cannot self-test %s: its JSON output would overwrite it!\n", testFile);
-        return 1;
+    // None of the four outputs may be the test file itself, under its own name or through a
+    // hard or symbolic link: the first pass would write over the file it is testing.
+    const FileIdentity tested = IdentifyFile(t.c_str());
+    for (const std::string* out : {&j, &b, &r, &d}) {
+        if (*out == t || SameFile(IdentifyFile(out->c_str()), tested)) {
+            fprintf(stderr, "Cannot self-test %s: writing %s would overwrite it!\n", testFile,
+                    out->c_str());
+            return 1;
+        }
     }
 
     {

@@ -1,10 +1,13 @@
 // Corbit: prints the structure of a playlist, or only the times of its marks.
-#include <cstdio>
-#include <string>
-
+#include "common/file_errors.h"
 #include "disc/bdmv.h"
 #include "disc/code_names.h"
 #include "platform/crt_compat.h"
+
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+#include <string>
 
 static void PrintBannerAndUsage(const char* program)
 {
@@ -17,7 +20,7 @@ static void PrintBannerAndUsage(const char* program)
     printf("\n");
 }
 
-int main(int argc, char** argv)
+static int RunCorbit(int argc, char** argv)
 {
     std::string program = ProgramName(argv[0]);
     if (argc == 1) {
@@ -63,4 +66,15 @@ int main(int argc, char** argv)
         bdmv.Print(1);
     }
     return 0;
+}
+
+int main(int argc, char** argv)
+{
+    try {
+        return RunCorbit(argc, argv);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    fprintf(stderr, "%s\n", FileErrorText(kMemoryError));
+    return kMemoryError;
 }

@@ -1,0 +1,238 @@
+#include "common/safe_output.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+std::string DirectoryOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a chain of symbolic links ends at (the name itself when it is no link). A dangling
+// link gives the path the last link names, so writing creates the file it points to.
+bool ResolveLinks(const std::string& name, std::string& target, int& error)
+{
+    target = name;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::vector<char> buffer(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        ssize_t n = ::readlink(target.c_str(), buffer.data(), buffer.size());
+        if (n < 0 || size_t(n) >= buffer.size()) {
+            error = n < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        std::string link(buffer.data(), size_t(n));
+        target = link[0] == '/' ? link : DirectoryOf(target) + link;
+    }
+    error = ELOOP;
+    return false;
+}
+
+mode_t CurrentUmask()
+{
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+SafeOutput::~SafeOutput()
+{
+    if (!m_committed)
+        Abandon();
+}
+
+bool SafeOutput::Fail(const char* action, int error)
+{
+    return Fail(action, strerror(error ? error : EIO));
+}
+
+bool SafeOutput::Fail(const char* action, const char* reason)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_action = action;
+        m_reason = reason;
+    }
+    return false;
+}
+
+void SafeOutput::PrintReason(FILE* stream) const
+{
+    if (!m_failed)
+        return;
+    if (m_isStdout)
+        fprintf(stream, "Cannot %s standard output: %s\n", m_action, m_reason.c_str());
+    else
+        fprintf(stream, "Cannot %s \"%s\": %s\n", m_action, m_name.c_str(), m_reason.c_str());
+}
+
+void SafeOutput::OpenStandardOutput()
+{
+    fflush(stdout);
+    m_name     = "";
+    m_isStdout = true;
+    m_fd       = STDOUT_FILENO;
+}
+
+bool SafeOutput::Open(const char* name, Kind kind)
+{
+    m_name = name ? name : "";
+    if (m_name.empty())
+        return Fail("create", ENOENT);
+    int error;
+    if (kind == kAnyFile) {
+        if (!ResolveLinks(m_name, m_target, error))
+            return Fail("create", error);
+    } else
+        m_target = m_name;
+
+    struct stat st;
+    bool exists = ::lstat(m_target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        return Fail("create", EISDIR);
+    if (exists && !S_ISREG(st.st_mode)) {
+        if (kind == kRegularFileOnly)
+            return Fail("create", "not a regular file");
+        // FIFOs and devices are written as they are, never truncated or replaced.
+        do
+            m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
+        while (m_fd < 0 && errno == EINTR);
+        return m_fd >= 0 || Fail("create", errno);
+    }
+    // A file the user may not write is not replaced behind its back either.
+    if (exists && ::access(m_target.c_str(), W_OK) != 0)
+        return Fail("create", errno);
+    mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    if (OpenTemporary(m_target, exists, mode))
+        return true;
+    return OpenInPlace(m_target, kind);
+}
+
+bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mode)
+{
+    size_t slash        = target.rfind('/');
+    std::string base    = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = DirectoryOf(target) + "." + base + ".XXXXXX";
+    std::vector<char> tp(pattern.begin(), pattern.end());
+    tp.push_back('\0');
+    int fd = ::mkostemp(tp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // mkstemp creates the file with mode 0600: give it what the target has or would get.
+    if (::fchmod(fd, mode) != 0 && exists) {
+        ::close(fd);
+        ::unlink(tp.data());
+        return false;
+    }
+    m_fd   = fd;
+    m_temp = tp.data();
+    return true;
+}
+
+bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
+{
+    // Without O_TRUNC: a regular-only output must not empty what it then refuses.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    if (kind == kRegularFileOnly)
+        flags |= O_NOFOLLOW | O_NONBLOCK;
+    do
+        m_fd = ::open(target.c_str(), flags, 0666);
+    while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0)
+        return Fail("create", errno);
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0 || (kind == kRegularFileOnly && !S_ISREG(st.st_mode))) {
+        ::close(m_fd);
+        m_fd = -1;
+        return Fail("create", "not a regular file");
+    }
+    if (S_ISREG(st.st_mode) && ::ftruncate(m_fd, 0) != 0) {
+        int error = errno;
+        ::close(m_fd);
+        m_fd = -1;
+        return Fail("create", error);
+    }
+    return true;
+}
+
+bool SafeOutput::Write(const void* data, size_t size)
+{
+    if (m_failed || m_fd < 0)
+        return false;
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(m_fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail("write", n < 0 ? errno : ENOSPC);
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
+{
+    if (m_failed || m_fd < 0)
+        return false;
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::pwrite(m_fd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail("write", n < 0 ? errno : ENOSPC);
+        p += n;
+        size -= size_t(n);
+        offset += uint64_t(n);
+    }
+    return true;
+}
+
+bool SafeOutput::Commit()
+{
+    if (m_fd < 0)
+        return false;
+    m_committed = true;
+    if (m_isStdout) {
+        m_fd = -1;
+        return !m_failed;
+    }
+    int fd = m_fd;
+    m_fd   = -1;
+    // EINTR from close leaves the descriptor closed on Linux; a delayed write error shows here.
+    if (::close(fd) != 0 && errno != EINTR)
+        Fail("write", errno);
+    if (m_temp.empty())
+        return !m_failed;
+    if (!m_failed && ::rename(m_temp.c_str(), m_target.c_str()) != 0)
+        Fail("write", errno);
+    if (m_failed)
+        ::unlink(m_temp.c_str());
+    m_temp.clear();
+    return !m_failed;
+}
+
+void SafeOutput::Abandon()
+{
+    if (m_fd >= 0 && !m_isStdout)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_temp.empty())
+        ::unlink(m_temp.c_str());
+    m_temp.clear();
+}

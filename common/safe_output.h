@@ -1,0 +1,65 @@
+// Output files that replace their target only once they are complete. A regular file is written
+// to a temporary file in the target's directory and renamed over the target after every write
+// and the close succeeded, so a full disk or a file-size limit leaves the previous file as it
+// was. Outputs that are not regular files (FIFOs, devices, standard output) are written directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <sys/types.h>
+
+class SafeOutput
+{
+  public:
+    enum Kind {
+        kAnyFile,         // links are followed and their target replaced; FIFOs and devices
+                          // are written directly
+        kRegularFileOnly, // a symbolic link or anything else that is not a regular file is
+                          // refused
+    };
+
+    SafeOutput() = default;
+    // An output that was not committed is abandoned.
+    ~SafeOutput();
+    SafeOutput(const SafeOutput&)            = delete;
+    SafeOutput& operator=(const SafeOutput&) = delete;
+
+    // Opens name for writing; false (with the reason kept) when it cannot be created. Where the
+    // directory cannot take a temporary file the target itself is truncated and written, and an
+    // existing target keeps its permission bits either way.
+    bool Open(const char* name, Kind kind = kAnyFile);
+    // Writes to standard output (pending stdio output is flushed first).
+    void OpenStandardOutput();
+
+    bool Write(const void* data, size_t size);
+    // Overwrites bytes already written, such as a header whose sizes are known at the end.
+    bool WriteAt(uint64_t offset, const void* data, size_t size);
+    // Closes the output and puts it in place of the target: false when any step failed, and
+    // then the target is as it was before Open.
+    bool Commit();
+    // Closes the output and removes the temporary file.
+    void Abandon();
+
+    bool Failed() const { return m_failed; }
+    // One line naming the path tried and the system's reason, for example
+    // Cannot create "out/a.json": No such file or directory
+    void PrintReason(FILE* stream) const;
+
+  private:
+    bool Fail(const char* action, int error);
+    bool Fail(const char* action, const char* reason);
+    bool OpenTemporary(const std::string& target, bool exists, mode_t mode);
+    bool OpenInPlace(const std::string& target, Kind kind);
+
+    int m_fd         = -1;
+    bool m_isStdout  = false;
+    bool m_failed    = false;
+    bool m_committed = false;
+    std::string m_name;   // as the caller gave it; messages name it
+    std::string m_target; // the file that is replaced, links resolved
+    std::string m_temp;   // empty when the target itself is written
+    const char* m_action = "";
+    std::string m_reason;
+};

@@ -1,0 +1,325 @@
+// Varnel on inputs and outputs that go wrong: endless input, failed writes, codes without a
+// name, text that is not UTF-8, a padding beyond the file's addresses, large sample files of
+// zeros and self-test outputs that are the test file itself.
+#include "tests/disc/bdjo_writer.h"
+#include "tests/disc/clpi_writer.h"
+#include "tests/disc/mpls_sample.h"
+#include "tests/disc/sound_writer.h"
+#include "tests/disc/title_writer.h"
+#include "tests/support/test_support.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace
+{
+
+const std::string kTooLarge = " is larger than 1 GiB: too large for a disc navigation file!\n";
+
+std::string SamplePlaylistBytes()
+{
+    return ToString(mpls_writer::PlaylistFile(mpls_writer::SamplePlaylist()));
+}
+
+// Converts the file to JSON, checks the JSON holds every fragment, and rebuilds it: the
+// rebuilt file must be the original byte for byte. Returns the JSON.
+std::string ExpectRoundTrip(const TempDir& d, const std::string& name,
+                            const std::vector<uint8_t>& bytes,
+                            const std::vector<std::string>& fragments)
+{
+    WriteFile(d.File(name), bytes);
+    RunResult r = RunVarnel({name, name + ".json"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    std::string json = ReadFile(d.File(name + ".json"));
+    for (const std::string& f : fragments)
+        EXPECT_NE(json.find(f), std::string::npos) << name << " lacks " << f;
+    r = RunVarnel({"-reverse", name + ".json", name + ".back"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(ReadFile(d.File(name + ".back")), ToString(bytes)) << name;
+    return json;
+}
+
+} // namespace
+
+TEST(VarnelRobustness, EndlessInputIsRefusedInBoundedMemory)
+{
+    TempDir d;
+    // The ceiling is read and then refused: about 1 GiB at the peak, and never the whole.
+    const long peak = PeakLimitKiB() + 1024L * 1024;
+    RunResult r     = RunVarnel({"/dev/zero", "out.json"}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "/dev/zero" + kTooLarge + "Parse failed: /dev/zero\n");
+    EXPECT_LT(r.peakKiB, peak);
+    EXPECT_LT(r.seconds, 60.0);
+    EXPECT_FALSE(FileExists(d.File("out.json")));
+    r = RunCorbit({"/dev/zero"}, d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "/dev/zero" + kTooLarge + "Parse failed: /dev/zero\n");
+
+    // A FIFO whose writer never stops.
+    signal(SIGPIPE, SIG_IGN);
+    ASSERT_EQ(mkfifo(d.File("endless").c_str(), 0600), 0);
+    std::thread writer([&] {
+        int fd = open(d.File("endless").c_str(), O_WRONLY);
+        std::vector<char> zeros(1 << 20, 0);
+        while (fd >= 0 && write(fd, zeros.data(), zeros.size()) > 0) {
+        }
+        close(fd);
+    });
+    r = RunVarnel({"-selftest", "endless"}, "", d.Path());
+    writer.join();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "endless" + kTooLarge + "Parse failed: endless\n");
+    EXPECT_LT(r.peakKiB, peak);
+
+    // A regular file over the ceiling is refused by its size, without reading it.
+    WriteFile(d.File("huge.mpls"), std::string("MPLS0200"));
+    ASSERT_EQ(truncate(d.File("huge.mpls").c_str(), (1LL << 30) + 1), 0);
+    r = RunVarnel({"huge.mpls"}, "", d.Path());
+    EXPECT_EQ(r.err, "huge.mpls" + kTooLarge + "Parse failed: huge.mpls\n");
+    EXPECT_LT(r.peakKiB, PeakLimitKiB());
+}
+
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer needs far more address space than the limit
+TEST(VarnelRobustness, FailedAllocationsAreMemoryErrors)
+{
+    // Under a 150 MB address-space limit: a 300 MB file, and a JSON string of 100 MB that
+    // the JSON library fails to hold, end with file-error code 200 instead of an abort.
+    TempDir d;
+    WriteFile(d.File("big.mpls"), std::string("MPLS0200"));
+    ASSERT_EQ(truncate(d.File("big.mpls").c_str(), 300 << 20), 0);
+    WriteFile(d.File("big.json"), "{\"MPLS\": \"" + std::string(100 << 20, 'a') + "\"}");
+    for (std::string args : {"big.mpls", "-reverse big.json out.mpls"}) {
+        RunResult r = testing_support::Run(
+            "/bin/sh", {"-c", "ulimit -v 150000; exec " VARNEL_EXE " " + args}, "", d.Path());
+        EXPECT_EQ(r.status, 200) << args << ": " << r.err;
+        EXPECT_EQ(r.err, "Memory error!\n") << args;
+    }
+    RunResult r = testing_support::Run(
+        "/bin/sh", {"-c", "ulimit -v 150000; exec " CORBIT_EXE " big.mpls"}, "", d.Path());
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.err, "Memory error!\n");
+}
+#endif
+
+TEST(VarnelRobustness, FailedWritesKeepThePreviousOutput)
+{
+    TempDir d;
+    WriteFile(d.File("s.mpls"), SamplePlaylistBytes());
+    ASSERT_EQ(RunVarnel({"s.mpls", "s.json"}, "", d.Path()).status, 0);
+    const std::string json = ReadFile(d.File("s.json"));
+
+    // A file-size limit (512 bytes) in the middle of the JSON, and of a rebuilt clip.
+    const std::vector<uint8_t> clip = clpi_writer::ClipFile(clpi_writer::SampleClip());
+    ASSERT_GT(clip.size(), 512u);
+    WriteFile(d.File("c.clpi"), clip);
+    ASSERT_EQ(RunVarnel({"c.clpi", "c.json"}, "", d.Path()).status, 0);
+    WriteFile(d.File("out.json"), std::string("previous"));
+    WriteFile(d.File("out.clpi"), std::string("previous"));
+    for (std::string args : {"s.mpls out.json", "-reverse c.json out.clpi"}) {
+        std::string out = args.substr(args.rfind(' ') + 1);
+        RunResult r     = testing_support::Run(
+                "/bin/sh", {"-c", "ulimit -f 1; exec " VARNEL_EXE " " + args}, "", d.Path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Failed to write " + out + "\nCannot write \"" + out +
+                             "\": File too large\nSave failed: " + out + "\n");
+        EXPECT_EQ(ReadFile(d.File(out)), "previous");
+    }
+    RunResult r = RunVarnel({"s.mpls", "/dev/full"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to write /dev/full\nCannot write \"/dev/full\": No space left on "
+                     "device\nSave failed: /dev/full\n");
+    EXPECT_EQ(HiddenEntries(d.Path()), "") << "temporary files left behind";
+
+    // A link is followed and its target replaced; the target keeps its permission bits.
+    WriteFile(d.File("real.json"), std::string("previous"));
+    ASSERT_EQ(chmod(d.File("real.json").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.json", d.File("link.json").c_str()), 0);
+    r = RunVarnel({"s.mpls", "link.json"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(lstat(d.File("link.json").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(d.File("real.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadFile(d.File("real.json")), json);
+
+    // The messages name the path tried and the system's reason.
+    r = RunVarnel({"s.mpls", "no/dir/out.json"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to create no/dir/out.json\nCannot create \"no/dir/out.json\": No "
+                     "such file or directory\nSave failed: no/dir/out.json\n");
+    r = RunVarnel({"-reverse", "s.json", "-"}, "", d.Path());
+    EXPECT_EQ(r.err, "Failed to write \nCannot create \"\": No such file or directory\n"
+                     "Save failed: \n");
+    sound_writer::SoundFile sound;
+    sound.sounds  = {{1, 1, 1, 0, 4}};
+    sound.samples = Hex("01020304");
+    WriteFile(d.File("sound.bdmv"), sound_writer::SoundBdmv(sound));
+    r = RunVarnel({"sound.bdmv", "no/dir/s.json"}, "", d.Path());
+    EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\nCannot create \"no/dir//sound_000.wav\": "
+                     "No such file or directory\nParse failed: sound.bdmv\n");
+}
+
+TEST(VarnelRobustness, CodesWithoutANameRoundTrip)
+{
+    TempDir d;
+    mpls_writer::Playlist p = mpls_writer::SamplePlaylist();
+    p.items[0].stn.video    = {mpls_writer::Video(0x1B, 0xB, 0xF, 0x1011)};
+    p.items[0].stn.audio    = {mpls_writer::Audio(0x81, 0x7, 0x8, "jpn", 0x1100),
+                               mpls_writer::Audio(0x80, 0xF, 0xD, "eng", 0x1101)};
+    std::string json =
+        ExpectRoundTrip(d, "p.mpls", mpls_writer::PlaylistFile(p),
+                        {R"("video_format": "0xB")", R"("frame_rate": "0xF")",
+                         R"("audio_presentation_type": "0x7")", R"("sampling_frequency": "0x8")",
+                         R"("audio_presentation_type": "0xF")", R"("sampling_frequency": "0xD")"});
+
+    clpi_writer::Clip c            = clpi_writer::SampleClip();
+    c.program.sequences[0].streams = {clpi_writer::Video(0x1B, 0xA, 0x8, 0x5, 1, 0x1011),
+                                      clpi_writer::Audio(0x80, 0x9, 0x6, "jpn", 0x1100)};
+    ExpectRoundTrip(d, "c.clpi", clpi_writer::ClipFile(c),
+                    {R"("video_format": "0xA")", R"("frame_rate": "0x8")",
+                     R"("aspect_ratio": "0x5")", R"("audio_presentation_type": "0x9")",
+                     R"("sampling_frequency": "0x6")"});
+
+    title_writer::Index x;
+    x.format = 0xC, x.rate = 0x9;
+    ExpectRoundTrip(d, "index.bdmv", title_writer::IndexFile(x),
+                    {R"("video_format": "0xC")", R"("frame_rate": "0x9")"});
+
+    // "?" in older JSON still reads as 0.
+    title_writer::Replace(json, R"("sampling_frequency": "0x8")", R"("sampling_frequency": "?")");
+    WriteFile(d.File("old.json"), json);
+    ASSERT_EQ(RunVarnel({"-reverse", "old.json", "old.mpls"}, "", d.Path()).status, 0);
+    ASSERT_EQ(RunVarnel({"old.mpls", "old2.json"}, "", d.Path()).status, 0);
+    EXPECT_NE(ReadFile(d.File("old2.json")).find(R"("sampling_frequency": "0")"),
+              std::string::npos);
+}
+
+TEST(VarnelRobustness, TextThatIsNotUtf8IsEscapedAndRebuilt)
+{
+    TempDir d;
+    // Fixed-width names and language codes of a playlist.
+    mpls_writer::Playlist p = mpls_writer::SamplePlaylist();
+    p.items[0].clip.name    = std::string("\xff\xfe\x80"
+                                             "ab",
+                                          5);
+    p.items[0].stn.pg       = {mpls_writer::Graphics(0x90, "\xe2\x82x", 0x1200),
+                               mpls_writer::Graphics(0x90, "\xc3\xa9n", 0x1201)}; // valid, kept
+    ExpectRoundTrip(d, "p.mpls", mpls_writer::PlaylistFile(p),
+                    {R"("\udcff\udcfe\udc80ab")", R"("\udce2\udc82x")", "\"\xc3\xa9n\""});
+    // A clip's ISRC strings, cut at their first zero byte.
+    clpi_writer::Clip c                    = clpi_writer::SampleClip();
+    c.program.sequences[0].streams[0].isrc = std::string("\xc0\xaf"
+                                                         "AB\xed\xa0\x80"
+                                                         "4567",
+                                                         12);
+    ExpectRoundTrip(d, "c.clpi", clpi_writer::ClipFile(c),
+                    {R"("country_code": "\udcc0\udcaf")", R"("recording_year": "\udca0\udc80")"});
+    // The strings of a BD-J object and an index title's BD-J object name.
+    bdjo_writer::Bdjo b;
+    bdjo_writer::App a;
+    a.names   = {{"eng", "\xf4\x90\x80\x80 name"}};
+    a.base    = "\xed\xb2\x80";
+    a.initial = "org.Main\xff";
+    b.apps    = {a};
+    ExpectRoundTrip(d, "b.bdjo", bdjo_writer::BdjoFile(b),
+                    {R"("\udcf4\udc90\udc80\udc80 name")", R"("\udced\udcb2\udc80")"});
+    title_writer::Index x;
+    x.titles = {title_writer::Title{2, 0, 0, 0, 0, 0,
+                                    "0\x80"
+                                    "001",
+                                    0, 0}};
+    ExpectRoundTrip(d, "index.bdmv", title_writer::IndexFile(x), {R"("0\udc80001")"});
+
+    RunResult r =
+        testing_support::Run("/usr/bin/python3",
+                             {"-c",
+                              "import json, sys\n"
+                              "for name in sys.argv[1:]:\n"
+                              "    json.load(open(name, encoding='utf-8'))\n",
+                              "p.mpls.json", "c.clpi.json", "b.bdjo.json", "index.bdmv.json"},
+                             "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(VarnelRobustness, PaddingBeyondTheAddressesIsRefused)
+{
+    TempDir d;
+    WriteFile(d.File("x.mpls"), SamplePlaylistBytes());
+    ASSERT_EQ(RunVarnel({"x.mpls", "s.json"}, "", d.Path()).status, 0);
+    for (std::string padding : {"2000000000", "-1"}) {
+        std::string modulus = padding == "-1" ? "4294967295" : padding;
+        std::string why     = "Padding " + modulus +
+                          " would push a section beyond the 32-bit addresses of the file!\n";
+        RunResult r =
+            RunVarnel({"-reverse", "s.json", "-padding", padding, "out.mpls"}, "", d.Path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, why + "Save failed: out.mpls\n");
+        EXPECT_LT(r.peakKiB, PeakLimitKiB());
+        EXPECT_FALSE(FileExists(d.File("out.mpls")));
+        r = RunVarnel({"-selftest", "-padding", padding, "x.mpls"}, "", d.Path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, why + "Save failed: x.from_mpls.mpls\n");
+    }
+    // The forward route ignores the padding; one that fits is applied.
+    EXPECT_EQ(RunVarnel({"-padding", "-1", "x.mpls", "f.json"}, "", d.Path()).status, 0);
+    RunResult r =
+        RunVarnel({"-reverse", "s.json", "-padding", "1000000", "out.mpls"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(d.File("out.mpls")).size() % 1000000, 0u);
+}
+
+TEST(VarnelRobustness, LargeSampleFilesOfZerosAreRefusedQuickly)
+{
+    TempDir d;
+    sound_writer::SoundFile sound;
+    sound.sounds  = {{1, 1, 1, 0, 4}};
+    sound.samples = Hex("01020304");
+    WriteFile(d.File("sound.bdmv"), sound_writer::SoundBdmv(sound));
+    ASSERT_EQ(RunVarnel({"sound.bdmv", "s.json"}, "", d.Path()).status, 0);
+    // A "fmt " chunk whose header straddles the reader's 256 KiB buffer still reads.
+    std::vector<uint8_t> chunks;
+    sound_writer::Chunk(chunks, "JUNK", std::vector<uint8_t>(262120, 1));
+    sound_writer::Chunk(chunks, "fmt ", sound_writer::FmtBody(1, 1, 48000, 16));
+    sound_writer::Chunk(chunks, "data", Hex("02010403"));
+    WriteFile(d.File("sound_000.wav"), sound_writer::Riff(chunks));
+    RunResult r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(d.File("out.bdmv")), ReadFile(d.File("sound.bdmv")));
+    // 200 MB of zeros, with and without a RIFF header, and a sparse 3 GiB file.
+    const std::string wav = d.File("sound_000.wav");
+    for (std::string head : {std::string(), std::string("RIFF\xff\xff\xff\xffWAVE", 12)}) {
+        WriteFile(wav, head + std::string(200 << 20, '\0'));
+        for (long long size : {200LL << 20, 3LL << 30}) {
+            ASSERT_EQ(truncate(wav.c_str(), size), 0);
+            r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
+            EXPECT_EQ(r.err, "Cannot read wave file sound_000.wav!\nSave failed: out.bdmv\n");
+            EXPECT_LT(r.seconds, 5.0) << head.size() << " " << size;
+        }
+    }
+}
+
+TEST(VarnelRobustness, SelfTestOutputsThatAreTheTestFileAreRefused)
+{
+    const std::string bytes = SamplePlaylistBytes();
+    for (const char* output :
+         {"x.json", "x.from_mpls.mpls", "x.from_json.mpls", "x.from_json.json"})
+        for (bool hard : {false, true}) {
+            TempDir d;
+            WriteFile(d.File("x.mpls"), bytes);
+            std::string link = d.File(output);
+            ASSERT_EQ(hard ? ::link(d.File("x.mpls").c_str(), link.c_str())
+                           : symlink("x.mpls", link.c_str()),
+                      0);
+            RunResult r = RunVarnel({"-selftest", "x.mpls"}, "", d.Path());
+            EXPECT_EQ(r.status, 1) << output;
+            EXPECT_EQ(r.err, "Cannot self-test x.mpls: writing " + std::string(output) +
+                                 " would overwrite it!\n");
+            EXPECT_EQ(ReadFile(d.File("x.mpls")), bytes) << output << (hard ? " (hard)" : "");
+        }
+}
