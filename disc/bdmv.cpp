@@ -1,6 +1,6 @@
 #include "disc/bdmv.h"
 
-#include "common/safe_output.h"
+#include "platform/safe_output.h"
 #include "disc/json_text.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "disc/bit_buffer.h"
 
-#include "common/safe_output.h"
+#include "platform/safe_output.h"
 
 #include <cerrno>
 #include <cstdio>

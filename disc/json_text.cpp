@@ -1,6 +1,6 @@
 #include "disc/json_text.h"
 
-#include "common/safe_output.h"
+#include "platform/safe_output.h"
 
 #include <cstring>
 #include <rapidjson/filereadstream.h>

@@ -3,7 +3,7 @@
 // again on reading), written directly over POSIX files.
 #pragma once
 
-#include "common/safe_output.h"
+#include "platform/safe_output.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "common/safe_output.h"
+#include "platform/safe_output.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
