@@ -135,7 +135,7 @@ TEST(NalWalker, OpenReportsWhatCannotBeOpened)
     EXPECT_EQ(w.Open(in.c_str(), nullptr, dir.File("no/out").c_str(), nullptr), 102);
     EXPECT_EQ(w.Open(in.c_str(), dir.File("missing.ofmd").c_str(), nullptr, nullptr), 1001);
     EXPECT_EQ(w.Open(in.c_str(), nullptr, nullptr, dir.File("no/text").c_str()), 1002);
-    // Transport streams are not read yet.
+    // An elementary stream has no packet size a transport stream could have.
     w.m_isTS = true;
     EXPECT_EQ(w.Open(in.c_str(), nullptr, nullptr, nullptr), 101);
     w.m_isTS = false;

@@ -165,7 +165,7 @@ TEST(QuenbyCli, OptionsMatchInAnyCaseAndUnknownOnesAreIgnored)
     EXPECT_FALSE(FileExists(dir.File("more.txt")));
 }
 
-TEST(QuenbyCli, WithoutEsTheInputIsATransportStreamNotReadYet)
+TEST(QuenbyCli, WithoutEsAnElementaryStreamIsReadAsATransportStreamAndRefused)
 {
     TempDir dir;
     Generate(kWorkedExample, dir.Path());
