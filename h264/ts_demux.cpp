@@ -1,0 +1,380 @@
+#include "h264/ts_demux.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+// The allocation rule of the reader and the sink's chunk: halve the request while it fails.
+static uint8_t* AllocateHalving(size_t n, size_t extra, size_t* got)
+{
+    size_t size = std::max<size_t>(n, 4096);
+    for (;;) {
+        uint8_t* p = new (std::nothrow) uint8_t[size + extra];
+        if (p) {
+            *got = size;
+            return p;
+        }
+        if (size / 2 <= 1024)
+            return nullptr;
+        size /= 2;
+    }
+}
+
+bool PayloadSink::Allocate(size_t n)
+{
+    Close();
+    m_chunk = AllocateHalving(n, kTsPacketSize, &m_chunkSize);
+    if (!m_chunk)
+        return false;
+    m_capacity = m_chunkSize + kTsPacketSize;
+    return true;
+}
+
+bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
+{
+    size_t room = m_targetRoom - m_targetUsed;
+    if (room) {
+        std::memcpy(m_target + m_targetUsed, bytes, room);
+        m_targetUsed += room;
+        bytes += room;
+        n -= room;
+    }
+    if (m_taken == m_held)
+        m_taken = m_held = 0;
+    if (n > m_capacity - m_held) {
+        if (n > m_capacity - Held())
+            return false;
+        std::memmove(m_chunk, m_chunk + m_taken, Held());
+        m_held -= m_taken;
+        m_taken = 0;
+    }
+    std::memcpy(m_chunk + m_held, bytes, n);
+    m_held += n;
+    return true;
+}
+
+size_t PayloadSink::Take(uint8_t* dest, size_t n)
+{
+    n = std::min(n, Held());
+    if (n) {
+        std::memcpy(dest, m_chunk + m_taken, n);
+        m_taken += n;
+    }
+    return n;
+}
+
+void PayloadSink::Close()
+{
+    delete[] m_chunk;
+    m_chunk     = nullptr;
+    m_chunkSize = m_capacity = m_held = m_taken = 0;
+    SetTarget(nullptr, 0);
+}
+
+TsDemultiplexer::TsDemultiplexer() {}
+
+TsStreamRecord& TsDemultiplexer::Record(uint16_t pid)
+{
+    TsStreamRecord* rec = m_index[pid];
+    if (!rec) {
+        rec          = &m_streams[pid];
+        m_index[pid] = rec;
+    }
+    return *rec;
+}
+
+bool TsDemultiplexer::HasStreamType(uint8_t type) const
+{
+    for (const auto& entry : m_streams)
+        if (entry.second.stream_type == type)
+            return true;
+    return false;
+}
+
+int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
+{
+    // The 4-byte header's arrival time stamp is not used.
+    const uint8_t* p = m_fourByteHeader ? packet + 4 : packet;
+    if (p[0] != 0x47)
+        return -1;
+    if (p[1] & 0x80)
+        return -2;
+    const uint16_t pid   = uint16_t(((p[1] & 0x1F) << 8) | p[2]);
+    const bool unitStart = (p[1] & 0x40) != 0;
+    const unsigned afc   = (p[3] >> 4) & 3;
+    if (pid == 0x1FFF || !(afc & 1))
+        return 0;
+    size_t start = 4;
+    if (afc & 2) {
+        start = 5 + size_t(p[4]);
+        if (start >= kTsPacketSize)
+            return -3;
+    }
+    TsStreamRecord& rec = Record(pid);
+    if (pid == 0 || (rec.program_number != 0xFFFF && rec.stream_type == 0xFF))
+        return ProcessSection(pid, rec, p + start, kTsPacketSize - start, unitStart);
+    if (rec.stream_type == 0xFF)
+        return 0;
+    return ProcessElementary(rec, p + start, kTsPacketSize - start, unitStart);
+}
+
+int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
+                                       bool unitStart)
+{
+    if (unitStart) {
+        rec.m_collecting = TsStreamRecord::kPesHeader;
+        rec.m_wanted     = 9;
+        rec.m_held       = 0;
+    }
+    if (rec.m_collecting == TsStreamRecord::kPesHeader) {
+        for (;;) {
+            size_t take = std::min<size_t>(n, rec.m_wanted - rec.m_held);
+            std::memcpy(rec.m_buffer + rec.m_held, p, take);
+            rec.m_held = uint16_t(rec.m_held + take);
+            p += take;
+            n -= take;
+            if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_buffer[8] != 0) {
+                rec.m_wanted = uint16_t(9 + rec.m_buffer[8]);
+                continue;
+            }
+            break;
+        }
+        if (rec.m_held < rec.m_wanted)
+            return 0;
+        const uint8_t* h = rec.m_buffer;
+        if (h[0] != 0 || h[1] != 0 || h[2] != 1)
+            return -19;
+        rec.stream_id = h[3];
+        ++rec.m_pesCount;
+        rec.m_collecting = TsStreamRecord::kNothing;
+        rec.m_wanted = rec.m_held = 0;
+    }
+    // Payload of a stream joined in the middle has no header to belong to.
+    if (rec.m_pesCount == 0 || !rec.m_sink || n == 0)
+        return 0;
+    return rec.m_sink->Write(p, n) ? 0 : -1;
+}
+
+int TsDemultiplexer::ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
+                                    bool unitStart)
+{
+    const uint8_t* section = nullptr;
+    unsigned sectionLength = 0;
+    if (unitStart) {
+        // The pointer_field's value is not used: the section is taken to start behind it.
+        if (n < 1 + 2)
+            return -4;
+        ++p;
+        --n;
+        if (p[0] != 0 && p[0] != 2) {
+            // Continuation packets of other tables are passed over too.
+            rec.m_collecting = TsStreamRecord::kForeignTable;
+            rec.m_wanted = rec.m_held = 0;
+            return 0;
+        }
+        if (n < 3)
+            return -5;
+        if ((p[1] & 0x30) != 0x30)
+            return -6;
+        sectionLength = ((p[1] & 0x0F) << 8) | p[2];
+        if (3 + sectionLength > n) {
+            if (sectionLength > 512)
+                return -7;
+            std::memcpy(rec.m_buffer, p, n);
+            rec.m_collecting = TsStreamRecord::kSection;
+            rec.m_wanted     = uint16_t(3 + sectionLength);
+            rec.m_held       = uint16_t(n);
+            return 0;
+        }
+        rec.m_collecting = TsStreamRecord::kNothing;
+        rec.m_wanted = rec.m_held = 0;
+        section                   = p;
+    } else {
+        if (rec.m_collecting == TsStreamRecord::kForeignTable)
+            return 0;
+        if (rec.m_collecting != TsStreamRecord::kSection)
+            return -8;
+        // Only what the section still needs: the rest of the packet is stuffing.
+        size_t take = std::min<size_t>(n, rec.m_wanted - rec.m_held);
+        if (rec.m_held + take > kTsRecordBufferSize)
+            return -9;
+        std::memcpy(rec.m_buffer + rec.m_held, p, take);
+        rec.m_held = uint16_t(rec.m_held + take);
+        if (rec.m_held < rec.m_wanted)
+            return 0;
+        section          = rec.m_buffer;
+        sectionLength    = rec.m_wanted - 3u;
+        rec.m_collecting = TsStreamRecord::kNothing;
+        rec.m_wanted = rec.m_held = 0;
+    }
+    // One section per packet; its CRC_32 is not checked.
+    if (pid == 0)
+        return ProcessPat(section, sectionLength);
+    return ProcessPmt(rec, section, sectionLength);
+}
+
+int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
+{
+    // transport_stream_id, version, section_number and last_section_number come first.
+    if (sectionLength <= 5)
+        return -10;
+    if (sectionLength < 9 || (sectionLength - 9) % 4 != 0)
+        return -11;
+    const uint8_t* entry = s + 8;
+    const uint8_t* end   = entry + (sectionLength - 9);
+    for (; entry < end; entry += 4) {
+        uint16_t program = uint16_t((entry[0] << 8) | entry[1]);
+        if (entry[2] < 0xE0)
+            return -12;
+        uint16_t pid = uint16_t(((entry[2] & 0x1F) << 8) | entry[3]);
+        if (m_programFilter != 0 && m_programFilter != program)
+            continue;
+        // Program 0 names the network PID; its tables are passed over by their table_id.
+        TsStreamRecord& rec = Record(pid);
+        rec.program_number  = program;
+        rec.stream_type     = 0xFF;
+    }
+    return 0;
+}
+
+int TsDemultiplexer::AssignSink(TsStreamRecord& rec)
+{
+    if (!m_sink.IsAllocated() && !m_sink.Allocate(m_bufferSize))
+        return -1;
+    m_sink.m_feeder = m_feeder;
+    rec.m_sink      = &m_sink;
+    m_sinkAssigned  = true;
+    return 0;
+}
+
+int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength)
+{
+    if (sectionLength <= 7)
+        return -13;
+    // The CRC_32 takes the last 4 bytes; with fewer than 9 bytes after section_length there is
+    // not even a program_info_length before it.
+    const unsigned crcStart = 3 + sectionLength - 4;
+    if (sectionLength < 9)
+        return -14;
+    const uint16_t program = uint16_t((s[3] << 8) | s[4]);
+    const unsigned infoLen = ((s[10] & 0x0F) << 8) | s[11];
+    unsigned pos           = 12 + infoLen;
+    if (pos > crcStart)
+        return -14;
+    TsStreamRecord* firstOfType[2] = {nullptr, nullptr}; // H.264, MVC
+    while (crcStart - pos >= 5) {
+        const uint8_t* e = s + pos;
+        if ((e[1] & 0xE0) != 0xE0)
+            return -16;
+        const uint8_t type   = e[0];
+        const uint16_t pid   = uint16_t(((e[1] & 0x1F) << 8) | e[2]);
+        const unsigned esLen = ((e[3] & 0x0F) << 8) | e[4];
+        TsStreamRecord& rec  = Record(pid);
+        if (rec.program_number != program || rec.stream_type != type) {
+            rec.program_number = program;
+            rec.stream_type    = type;
+            rec.m_trackIndex   = ++pmt.m_trackIndex;
+        }
+        if (m_chooseAtPmt) {
+            int k = type == kStreamTypeH264 ? 0 : type == kStreamTypeMvc ? 1 : -1;
+            if (k >= 0 && !firstOfType[k])
+                firstOfType[k] = &rec;
+        } else if (type == m_wantedType && !m_sinkAssigned) {
+            if (int r = AssignSink(rec))
+                return r;
+        }
+        pos += 5;
+        if (esLen > crcStart - pos)
+            return -18;
+        pos += esLen;
+    }
+    if (pos != crcStart)
+        return -15;
+    if (m_chooseAtPmt) {
+        // No payload has flowed yet: it flows only once a PMT has listed its stream.
+        m_chooseAtPmt = false;
+        bool mvc =
+            HasStreamType(kStreamTypeMvc) && (!HasStreamType(kStreamTypeH264) || m_preferMvc);
+        m_wantedType = mvc ? kStreamTypeMvc : kStreamTypeH264;
+        if (TsStreamRecord* rec = firstOfType[mvc ? 1 : 0])
+            return AssignSink(*rec);
+    }
+    return 0;
+}
+
+bool TsBufferedReader::Allocate(size_t n)
+{
+    delete[] m_buffer;
+    m_buffer = AllocateHalving(n, 0, &m_size);
+    m_held = m_pos = 0;
+    if (!m_buffer)
+        m_size = 0;
+    return m_buffer != nullptr;
+}
+
+bool TsBufferedReader::ReadMore()
+{
+    if (m_ended || m_failed || m_handle == kInvalidFileHandle)
+        return false;
+    size_t got   = 0;
+    unsigned err = 0;
+    if (!ReadFileSome(m_handle, m_buffer + m_held, m_size - m_held, &got, &err)) {
+        // A pipe whose writer has gone reads as its end.
+        if (err == kErrorBrokenPipe)
+            m_ended = true;
+        else
+            m_failed = true;
+        return false;
+    }
+    if (got == 0) {
+        m_ended = true;
+        return false;
+    }
+    m_held += got;
+    return true;
+}
+
+size_t TsBufferedReader::Read(uint8_t* dest, size_t n)
+{
+    size_t done = 0;
+    while (done < n) {
+        if (m_pos == m_held) {
+            m_pos = m_held = 0;
+            if (!ReadMore())
+                break;
+        }
+        size_t c = std::min(n - done, m_held - m_pos);
+        std::memcpy(dest + done, m_buffer + m_pos, c);
+        m_pos += c;
+        done += c;
+    }
+    return done;
+}
+
+const uint8_t* TsBufferedReader::Next(size_t n)
+{
+    if (m_held - m_pos < n) {
+        if (!m_buffer || n > m_size)
+            return nullptr;
+        // Move the start of the packet to the front and read the rest behind it.
+        std::memmove(m_buffer, m_buffer + m_pos, m_held - m_pos);
+        m_held -= m_pos;
+        m_pos = 0;
+        while (m_held < n)
+            if (!ReadMore())
+                return nullptr;
+    }
+    const uint8_t* p = m_buffer + m_pos;
+    m_pos += n;
+    return p;
+}
+
+void TsBufferedReader::Close()
+{
+    CloseFileHandle(m_handle);
+    m_handle = kInvalidFileHandle;
+    delete[] m_buffer;
+    m_buffer = nullptr;
+    m_size = m_held = m_pos = 0;
+    m_failed = m_ended = false;
+}

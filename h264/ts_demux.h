@@ -1,0 +1,173 @@
+// MPEG-2 transport stream demultiplexing (ISO/IEC 13818-1): programs and streams from the PAT
+// and PMT, PES headers stripped, the payload of one wanted video stream delivered onwards.
+#pragma once
+
+#include "platform/win32_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <map>
+
+class CTSDemuxFeeder;
+
+constexpr size_t kTsPacketSize     = 188;
+constexpr size_t kTsM2tsPacketSize = 192;
+// A section is kept from its table_id: 3 header bytes and at most 512 more.
+constexpr size_t kTsRecordBufferSize = 3 + 512;
+constexpr uint8_t kStreamTypeH264    = 0x1B;
+constexpr uint8_t kStreamTypeMvc     = 0x20;
+
+// The wanted stream's payload. It goes straight into the space the reader offers (the target);
+// what does not fit there waits in the chunk and is taken out first next time.
+class PayloadSink
+{
+  public:
+    PayloadSink()                              = default;
+    PayloadSink(const PayloadSink&)            = delete;
+    PayloadSink& operator=(const PayloadSink&) = delete;
+    ~PayloadSink() { Close(); }
+
+    // Sizes the chunk by the reader's rule, with room for one more packet's payload behind it.
+    bool Allocate(size_t n);
+    bool IsAllocated() const { return m_chunk != nullptr; }
+
+    void SetTarget(uint8_t* dest, size_t capacity)
+    {
+        m_target     = dest;
+        m_targetRoom = dest ? capacity : 0;
+        m_targetUsed = 0;
+    }
+    size_t TargetUsed() const { return m_targetUsed; }
+    bool TargetFull() const { return m_targetUsed == m_targetRoom; }
+
+    // Appends; false when the chunk cannot take what the target leaves over.
+    bool Write(const uint8_t* bytes, size_t n)
+    {
+        if (n <= m_targetRoom - m_targetUsed) {
+            std::memcpy(m_target + m_targetUsed, bytes, n);
+            m_targetUsed += n;
+            return true;
+        }
+        return WriteSpill(bytes, n);
+    }
+
+    size_t Held() const { return m_held - m_taken; }
+    // More than a chunk's worth is waiting: the point where a chunk is handed over.
+    bool ChunkFull() const { return Held() > m_chunkSize; }
+    // Moves up to n waiting bytes, oldest first, to dest; returns how many.
+    size_t Take(uint8_t* dest, size_t n);
+    void Close();
+
+    CTSDemuxFeeder* m_feeder = nullptr;
+
+  private:
+    bool WriteSpill(const uint8_t* bytes, size_t n);
+
+    uint8_t* m_chunk    = nullptr;
+    size_t m_chunkSize  = 0; // the size the allocation rule gave
+    size_t m_capacity   = 0; // that plus one packet's payload
+    size_t m_held       = 0;
+    size_t m_taken      = 0;
+    uint8_t* m_target   = nullptr;
+    size_t m_targetRoom = 0;
+    size_t m_targetUsed = 0;
+};
+
+struct TsStreamRecord {
+    TsStreamRecord()                                 = default;
+    TsStreamRecord(const TsStreamRecord&)            = delete;
+    TsStreamRecord& operator=(const TsStreamRecord&) = delete;
+
+    enum Collecting : uint8_t { kNothing, kSection, kPesHeader, kForeignTable };
+
+    uint16_t program_number = 0xFFFF;
+    uint8_t m_trackIndex    = 0;
+    uint8_t stream_type     = 0xFF;
+    uint8_t m_buffer[kTsRecordBufferSize];
+    uint16_t m_wanted       = 0;
+    uint16_t m_held         = 0;
+    Collecting m_collecting = kNothing;
+    uint8_t stream_id       = 0;
+    uint64_t m_pesCount     = 0;
+    PayloadSink* m_sink     = nullptr;
+};
+
+class TsDemultiplexer
+{
+  public:
+    TsDemultiplexer();
+    TsDemultiplexer(const TsDemultiplexer&)            = delete;
+    TsDemultiplexer& operator=(const TsDemultiplexer&) = delete;
+
+    // One packet (behind its 4-byte header when m_fourByteHeader is set); 0 or a negative code.
+    int ProcessPacket(const uint8_t* packet);
+    bool HasStreamType(uint8_t type) const;
+    // The wanted stream type is chosen at the first complete PMT instead of in advance:
+    // 0x20 when that PMT has left an MVC stream known and either no H.264 stream or preferMvc.
+    void ChooseTypeAtFirstPmt(bool preferMvc)
+    {
+        m_chooseAtPmt = true;
+        m_preferMvc   = preferMvc;
+    }
+    bool TypeChosen() const { return !m_chooseAtPmt; }
+    PayloadSink& Sink() { return m_sink; }
+
+    std::map<uint16_t, TsStreamRecord> m_streams;
+    bool m_fourByteHeader    = false;
+    uint16_t m_programFilter = 0;
+    size_t m_bufferSize      = 0;
+    uint8_t m_wantedType     = 0;
+    CTSDemuxFeeder* m_feeder = nullptr;
+    bool m_sinkAssigned      = false;
+
+  private:
+    TsStreamRecord& Record(uint16_t pid);
+    int ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n, bool unitStart);
+    int ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
+                       bool unitStart);
+    int ProcessPat(const uint8_t* s, unsigned sectionLength);
+    int ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
+    int AssignSink(TsStreamRecord& rec);
+
+    bool m_chooseAtPmt = false;
+    bool m_preferMvc   = false;
+    PayloadSink m_sink;
+    // The map's records by PID, so a packet costs no tree search.
+    TsStreamRecord* m_index[0x2000] = {};
+};
+
+// Reads the packet file in large blocks; packets are used in place where they lie.
+class TsBufferedReader
+{
+  public:
+    TsBufferedReader()                                   = default;
+    TsBufferedReader(const TsBufferedReader&)            = delete;
+    TsBufferedReader& operator=(const TsBufferedReader&) = delete;
+    ~TsBufferedReader() { Close(); }
+
+    // max(n, 4096) bytes, halved while the allocation fails and half is still above 1024.
+    bool Allocate(size_t n);
+    size_t Size() const { return m_size; }
+    // Copies n bytes out; fewer at the end of the data or on a read error.
+    size_t Read(uint8_t* dest, size_t n);
+    // The next n bytes where they lie in the buffer (valid until the next call), or nullptr
+    // when fewer than n are left before the end of the data or a read error.
+    const uint8_t* Next(size_t n);
+    // A read failed (as opposed to the data having ended).
+    bool Failed() const { return m_failed; }
+    // Closes the handle and frees the buffer.
+    void Close();
+
+    FileHandle m_handle = kInvalidFileHandle;
+
+  private:
+    bool ReadMore();
+
+    uint8_t* m_buffer = nullptr;
+    size_t m_size     = 0;
+    size_t m_held     = 0;
+    size_t m_pos      = 0;
+    bool m_failed     = false;
+    bool m_ended      = false;
+};

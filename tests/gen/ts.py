@@ -1,0 +1,340 @@
+#!/usr/bin/env python3
+"""Small MPEG-2 transport stream writer for the tests, and the faults a demultiplexer meets.
+
+  ts.py mux [options] in.h264 [in2.h264] out.ts
+  ts.py patch-type [--index N] [--type T] in.ts out.ts
+
+mux wraps one or two H.264 elementary streams: PAT, PMT (padded with descriptors to a chosen
+section_length, so it spans two or three packets), then one PES packet with a PTS per access
+unit, the access units of the streams interleaved. patch-type sets the stream_type of the
+PMT's entry N (0 first) in every PMT of a stream made elsewhere (ffmpeg) and recomputes the
+section's CRC_32, so other readers still accept it.
+"""
+import argparse
+import sys
+
+PAT_PID = 0x0000
+PMT_PID = 0x0100
+VIDEO_PIDS = (0x1011, 0x1012)
+NULL_PID = 0x1FFF
+
+
+def _crc_table():
+    table = []
+    for i in range(256):
+        c = i << 24
+        for _ in range(8):
+            c = ((c << 1) ^ 0x04C11DB7) if c & 0x80000000 else (c << 1)
+        table.append(c & 0xFFFFFFFF)
+    return table
+
+
+_CRC = _crc_table()
+
+
+def crc32_mpeg(data):
+    """CRC_32 of PSI sections: polynomial 0x04C11DB7, initial value all ones, not reflected."""
+    c = 0xFFFFFFFF
+    for b in data:
+        c = ((c << 8) & 0xFFFFFFFF) ^ _CRC[((c >> 24) ^ b) & 0xFF]
+    return c
+
+
+def long_section(table_id, extension, body):
+    """A section with the syntax indicator set, version 0, current, section 0 of 0."""
+    length = 5 + len(body) + 4
+    head = bytes([table_id, 0xB0 | (length >> 8), length & 0xFF,
+                  extension >> 8, extension & 0xFF, 0xC1, 0, 0])
+    sec = head + bytes(body)
+    return sec + crc32_mpeg(sec).to_bytes(4, "big")
+
+
+def pat(programs):
+    body = bytearray()
+    for number, pid in programs:
+        body += number.to_bytes(2, "big") + (0xE000 | pid).to_bytes(2, "big")
+    return long_section(0x00, 1, body)
+
+
+def padding_descriptors(n):
+    """n bytes of descriptors (tag 0x42, stuffing), each at most 257 bytes long."""
+    if n == 1:
+        raise ValueError("one byte cannot hold a descriptor")
+    out = bytearray()
+    while n > 0:
+        take = n if n <= 257 else (256 if n - 257 == 1 else 257)
+        out += bytes([0x42, take - 2]) + b"\xff" * (take - 2)
+        n -= take
+    return out
+
+
+def pmt(program, pcr_pid, streams, section_length=None):
+    """streams: (stream_type, pid) pairs. section_length: pad program_info to reach it."""
+    loop = bytearray()
+    for stype, pid in streams:
+        loop += bytes([stype]) + (0xE000 | pid).to_bytes(2, "big") + b"\xf0\x00"
+    info = b""
+    if section_length is not None:
+        # section_length counts from program_number to the CRC_32.
+        info = padding_descriptors(section_length - (9 + len(loop) + 4))
+    body = ((0xE000 | pcr_pid).to_bytes(2, "big") + (0xF000 | len(info)).to_bytes(2, "big")
+            + info + loop)
+    return long_section(0x02, program, body)
+
+
+class Muxer:
+    def __init__(self, packet_size=188):
+        self.packet_size = packet_size
+        self.packets = []
+        self.cc = {}
+
+    def packet(self, pid, payload=b"", unit_start=False, adaptation=None, tei=False):
+        """One packet; the payload is padded with adaptation-field stuffing to fill it."""
+        cc = self.cc.get(pid, 0)
+        has_payload = len(payload) > 0
+        if has_payload:
+            self.cc[pid] = (cc + 1) & 15
+        af = adaptation
+        room = 184 - len(payload)
+        if af is not None or room > 0:
+            af = bytearray(af or b"")
+            need = room - 1  # bytes of the field behind its length byte
+            if need < 0:
+                raise ValueError("payload too long for the adaptation field")
+            if need > 0 and len(af) == 0:
+                af.append(0x00)
+            if len(af) > need:
+                raise ValueError("adaptation field does not fit")
+            af += b"\xff" * (need - len(af))
+            af = bytes([len(af)]) + af
+        afc = (2 if af is not None else 0) | (1 if has_payload else 0)
+        head = bytes([0x47, (0x80 if tei else 0) | (0x40 if unit_start else 0) | (pid >> 8),
+                      pid & 0xFF, (afc << 4) | cc])
+        p = head + (af or b"") + payload
+        assert len(p) == 188, len(p)
+        self.packets.append(p)
+
+    def psi(self, pid, sec):
+        data = b"\x00" + sec
+        first = True
+        while data:
+            chunk, data = data[:184], data[184:]
+            if len(chunk) < 184:
+                chunk += b"\xff" * (184 - len(chunk))
+            self.packet(pid, chunk, unit_start=first)
+            first = False
+
+    def pes(self, pid, es, pts, header_in_first=None):
+        """One PES packet (stream_id 0xE0, PTS only, unbounded length) split into packets.
+        header_in_first: only that many header bytes in the first packet (stuffing there)."""
+        p = pts & 0x1FFFFFFFF
+        pts_bytes = bytes([0x21 | ((p >> 29) & 0x0E), (p >> 22) & 0xFF,
+                           ((p >> 14) & 0xFE) | 1, (p >> 7) & 0xFF, ((p << 1) & 0xFE) | 1])
+        data = b"\x00\x00\x01\xe0\x00\x00\x80\x80\x05" + pts_bytes + es
+        first = True
+        while data:
+            if first and header_in_first is not None:
+                n = header_in_first
+            elif first:
+                # The first packet of each PES carries the PCR.
+                n = 176
+            else:
+                n = 184
+            chunk, data = data[:n], data[n:]
+            af = None
+            if first and header_in_first is None:
+                pcr = (pts - 9000) & 0x1FFFFFFFF if pts >= 9000 else 0
+                af = bytes([0x10, (pcr >> 25) & 0xFF, (pcr >> 17) & 0xFF, (pcr >> 9) & 0xFF,
+                            (pcr >> 1) & 0xFF, ((pcr & 1) << 7) | 0x7E, 0])
+            self.packet(pid, chunk, unit_start=first, adaptation=af)
+            first = False
+
+    def write(self, path, first_header=None, shift=None, truncate=0):
+        out = bytearray()
+        ats = 0
+        for i, p in enumerate(self.packets):
+            if shift is not None and i == shift:
+                out += b"\x00"
+            if self.packet_size == 192:
+                hdr = ats.to_bytes(4, "big")
+                if i == 0 and first_header is not None:
+                    hdr = first_header
+                out += hdr
+                ats = (ats + 2000) & 0x3FFFFFFF
+            out += p
+        if truncate:
+            del out[len(out) - truncate:]
+        with open(path, "wb") as f:
+            f.write(out)
+
+
+def nal_units(es):
+    """(start, end) of each NAL unit's bytes, start codes excluded."""
+    starts = []
+    i = es.find(b"\x00\x00\x01")
+    while i >= 0:
+        starts.append(i + 3)
+        i = es.find(b"\x00\x00\x01", i + 3)
+    units = []
+    for k, s in enumerate(starts):
+        e = starts[k + 1] - 3 if k + 1 < len(starts) else len(es)
+        while e > s and k + 1 < len(starts) and es[e - 1] == 0:
+            e -= 1
+        units.append((s, e))
+    return units
+
+
+def access_units(es):
+    """Splits an Annex B stream into access units (their leading start codes included)."""
+    cuts = []
+    have_vcl = False
+    for s, e in nal_units(es):
+        if s >= e:
+            continue
+        t = es[s] & 0x1F
+        begin = s - 4 if s >= 4 and es[s - 4] == 0 else s - 3
+        new = False
+        if t == 9:
+            new = True
+        elif t in (6, 7, 8, 14, 15) and have_vcl:
+            new = True
+        elif t in (1, 5) and have_vcl and e > s + 1 and es[s + 1] & 0x80:
+            new = True
+        if new or not cuts:
+            cuts.append(begin)
+            have_vcl = False
+        if t in (1, 5):
+            have_vcl = True
+    if not cuts:
+        return [es] if es else []
+    cuts[0] = 0
+    cuts.append(len(es))
+    return [es[cuts[k]:cuts[k + 1]] for k in range(len(cuts) - 1)]
+
+
+def mux(args):
+    streams = [open(path, "rb").read() for path in args.inputs]
+    types = [args.type, args.second_type][:len(streams)]
+    m = Muxer(args.packet)
+    entries = list(zip(types, VIDEO_PIDS))
+    faults = set(args.fault or [])
+    tei = {int(x, 0) for x in args.tei or []}
+    bad_pes = {int(x, 0) for x in args.bad_pes or []}
+    m.psi(PAT_PID, pat([(1, PMT_PID)]))
+    m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
+    if "stray-payload" in faults:
+        # A stream joined in the middle: payload before the PID's first PES header, carrying
+        # whole NAL units that must not reach the reader.
+        stray = access_units(streams[0])[:2]
+        data = b"".join(stray)
+        while data:
+            chunk, data = data[:184], data[184:]
+            m.packet(VIDEO_PIDS[0], chunk)
+    aus = [access_units(s) for s in streams]
+    count = max(len(a) for a in aus)
+    pes_index = 0
+    for repeat in range(args.repeat):
+        for i in range(count):
+            n = repeat * count + i
+            for k, a in enumerate(aus):
+                if i >= len(a):
+                    continue
+                if n > 0 and args.psi_every and n % args.psi_every == 0 and k == 0:
+                    m.psi(PAT_PID, pat([(1, PMT_PID)]))
+                    m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
+                split = args.split_header if "split-pes-header" in faults else None
+                before = len(m.packets)
+                m.pes(VIDEO_PIDS[k], a[i], 90000 + 3750 * n, split)
+                if pes_index in bad_pes:
+                    p = bytearray(m.packets[before])
+                    start = 5 + p[4] if p[3] & 0x20 else 4
+                    p[start + 2] = 0x02
+                    m.packets[before] = bytes(p)
+                pes_index += 1
+                if "null-packets" in faults:
+                    m.packet(NULL_PID, b"\xff" * 184)
+                if "adaptation-only" in faults:
+                    m.packet(VIDEO_PIDS[k], b"", adaptation=b"\x00")
+    for n in tei:
+        p = bytearray(m.packets[n])
+        p[1] |= 0x80
+        m.packets[n] = bytes(p)
+    first_header = bytes.fromhex(args.first_header) if args.first_header else None
+    m.write(args.output, first_header, args.shift, args.truncate)
+
+
+def patch_type(args):
+    data = bytearray(open(args.input, "rb").read())
+    size = 192 if len(data) >= 5 and data[4] == 0x47 and data[0] != 0x47 else 188
+    off = 4 if size == 192 else 0
+    pmt_pids = set()
+    patched = 0
+    for pos in range(0, len(data) - size + 1, size):
+        p = pos + off
+        pid = ((data[p + 1] & 0x1F) << 8) | data[p + 2]
+        if not data[p + 1] & 0x40 or not data[p + 3] & 0x10:
+            continue
+        start = p + 4 + (1 + data[p + 4] if data[p + 3] & 0x20 else 0)
+        s = start + 1 + data[start]
+        length = ((data[s + 1] & 0x0F) << 8) | data[s + 2]
+        if s + 3 + length > p + 188:
+            continue  # sections over several packets are not patched
+        if pid == 0 and data[s] == 0:
+            for e in range(s + 8, s + 3 + length - 4, 4):
+                if (data[e] << 8) | data[e + 1]:
+                    pmt_pids.add(((data[e + 2] & 0x1F) << 8) | data[e + 3])
+        elif pid in pmt_pids and data[s] == 2:
+            info = ((data[s + 10] & 0x0F) << 8) | data[s + 11]
+            e = s + 12 + info
+            for _ in range(args.index):
+                e += 5 + (((data[e + 3] & 0x0F) << 8) | data[e + 4])
+            if e + 5 > s + 3 + length - 4:
+                continue
+            data[e] = int(args.type, 0)
+            crc = crc32_mpeg(data[s:s + 3 + length - 4])
+            data[s + 3 + length - 4:s + 3 + length] = crc.to_bytes(4, "big")
+            patched += 1
+    if not patched:
+        sys.exit("no PMT entry patched")
+    open(args.output, "wb").write(data)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = ap.add_subparsers(dest="command", required=True)
+    m = sub.add_parser("mux")
+    m.add_argument("inputs", nargs="+", help="one or two elementary streams, then the output")
+    m.add_argument("--packet", type=int, choices=(188, 192), default=188)
+    m.add_argument("--type", type=lambda x: int(x, 0), default=0x1B)
+    m.add_argument("--second-type", type=lambda x: int(x, 0), default=0x1B)
+    m.add_argument("--pmt-length", type=int, help="section_length of the PMT (padded)")
+    m.add_argument("--psi-every", type=int, default=0, help="PAT and PMT again every N units")
+    m.add_argument("--repeat", type=int, default=1, help="write the access units N times")
+    m.add_argument("--fault", action="append",
+                   choices=("split-pes-header", "null-packets", "adaptation-only",
+                            "stray-payload"))
+    m.add_argument("--split-header", type=int, default=5,
+                   help="PES header bytes in the first packet (split-pes-header)")
+    m.add_argument("--tei", action="append", help="set transport_error_indicator in packet N")
+    m.add_argument("--bad-pes", action="append", help="break the start code of PES packet N")
+    m.add_argument("--shift", type=int, help="one stray byte before packet N")
+    m.add_argument("--truncate", type=int, default=0, help="cut N bytes off the end")
+    m.add_argument("--first-header", help="hex of the first 4-byte header (192-byte packets)")
+    p = sub.add_parser("patch-type")
+    p.add_argument("input")
+    p.add_argument("output")
+    p.add_argument("--index", type=int, default=0)
+    p.add_argument("--type", default="0x20")
+    args = ap.parse_args()
+    if args.command == "mux":
+        if len(args.inputs) not in (2, 3):
+            ap.error("mux takes one or two inputs and an output")
+        args.output = args.inputs.pop()
+        mux(args)
+    else:
+        patch_type(args)
+
+
+if __name__ == "__main__":
+    main()
