@@ -55,14 +55,14 @@ class COffsetMetadata : public CH264NALWalker
 
     CGOPMap m_gopMap;
     COfmdReader m_ofmd;
-    bool m_audKind    = false;
-    bool m_type24Kind = false;
-    uint32_t m_frame  = 0xFFFFFFFF;
-    uint32_t m_gopIndex      = 0;
-    bool m_gopStart          = false;
-    bool m_pictureSeen       = false;
-    bool m_bufferingPeriod   = false;
-    bool m_inserted          = false;
+    bool m_audKind         = false;
+    bool m_type24Kind      = false;
+    uint32_t m_frame       = 0xFFFFFFFF;
+    uint32_t m_gopIndex    = 0;
+    bool m_gopStart        = false;
+    bool m_pictureSeen     = false;
+    bool m_bufferingPeriod = false;
+    bool m_inserted        = false;
     // The name in "WARNING: " lines.
     std::string m_programName;
 
