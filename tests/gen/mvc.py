@@ -15,8 +15,12 @@ Python 3 standard library only.
 import os
 import sys
 
-OFMD_UUID = bytes.fromhex("17EE8C60F84D11D98CD608 00200C9A66".replace(" ", ""))
-MDPM_UUID = bytes.fromhex("17EE8C60F84D11D98CD60800200C9A66")  # same UUID, other indicator
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import h264es  # noqa: E402
+
+# OFMD and MDPM share the disc-video UUID; the type indicator tells them apart.
+OFMD_UUID = h264es.DISC_UUID
+MDPM_UUID = h264es.DISC_UUID
 
 
 class BitWriter:
@@ -63,17 +67,7 @@ class BitWriter:
         return bytes(out)
 
 
-def escape(rbsp):
-    """Emulation prevention: 03 after two zero bytes that a byte 00 to 03 follows."""
-    out = bytearray()
-    zeros = 0
-    for b in rbsp:
-        if zeros >= 2 and b <= 3:
-            out.append(3)
-            zeros = 0
-        out.append(b)
-        zeros = zeros + 1 if b == 0 else 0
-    return bytes(out)
+escape = h264es.escape
 
 
 def nal(ref_idc, nal_type, rbsp, start=4, ext=None):
@@ -130,13 +124,7 @@ def ofmd_payload(frame_rate, pts, sequences):
     return bw.data()
 
 
-def ff_coded(v):
-    return b"\xff" * (v // 255) + bytes([v % 255])
-
-
-def sei_message(ptype, payload, size=None):
-    """One sei_message(); size, when given, is the declared size (a cut payload)."""
-    return ff_coded(ptype) + ff_coded(len(payload) if size is None else size) + payload
+sei_message = h264es.sei_message
 
 
 def nesting_header(op_point=0, all_views=1, view_ids=(0, 1), temporal_id=0):
@@ -588,6 +576,15 @@ def edited_text(gops, nseq=3, scale=7):
     return text
 
 
+def ofmd_text_in_range(gops, nseq):
+    """Values within -127..127 for every frame, as extract writes them."""
+    text = ""
+    for first, count in gops:
+        seqs = offsets_for(first, count, nseq, scale=5)
+        text += ofmd_block(first, 0, seqs)
+    return text
+
+
 def first_clamp(text):
     """The first value the reader clamps, in file order: (value, frame, written)."""
     r = OfmdReader(text)
@@ -652,8 +649,185 @@ def scenario_interleaved(outdir):
     return s
 
 
+def two_views(gops, ofmd_sei=None, bp_at=(), base_slices=1, dep_start=4):
+    """Base and dependent view access units per frame. ofmd_sei(frame) gives the dependent
+    view's SEI units of a frame; bp_at: frames whose dependent view has an SEI unit with a
+    nested buffering period first."""
+    base, dep = [], []
+    for first, count in gops:
+        for f in range(count):
+            sei = []
+            if first + f in bp_at:
+                sei.append(Sei([Nested(0, buffering_period_payload(), op_point=0, all_views=0,
+                                       view_ids=(1,))], start=dep_start))
+            if ofmd_sei:
+                sei += ofmd_sei(first + f)
+            base.append(base_au(f, 10**9, slices=base_slices))
+            dep.append(dep_au(f, 10**9, sei))
+    return base, dep
+
+
+def stream_of(aus):
+    s = Stream()
+    for au in aus:
+        s.add(*au)
+    return s
+
+
+def outputs(outdir, prefix, s, gops, text, extract=True):
+    """The editor's expected outputs for stream s: extract, delete, replace, insert."""
+    if extract:
+        write(outdir, prefix + "extract.ofmd", s.extract())
+    out, log = s.delete()
+    write(outdir, prefix + "delete.out", out)
+    write(outdir, prefix + "delete.log", log)
+    out, log = s.replace(text)
+    write(outdir, prefix + "replace.out", out)
+    write(outdir, prefix + "replace.log", log)
+    out, log = s.insert(gops, text)
+    write(outdir, prefix + "insert.out", out)
+    write(outdir, prefix + "insert.log", log)
+
+
+def sample_ofmd(frame, gop_starts, nseq=2, **kw):
+    if frame not in gop_starts:
+        return []
+    return [Sei([Ofmd(3, 90000 + 3750 * frame, offsets_for(frame, gop_starts[frame], nseq),
+                      **kw)])]
+
+
+def scenario_split(outdir):
+    """Separate base (base.avc) and dependent (dep.mvc) files and the same two views as a
+    transport stream (two.ts: 0x1B and 0x20). The dependent view has an SEI unit with a nested
+    buffering period before its slices in GOPs 0 and 24, none in GOP 12."""
+    gops = [(0, 12), (12, 12), (24, 6)]
+    starts = dict(gops)
+    base, dep = two_views(gops, lambda f: sample_ofmd(f, starts), bp_at=(0, 24))
+    write(outdir, "base.avc", stream_of(base).encode())
+    d = stream_of(dep)
+    write(outdir, "dep.mvc", d.encode())
+    text = edited_text(gops, nseq=2, scale=3)
+    write(outdir, "edited.ofmd", text)
+    outputs(outdir, "dep.", d, gops, text)
+    write(outdir, "gops.txt", "".join("%u\t%u\n" % g for g in gops))
+    try:
+        import ts
+    except ImportError:
+        return
+    m = ts.Muxer(192)
+    m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
+    m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0]),
+                                                   (0x20, ts.VIDEO_PIDS[1])]))
+    for i, (b, dd) in enumerate(zip(base, dep)):
+        m.pes(ts.VIDEO_PIDS[0], stream_of([b]).encode(), 90000 + 3750 * i)
+        m.pes(ts.VIDEO_PIDS[1], stream_of([dd]).encode(), 90000 + 3750 * i)
+    m.write(os.path.join(outdir, "two.ts"))
+
+
+def scenario_slices(outdir):
+    """An AVC stream with four slices per picture and no buffering period: the new unit goes
+    right before the first slice of each GOP's first access unit."""
+    gops = [(0, 8), (8, 8)]
+    aus = []
+    for first, count in gops:
+        for f in range(count):
+            aus.append(base_au(f, 10**9, avc_only=True, slices=4))
+    s = stream_of(aus)
+    write(outdir, "in.h264", s.encode())
+    text = "0: 1, 2, 3\n9: -4, 5, 6\n"
+    write(outdir, "in.ofmd", text)
+    out, log = s.insert(gops, text)
+    write(outdir, "insert.out", out)
+    write(outdir, "insert.log", log)
+
+
+def scenario_canonical(outdir):
+    """OFMD as the insert command writes it (type 37, plain nesting, frame_rate 1, PTS 0,
+    nal_ref_idc 0, 4-byte start code), placed where insert places it: delete then insert, and
+    extract then replace, give the stream back."""
+    gops = [(0, 10), (10, 10), (20, 5)]
+    text = ofmd_text_in_range(gops, nseq=3)
+    base, dep = two_views(gops)
+    clean = stream_of(b + d for b, d in zip(base, dep))
+    out, _ = clean.insert(gops, text)
+    write(outdir, "in.mvc", out)
+    write(outdir, "in.ofmd", text)
+    write(outdir, "clean.mvc", clean.encode())
+
+
+def scenario_worked(outdir):
+    """The worked example: the unit with frame_rate 3, PTS 900000 and the sequences (3, 4, 0)
+    and (-2, -1, 127) in access unit 24 of an AVC stream with delimiters."""
+    unit = ofmd_sei_unit(ofmd_payload(3, 900000, [[3, 4, 0], [-2, -1, 127]]))
+    aus = []
+    for f in range(30):
+        au = base_au(f % 12, 12, avc_only=True)
+        if f == 24:
+            au.insert(1, unit)
+        aus.append(au)
+    s = stream_of(aus)
+    write(outdir, "in.h264", s.encode())
+    write(outdir, "unit.bin", unit)
+
+
+def scenario_long_gop(outdir):
+    """One GOP of 300 frames: the inserted payload holds the first 255."""
+    aus = [base_au(f, 10**9, avc_only=True) for f in range(300)]
+    s = stream_of(aus)
+    write(outdir, "in.h264", s.encode())
+    text = "".join("%d: %d\n" % (f, f % 100 - 50) for f in range(300))
+    write(outdir, "in.ofmd", text)
+    out, log = s.insert([(0, 300)], text)
+    write(outdir, "insert.out", out)
+    write(outdir, "insert.log", log)
+
+
+def scenario_faults(outdir):
+    """Messages that look like OFMD but cannot be read (a body ending after the nested payload
+    type, a nested payload of only the UUID and "OFMD"), a cut payload read with zeros, and an
+    SEI unit that cannot be parsed (its message runs past the unit) in access unit 5."""
+    short1 = Plain(37, bytes.fromhex("4005"))
+    short2 = Plain(37, bytes.fromhex("4005") + bytes([20]) + OFMD_UUID + b"OFMD")
+    cut = Ofmd(2, 1234, [[1, 2, 3, 4], [-1, -2, -3, -4]], cut=5)
+    aus = []
+    for f in range(8):
+        au = base_au(f, 10**9, avc_only=True)
+        if f == 1:
+            au.insert(1, Sei([short1, short2], trailing_zeros=1))
+            au.insert(2, Sei([cut]))
+        aus.append(au)
+    s = stream_of(aus)
+    write(outdir, "in.h264", s.encode())
+    write(outdir, "extract.ofmd", s.extract())
+    out, log = s.delete()
+    write(outdir, "delete.out", out)
+    write(outdir, "delete.log", log)
+    # The same with a unit that cannot be parsed in access unit 5: what came before it is out.
+    bad = nal(0, 6, sei_message(5, b"\x11" * 8, size=40) + b"\x80")
+    aus[5].insert(1, bad)
+    b = stream_of(aus)
+    write(outdir, "bad.h264", b.encode())
+    units_before = [u for au in aus[:5] for u in au] + [aus[5][0]]
+    out, log = stream_of([units_before]).delete()
+    write(outdir, "bad.delete.out", out)
+    write(outdir, "bad.delete.log", log)
+
+
+def scenario_no_intra(outdir):
+    """Delimiters and P slices only: no GOP."""
+    aus = [base_au(f + 1, 10**9, avc_only=True) for f in range(6)]
+    write(outdir, "in.h264", stream_of(aus).encode())
+
+
 SCENARIOS = {
     "interleaved": scenario_interleaved,
+    "split": scenario_split,
+    "slices": scenario_slices,
+    "canonical": scenario_canonical,
+    "worked": scenario_worked,
+    "long_gop": scenario_long_gop,
+    "faults": scenario_faults,
+    "no_intra": scenario_no_intra,
 }
 
 
