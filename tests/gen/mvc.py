@@ -322,9 +322,13 @@ def slice_unit(nal_type, ref_idc, slice_type, pps_id, frame_num, poc, idr=False,
         bw.ue(0)  # idr_pic_id
     bw.u(LOG2_POC_LSB, poc % (1 << LOG2_POC_LSB))
     st = slice_type % 5
-    if st == 0:  # P
+    if st == 1:  # B
+        bw.u(1, 1)  # direct_spatial_mv_pred_flag
+    if st in (0, 1):
         bw.u(1, 0)  # num_ref_idx_active_override_flag
         bw.u(1, 0)  # ref_pic_list_modification_flag_l0
+    if st == 1:
+        bw.u(1, 0)  # ref_pic_list_modification_flag_l1
     if ref_idc:
         if idr:
             bw.u(1, 0)
@@ -813,6 +817,25 @@ def scenario_faults(outdir):
     write(outdir, "bad.delete.log", log)
 
 
+def scenario_open_gop(outdir):
+    """Open GOPs: an IDR picture, then every 9th frame a non-IDR I picture (slice_type 2)
+    followed in decode order by B pictures; the GOPs start at the I pictures."""
+    aus = []
+    for f in range(30):
+        units = [aud()]
+        if f == 0:
+            units += [sps(0), pps(0, 0), slice_unit(5, 3, 7, 0, 0, 0, idr=True)]
+        elif f % 9 == 0:
+            units.append(slice_unit(1, 3, 2, 0, f % 256, 2 * f))
+        elif f % 3 == 0:
+            units.append(slice_unit(1, 2, 0, 0, f % 256, 2 * f))
+        else:
+            units.append(slice_unit(1, 0, 1, 0, f % 256, 2 * f))
+        aus.append(units)
+    write(outdir, "in.h264", stream_of(aus).encode())
+    write(outdir, "gops.txt", "0\t9\n9\t9\n18\t9\n27\t3\n")
+
+
 def scenario_no_intra(outdir):
     """Delimiters and P slices only: no GOP."""
     aus = [base_au(f + 1, 10**9, avc_only=True) for f in range(6)]
@@ -828,6 +851,7 @@ SCENARIOS = {
     "long_gop": scenario_long_gop,
     "faults": scenario_faults,
     "no_intra": scenario_no_intra,
+    "open_gop": scenario_open_gop,
 }
 
 
