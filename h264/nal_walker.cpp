@@ -2,6 +2,7 @@
 
 #include "common/file_errors.h"
 #include "common/file_identity.h"
+#include "h264/ts_feeder.h"
 
 #include <cstdarg>
 #include <new>
@@ -60,16 +61,17 @@ int CH264NALWalker::Open(const char* input, const char* ofmdInput, const char* o
 {
     Close();
     if (m_isTS) {
-        // Transport streams are not read yet.
-        return kCannotOpenFile;
+        m_feeder.reset(NewTransportStreamFeeder(input, m_baseViewOnly, m_preferMVC));
+    } else {
+        CFileFeeder* file = new (std::nothrow) CFileFeeder;
+        if (file)
+            file->SetFileName(input);
+        m_feeder.reset(file);
     }
-    CFileFeeder* file = new (std::nothrow) CFileFeeder;
-    if (!file) {
+    if (!m_feeder) {
         Close();
         return kCannotOpenFile;
     }
-    file->SetFileName(input);
-    m_feeder.reset(file);
 
     m_buffer.reset(new (std::nothrow) NalStreamBuffer(m_feeder.get()));
     // A read failure before the first byte arrived is a file that cannot be opened.

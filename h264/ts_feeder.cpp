@@ -187,7 +187,7 @@ CTSDemuxFeeder* NewTransportStreamFeeder(const char* name, bool baseViewOnly, bo
 {
     uint8_t type = kStreamTypeH264;
     bool atPmt   = false;
-    if (!baseViewOnly) {
+    if (!baseViewOnly && name) {
         if (IdentifyFile(name).regular) {
             CTSDemuxFeeder* probe = new (std::nothrow) CTSDemuxFeeder;
             if (!probe)

@@ -2,6 +2,8 @@
 // and PES packets from plain descriptions, independently of the demultiplexer.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
