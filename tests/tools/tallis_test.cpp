@@ -23,7 +23,7 @@ RunResult RunTallis(const std::vector<std::string>& args, const std::string& cwd
 void Generate(const std::string& scenario, const TempDir& dir)
 {
     RunResult r =
-        Run("/usr/bin/python3", {std::string(TEST_GEN_DIR) + "/mvc.py", scenario, dir.Path()});
+        Run("/usr/bin/python3", {std::string(GEN_DIR) + "/mvc.py", scenario, dir.Path()});
     ASSERT_EQ(r.status, 0) << r.err;
 }
 

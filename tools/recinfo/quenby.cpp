@@ -58,15 +58,11 @@ const char* ModelNameOf(uint32_t maker, uint32_t model)
     return "";
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
+// digits upper-case hex digits of value, as "%0*X" writes them.
+void AppendHex(std::string& text, uint32_t value, int digits)
 {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += "0123456789ABCDEF"[(value >> shift) & 0xF];
 }
 
 void PrintBanner(FILE* stream)
@@ -128,13 +124,16 @@ int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
 
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
 {
-    row.HexaData = Format("#%02X", unsigned(entries.size()));
+    // Rows can come every few access units: no formatted printing for the hex digits.
+    row.HexaData = "#";
+    AppendHex(row.HexaData, uint32_t(entries.size()), 2);
     if (!table)
         row.HexaData += "\n";
     for (const MdpmTagEntry& e : entries) {
         if (!table)
             row.HexaData += "#";
-        row.HexaData += Format("%02X%08X", unsigned(e.tag), unsigned(e.value));
+        AppendHex(row.HexaData, e.tag, 2);
+        AppendHex(row.HexaData, e.value, 8);
         if (!table)
             row.HexaData += "\n";
     }
@@ -163,9 +162,15 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             break;
         case 0xE0: {
             uint32_t maker = e.value >> 16, model = e.value & 0xFFFF;
-            const char* name     = MakerName(maker);
-            row.Company          = name ? name : Format("unknown (0x%04X)", unsigned(maker));
-            row.CompanyModel     = Format("0x%04X", unsigned(model));
+            if (const char* name = MakerName(maker)) {
+                row.Company = name;
+            } else {
+                row.Company = "unknown (0x";
+                AppendHex(row.Company, maker, 4);
+                row.Company += ")";
+            }
+            row.CompanyModel = "0x";
+            AppendHex(row.CompanyModel, model, 4);
             row.CompanyModelName = ModelNameOf(maker, model);
             break;
         }
@@ -173,39 +178,44 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             break;
         }
     }
-    if (haveDate && haveTime)
-        row.DateTimeOriginal =
-            Format("%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s", year, month, day, hour,
-                   minute, second, zone & 0x20 ? "-" : "+", (zone >> 1) & 0xF,
-                   zone & 0x01 ? "30" : "00", zone & 0x40 ? " DST" : "");
+    if (haveDate && haveTime) {
+        char text[96];
+        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s", year,
+                 month, day, hour, minute, second, zone & 0x20 ? "-" : "+", (zone >> 1) & 0xF,
+                 zone & 0x01 ? "30" : "00", zone & 0x40 ? " DST" : "");
+        row.DateTimeOriginal = text;
+    }
 }
 
 void InfoRow::Print(FILE* stream, bool table, bool hexData) const
 {
+    // One write per row; the caller checks the stream.
+    std::string text;
     if (table) {
-        fprintf(stream, "%s", AccessUnitNum.c_str());
+        text = AccessUnitNum;
         if (hexData)
-            fprintf(stream, "\t%s", HexaData.c_str());
+            text += "\t" + HexaData;
         for (const std::string* column :
              {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel, &CompanyModelName})
-            fprintf(stream, "\t%s", column->c_str());
-        fprintf(stream, "\n");
-        return;
+            text += "\t" + *column;
+        text += "\n";
+    } else {
+        text = ";AccessUnitNum=" + AccessUnitNum + "\n";
+        if (hexData && !HexaData.empty())
+            text += HexaData;
+        const std::pair<const char*, const std::string*> columns[] = {
+            {MdpmTagName(0x13), &TimeCode},
+            {"DateTimeOriginal", &DateTimeOriginal},
+            {"Company", &Company},
+            {"CompanyModel", &CompanyModel},
+            {"CompanyModelName", &CompanyModelName},
+        };
+        for (const auto& column : columns)
+            if (!column.second->empty())
+                text = text + column.first + "=" + *column.second + "\n";
+        text += "\n";
     }
-    fprintf(stream, ";%s=%s\n", "AccessUnitNum", AccessUnitNum.c_str());
-    if (hexData && !HexaData.empty())
-        fprintf(stream, "%s", HexaData.c_str());
-    const std::pair<const char*, const std::string*> columns[] = {
-        {MdpmTagName(0x13), &TimeCode},
-        {"DateTimeOriginal", &DateTimeOriginal},
-        {"Company", &Company},
-        {"CompanyModel", &CompanyModel},
-        {"CompanyModelName", &CompanyModelName},
-    };
-    for (const auto& column : columns)
-        if (!column.second->empty())
-            fprintf(stream, "%s=%s\n", column.first, column.second->c_str());
-    fprintf(stream, "\n");
+    fwrite(text.data(), 1, text.size(), stream);
 }
 
 CQuenby::CQuenby(bool noHeader, bool table, bool hexData, bool transportStream)
@@ -249,7 +259,7 @@ int CQuenby::OnNALUnit()
         if (ReadMdpmTags(m_payloadReader, m_entries) != 0)
             continue;
         InfoRow row;
-        row.AccessUnitNum = Format("%u", unsigned(m_parser.m_pictureCount));
+        row.AccessUnitNum = std::to_string(m_parser.m_pictureCount);
         FillInfoRow(row, m_entries, m_table);
         row.Print(m_textOut, m_table, m_hexData);
         if (int w = FlushText())
