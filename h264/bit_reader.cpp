@@ -38,6 +38,29 @@ H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
     return *this;
 }
 
+H264BitReader& H264BitReader::operator=(const H264BitReader& other)
+{
+    if (this == &other)
+        return *this;
+    m_bitsLeft   = other.m_bitsLeft;
+    m_curBits    = other.m_curBits;
+    m_cur        = other.m_cur;
+    m_unescape   = other.m_unescape;
+    m_zeros      = other.m_zeros;
+    m_counted    = other.m_counted;
+    m_loadedBits = other.m_loadedBits;
+    m_lastOne    = other.m_lastOne;
+    m_own        = other.m_own;
+    if (other.m_own.empty()) {
+        m_p   = other.m_p;
+        m_end = other.m_end;
+    } else {
+        m_p   = m_own.data() + (other.m_p - other.m_own.data());
+        m_end = m_own.data() + m_own.size();
+    }
+    return *this;
+}
+
 H264BitReader& H264BitReader::Assign(const uint8_t* data, uint64_t bitCount)
 {
     return Init(data, bitCount);

@@ -15,6 +15,14 @@ enum BitstreamErr_t : int {
 class H264BitReader
 {
   public:
+    H264BitReader() = default;
+    // A copy of a reader that owns its bytes reads from its own copy of them.
+    H264BitReader(const H264BitReader& other) { *this = other; }
+    H264BitReader& operator=(const H264BitReader& other);
+    // A moved vector keeps its storage, so the pointers stay valid.
+    H264BitReader(H264BitReader&&)            = default;
+    H264BitReader& operator=(H264BitReader&&) = default;
+
     // Copies (bitCount + 7) / 8 bytes and points the reader at the first.
     H264BitReader& Init(const uint8_t* data, uint64_t bitCount);
     // Re-points an existing reader the same way.
