@@ -1,5 +1,6 @@
 // Tallis end to end: the real program on streams the generator makes, compared byte for byte
 // with what the generator renders for each command.
+#include "tests/support/stream_support.h"
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
@@ -20,10 +21,9 @@ RunResult RunTallis(const std::vector<std::string>& args, const std::string& cwd
 }
 
 // Writes the files of a generator scenario into dir.
-void Generate(const std::string& scenario, const TempDir& dir)
+void Scenario(const std::string& scenario, const TempDir& dir)
 {
-    RunResult r =
-        Run("/usr/bin/python3", {std::string(GEN_DIR) + "/mvc.py", scenario, dir.Path()});
+    RunResult r = Run("/usr/bin/python3", {std::string(GEN_DIR) + "/mvc.py", scenario, dir.Path()});
     ASSERT_EQ(r.status, 0) << r.err;
 }
 
@@ -126,7 +126,7 @@ TEST(TallisCli, ArgumentErrors)
 TEST(TallisCli, OptionsInAnyOrderAndCase)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     // -EXTRACT as -extract; -es is the default; a later -gop replaces it; an unknown option
     // warns and the run goes on; options may follow the positionals.
     RunResult r = RunTallis({"-EXTRACT", "in.mvc", "-Es", "-y", "-GOP"}, d.Path());
@@ -151,7 +151,7 @@ TEST(TallisCli, OptionsInAnyOrderAndCase)
 TEST(TallisCli, FailedOpensAndCreates)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     const std::string in = ReadFile(d.File("in.mvc"));
     struct Case {
         std::vector<std::string> args;
@@ -212,14 +212,14 @@ TEST(TallisCli, FailedOpensAndCreates)
 TEST(TallisGop, ClosedAndOpenGops)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     RunResult r = RunTallis({"-gop", "in.mvc"}, d.Path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "0\t12\n12\t12\n24\t8\n");
     EXPECT_EQ(r.err, "");
 
     TempDir o;
-    Generate("open_gop", o);
+    Scenario("open_gop", o);
     r = RunTallis({"-gop", "in.h264"}, o.Path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, ReadFile(o.File("gops.txt")));
@@ -233,7 +233,7 @@ TEST(TallisGop, ClosedAndOpenGops)
 TEST(TallisGop, NoIntraSliceNoGop)
 {
     TempDir d;
-    Generate("no_intra", d);
+    Scenario("no_intra", d);
     RunResult r = RunTallis({"-gop", "in.h264"}, d.Path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -251,7 +251,7 @@ TEST(TallisGop, NoIntraSliceNoGop)
 TEST(TallisCommands, InterleavedStream)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     ExpectRun(d, {"-extract", "in.mvc", "out.ofmd"}, "out.ofmd", "extract.ofmd");
     ExpectRun(d, {"-delete", "in.mvc", "out.mvc", "-log", "out.log"}, "out.mvc", "delete.mvc",
               "out.log", "delete.log");
@@ -278,7 +278,7 @@ TEST(TallisCommands, InterleavedStream)
 TEST(TallisCommands, SplitViewsAndFourPositionalInsert)
 {
     TempDir d;
-    Generate("split", d);
+    Scenario("split", d);
     ExpectRun(d, {"-extract", "dep.mvc", "out.ofmd"}, "out.ofmd", "dep.extract.ofmd");
     ExpectRun(d, {"-delete", "dep.mvc", "out.mvc", "-log", "out.log"}, "out.mvc", "dep.delete.out",
               "out.log", "dep.delete.log");
@@ -293,7 +293,7 @@ TEST(TallisCommands, SplitViewsAndFourPositionalInsert)
 TEST(TallisCommands, InsertBeforeTheFirstOfSeveralSlices)
 {
     TempDir d;
-    Generate("slices", d);
+    Scenario("slices", d);
     ExpectRun(d, {"-insert", "in.h264", "in.ofmd", "out.h264", "-log", "out.log"}, "out.h264",
               "insert.out", "out.log", "insert.log");
     EXPECT_EQ(ReadFile(d.File("out.log")), "0\tINSERTED\n8\tINSERTED\n");
@@ -302,7 +302,7 @@ TEST(TallisCommands, InsertBeforeTheFirstOfSeveralSlices)
 TEST(TallisCommands, WorkedExample)
 {
     TempDir d;
-    Generate("worked", d);
+    Scenario("worked", d);
     RunResult r = RunTallis({"-extract", "in.h264", "out.ofmd"}, d.Path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(d.File("out.ofmd")), ";PTS: 900000\n;frames in GOP: 3\n"
@@ -321,7 +321,7 @@ TEST(TallisCommands, WorkedExample)
 TEST(TallisCommands, RoundTrips)
 {
     TempDir d;
-    Generate("canonical", d);
+    Scenario("canonical", d);
     // Delete then insert: the OFMD units come back as insert writes them, where it places them.
     ExpectRun(d, {"-delete", "in.mvc", "clean.out"}, "clean.out", "clean.mvc");
     ExpectRun(d, {"-insert", "clean.out", "in.ofmd", "out.mvc"}, "out.mvc", "in.mvc");
@@ -339,7 +339,7 @@ TEST(TallisCommands, RoundTrips)
 TEST(TallisFaults, UnreadableMessagesAreNotOfmd)
 {
     TempDir d;
-    Generate("faults", d);
+    Scenario("faults", d);
     ExpectRun(d, {"-extract", "in.h264", "out.ofmd"}, "out.ofmd", "extract.ofmd");
     // Only the cut message (its last five bytes missing, read as zeros) is OFMD: the two short
     // ones stay.
@@ -355,7 +355,7 @@ TEST(TallisFaults, UnreadableMessagesAreNotOfmd)
 TEST(TallisFaults, FailedSeiParseKeepsWhatCameBefore)
 {
     TempDir d;
-    Generate("faults", d);
+    Scenario("faults", d);
     RunResult r = RunTallis({"-delete", "bad.h264", "out.h264", "-log", "out.log"}, d.Path());
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err, "\nERROR reading bitstream: read past NAL end\n\n");
@@ -375,7 +375,7 @@ TEST(TallisFaults, FailedSeiParseKeepsWhatCameBefore)
 TEST(TallisFaults, LongGopAndClampWarningsInOrder)
 {
     TempDir d;
-    Generate("long_gop", d);
+    Scenario("long_gop", d);
     RunResult r =
         RunTallis({"-insert", "in.h264", "in.ofmd", "out.h264", "-log", "out.log"}, d.Path());
     EXPECT_EQ(r.status, 0);
@@ -398,7 +398,7 @@ TEST(TallisFaults, LongGopAndClampWarningsInOrder)
 TEST(TallisFaults, OfmdFileEndingEarly)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     // One line for the first GOP only: every later frame reads as 0, and the run ends.
     WriteFile(d.File("short.ofmd"), std::string("0: 1, 2\n"));
     RunResult r = RunTallis({"-replace", "in.mvc", "short.ofmd", "out.mvc"}, d.Path());
@@ -412,7 +412,7 @@ TEST(TallisFaults, OfmdFileEndingEarly)
 TEST(TallisFaults, WriteFailures)
 {
     TempDir d;
-    Generate("interleaved", d);
+    Scenario("interleaved", d);
     for (std::vector<std::string> args :
          std::vector<std::vector<std::string>>{{"-delete", "in.mvc", "/dev/full"},
                                                {"-replace", "in.mvc", "edited.ofmd", "/dev/full"},
@@ -435,7 +435,7 @@ TEST(TallisFaults, WriteFailures)
 TEST(TallisFaults, FifoInput)
 {
     TempDir d;
-    Generate("split", d);
+    Scenario("split", d);
     const std::string fifo = d.File("in.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string dep = ReadFile(d.File("dep.mvc"));
@@ -462,4 +462,87 @@ TEST(TallisFaults, FifoInput)
     r = RunTallis({"-insert", "in.fifo", "edited.ofmd", "out.mvc"}, d.Path());
     EXPECT_EQ(r.status, 101);
     EXPECT_EQ(Banners(r.err), "<banner>ERROR: tallis - cannot open file in.fifo\n\n");
+}
+
+TEST(TallisTs, TwoViewTransportStream)
+{
+    TempDir d;
+    Scenario("split", d);
+    // The commands take the dependent view (0x20); the GOP scan the base view (0x1B).
+    RunResult r = RunTallis({"-gop", "-ts", "two.ts"}, d.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, ReadFile(d.File("gops.txt")));
+    ExpectRun(d, {"-extract", "two.ts", "out.ofmd", "-ts"}, "out.ofmd", "dep.extract.ofmd");
+    ExpectRun(d, {"-ts", "-delete", "two.ts", "out.mvc", "-log", "out.log"}, "out.mvc",
+              "dep.delete.out", "out.log", "dep.delete.log");
+    r = RunTallis({"-ts", "-replace", "two.ts", "edited.ofmd", "out.mvc"}, d.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(ReadFile(d.File("out.mvc")) == ReadFile(d.File("dep.replace.out")));
+    r = RunTallis({"-ts", "-insert", "two.ts", "edited.ofmd", "out.mvc", "-log", "out.log"},
+                  d.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(ReadFile(d.File("out.mvc")) == ReadFile(d.File("dep.insert.out")));
+    EXPECT_EQ(ReadFile(d.File("out.log")), ReadFile(d.File("dep.insert.log")));
+    // An elementary stream given with -ts is no transport stream.
+    r = RunTallis({"-ts", "-delete", "dep.mvc", "out.mvc"}, d.Path());
+    EXPECT_EQ(r.status, 101);
+    EXPECT_EQ(Banners(r.err), "<banner>ERROR: tallis - cannot open file dep.mvc\n\n");
+}
+
+TEST(TallisTs, FailureInTheMiddle)
+{
+    TempDir d;
+    Scenario("split", d);
+    RunResult m =
+        testing_support::Run("/usr/bin/python3", {std::string(GEN_DIR) + "/ts.py", "mux", "--tei",
+                                                  "16", d.File("base.avc"), d.File("bad.ts")});
+    ASSERT_EQ(m.status, 0) << m.err;
+    // The GOP scan fails with 105: the insert does not run on a partial GOP list.
+    RunResult r = RunTallis({"-ts", "-insert", "bad.ts", "edited.ofmd", "out.h264"}, d.Path());
+    EXPECT_EQ(r.status, 105);
+    EXPECT_EQ(Banners(r.err), "<banner>ERROR: tallis - cannot copy bitstream bad.ts\n\n");
+    EXPECT_FALSE(FileExists(d.File("out.h264")));
+    r = RunTallis({"-ts", "-gop", "bad.ts"}, d.Path());
+    EXPECT_EQ(r.status, 105);
+    EXPECT_EQ(r.out, "");
+    // The units before the failing packet are written.
+    r = RunTallis({"-ts", "-delete", "bad.ts", "out.h264"}, d.Path());
+    EXPECT_EQ(r.status, 105);
+    EXPECT_EQ(Banners(r.err), "<banner>ERROR: tallis - cannot copy bitstream bad.ts\n\n");
+    const std::string out = ReadFile(d.File("out.h264")), base = ReadFile(d.File("base.avc"));
+    EXPECT_GT(out.size(), 400u);
+    EXPECT_LT(out.size(), base.size());
+    EXPECT_EQ(base.compare(0, out.size(), out), 0);
+}
+
+TEST(TallisTs, DeleteWithoutOfmdIsFfmpegsDemultiplexing)
+{
+    if (!HaveProgram("ffmpeg")) {
+        if (OraclesRequired())
+            FAIL() << "ffmpeg is required";
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    TempDir d;
+    for (const char* name : {"base", "hrd", "slices4", "noaud"}) {
+        for (bool m2ts : {false, true}) {
+            std::vector<std::string> mux = {
+                "ffmpeg", "-v",    "error",           "-y", "-f",   "h264",   "-framerate",
+                "24",     "-i",    H264Fixture(name), "-c", "copy", "-bsf:v", "setts=pts=DTS",
+                "-f",     "mpegts"};
+            if (m2ts) {
+                mux.push_back("-mpegts_m2ts_mode");
+                mux.push_back("1");
+            }
+            mux.push_back(d.File("x.ts"));
+            ASSERT_EQ(testing_support::Run("/usr/bin/env", mux).status, 0) << name;
+            std::vector<std::string> demux = {
+                "ffmpeg", "-v", "error", "-y", "-i",   d.File("x.ts"),    "-map",
+                "0:v:0",  "-c", "copy",  "-f", "h264", d.File("ref.h264")};
+            ASSERT_EQ(testing_support::Run("/usr/bin/env", demux).status, 0) << name;
+            RunResult r = RunTallis({"-delete", "-ts", "x.ts", "out.h264"}, d.Path());
+            EXPECT_EQ(r.status, 0) << name << r.err;
+            EXPECT_TRUE(ReadFile(d.File("out.h264")) == ReadFile(d.File("ref.h264")))
+                << name << (m2ts ? " m2ts" : " ts");
+        }
+    }
 }
