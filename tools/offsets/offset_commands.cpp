@@ -138,10 +138,18 @@ void COffsetMetadata::StartOfmdInput()
 
 int COffsetMetadata::Parse()
 {
+    // Only SEI units are parsed: of every other unit these commands look at the type alone,
+    // and nothing the parse context keeps from them (parameter sets, picture count) is used.
+    size_t at     = m_unitSize > 2 && m_unit[2] == 1 ? 3 : 4;
+    uint32_t type = at < m_unitSize ? m_unit[at] & 0x1Fu : 0;
+    if (type != 6) {
+        m_parser.m_nalHeader.nal_unit_type = type;
+        return 0;
+    }
     m_reader.InitView(m_unit, m_unitSize);
     RemoveEmulationPrevention(m_reader);
     int r = m_parser.ParseNalPayload(m_reader);
-    if (r != 0 && m_parser.m_nalHeader.nal_unit_type == 6) {
+    if (r != 0) {
         PrintBitstreamError(stderr, r);
         return kSeiParseFailed;
     }

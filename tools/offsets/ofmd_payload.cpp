@@ -107,8 +107,7 @@ int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* 
     for (size_t n = length / 255; n > 0; --n)
         writer.WriteBits(8, 0xFF);
     writer.WriteBits(8, uint32_t(length % 255));
-    for (size_t i = 0; i < length; ++i)
-        writer.WriteBits(8, payload[i]);
+    writer.WriteBytes(payload, length);
     if (!writer.IsByteAligned()) {
         writer.WriteBits(1, 1);
         while (!writer.IsByteAligned())
@@ -125,8 +124,7 @@ int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& pay
     // Bytes past the data read as zero: keep the ones present, remember the size.
     uint64_t present = std::min<uint64_t>(payload.size, reader.BitsLeft() / 8);
     payload.bytes.resize(size_t(present));
-    for (auto& b : payload.bytes)
-        b = uint8_t(reader.ReadBits(8));
+    reader.ReadBytes(payload.bytes.data(), payload.bytes.size());
     return 0;
 }
 
