@@ -207,6 +207,10 @@ TEST(TallisCli, FailedOpensAndCreates)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(d.File("in.mvc")), in);
     EXPECT_EQ(ReadFile(d.File("out.mvc")), ReadFile(d.File("delete.mvc")));
+    r = RunTallis({"-insert", "in.mvc", "delete.mvc", "edited.ofmd", "out.mvc", "-log", "in.mvc"},
+                  d.Path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadFile(d.File("in.mvc")), in);
 }
 
 TEST(TallisGop, ClosedAndOpenGops)
@@ -425,6 +429,11 @@ TEST(TallisFaults, WriteFailures)
                   "<banner>ERROR: tallis - cannot copy bitstream in.mvc\n\n")
             << args[0];
     }
+    // The GOP list on a full standard output.
+    RunResult g = testing_support::Run(
+        "/bin/sh", {"-c", std::string(TALLIS_EXE) + " -gop in.mvc >/dev/full"}, "", d.Path());
+    EXPECT_EQ(g.status, 106);
+    EXPECT_EQ(Banners(g.err), "<banner>ERROR: tallis - cannot copy bitstream in.mvc\n\n");
     // A log that cannot be written stays silent.
     RunResult r = RunTallis({"-delete", "in.mvc", "out.mvc", "-log", "/dev/full"}, d.Path());
     EXPECT_EQ(r.status, 0);

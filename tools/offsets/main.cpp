@@ -162,6 +162,14 @@ int main(int argc, char** argv)
             input                   = four ? files[1] : files[0];
             ofmd                    = four ? files[2] : files[1];
             output                  = four ? files[3] : files[2];
+            // The GOP scan's input is read before the output is created: it must not be the
+            // output, nor get the log written over it.
+            if (four && SameFile(scan.c_str(), output.c_str())) {
+                Error("ERROR: %s - cannot create file %s\n\n", name, output);
+                return kCannotCreateFile;
+            }
+            if (four && logName && !logName->empty() && SameFile(scan.c_str(), logName->c_str()))
+                cmd.m_logName.reset();
             // The input is read twice (GOP scan, then the rewrite): a FIFO would block the
             // second open for ever.
             if (!four && !IdentifyFile(scan.c_str()).regular) {
