@@ -11,6 +11,7 @@ Usage: bench/stream_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench
 
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -61,6 +62,46 @@ def make_es(path, size):
     os.replace(path + ".tmp", path)
 
 
+# --- transport streams ------------------------------------------------------------------
+
+
+def make_ts(path, size, work):
+    """The base fixture with an MDPM message every 12 access units, in 192-byte packets with
+    PAT and PMT every 12 access units, repeated to at least size bytes (tests/gen/ts.py)."""
+    if os.path.exists(path) and os.path.getsize(path) >= size:
+        return
+    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
+    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678), (0x18, 0x02201708),
+                                       (0x19, 0x24134510), (0xE0, 0x10113001)])])
+    plain, _ = g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})
+    es = os.path.join(work, "bench_ts.h264")
+    g.write(es, plain)
+    mux = [sys.executable, os.path.join(ROOT, "tests", "gen", "ts.py"), "mux", "--packet", "192",
+           "--psi-every", "12"]
+    subprocess.run(mux + [es, path + ".tmp"], check=True)
+    repeat = -(-size // os.path.getsize(path + ".tmp"))
+    subprocess.run(mux + ["--repeat", str(repeat), es, path + ".tmp"], check=True)
+    os.replace(path + ".tmp", path)
+    os.remove(es)
+
+
+def ts_cases(work, exe):
+    """quenby on a transport stream of 1 GiB, the same scan over its bytes, and ffmpeg's
+    demultiplexer as a peer when it is installed."""
+    ts = os.path.join(work, "bench.m2ts")
+    make_ts(ts, 1024 * MIB, work)
+    size = os.path.getsize(ts)
+    print("%s: %.1f MiB, 192-byte packets" % (os.path.basename(ts), size / MIB))
+    cases = [
+        ("scan m2ts", [exe["scan"], ts], size, None),
+        ("quenby m2ts", [exe["quenby"], ts], size, "scan m2ts"),
+    ]
+    if shutil.which("ffmpeg"):
+        cases.append(("ffmpeg m2ts", ["ffmpeg", "-v", "error", "-i", ts, "-map", "0:v:0", "-c",
+                                      "copy", "-f", "h264", "-y", "/dev/null"], size, "scan m2ts"))
+    return cases
+
+
 def warm(path):
     with open(path, "rb") as f:
         while f.read(8 * MIB):
@@ -99,6 +140,7 @@ def main():
         ("scan es", [exe["scan"], es], es_size, None),
         ("quenby -es", [exe["quenby"], "-es", es], es_size, "scan es"),
     ]
+    cases += ts_cases(args.work, exe)
     for path in {c[1][-1] for c in cases}:
         warm(path)
 

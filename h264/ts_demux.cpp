@@ -110,12 +110,20 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
         if (start >= kTsPacketSize)
             return -3;
     }
-    TsStreamRecord& rec = Record(pid);
-    if (pid == 0 || (rec.program_number != 0xFFFF && rec.stream_type == 0xFF))
-        return ProcessSection(pid, rec, p + start, kTsPacketSize - start, unitStart);
-    if (rec.stream_type == 0xFF)
-        return 0;
-    return ProcessElementary(rec, p + start, kTsPacketSize - start, unitStart);
+    TsStreamRecord* rec = m_index[pid];
+    if (!rec)
+        rec = &Record(pid);
+    if (rec->stream_type != 0xFF && pid != 0) {
+        // Most packets continue a PES packet whose header is complete.
+        if (unitStart || rec->m_collecting == TsStreamRecord::kPesHeader)
+            return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
+        if (!rec->m_sink || rec->m_pesCount == 0)
+            return 0;
+        return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
+    }
+    if (pid == 0 || rec->program_number != 0xFFFF)
+        return ProcessSection(pid, *rec, p + start, kTsPacketSize - start, unitStart);
+    return 0;
 }
 
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
@@ -241,9 +249,8 @@ int TsDemultiplexer::AssignSink(TsStreamRecord& rec)
 {
     if (!m_sink.IsAllocated() && !m_sink.Allocate(m_bufferSize))
         return -1;
-    m_sink.m_feeder = m_feeder;
-    rec.m_sink      = &m_sink;
-    m_sinkAssigned  = true;
+    rec.m_sink     = &m_sink;
+    m_sinkAssigned = true;
     return 0;
 }
 

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <map>
 
-class CTSDemuxFeeder;
-
 constexpr size_t kTsPacketSize     = 188;
 constexpr size_t kTsM2tsPacketSize = 192;
 // A section is kept from its table_id: 3 header bytes and at most 512 more.
@@ -58,8 +56,6 @@ class PayloadSink
     // Moves up to n waiting bytes, oldest first, to dest; returns how many.
     size_t Take(uint8_t* dest, size_t n);
     void Close();
-
-    CTSDemuxFeeder* m_feeder = nullptr;
 
   private:
     bool WriteSpill(const uint8_t* bytes, size_t n);
@@ -118,7 +114,6 @@ class TsDemultiplexer
     uint16_t m_programFilter = 0;
     size_t m_bufferSize      = 0;
     uint8_t m_wantedType     = 0;
-    CTSDemuxFeeder* m_feeder = nullptr;
     bool m_sinkAssigned      = false;
 
   private:

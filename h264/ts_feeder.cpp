@@ -51,7 +51,6 @@ int CTSDemuxFeeder::Open()
     m_demux.reset(new (std::nothrow) TsDemultiplexer);
     if (!m_demux)
         return 0;
-    m_demux->m_feeder     = this;
     m_demux->m_wantedType = m_wantedType;
     m_demux->m_bufferSize = m_requestedSize;
     if (m_chooseAtPmt)

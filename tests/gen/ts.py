@@ -83,10 +83,39 @@ def pmt(program, pcr_pid, streams, section_length=None):
 
 
 class Muxer:
-    def __init__(self, packet_size=188):
+    """Writes packets as they are made; the faults that concern one packet are applied as it
+    goes out."""
+
+    def __init__(self, out, packet_size=188, tei=(), shift=None, first_header=None):
+        self.out = out
         self.packet_size = packet_size
-        self.packets = []
         self.cc = {}
+        self.count = 0
+        self.ats = 0
+        self.tei = set(tei)
+        self.shift = shift
+        self.first_header = first_header
+        self.pending = []
+
+    def emit(self, p):
+        if self.count in self.tei:
+            p = bytes([p[0], p[1] | 0x80]) + p[2:]
+        if self.shift is not None and self.count == self.shift:
+            self.pending.append(b"\x00")
+        if self.packet_size == 192:
+            hdr = self.ats.to_bytes(4, "big")
+            if self.count == 0 and self.first_header is not None:
+                hdr = self.first_header
+            self.pending.append(hdr)
+            self.ats = (self.ats + 2000) & 0x3FFFFFFF
+        self.pending.append(p)
+        self.count += 1
+        if len(self.pending) >= 4096:
+            self.flush()
+
+    def flush(self):
+        self.out.write(b"".join(self.pending))
+        self.pending = []
 
     def packet(self, pid, payload=b"", unit_start=False, adaptation=None, tei=False):
         """One packet; the payload is padded with adaptation-field stuffing to fill it."""
@@ -112,7 +141,7 @@ class Muxer:
                       pid & 0xFF, (afc << 4) | cc])
         p = head + (af or b"") + payload
         assert len(p) == 188, len(p)
-        self.packets.append(p)
+        self.emit(p)
 
     def psi(self, pid, sec):
         data = b"\x00" + sec
@@ -124,13 +153,16 @@ class Muxer:
             self.packet(pid, chunk, unit_start=first)
             first = False
 
-    def pes(self, pid, es, pts, header_in_first=None):
+    def pes(self, pid, es, pts, header_in_first=None, bad_start=False):
         """One PES packet (stream_id 0xE0, PTS only, unbounded length) split into packets.
-        header_in_first: only that many header bytes in the first packet (stuffing there)."""
+        header_in_first: only that many header bytes in the first packet (stuffing there).
+        bad_start: 00 00 02 in place of its start code."""
         p = pts & 0x1FFFFFFFF
         pts_bytes = bytes([0x21 | ((p >> 29) & 0x0E), (p >> 22) & 0xFF,
                            ((p >> 14) & 0xFE) | 1, (p >> 7) & 0xFF, ((p << 1) & 0xFE) | 1])
         data = b"\x00\x00\x01\xe0\x00\x00\x80\x80\x05" + pts_bytes + es
+        if bad_start:
+            data = b"\x00\x00\x02" + data[3:]
         first = True
         while data:
             if first and header_in_first is not None:
@@ -148,24 +180,6 @@ class Muxer:
                             (pcr >> 1) & 0xFF, ((pcr & 1) << 7) | 0x7E, 0])
             self.packet(pid, chunk, unit_start=first, adaptation=af)
             first = False
-
-    def write(self, path, first_header=None, shift=None, truncate=0):
-        out = bytearray()
-        ats = 0
-        for i, p in enumerate(self.packets):
-            if shift is not None and i == shift:
-                out += b"\x00"
-            if self.packet_size == 192:
-                hdr = ats.to_bytes(4, "big")
-                if i == 0 and first_header is not None:
-                    hdr = first_header
-                out += hdr
-                ats = (ats + 2000) & 0x3FFFFFFF
-            out += p
-        if truncate:
-            del out[len(out) - truncate:]
-        with open(path, "wb") as f:
-            f.write(out)
 
 
 def nal_units(es):
@@ -215,52 +229,44 @@ def access_units(es):
 def mux(args):
     streams = [open(path, "rb").read() for path in args.inputs]
     types = [args.type, args.second_type][:len(streams)]
-    m = Muxer(args.packet)
     entries = list(zip(types, VIDEO_PIDS))
     faults = set(args.fault or [])
-    tei = {int(x, 0) for x in args.tei or []}
     bad_pes = {int(x, 0) for x in args.bad_pes or []}
+    first_header = bytes.fromhex(args.first_header) if args.first_header else None
+    out = open(args.output, "wb")
+    m = Muxer(out, args.packet, {int(x, 0) for x in args.tei or []}, args.shift, first_header)
     m.psi(PAT_PID, pat([(1, PMT_PID)]))
     m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
     if "stray-payload" in faults:
         # A stream joined in the middle: payload before the PID's first PES header, carrying
         # whole NAL units that must not reach the reader.
-        stray = access_units(streams[0])[:2]
-        data = b"".join(stray)
+        data = b"".join(access_units(streams[0])[:2])
         while data:
             chunk, data = data[:184], data[184:]
             m.packet(VIDEO_PIDS[0], chunk)
     aus = [access_units(s) for s in streams]
     count = max(len(a) for a in aus)
+    split = args.split_header if "split-pes-header" in faults else None
     pes_index = 0
     for repeat in range(args.repeat):
         for i in range(count):
             n = repeat * count + i
+            if n > 0 and args.psi_every and n % args.psi_every == 0:
+                m.psi(PAT_PID, pat([(1, PMT_PID)]))
+                m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
             for k, a in enumerate(aus):
                 if i >= len(a):
                     continue
-                if n > 0 and args.psi_every and n % args.psi_every == 0 and k == 0:
-                    m.psi(PAT_PID, pat([(1, PMT_PID)]))
-                    m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
-                split = args.split_header if "split-pes-header" in faults else None
-                before = len(m.packets)
-                m.pes(VIDEO_PIDS[k], a[i], 90000 + 3750 * n, split)
-                if pes_index in bad_pes:
-                    p = bytearray(m.packets[before])
-                    start = 5 + p[4] if p[3] & 0x20 else 4
-                    p[start + 2] = 0x02
-                    m.packets[before] = bytes(p)
+                m.pes(VIDEO_PIDS[k], a[i], 90000 + 3750 * n, split, pes_index in bad_pes)
                 pes_index += 1
                 if "null-packets" in faults:
                     m.packet(NULL_PID, b"\xff" * 184)
                 if "adaptation-only" in faults:
                     m.packet(VIDEO_PIDS[k], b"", adaptation=b"\x00")
-    for n in tei:
-        p = bytearray(m.packets[n])
-        p[1] |= 0x80
-        m.packets[n] = bytes(p)
-    first_header = bytes.fromhex(args.first_header) if args.first_header else None
-    m.write(args.output, first_header, args.shift, args.truncate)
+    m.flush()
+    if args.truncate:
+        out.truncate(out.tell() - args.truncate)
+    out.close()
 
 
 def patch_type(args):

@@ -114,7 +114,7 @@ TEST(NalWalker, ASecondWalkAndASecondCloseAreHarmless)
     const std::string in = H264Fixture("noaud");
     Collector walker;
     ASSERT_EQ(walker.Walk(in.c_str(), nullptr, nullptr, nullptr), 0);
-    const size_t units      = walker.units.size();
+    const size_t units = walker.units.size();
     ASSERT_EQ(walker.Walk(in.c_str(), nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(walker.units.size(), 2 * units);
     EXPECT_EQ(walker.Close(), 0);

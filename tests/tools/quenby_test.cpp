@@ -1,6 +1,7 @@
 // quenby end to end: its command line, opens and creates, the list and table forms, every
 // zone, maker and model of a row, and the faults of hostile or failing inputs and outputs.
 #include "tests/support/stream_support.h"
+#include "tools/recinfo/quenby.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -511,4 +512,14 @@ TEST(QuenbyStreams, AFifoIsReadToItsEnd)
     RunResult r = RunQuenby({"-es", "-tab", fifo});
     writer.join();
     ExpectSuccess(r, kHeader + WorkedTable(false));
+}
+
+TEST(QuenbyErrors, TextsOfTheFileErrorCodes)
+{
+    char buffer[256];
+    EXPECT_STREQ(GetErrorText(105, buffer), "File read error!");
+    EXPECT_EQ(GetErrorText(105, buffer), buffer);
+    EXPECT_STREQ(GetErrorText(201, buffer), "null-pointer access!");
+    for (int code : {0, 1, 99, 108, 199, 202, 1001, -1})
+        EXPECT_EQ(GetErrorText(code, buffer), nullptr) << code;
 }
