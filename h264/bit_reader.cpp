@@ -127,7 +127,7 @@ uint8_t H264BitReader::LoadByte()
     return b;
 }
 
-uint32_t H264BitReader::ReadBits(unsigned n)
+uint32_t H264BitReader::ReadBitsSlow(unsigned n)
 {
     if (n > 32)
         throw kBitstreamTooManyBits;
@@ -218,7 +218,7 @@ uint32_t H264BitReader::PeekBits(unsigned n)
     return v;
 }
 
-uint32_t H264BitReader::ReadUE()
+uint32_t H264BitReader::ReadUESlow()
 {
     // Leading zeros a byte at a time through the table.
     // 64 bits: a unit of 512 MiB holds 2^32 zero bits.
