@@ -84,12 +84,13 @@ def make_ts(path, size, work):
     plain, big = fixture_copies(False)
     es = big + plain * 31
     piece_path = os.path.join(work, "piece.m2ts")
-    m = ts.Muxer(192)
-    m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
-    m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0])]))
-    for i, au in enumerate(ts.access_units(es)):
-        m.pes(ts.VIDEO_PIDS[0], au, 90000 + 3750 * i)
-    m.write(piece_path)
+    with open(piece_path, "wb") as out:
+        m = ts.Muxer(out, 192)
+        m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
+        m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0])]))
+        for i, au in enumerate(ts.access_units(es)):
+            m.pes(ts.VIDEO_PIDS[0], au, 90000 + 3750 * i)
+        m.flush()
     piece = g.read(piece_path)
     os.remove(piece_path)
     write_repeated(path, size, lambda copy: piece)

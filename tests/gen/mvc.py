@@ -718,14 +718,15 @@ def scenario_split(outdir):
         import ts
     except ImportError:
         return
-    m = ts.Muxer(192)
-    m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
-    m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0]),
-                                                   (0x20, ts.VIDEO_PIDS[1])]))
-    for i, (b, dd) in enumerate(zip(base, dep)):
-        m.pes(ts.VIDEO_PIDS[0], stream_of([b]).encode(), 90000 + 3750 * i)
-        m.pes(ts.VIDEO_PIDS[1], stream_of([dd]).encode(), 90000 + 3750 * i)
-    m.write(os.path.join(outdir, "two.ts"))
+    with open(os.path.join(outdir, "two.ts"), "wb") as out:
+        m = ts.Muxer(out, 192)
+        m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
+        m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0]),
+                                                       (0x20, ts.VIDEO_PIDS[1])]))
+        for i, (b, dd) in enumerate(zip(base, dep)):
+            m.pes(ts.VIDEO_PIDS[0], stream_of([b]).encode(), 90000 + 3750 * i)
+            m.pes(ts.VIDEO_PIDS[1], stream_of([dd]).encode(), 90000 + 3750 * i)
+        m.flush()
 
 
 def scenario_slices(outdir):
