@@ -4,8 +4,8 @@ the reference, in the same run.
 
 Cases: tallis -delete and -replace on a 512 MiB elementary stream with an OFMD SEI unit at the
 start of every GOP (the base fixture over and over, one slice grown to 1 MiB in every 32nd
-copy), and tallis -delete -ts on a 1 GiB transport stream (192-byte packets) of the same video
-without OFMD. Each tallis case and the cp of its input run in turn, RUNS rounds; per case the
+copy), and tallis -delete -ts on the 1 GiB transport stream of bench/stream_bench.py (192-byte
+packets, no OFMD). Each tallis case and the cp of its input run in turn, RUNS rounds; per case the
 minimum and median wall time, the throughput and the ratio to cp, and the peak resident memory.
 The -ts case reads its input twice (the probe for a dependent view reads a stream without one
 to its end): its "passes" column counts both.
@@ -25,7 +25,6 @@ sys.path.insert(0, os.path.join(ROOT, "bench"))
 import h264es as g  # noqa: E402
 import mvc  # noqa: E402
 import stream_bench  # noqa: E402
-import ts  # noqa: E402
 
 MIB = 1 << 20
 
@@ -41,17 +40,15 @@ def build(work):
     return os.path.join(tree, "tools", "offsets", "tallis")
 
 
-def fixture_copies(with_ofmd):
+def fixture_copies():
     """One copy of the base fixture (36 frames, GOPs of 12) with an OFMD SEI unit in the first
     access unit of each GOP, and the same with one slice grown to 1 MiB."""
     base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
-    plain = base
-    if with_ofmd:
-        at = {}
-        for first in (0, 12, 24):
-            payload = mvc.ofmd_payload(1, 90000 * first, mvc.offsets_for(first, 12, 2))
-            at[first] = [mvc.ofmd_sei_unit(payload)]
-        plain, _ = g.insert_units(base, at)
+    at = {}
+    for first in (0, 12, 24):
+        payload = mvc.ofmd_payload(1, 90000 * first, mvc.offsets_for(first, 12, 2))
+        at[first] = [mvc.ofmd_sei_unit(payload)]
+    plain, _ = g.insert_units(base, at)
     groups = g.access_units(g.split_units(plain))
     slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
     groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
@@ -74,26 +71,8 @@ def write_repeated(path, size, pieces):
 
 
 def make_es(path, size):
-    plain, big = fixture_copies(True)
+    plain, big = fixture_copies()
     write_repeated(path, size, lambda copy: big if copy % 32 == 0 else plain)
-
-
-def make_ts(path, size, work):
-    """192-byte packets; a 32-copy piece of the video (PAT and PMT, then one PES packet per
-    access unit) repeated: each piece starts with its tables and an IDR picture."""
-    plain, big = fixture_copies(False)
-    es = big + plain * 31
-    piece_path = os.path.join(work, "piece.m2ts")
-    with open(piece_path, "wb") as out:
-        m = ts.Muxer(out, 192)
-        m.psi(ts.PAT_PID, ts.pat([(1, ts.PMT_PID)]))
-        m.psi(ts.PMT_PID, ts.pmt(1, ts.VIDEO_PIDS[0], [(0x1B, ts.VIDEO_PIDS[0])]))
-        for i, au in enumerate(ts.access_units(es)):
-            m.pes(ts.VIDEO_PIDS[0], au, 90000 + 3750 * i)
-        m.flush()
-    piece = g.read(piece_path)
-    os.remove(piece_path)
-    write_repeated(path, size, lambda copy: piece)
 
 
 def main():
@@ -108,8 +87,9 @@ def main():
 
     es = os.path.join(args.work, "ofmd.h264")
     make_es(es, 512 * MIB)
-    tsf = os.path.join(args.work, "video.m2ts")
-    make_ts(tsf, 1024 * MIB, args.work)
+    # The stream benchmark's transport stream (it has no OFMD).
+    tsf = os.path.join(args.work, "bench.m2ts")
+    stream_bench.make_ts(tsf, 1024 * MIB, args.work)
     ofmd = os.path.join(args.work, "ofmd.ofmd")
     if not os.path.exists(ofmd):
         subprocess.run([tallis, "-extract", es, ofmd], check=True)
