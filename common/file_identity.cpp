@@ -62,7 +62,10 @@ FileHandle OpenOutputFile(const char* name, const FileIdentity* avoid, int avoid
             return kInvalidFileHandle;
         }
     }
-    if (out.regular && ::ftruncate(fd, 0) != 0) {
+    // An empty file is left alone: truncating it changes nothing, but ext4 then takes the file
+    // for a rewritten one and flushes it to disk at the close.
+    struct stat st;
+    if (out.regular && (::fstat(fd, &st) != 0 || st.st_size != 0) && ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return kInvalidFileHandle;
     }

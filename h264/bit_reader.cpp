@@ -1,5 +1,8 @@
 #include "h264/bit_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
 
@@ -158,6 +161,39 @@ uint32_t H264BitReader::ReadBitsSlow(unsigned n)
     m_curBits = valid - want;
     value     = (value << want) | ((uint32_t(m_cur) >> m_curBits) & Mask(want));
     return uint32_t(value) & Mask(n);
+}
+
+void H264BitReader::ReadBytes(uint8_t* dst, size_t n)
+{
+    if (m_curBits != 0) {
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = uint8_t(ReadBits(8));
+        return;
+    }
+    size_t i = 0;
+    while (i < n) {
+        if (m_bitsLeft < 8)
+            throw kBitstreamReadPastEnd;
+        if (m_zeros == 0 || !m_unescape) {
+            // Bytes up to the next zero byte hold no emulation prevention byte: copy them whole.
+            size_t avail     = n - i;
+            avail            = std::min<uint64_t>(avail, m_bitsLeft / 8);
+            avail            = std::min<size_t>(avail, size_t(m_end - m_p));
+            const void* zero = m_unescape ? memchr(m_p, 0, avail) : nullptr;
+            size_t run       = zero ? size_t(static_cast<const uint8_t*>(zero) - m_p) : avail;
+            if (run > 0) {
+                memcpy(dst + i, m_p, run);
+                m_p += run;
+                m_bitsLeft -= uint64_t(run) * 8;
+                m_loadedBits += uint64_t(run) * 8;
+                m_cur = dst[i + run - 1];
+                i += run;
+                continue;
+            }
+        }
+        dst[i++]  = LoadByte();
+        m_curBits = 0;
+    }
 }
 
 uint32_t H264BitReader::PeekBits(unsigned n)

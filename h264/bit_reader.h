@@ -41,6 +41,8 @@ class H264BitReader
         }
         return ReadBitsSlow(n);
     }
+    // n bytes, as n calls of ReadBits(8) would give them, copied in runs where it can.
+    void ReadBytes(uint8_t* dst, size_t n);
     uint32_t PeekBits(unsigned n);
     bool IsByteAligned() const { return m_curBits == 0 || BitsLeftBound() == 0; }
     uint32_t ReadUE()

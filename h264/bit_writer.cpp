@@ -17,6 +17,23 @@ int H264BitWriter::WriteBits(unsigned n, uint32_t value)
     return 0;
 }
 
+int H264BitWriter::WriteBytes(const uint8_t* data, size_t n)
+{
+    if (n == 0)
+        return 0;
+    if ((m_bitCount & 7) != 0) {
+        for (size_t i = 0; i < n; ++i)
+            WriteBits(8, data[i]);
+        return 0;
+    }
+    // Aligned: the last byte is the empty one being filled; the data takes its place.
+    m_bytes.pop_back();
+    m_bytes.insert(m_bytes.end(), data, data + n);
+    m_bytes.push_back(0);
+    m_bitCount += uint32_t(n * 8);
+    return 0;
+}
+
 int H264BitWriter::WriteUE(uint32_t value)
 {
     uint64_t v   = uint64_t(value) + 1;

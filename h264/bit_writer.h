@@ -12,6 +12,8 @@ class H264BitWriter
     H264BitWriter() : m_bytes(1, 0) {}
 
     int WriteBits(unsigned n, uint32_t value);
+    // n bytes, as n calls of WriteBits(8) would write them.
+    int WriteBytes(const uint8_t* data, size_t n);
     int WriteUE(uint32_t value);
     int WriteSE(int32_t value);
     // rbsp_trailing_bits(): a 1 bit, then 0 bits up to the byte boundary.

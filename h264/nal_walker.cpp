@@ -169,6 +169,8 @@ int CH264NALWalker::Close()
         m_ofmdIn = nullptr;
     }
     if (m_output != kInvalidFileHandle) {
+        if (FlushOutput() != 0)
+            result = kFileWriteError;
         if (!CloseFileHandleChecked(m_output))
             result = kFileWriteError;
         m_output = kInvalidFileHandle;
@@ -185,7 +187,29 @@ int CH264NALWalker::WriteOutput(const void* data, size_t size)
 {
     if (m_output == kInvalidFileHandle)
         return 0;
-    return WriteFileAll(m_output, data, size) ? 0 : kFileWriteError;
+    // Units are gathered into large writes; a big one goes out as it is.
+    constexpr size_t kGather = size_t(1) << 20;
+    if (m_outputPending.size() + size > kGather) {
+        if (int r = FlushOutput())
+            return r;
+    }
+    if (size >= kGather)
+        return WriteFileAll(m_output, data, size) ? 0 : kFileWriteError;
+    if (m_outputPending.capacity() < kGather)
+        m_outputPending.reserve(kGather);
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    m_outputPending.insert(m_outputPending.end(), bytes, bytes + size);
+    return 0;
+}
+
+int CH264NALWalker::FlushOutput()
+{
+    if (m_outputPending.empty())
+        return 0;
+    bool ok = m_output == kInvalidFileHandle ||
+              WriteFileAll(m_output, m_outputPending.data(), m_outputPending.size());
+    m_outputPending.clear();
+    return ok ? 0 : kFileWriteError;
 }
 
 int CH264NALWalker::WriteText(const void* data, size_t size)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CH264NALWalker
 {
@@ -46,7 +47,9 @@ class CH264NALWalker
     virtual int OnEnd() { return 0; }
 
     // Checked writes for the derived classes: 0, or 106 (file write error).
+    // Output is gathered and written in large pieces; Close writes what is pending.
     int WriteOutput(const void* data, size_t size);
+    int FlushOutput();
     int WriteText(const void* data, size_t size);
     int PrintText(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Pushes the text output to its file, so rows appear as they are found.
@@ -73,4 +76,6 @@ class CH264NALWalker
     FILE* m_ofmdIn      = nullptr;
     FILE* m_textOut     = nullptr;
     FILE* m_log         = nullptr;
+
+    std::vector<uint8_t> m_outputPending; // output not yet written
 };

@@ -78,8 +78,7 @@ int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
     if (size > reader.BitsLeftBound() / 8)
         throw kBitstreamReadPastEnd;
     payloadData.resize(size_t(size));
-    for (uint8_t& b : payloadData)
-        b = uint8_t(reader.ReadBits(8));
+    reader.ReadBytes(payloadData.data(), payloadData.size());
     while (!reader.IsByteAligned())
         reader.ReadBits(1);
     if (payloadType == 30 || payloadType == 37 || payloadType == 48) {
@@ -97,7 +96,6 @@ int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
 {
     WriteFFCoded(writer, payloadType);
     WriteFFCoded(writer, payloadData.size());
-    for (uint8_t b : payloadData)
-        writer.WriteBits(8, b);
+    writer.WriteBytes(payloadData.data(), payloadData.size());
     return 0;
 }

@@ -219,8 +219,12 @@ TEST(NalWalker, OutputsAreWrittenWholeAndFailuresReported)
     reader.join();
     EXPECT_TRUE(received == block);
 
+    // Small writes are gathered: their failure shows at the close; a large one fails at once.
     ASSERT_EQ(w.Open(in.c_str(), nullptr, "/dev/full", nullptr), 0);
-    EXPECT_EQ(w.WriteOutput("x", 1), 106);
+    EXPECT_EQ(w.WriteOutput("x", 1), 0);
+    EXPECT_EQ(w.Close(), 106);
+    ASSERT_EQ(w.Open(in.c_str(), nullptr, "/dev/full", nullptr), 0);
+    EXPECT_EQ(w.WriteOutput(block.data(), block.size()), 106);
     EXPECT_EQ(w.Close(), 0);
     ASSERT_EQ(w.Open(in.c_str(), nullptr, nullptr, "/dev/full"), 0);
     EXPECT_EQ(w.PrintText("%d", 5), 0); // buffered

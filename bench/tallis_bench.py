@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Offset-editor benchmark: times tallis rewriting large streams, beside cp of the same file as
+the reference, in the same run.
+
+Cases: tallis -delete and -replace on a 512 MiB elementary stream with an OFMD SEI unit at the
+start of every GOP (the base fixture over and over, one slice grown to 1 MiB in every 32nd
+copy), and tallis -delete -ts on the 1 GiB transport stream of bench/stream_bench.py (192-byte
+packets, no OFMD). Each tallis case and the cp of its input run in turn, RUNS rounds; per case the
+minimum and median wall time, the throughput and the ratio to cp, and the peak resident memory.
+The -ts case reads its input twice (the probe for a dependent view reads a stream without one
+to its end): its "passes" column counts both.
+
+Usage: bench/tallis_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench)
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "gen"))
+sys.path.insert(0, os.path.join(ROOT, "bench"))
+import h264es as g  # noqa: E402
+import mvc  # noqa: E402
+import stream_bench  # noqa: E402
+
+MIB = 1 << 20
+
+
+def build(work):
+    tree = os.path.join(work, "build")
+    subprocess.run(
+        ["cmake", "-S", ROOT, "-B", tree, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+         "-DBDMV_TESTS=OFF"],
+        check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", tree, "--target", "tallis"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(tree, "tools", "offsets", "tallis")
+
+
+def fixture_copies():
+    """One copy of the base fixture (36 frames, GOPs of 12) with an OFMD SEI unit in the first
+    access unit of each GOP, and the same with one slice grown to 1 MiB."""
+    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
+    at = {}
+    for first in (0, 12, 24):
+        payload = mvc.ofmd_payload(1, 90000 * first, mvc.offsets_for(first, 12, 2))
+        at[first] = [mvc.ofmd_sei_unit(payload)]
+    plain, _ = g.insert_units(base, at)
+    groups = g.access_units(g.split_units(plain))
+    slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
+    groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
+    big = b"".join(b"".join(au) for au in groups)
+    return plain, big
+
+
+def write_repeated(path, size, pieces):
+    if os.path.exists(path) and os.path.getsize(path) >= size:
+        return
+    written = 0
+    with open(path + ".tmp", "wb") as f:
+        copy = 0
+        while written < size:
+            piece = pieces(copy)
+            f.write(piece)
+            written += len(piece)
+            copy += 1
+    os.replace(path + ".tmp", path)
+
+
+def make_es(path, size):
+    plain, big = fixture_copies()
+    write_repeated(path, size, lambda copy: big if copy % 32 == 0 else plain)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--runs", type=int, default=7)
+    ap.add_argument("--work", default=os.path.join(ROOT, "build-bench"))
+    args = ap.parse_args()
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("GNU time is needed for the peak memory (apt-get install time)")
+    os.makedirs(args.work, exist_ok=True)
+    tallis = build(args.work)
+
+    es = os.path.join(args.work, "ofmd.h264")
+    make_es(es, 512 * MIB)
+    # The stream benchmark's transport stream (it has no OFMD).
+    tsf = os.path.join(args.work, "bench.m2ts")
+    stream_bench.make_ts(tsf, 1024 * MIB, args.work)
+    ofmd = os.path.join(args.work, "ofmd.ofmd")
+    if not os.path.exists(ofmd):
+        subprocess.run([tallis, "-extract", es, ofmd], check=True)
+    out = os.path.join(args.work, "out.bin")
+    es_size, ts_size = os.path.getsize(es), os.path.getsize(tsf)
+
+    # (label, command, bytes, passes over the input, reference label)
+    cases = [
+        ("cp es", ["cp", es, out], es_size, 1, None),
+        ("tallis -delete", [tallis, "-delete", es, out], es_size, 1, "cp es"),
+        ("tallis -replace", [tallis, "-replace", es, ofmd, out], es_size, 1, "cp es"),
+        ("cp ts", ["cp", tsf, out], ts_size, 1, None),
+        ("tallis -delete -ts", [tallis, "-delete", "-ts", tsf, out], ts_size, 2, "cp ts"),
+    ]
+    for path in (es, tsf, ofmd):
+        stream_bench.warm(path)
+
+    times = {c[0]: [] for c in cases}
+    peaks = {c[0]: 0 for c in cases}
+    for _ in range(args.runs):
+        for label, argv, _, _, _ in cases:  # alternating, so drift hits every case alike
+            if os.path.exists(out):
+                os.remove(out)
+            os.sync()  # no write-back of an earlier run's blocks during this one
+            seconds, peak = stream_bench.run_once(argv, args.work)
+            times[label].append(seconds)
+            peaks[label] = max(peaks[label], peak)
+    if os.path.exists(out):
+        os.remove(out)
+
+    print("%d runs each; %s: %.1f MiB, %s: %.1f MiB" % (
+        args.runs, os.path.basename(es), es_size / MIB, os.path.basename(tsf), ts_size / MIB))
+    print("%-19s %7s %8s %9s %9s %6s %9s %8s" % (
+        "case", "min s", "median s", "GB/s min", "GB/s med", "passes", "x cp min", "peak MiB"))
+    for label, _, size, passes, ref in cases:
+        lo, med = min(times[label]), statistics.median(times[label])
+        ratio = "%.2f" % (lo / min(times[ref])) if ref else "-"
+        print("%-19s %7.3f %8.3f %9.2f %9.2f %6d %9s %8.1f" % (
+            label, lo, med, size / lo / 1e9, size / med / 1e9, passes, ratio,
+            peaks[label] / 1024))
+
+
+if __name__ == "__main__":
+    main()
