@@ -118,6 +118,9 @@ uint32_t H264BitReader::ReadBits(unsigned n)
         if (m_bitsLeft < 8)
             throw kBitstreamReadPastEnd;
         LoadByte();
+        // An escape dropped on the way can leave a short final byte in its place.
+        if (m_curBits < 8)
+            throw kBitstreamReadPastEnd;
         value = (value << 8) | m_cur;
         want -= 8;
         m_curBits = 0;
@@ -127,8 +130,10 @@ uint32_t H264BitReader::ReadBits(unsigned n)
     LoadByte();
     // The valid bits of a final short byte are its low-order bits.
     unsigned valid = m_curBits;
-    m_curBits      = valid - want;
-    value          = (value << want) | ((uint32_t(m_cur) >> m_curBits) & Mask(want));
+    if (valid < want)
+        throw kBitstreamReadPastEnd;
+    m_curBits = valid - want;
+    value     = (value << want) | ((uint32_t(m_cur) >> m_curBits) & Mask(want));
     return uint32_t(value) & Mask(n);
 }
 
@@ -157,7 +162,8 @@ uint32_t H264BitReader::PeekBits(unsigned n)
 uint32_t H264BitReader::ReadUE()
 {
     // Leading zeros a byte at a time through the table.
-    unsigned zeros = 0;
+    // 64 bits: a unit of 512 MiB holds 2^32 zero bits.
+    uint64_t zeros = 0;
     for (;;) {
         if (m_curBits == 0) {
             if (m_bitsLeft == 0)
@@ -177,7 +183,7 @@ uint32_t H264BitReader::ReadUE()
     }
     if (zeros + 1 > 32)
         throw kBitstreamTooManyBits;
-    return ReadBits(zeros + 1) - 1;
+    return ReadBits(unsigned(zeros) + 1) - 1;
 }
 
 int32_t H264BitReader::ReadSE()
@@ -195,16 +201,29 @@ void H264BitReader::SkipToByteAlign()
         ReadBits(1);
 }
 
+namespace
+{
+int LowestSetBit(uint32_t b)
+{
+    int tz = 0;
+    while (!((b >> tz) & 1))
+        ++tz;
+    return tz;
+}
+} // namespace
+
 // Walks the bytes not yet loaded once: how many escapes they hold and where the last 1 bit is.
 void H264BitReader::CountAhead()
 {
     if (m_lastOne != -2)
         return;
-    uint64_t kept      = 0;
-    unsigned zeros     = m_zeros;
-    uint64_t removed   = 0;
-    int64_t lastOne    = -1;
-    uint64_t bitsAhead = m_counted ? m_bitsLeft : m_bitsLeft; // raw bits before the escapes
+    uint64_t kept    = 0;
+    unsigned zeros   = m_zeros;
+    uint64_t removed = 0;
+    // The last two non-zero kept bytes: a short final byte may hold its 1 bits only in the
+    // high bits that lie beyond the data, and then the one before it counts.
+    uint64_t lastAt = 0, prevAt = 0;
+    uint8_t last = 0, prev = 0;
     for (const uint8_t* q = m_p; q < m_end; ++q) {
         uint8_t b = *q;
         if (m_unescape) {
@@ -216,33 +235,37 @@ void H264BitReader::CountAhead()
             zeros = b == 0 ? zeros + 1 : 0;
         }
         if (b) {
-            int tz = 0;
-            while (!((b >> tz) & 1))
-                ++tz;
-            lastOne = int64_t(m_loadedBits + kept * 8 + 7 - tz);
+            prev   = last;
+            prevAt = lastAt;
+            last   = b;
+            lastAt = kept;
         }
         ++kept;
     }
     if (!m_counted) {
         uint64_t sub = removed * 8;
-        bitsAhead    = bitsAhead > sub ? bitsAhead - sub : 0;
-        m_bitsLeft   = bitsAhead;
+        m_bitsLeft   = m_bitsLeft > sub ? m_bitsLeft - sub : 0;
         m_counted    = true;
     }
-    // A short final byte holds its bits low; the last 1 bit of the whole data may then sit
-    // beyond the kept bits: clamp it to them.
-    int64_t total = int64_t(m_loadedBits + m_bitsLeft);
-    if (lastOne >= total)
-        lastOne = total - 1;
+    // Valid bits of kept byte k: 8, or fewer (its low-order bits) for the final one.
+    auto validOf = [&](uint64_t k) -> unsigned {
+        uint64_t rest = m_bitsLeft > k * 8 ? m_bitsLeft - k * 8 : 0;
+        return rest < 8 ? unsigned(rest) : 8;
+    };
+    int64_t lastOne = -1;
+    for (int pass = 0; pass < 2 && lastOne < 0; ++pass) {
+        uint8_t b      = pass == 0 ? last : prev;
+        uint64_t at    = pass == 0 ? lastAt : prevAt;
+        unsigned valid = b ? validOf(at) : 0;
+        uint32_t bits  = uint32_t(b) & ((1u << valid) - 1);
+        if (bits)
+            lastOne = int64_t(m_loadedBits + at * 8 + valid - 1) - LowestSetBit(bits);
+    }
     if (lastOne < 0 && m_curBits) {
         // Nothing set ahead: the current byte is the last that can hold it.
-        uint32_t all = m_cur;
-        if (all) {
-            int tz = 0;
-            while (!((all >> tz) & 1))
-                ++tz;
-            lastOne = int64_t(m_loadedBits) - 1 - tz;
-        }
+        uint32_t bits = uint32_t(m_cur) & ((1u << m_curBits) - 1);
+        if (bits)
+            lastOne = int64_t(m_loadedBits) - 1 - LowestSetBit(bits);
     }
     m_lastOne = lastOne < 0 ? -1 : lastOne;
 }
@@ -266,4 +289,5 @@ void H264BitReader::SkipRest()
     m_p        = m_end;
     m_bitsLeft = 0;
     m_curBits  = 0;
+    m_lastOne  = -1;
 }

@@ -1,0 +1,98 @@
+#include "h264/pps.h"
+
+#include "h264/nal_header.h"
+#include "h264/nal_parser.h"
+#include "h264/sps.h"
+#include "h264/syntax_io.h"
+
+unsigned CH264PicParameterSet::ScalingListCount(const CH264SeqParameterSetData& sps,
+                                                uint32_t transform8x8)
+{
+    uint32_t chroma = sps.separate_colour_plane_flag ? 0 : sps.chroma_format_idc;
+    return 6 + (chroma == 3 ? 6 : 2) * (transform8x8 ? 1 : 0);
+}
+
+// 7.3.2.2 pic_parameter_set_rbsp() without its trailing bits
+template <class RW> int CH264PicParameterSet::Syntax(RW& rw, const CH264SeqParameterSetData& sps)
+{
+    rw.ue(pic_parameter_set_id);
+    rw.ue(seq_parameter_set_id);
+    rw.flag(entropy_coding_mode_flag);
+    rw.flag(bottom_field_pic_order_in_frame_present_flag);
+    rw.ue(num_slice_groups_minus1);
+    if (num_slice_groups_minus1 > 0) {
+        rw.ue(slice_group_map_type);
+        uint64_t groups = uint64_t(num_slice_groups_minus1) + 1;
+        if (slice_group_map_type == 0) {
+            rw.size(run_length_minus1, groups);
+            for (uint32_t& run : run_length_minus1)
+                rw.ue(run);
+        } else if (slice_group_map_type == 2) {
+            // Pairs for every group but the last, the background.
+            rw.size(top_left, groups, 2 * (groups - 1));
+            rw.size(bottom_right, groups, 2 * (groups - 1));
+            for (size_t i = 0; i + 1 < groups; ++i) {
+                rw.ue(top_left[i]);
+                rw.ue(bottom_right[i]);
+            }
+        } else if (slice_group_map_type >= 3 && slice_group_map_type <= 5) {
+            rw.flag(slice_group_change_direction_flag);
+            rw.ue(slice_group_change_rate_minus1);
+        } else if (slice_group_map_type == 6) {
+            rw.ue(pic_size_in_map_units_minus1);
+            unsigned bits  = CeilLog2(groups);
+            uint64_t units = uint64_t(pic_size_in_map_units_minus1) + 1;
+            rw.size(slice_group_id, units, units * bits);
+            for (uint32_t& id : slice_group_id)
+                rw.u(bits, id);
+        }
+    }
+    rw.ue(num_ref_idx_l0_default_active_minus1);
+    rw.ue(num_ref_idx_l1_default_active_minus1);
+    rw.flag(weighted_pred_flag);
+    rw.u(2, weighted_bipred_idc);
+    rw.se(pic_init_qp_minus26);
+    rw.se(pic_init_qs_minus26);
+    rw.se(chroma_qp_index_offset);
+    rw.flag(deblocking_filter_control_present_flag);
+    rw.flag(constrained_intra_pred_flag);
+    rw.flag(redundant_pic_cnt_present_flag);
+    if constexpr (RW::kRead)
+        m_extensionPresent = HasMoreRbspData(rw.r);
+    if (m_extensionPresent) {
+        rw.flag(transform_8x8_mode_flag);
+        rw.flag(pic_scaling_matrix_present_flag);
+        if (pic_scaling_matrix_present_flag) {
+            unsigned lists = ScalingListCount(sps, transform_8x8_mode_flag);
+            rw.size(pic_scaling_list_present_flag, lists);
+            rw.size(delta_scale, lists);
+            for (unsigned i = 0; i < lists; ++i) {
+                rw.flag(pic_scaling_list_present_flag[i]);
+                if (pic_scaling_list_present_flag[i])
+                    ScalingList::Syntax(rw, delta_scale[i], i < 6 ? 16 : 64);
+            }
+        }
+        rw.se(second_chroma_qp_index_offset);
+    }
+    return 0;
+}
+
+int CH264PicParameterSet::Clear(H264NalParser&)
+{
+    *this = CH264PicParameterSet();
+    return 0;
+}
+
+// The scaling-list count comes from the context's current SPS, not from the SPS this PPS names.
+int CH264PicParameterSet::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    H264Read rw{reader};
+    return Syntax(rw, ctx.CurrentSps());
+}
+
+int CH264PicParameterSet::Write(H264NalParser& ctx, H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    return Syntax(rw, ctx.CurrentSps());
+}

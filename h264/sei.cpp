@@ -1,0 +1,103 @@
+#include "h264/sei.h"
+
+namespace
+{
+
+// A payload type or size: 255 for every 0xFF byte, then the first other byte.
+uint64_t ReadFFCoded(H264BitReader& reader)
+{
+    uint64_t value = 0;
+    uint32_t byte;
+    while ((byte = reader.ReadBits(8)) == 0xFF)
+        value += 255;
+    return value + byte;
+}
+
+void WriteFFCoded(H264BitWriter& writer, uint64_t value)
+{
+    for (; value > 254; value -= 255)
+        writer.WriteBits(8, 0xFF);
+    writer.WriteBits(8, uint32_t(value));
+}
+
+void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
+{
+    for (uint64_t i = 0; i < times; ++i)
+        reader.ReadBits(n);
+}
+
+// The header of a nesting message, up to the sei_nesting_zero_bit run.
+void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
+{
+    if (payloadType == 30) {                            // G.13.1.4 scalable_nesting()
+        if (r.ReadBits(1) == 0) {                       // all_layer_representations_in_au_flag
+            uint64_t layers = uint64_t(r.ReadUE()) + 1; // num_layer_representations_minus1
+            SkipBits(r, 7, layers);                     // sei_dependency_id, sei_quality_id
+            r.ReadBits(3);                              // sei_temporal_id
+        }
+    } else if (payloadType == 37) {                    // H.13.1.4 mvc_scalable_nesting()
+        if (r.ReadBits(1)) {                           // operation_point_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
+            SkipBits(r, 10, views);                    // sei_op_view_id
+            r.ReadBits(3);                             // sei_op_temporal_id
+        } else if (r.ReadBits(1) == 0) {               // all_view_components_in_au_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
+            SkipBits(r, 10, views);                    // sei_view_id
+        }
+    } else {                                             // 48, I.13.1.4 mvcd_scalable_nesting()
+        if (r.ReadBits(1)) {                             // operation_point_flag
+            bool textureOnly = r.ReadBits(1) != 0;       // sei_op_texture_only_flag
+            uint64_t views   = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
+            // sei_op_view_id, then sei_op_depth_flag and sei_op_texture_flag
+            SkipBits(r, textureOnly ? 10 : 12, views);
+            r.ReadBits(3);                             // sei_op_temporal_id
+        } else if (r.ReadBits(1) == 0) {               // all_view_components_in_au_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
+            SkipBits(r, 11, views);                    // sei_view_id, sei_view_applicability_flag
+        }
+    }
+}
+
+} // namespace
+
+int CH264SeiMessage::Clear(H264NalParser&)
+{
+    payloadType = 0xFFFFFFFF;
+    payloadData.clear();
+    nestedPayloadType = 0xFFFFFFFF;
+    return 0;
+}
+
+// 7.3.2.3.1 sei_message()
+int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    payloadType   = uint32_t(ReadFFCoded(reader));
+    uint64_t size = ReadFFCoded(reader);
+    // A payload larger than what is left cannot be read: fail before allocating it.
+    if (size > reader.BitsLeftBound() / 8)
+        throw kBitstreamReadPastEnd;
+    payloadData.resize(size_t(size));
+    for (uint8_t& b : payloadData)
+        b = uint8_t(reader.ReadBits(8));
+    while (!reader.IsByteAligned())
+        reader.ReadBits(1);
+    if (payloadType == 30 || payloadType == 37 || payloadType == 48) {
+        H264BitReader nested;
+        nested.InitView(payloadData.data(), payloadData.size());
+        SkipNestingHeader(payloadType, nested);
+        while (!nested.IsByteAligned()) // sei_nesting_zero_bit
+            nested.ReadBits(1);
+        nestedPayloadType = uint32_t(ReadFFCoded(nested));
+    }
+    return 0;
+}
+
+int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
+{
+    WriteFFCoded(writer, payloadType);
+    WriteFFCoded(writer, payloadData.size());
+    for (uint8_t b : payloadData)
+        writer.WriteBits(8, b);
+    return 0;
+}

@@ -1,0 +1,24 @@
+// sei_message(): the payload type, the payload bytes, and for the nesting messages the payload
+// type of the first nested message.
+#pragma once
+
+#include "h264/bit_reader.h"
+#include "h264/bit_writer.h"
+
+#include <cstdint>
+#include <vector>
+
+class H264NalParser;
+
+class CH264SeiMessage
+{
+  public:
+    uint32_t payloadType = 0xFFFFFFFF;
+    std::vector<uint8_t> payloadData; // its length is the payload size
+    // Set for scalable_nesting (30), mvc_scalable_nesting (37) and mvcd_scalable_nesting (48).
+    uint32_t nestedPayloadType = 0xFFFFFFFF;
+
+    virtual int Clear(H264NalParser& ctx);
+    virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
+    virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+};

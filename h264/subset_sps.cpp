@@ -1,0 +1,239 @@
+#include "h264/subset_sps.h"
+
+#include "h264/nal_header.h"
+#include "h264/nal_parser.h"
+#include "h264/syntax_io.h"
+
+namespace
+{
+
+// A count and that many ue(v) entries.
+template <class RW> void RefList(RW& rw, uint32_t& count, std::vector<uint32_t>& list)
+{
+    rw.ue(count);
+    rw.size(list, count);
+    for (uint32_t& ref : list)
+        rw.ue(ref);
+}
+
+} // namespace
+
+// H.7.3.2.1.4 seq_parameter_set_mvc_extension()
+template <class RW>
+int CH264SeqParameterSetMVCExtension::Syntax(RW& rw, const CH264SeqParameterSetData& sps)
+{
+    rw.ue(num_views_minus1);
+    uint64_t views = uint64_t(num_views_minus1) + 1;
+    rw.size(view_id, views);
+    for (uint32_t& id : view_id)
+        rw.ue(id);
+    // Views 1 on carry two anchor and two non-anchor counts each.
+    uint64_t refBits = 4 * (views - 1);
+    rw.size(num_anchor_refs_l0, views, refBits);
+    rw.size(anchor_ref_l0, views, refBits);
+    rw.size(num_anchor_refs_l1, views, refBits);
+    rw.size(anchor_ref_l1, views, refBits);
+    rw.size(num_non_anchor_refs_l0, views, refBits);
+    rw.size(non_anchor_ref_l0, views, refBits);
+    rw.size(num_non_anchor_refs_l1, views, refBits);
+    rw.size(non_anchor_ref_l1, views, refBits);
+    for (size_t i = 1; i < views; ++i) {
+        RefList(rw, num_anchor_refs_l0[i], anchor_ref_l0[i]);
+        RefList(rw, num_anchor_refs_l1[i], anchor_ref_l1[i]);
+    }
+    for (size_t i = 1; i < views; ++i) {
+        RefList(rw, num_non_anchor_refs_l0[i], non_anchor_ref_l0[i]);
+        RefList(rw, num_non_anchor_refs_l1[i], non_anchor_ref_l1[i]);
+    }
+    rw.ue(num_level_values_signalled_minus1);
+    uint64_t levels = uint64_t(num_level_values_signalled_minus1) + 1;
+    // level_idc, the operation point count and at least one operation point (6 bits).
+    uint64_t levelBits = 15 * levels;
+    rw.size(level_idc, levels, levelBits);
+    rw.size(num_applicable_ops_minus1, levels, levelBits);
+    rw.size(applicable_op_temporal_id, levels, levelBits);
+    rw.size(applicable_op_num_target_views_minus1, levels, levelBits);
+    rw.size(applicable_op_target_view_id, levels, levelBits);
+    rw.size(applicable_op_num_views_minus1, levels, levelBits);
+    for (size_t i = 0; i < levels; ++i) {
+        rw.u(8, level_idc[i]);
+        rw.ue(num_applicable_ops_minus1[i]);
+        uint64_t ops = uint64_t(num_applicable_ops_minus1[i]) + 1;
+        // temporal id, two counts and at least one target view
+        uint64_t opBits = 6 * ops;
+        rw.size(applicable_op_temporal_id[i], ops, opBits);
+        rw.size(applicable_op_num_target_views_minus1[i], ops, opBits);
+        rw.size(applicable_op_target_view_id[i], ops, opBits);
+        rw.size(applicable_op_num_views_minus1[i], ops, opBits);
+        for (size_t j = 0; j < ops; ++j) {
+            rw.u(3, applicable_op_temporal_id[i][j]);
+            rw.ue(applicable_op_num_target_views_minus1[i][j]);
+            uint64_t targets           = uint64_t(applicable_op_num_target_views_minus1[i][j]) + 1;
+            std::vector<uint32_t>& ids = applicable_op_target_view_id[i][j];
+            rw.size(ids, targets);
+            for (uint32_t& id : ids)
+                rw.ue(id);
+            rw.ue(applicable_op_num_views_minus1[i][j]);
+        }
+    }
+    if (sps.profile_idc == 134) {
+        rw.u(6, mfc_format_idc);
+        if (mfc_format_idc == 0 || mfc_format_idc == 1) {
+            rw.flag(default_grid_position_flag);
+            if (!default_grid_position_flag) {
+                rw.u(4, view0_grid_position_x);
+                rw.u(4, view0_grid_position_y);
+                rw.u(4, view1_grid_position_x);
+                rw.u(4, view1_grid_position_y);
+            }
+        }
+        rw.flag(rpu_filter_enabled_flag);
+        if (!sps.frame_mbs_only_flag)
+            rw.flag(rpu_field_processing_flag);
+    }
+    return 0;
+}
+
+int CH264SeqParameterSetMVCExtension::Clear(H264NalParser&)
+{
+    *this = CH264SeqParameterSetMVCExtension();
+    return 0;
+}
+
+int CH264SeqParameterSetMVCExtension::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    H264Read rw{reader};
+    return Syntax(rw, ctx.CurrentSps());
+}
+
+int CH264SeqParameterSetMVCExtension::Write(H264NalParser& ctx, H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    return Syntax(rw, ctx.CurrentSps());
+}
+
+// H.14.1 mvc_vui_parameters_extension()
+template <class RW> int CH264MVCVuiParametersExtension::Syntax(RW& rw)
+{
+    rw.ue(vui_mvc_num_ops_minus1);
+    uint64_t ops = uint64_t(vui_mvc_num_ops_minus1) + 1;
+    // temporal id, the view count, one view id and four flags
+    uint64_t opBits = 9 * ops;
+    rw.size(vui_mvc_temporal_id, ops, opBits);
+    rw.size(vui_mvc_num_target_output_views_minus1, ops, opBits);
+    rw.size(vui_mvc_view_id, ops, opBits);
+    rw.size(vui_mvc_timing_info_present_flag, ops, opBits);
+    rw.size(vui_mvc_num_units_in_tick, ops, opBits);
+    rw.size(vui_mvc_time_scale, ops, opBits);
+    rw.size(vui_mvc_fixed_frame_rate_flag, ops, opBits);
+    rw.size(vui_mvc_nal_hrd_parameters_present_flag, ops, opBits);
+    rw.size(vui_mvc_nal_hrd_parameters, ops, opBits);
+    rw.size(vui_mvc_vcl_hrd_parameters_present_flag, ops, opBits);
+    rw.size(vui_mvc_vcl_hrd_parameters, ops, opBits);
+    rw.size(vui_mvc_low_delay_hrd_flag, ops, opBits);
+    rw.size(vui_mvc_pic_struct_present_flag, ops, opBits);
+    for (size_t i = 0; i < ops; ++i) {
+        rw.u(3, vui_mvc_temporal_id[i]);
+        rw.ue(vui_mvc_num_target_output_views_minus1[i]);
+        uint64_t views = uint64_t(vui_mvc_num_target_output_views_minus1[i]) + 1;
+        rw.size(vui_mvc_view_id[i], views);
+        for (uint32_t& id : vui_mvc_view_id[i])
+            rw.ue(id);
+        rw.flag(vui_mvc_timing_info_present_flag[i]);
+        if (vui_mvc_timing_info_present_flag[i]) {
+            rw.u(32, vui_mvc_num_units_in_tick[i]);
+            rw.u(32, vui_mvc_time_scale[i]);
+            rw.flag(vui_mvc_fixed_frame_rate_flag[i]);
+        }
+        rw.flag(vui_mvc_nal_hrd_parameters_present_flag[i]);
+        if (vui_mvc_nal_hrd_parameters_present_flag[i])
+            vui_mvc_nal_hrd_parameters[i].Syntax(rw);
+        rw.flag(vui_mvc_vcl_hrd_parameters_present_flag[i]);
+        if (vui_mvc_vcl_hrd_parameters_present_flag[i])
+            vui_mvc_vcl_hrd_parameters[i].Syntax(rw);
+        if (vui_mvc_nal_hrd_parameters_present_flag[i] ||
+            vui_mvc_vcl_hrd_parameters_present_flag[i])
+            rw.flag(vui_mvc_low_delay_hrd_flag[i]);
+        rw.flag(vui_mvc_pic_struct_present_flag[i]);
+    }
+    return 0;
+}
+
+int CH264MVCVuiParametersExtension::Clear(H264NalParser&)
+{
+    *this = CH264MVCVuiParametersExtension();
+    return 0;
+}
+
+int CH264MVCVuiParametersExtension::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    H264Read rw{reader};
+    return Syntax(rw);
+}
+
+int CH264MVCVuiParametersExtension::Write(H264NalParser&, H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    return Syntax(rw);
+}
+
+// 7.3.2.1.3 subset_seq_parameter_set_rbsp() after seq_parameter_set_data(), without the
+// trailing bits. The SVC, MVCD and 3D-AVC extensions are not read.
+template <class RW>
+int CH264SubsetSeqParameterSetData::Syntax(RW& rw, const CH264SeqParameterSetData& sps)
+{
+    int result                = 0;
+    uint32_t bit_equal_to_one = 1;
+    switch (sps.profile_idc) {
+    case 83:
+    case 86:
+        // Only the first bit of seq_parameter_set_svc_extension() is kept.
+        rw.flag(svc_vui_parameters_present_flag);
+        break;
+    case 118:
+    case 128:
+    case 134:
+        rw.u(1, bit_equal_to_one);
+        result = seq_parameter_set_mvc_extension.Syntax(rw, sps);
+        rw.flag(mvc_vui_parameters_present_flag);
+        if (mvc_vui_parameters_present_flag)
+            result |= mvc_vui_parameters_extension.Syntax(rw);
+        break;
+    case 135:
+    case 138:
+    case 139:
+        rw.u(1, bit_equal_to_one);
+        break;
+    default:
+        break;
+    }
+    rw.flag(additional_extension2_flag);
+    if constexpr (RW::kRead) {
+        // additional_extension2_data_flag, each kept in the same field.
+        if (additional_extension2_flag == 1)
+            while (HasMoreRbspData(rw.r))
+                rw.flag(additional_extension2_flag);
+    }
+    return result;
+}
+
+int CH264SubsetSeqParameterSetData::Clear(H264NalParser&)
+{
+    *this = CH264SubsetSeqParameterSetData();
+    return 0;
+}
+
+int CH264SubsetSeqParameterSetData::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    H264Read rw{reader};
+    return Syntax(rw, ctx.CurrentSps());
+}
+
+int CH264SubsetSeqParameterSetData::Write(H264NalParser& ctx, H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    return Syntax(rw, ctx.CurrentSps());
+}

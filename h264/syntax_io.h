@@ -1,0 +1,47 @@
+// The two sides of an H.264 syntax description: each structure names its fields once, in a
+// Syntax(rw) template, and these policies read or write them with the standard's descriptors.
+#pragma once
+
+#include "h264/bit_reader.h"
+#include "h264/bit_writer.h"
+
+#include <cstdint>
+#include <vector>
+
+struct H264Read {
+    static constexpr bool kRead = true;
+    H264BitReader& r;
+
+    // u(n); a width computed from coded values may exceed 32, which the reader refuses with 2.
+    void u(uint64_t n, uint32_t& v) { v = r.ReadBits(n > 32 ? 33 : unsigned(n)); }
+    void flag(uint32_t& v) { v = r.ReadBits(1); }
+    void ue(uint32_t& v) { v = r.ReadUE(); }
+    void se(int32_t& v) { v = r.ReadSE(); }
+    // A value the stream leaves out: the reader sets it, the writer writes nothing.
+    template <class T, class V> void infer(T& v, V value) { v = T(value); }
+    // n entries that together take at least minBits more bits of the unit. A count that
+    // cannot fit in what is left can only end in "read past NAL end": fail before allocating.
+    // The bound counts escape bytes too, so a big slice is never unescaped just to check.
+    template <class Vec> void size(Vec& vec, uint64_t n, uint64_t minBits)
+    {
+        if (minBits > r.BitsLeftBound())
+            throw kBitstreamReadPastEnd;
+        vec.assign(size_t(n), typename Vec::value_type());
+    }
+    template <class Vec> void size(Vec& vec, uint64_t n) { size(vec, n, n); }
+    void rbsp_trailing_bits() { r.SkipToByteAlign(); }
+};
+
+struct H264Write {
+    static constexpr bool kRead = false;
+    H264BitWriter& w;
+
+    void u(uint64_t n, uint32_t v) { w.WriteBits(n > 32 ? 33 : unsigned(n), v); }
+    void flag(uint32_t v) { w.WriteBits(1, v); }
+    void ue(uint32_t v) { w.WriteUE(v); }
+    void se(int32_t v) { w.WriteSE(v); }
+    template <class T, class V> void infer(T&, V) {}
+    template <class Vec> void size(Vec& vec, uint64_t n, uint64_t) { vec.resize(size_t(n)); }
+    template <class Vec> void size(Vec& vec, uint64_t n) { vec.resize(size_t(n)); }
+    void rbsp_trailing_bits() { w.WriteTrailingBits(); }
+};
