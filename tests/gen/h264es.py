@@ -1,0 +1,392 @@
+#!/usr/bin/env python3
+"""Builds H.264 elementary streams for the stream tests (Python 3 standard library only).
+
+A stream is bytes in Annex B form; a unit is one NAL unit with its own start code. The module
+splits streams into units and access units, builds SEI units (MDPM recording information as
+camcorders store it, other user data), inserts them into access units, and makes crafted
+variants: start-code forms, trailing and stray bytes, cut payloads, hostile parameter sets,
+filled inputs, huge units and field-coded (PAFF) pictures.
+
+    import h264es as g
+    s = g.read("tests/data/h264/base.h264")
+    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678)])])
+    out, where = g.insert_units(s, {0: [mdpm], 12: [mdpm]})
+    g.write("out.h264", out)
+
+Command line: h264es.py units FILE (lists the units), h264es.py mdpm IN OUT AU[,AU...]
+TAG=VALUE[,TAG=VALUE...] (inserts one MDPM message into each named access unit).
+"""
+
+import random
+import re
+import sys
+
+# The disc-video user-data UUID that MDPM (and OFMD) payloads begin with.
+DISC_UUID = bytes.fromhex("17EE8C60F84D11D98CD60800200C9A66")
+START4 = b"\x00\x00\x00\x01"
+START3 = b"\x00\x00\x01"
+
+VCL_TYPES = (1, 2, 3, 4, 5, 20, 21)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+# --- bits ---------------------------------------------------------------------------------
+
+
+class BitWriter:
+    """Most significant bit first, with the Exp-Golomb codes of ITU-T H.264 clause 9.1."""
+
+    def __init__(self):
+        self.bits = []
+
+    def u(self, n, value):
+        for i in range(n - 1, -1, -1):
+            self.bits.append((value >> i) & 1)
+        return self
+
+    def flag(self, value):
+        return self.u(1, 1 if value else 0)
+
+    def ue(self, value):
+        value += 1
+        n = value.bit_length()
+        return self.u(n - 1, 0).u(n, value)
+
+    def se(self, value):
+        return self.ue(2 * value - 1 if value > 0 else -2 * value)
+
+    def trailing(self):
+        """rbsp_trailing_bits(): a 1, then zeros to the byte boundary."""
+        self.bits.append(1)
+        while len(self.bits) % 8:
+            self.bits.append(0)
+        return self
+
+    def align_zero(self):
+        while len(self.bits) % 8:
+            self.bits.append(0)
+        return self
+
+    def bytes(self):
+        """The bits so far, the last byte padded with zeros."""
+        bits = self.bits + [0] * (-len(self.bits) % 8)
+        return bytes(
+            int("".join(map(str, bits[i : i + 8])), 2) for i in range(0, len(bits), 8)
+        )
+
+
+_NEEDS_ESCAPE = re.compile(b"\x00\x00(?=[\x00-\x03])")
+
+
+def escape(rbsp):
+    """Emulation prevention: 03 after every two zero bytes that 00 to 03 would follow."""
+    return _NEEDS_ESCAPE.sub(b"\x00\x00\x03", rbsp)
+
+
+def unescape(ebsp):
+    return re.sub(b"\x00\x00\x03", b"\x00\x00", ebsp)
+
+
+# --- units --------------------------------------------------------------------------------
+
+
+def split_units(data):
+    """The units of a stream, each from its start code (00 00 01, or 00 00 00 01 when a zero
+    precedes it) to the next; bytes before the first start code are dropped."""
+    starts = []
+    i = data.find(START3)
+    while i >= 0:
+        starts.append(i - 1 if i > 0 and data[i - 1] == 0 else i)
+        i = data.find(START3, i + 3)
+    starts.append(len(data))
+    return [data[a:b] for a, b in zip(starts, starts[1:])]
+
+
+def header_offset(unit):
+    """Where the NAL unit header begins (after the start code)."""
+    return unit.find(START3) + 3
+
+
+def nal_type(unit):
+    return unit[header_offset(unit)] & 0x1F
+
+
+def nal_ref_idc(unit):
+    return (unit[header_offset(unit)] >> 5) & 3
+
+
+def first_mb_is_zero(unit):
+    """first_mb_in_slice is ue(v): it is 0 exactly when its first bit is 1."""
+    at = header_offset(unit) + 1 + (3 if nal_type(unit) in (20, 21) else 0)
+    return at < len(unit) and unit[at] & 0x80 != 0
+
+
+def access_units(units):
+    """Groups the units of an AVC stream into access units (ITU-T H.264 clause 7.4.1.2.3):
+    one begins at a delimiter, at the first SEI, SPS, PPS, SPS extension, prefix or subset SPS
+    after a slice, and at a slice whose first_mb_in_slice is 0 that follows a slice. Each
+    field of a field-coded frame is an access unit of its own."""
+    groups = []
+    last_vcl = False
+    for unit_ in units:
+        t = nal_type(unit_)
+        if t == 9 or not groups:
+            new = True
+        elif t in (6, 7, 8, 13, 14, 15):
+            new = last_vcl
+        else:
+            new = t in (1, 5) and last_vcl and first_mb_is_zero(unit_)
+        if new:
+            groups.append([])
+        groups[-1].append(unit_)
+        if t not in (10, 11, 12):
+            last_vcl = t in VCL_TYPES
+    return groups
+
+
+def insert_units(data, at):
+    """Inserts units into access units: at maps an access-unit index to the units to place
+    before its first slice. Returns the new stream and, per index, the byte positions of the
+    inserted units in it."""
+    out = bytearray()
+    where = {}
+    for index, group in enumerate(access_units(split_units(data))):
+        extra = at.get(index, [])
+        placed = False
+        for unit in group:
+            if not placed and nal_type(unit) in VCL_TYPES:
+                for e in extra:
+                    where.setdefault(index, []).append(len(out))
+                    out += e
+                placed = True
+            out += unit
+        if not placed:
+            for e in extra:
+                where.setdefault(index, []).append(len(out))
+                out += e
+    return bytes(out), where
+
+
+# --- SEI ------------------------------------------------------------------------------------
+
+
+def _ff_coded(value):
+    return b"\xff" * (value // 255) + bytes([value % 255])
+
+
+def sei_message(payload_type, payload, size=None):
+    """One sei_message(): type and size in the 0xFF-run coding, then the payload. A size other
+    than the payload's length makes a cut or overlong message."""
+    return _ff_coded(payload_type) + _ff_coded(len(payload) if size is None else size) + payload
+
+
+def mdpm_payload(entries, count=None, uuid=DISC_UUID, indicator=b"MDPM"):
+    """The MDPM user data: UUID, "MDPM", the count, then tag and 4-byte value pairs (most
+    significant byte first). count may claim more entries than are given."""
+    body = bytes([len(entries) if count is None else count])
+    for tag, value in entries:
+        body += bytes([tag]) + value.to_bytes(4, "big")
+    return uuid + indicator + body
+
+
+def mdpm_message(entries, count=None):
+    """A user_data_unregistered message (payload type 5) carrying MDPM."""
+    return sei_message(5, mdpm_payload(entries, count))
+
+
+def sei_unit(messages, start_code=START4, nal_ref_idc=0, trailing_zeros=0, escaped=True):
+    """An SEI NAL unit of the given (already framed) messages, with rbsp_trailing_bits and
+    optionally trailing zero bytes after it."""
+    rbsp = b"".join(messages) + b"\x80"
+    body = escape(rbsp) if escaped else rbsp
+    return start_code + bytes([(nal_ref_idc << 5) | 6]) + body + b"\x00" * trailing_zeros
+
+
+def unit(nal_type_, rbsp, start_code=START4, nal_ref_idc=0):
+    """Any NAL unit from its RBSP bytes."""
+    return start_code + bytes([(nal_ref_idc << 5) | nal_type_]) + escape(rbsp)
+
+
+# --- crafted variants ---------------------------------------------------------------------
+
+
+def with_start_codes(units, pick):
+    """The units again, each with the start code pick(index) gives (START3 or START4)."""
+    out = bytearray()
+    for i, u in enumerate(units):
+        out += pick(i) + u[header_offset(u) :]
+    return bytes(out)
+
+
+def with_trailing_zeros(units, count, types=(6,)):
+    """count zero bytes after every unit of the given types."""
+    out = bytearray()
+    for u in units:
+        out += u
+        if nal_type(u) in types:
+            out += b"\x00" * count
+    return bytes(out)
+
+
+def filled(size, byte):
+    return bytes([byte]) * size
+
+
+def random_escaped(size, seed):
+    """size bytes of random slice data, escaped, ending in a non-zero byte."""
+    rng = random.Random(seed)
+    data = escape(rng.randbytes(size) + b"\x80")
+    return data[: size - 1] + b"\x80"
+
+
+def inflate(unit_, size, seed=1):
+    """The unit grown to size bytes by random escaped bytes after its own (trailing zero bytes
+    dropped): its header still parses, and no start code appears in what is added."""
+    body = unit_.rstrip(b"\x00")
+    if size <= len(body):
+        return unit_
+    return body + random_escaped(size - len(body), seed)
+
+
+def filler_unit(size):
+    """A filler-data unit (type 12) of size bytes: FF bytes and the trailing bits."""
+    return START4 + b"\x0c" + b"\xff" * (size - 6) + b"\x80"
+
+
+def sps_baseline(
+    sps_id=0,
+    profile_idc=66,
+    poc_type=0,
+    frame_mbs_only=1,
+    width_mbs=12,
+    height_map_units=8,
+    log2_max_frame_num=4,
+    log2_max_poc_lsb=8,
+    poc_cycle=None,
+    vui=None,
+):
+    """The RBSP of a small SPS of a profile without chroma fields (66 Baseline, 77 Main,
+    88 Extended). poc_cycle gives the offsets
+    of a type-1 picture order count cycle, or an int to code only a (hostile) count."""
+    w = BitWriter()
+    w.u(8, profile_idc).u(8, 0).u(8, 30).ue(sps_id)
+    w.ue(log2_max_frame_num - 4).ue(poc_type)
+    if poc_type == 0:
+        w.ue(log2_max_poc_lsb - 4)
+    elif poc_type == 1:
+        w.u(1, 0).se(0).se(0)
+        if isinstance(poc_cycle, int):
+            w.ue(poc_cycle)
+            return w.bytes()  # the entries never come: the unit ends here
+        cycle = poc_cycle or []
+        w.ue(len(cycle))
+        for c in cycle:
+            w.se(c)
+    w.ue(1).u(1, 0)  # max_num_ref_frames, gaps_in_frame_num_value_allowed_flag
+    w.ue(width_mbs - 1).ue(height_map_units - 1)
+    w.u(1, frame_mbs_only)
+    if not frame_mbs_only:
+        w.u(1, 0)  # mb_adaptive_frame_field_flag: field pictures, no MBAFF
+    w.u(1, 1)  # direct_8x8_inference_flag
+    w.u(1, 0)  # frame_cropping_flag
+    if vui is None:
+        w.u(1, 0)
+    else:
+        w.u(1, 1)
+        vui(w)
+    w.trailing()
+    return w.bytes()
+
+
+def hostile_cpb_vui(cpb_cnt_minus1):
+    """A VUI whose NAL HRD claims cpb_cnt_minus1 + 1 entries and then ends."""
+
+    def vui(w):
+        w.u(1, 0).u(1, 0).u(1, 0).u(1, 0).u(1, 0)  # aspect, overscan, video signal, chroma, timing
+        w.u(1, 1)  # nal_hrd_parameters_present_flag
+        w.ue(cpb_cnt_minus1)
+
+    return vui
+
+
+def pps_baseline(pps_id=0, sps_id=0):
+    w = BitWriter()
+    w.ue(pps_id).ue(sps_id).u(1, 0).u(1, 0)  # entropy_coding_mode, bottom_field_pic_order
+    w.ue(0).ue(0).ue(0)  # num_slice_groups_minus1, num_ref_idx_l0/l1_default_active_minus1
+    w.u(1, 0).u(2, 0).se(0).se(0).se(0)  # weighted pred/bipred, pic_init_qp/qs, chroma offset
+    w.u(1, 0).u(1, 0).u(1, 0)  # deblocking control, constrained intra, redundant_pic_cnt
+    return w.trailing().bytes()
+
+
+def i_slice(idr, frame_num, poc_lsb, field=None, log2_max_frame_num=4, log2_max_poc_lsb=8):
+    """The RBSP of an I slice header for the SPS and PPS above, then a little slice data.
+    field: None for a frame, "top" or "bottom" for a field of a field-coded frame."""
+    w = BitWriter()
+    w.ue(0).ue(7).ue(0)  # first_mb_in_slice, slice_type (I, all slices), pic_parameter_set_id
+    w.u(log2_max_frame_num, frame_num)
+    if field is not None:
+        w.u(1, 1).u(1, 1 if field == "bottom" else 0)
+    if idr:
+        w.ue(0)  # idr_pic_id
+    w.u(log2_max_poc_lsb, poc_lsb)
+    if idr:
+        w.u(1, 0).u(1, 0)  # no_output_of_prior_pics_flag, long_term_reference_flag
+    else:
+        w.u(1, 0)  # adaptive_ref_pic_marking_mode_flag
+    w.se(0)  # slice_qp_delta
+    w.u(8, 0xA5).u(8, 0x5A)  # stand-in slice data
+    return w.trailing().bytes()
+
+
+def paff_stream(frames, aud=False):
+    """A field-coded stream: SPS, PPS, then frames of two I fields each (top, bottom), the
+    first an IDR. Every field is an access unit of its own."""
+    sps = sps_baseline(profile_idc=77, frame_mbs_only=0, height_map_units=4)
+    out = unit(7, sps, nal_ref_idc=3)
+    out += unit(8, pps_baseline(), nal_ref_idc=3)
+    for f in range(frames):
+        for parity in ("top", "bottom"):
+            if aud:
+                out += unit(9, bytes([0x10]))  # primary_pic_type 0, trailing bits
+            idr = f == 0 and parity == "top"
+            rbsp = i_slice(idr, f % 16, (2 * f + (parity == "bottom")) % 256, parity)
+            out += unit(5 if idr else 1, rbsp, nal_ref_idc=3)
+    return out
+
+
+# --- command line -------------------------------------------------------------------------
+
+
+def _main(argv):
+    if len(argv) == 3 and argv[1] == "units":
+        data = read(argv[2])
+        pos = 0
+        for u in split_units(data):
+            print(pos, len(u), nal_type(u))
+            pos += len(u)
+        return 0
+    if len(argv) == 6 and argv[1] == "mdpm":
+        entries = []
+        for item in argv[5].split(","):
+            tag, value = item.split("=")
+            entries.append((int(tag, 16), int(value, 16)))
+        sei = sei_unit([mdpm_message(entries)])
+        at = {int(a): [sei] for a in argv[4].split(",")}
+        out, _ = insert_units(read(argv[2]), at)
+        write(argv[3], out)
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(_main(sys.argv))

@@ -1,0 +1,52 @@
+// A feeder over bytes in memory for the walker tests and the fuzz target: it hands the bytes
+// out in blocks of a chosen size and can fail after a chosen number of them.
+#pragma once
+
+#include "common/file_errors.h"
+#include "h264/feeders.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class MemoryFeeder : public CDataFeeder
+{
+  public:
+    // failAfter: the bytes delivered before reading fails (SIZE_MAX: never).
+    MemoryFeeder(std::vector<uint8_t> bytes, size_t block, size_t failAfter = SIZE_MAX)
+        : m_bytes(std::move(bytes)), m_block(block ? block : 1), m_failAfter(failAfter)
+    {
+    }
+    ~MemoryFeeder() override { MemoryFeeder::Close(); }
+
+    int Open() override
+    {
+        m_next = 0;
+        return Fill();
+    }
+    int Fill() override
+    {
+        size_t end = m_bytes.size() < m_failAfter ? m_bytes.size() : m_failAfter;
+        size_t n   = m_next < end ? end - m_next : 0;
+        if (n > m_block)
+            n = m_block;
+        SetBuffer(m_bytes.data() + m_next, n);
+        m_next += n;
+        ++m_fills;
+        if (n == 0 && m_failAfter < m_bytes.size()) {
+            m_error = kFileReadError;
+            return 0;
+        }
+        return 1;
+    }
+    int Close() override
+    {
+        SetBuffer(nullptr, 0);
+        return 1;
+    }
+    size_t Fills() const { return m_fills; }
+
+  private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_block, m_failAfter, m_next = 0, m_fills = 0;
+};
