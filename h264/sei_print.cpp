@@ -1,7 +1,8 @@
 #include "h264/sei_print.h"
 
 #include "h264/bit_reader.h"
-#include "h264/mdpm_print.h"
+#include "h264/mdpm.h"
+#include "h264/nal_parser.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -68,6 +69,34 @@ const char* const kPayloadTypeNames[54] = {
 };
 
 bool IsPrintable(uint8_t c) { return c >= 0x20 && c < 0x7F; }
+
+// How deep nesting messages are decoded: each level costs a few payload bytes, so a crafted
+// unit could otherwise nest deep enough to exhaust the stack. Deeper ones are listed as bytes.
+constexpr int kMaxNestingDepth = 8;
+int g_nestingDepth             = 0;
+
+struct NestingLevel {
+    NestingLevel() { ++g_nestingDepth; }
+    ~NestingLevel() { --g_nestingDepth; }
+};
+
+// initial_cpb_removal_delay and its offset for each CPB of one HRD.
+void PrintInitialDelays(FILE* stream, int level, H264BitReader& reader, const HrdParameters& hrd)
+{
+    unsigned bits = hrd.initial_cpb_removal_delay_length_minus1 + 1;
+    for (uint64_t i = 0; i <= hrd.cpb_cnt_minus1; ++i) {
+        PrintLine(stream, level, "initial_cpb_removal_delay[%u]: %u\n", unsigned(i),
+                  reader.ReadBits(bits));
+        PrintLine(stream, level, "initial_cpb_removal_delay_offset[%u]: %u\n", unsigned(i),
+                  reader.ReadBits(bits));
+    }
+}
+
+unsigned NumClockTs(uint32_t picStruct)
+{
+    static const unsigned kCounts[9] = {1, 1, 1, 2, 2, 3, 3, 2, 3};
+    return picStruct < 9 ? kCounts[picStruct] : 0;
+}
 
 } // namespace
 
@@ -284,5 +313,154 @@ void PrintOffsetMetadata(FILE* stream, int level, H264BitReader& reader)
             fprintf(stream, "%4d", offsets[f + s * frames]);
         }
         fputs(")\n", stream);
+    }
+}
+
+// The HRD lengths come from the current SPS, not from the id the payload names.
+void PrintBufferingPeriod(H264NalParser& ctx, FILE* stream, int level, H264BitReader& reader)
+{
+    PrintLine(stream, level, "seq_parameter_set_id: %u\n", reader.ReadUE());
+    const CH264VuiParameters& vui = ctx.CurrentSps().vui_parameters;
+    if (vui.nal_hrd_parameters_present_flag)
+        PrintInitialDelays(stream, level, reader, vui.nal_hrd_parameters);
+    if (vui.vcl_hrd_parameters_present_flag)
+        PrintInitialDelays(stream, level, reader, vui.vcl_hrd_parameters);
+}
+
+void PrintPicTiming(H264NalParser& ctx, FILE* stream, int level, H264BitReader& reader)
+{
+    const CH264VuiParameters& vui = ctx.CurrentSps().vui_parameters;
+    const HrdParameters* hrd      = nullptr;
+    if (vui.nal_hrd_parameters_present_flag)
+        hrd = &vui.nal_hrd_parameters;
+    else if (vui.vcl_hrd_parameters_present_flag)
+        hrd = &vui.vcl_hrd_parameters;
+    if (hrd) {
+        unsigned bits = hrd->cpb_removal_delay_length_minus1 + 1;
+        PrintLine(stream, level, "cpb_removal_delay: %u (%u bits)\n", reader.ReadBits(bits), bits);
+        bits = hrd->dpb_output_delay_length_minus1 + 1;
+        PrintLine(stream, level, "dpb_output_delay: %u (%u bits)\n", reader.ReadBits(bits), bits);
+    }
+    if (!vui.pic_struct_present_flag)
+        return;
+    uint32_t picStruct = reader.ReadBits(4);
+    unsigned clocks    = NumClockTs(picStruct);
+    PrintLine(stream, level, "pict_struct: %u (NumClockTS: %u)\n", picStruct, clocks);
+    unsigned offsetBits = hrd ? hrd->time_offset_length : 24;
+    for (unsigned i = 0; i < clocks; ++i) {
+        uint32_t flag = reader.ReadBits(1);
+        PrintLine(stream, level, "clock_timestamp_flag[%u]: %u\n", i, flag);
+        if (!flag)
+            continue;
+        int n = level;
+        PrintLine(stream, n + 1, "ct_type: %u\n", reader.ReadBits(2));
+        PrintLine(stream, n + 1, "nuit_field_base_flag: %u\n", reader.ReadBits(1));
+        PrintLine(stream, n + 1, "counting_type: %u\n", reader.ReadBits(5));
+        uint32_t full = reader.ReadBits(1);
+        PrintLine(stream, n + 1, "full_timestamp_flag: %u\n", full);
+        PrintLine(stream, n + 1, "discontinuity_flag: %u\n", reader.ReadBits(1));
+        PrintLine(stream, n + 1, "cnt_dropped_flag: %u\n", reader.ReadBits(1));
+        PrintLine(stream, n + 1, "n_frames: %u\n", reader.ReadBits(8));
+        if (full) {
+            PrintLine(stream, n + 2, "seconds_value: %u\n", reader.ReadBits(6));
+            PrintLine(stream, n + 2, "minutes_value: %u\n", reader.ReadBits(6));
+            PrintLine(stream, n + 2, "hours_value: %u\n", reader.ReadBits(5));
+        } else {
+            uint32_t seconds = reader.ReadBits(1);
+            PrintLine(stream, n + 2, "seconds_flag: %u\n", seconds);
+            if (seconds) {
+                PrintLine(stream, n + 3, "seconds_value: %u\n", reader.ReadBits(6));
+                uint32_t minutes = reader.ReadBits(1);
+                PrintLine(stream, n + 3, "minutes_flag: %u\n", minutes);
+                if (minutes) {
+                    PrintLine(stream, n + 4, "minutes_value: %u\n", reader.ReadBits(6));
+                    uint32_t hours = reader.ReadBits(1);
+                    PrintLine(stream, n + 4, "hours_flag: %u\n", hours);
+                    if (hours)
+                        PrintLine(stream, n + 5, "hours_value: %u\n", reader.ReadBits(5));
+                }
+            }
+        }
+        if (offsetBits != 0)
+            PrintLine(stream, n + 1, "time_offset: %d (%u bits)\n",
+                      int(reader.ReadBits(offsetBits)), offsetBits);
+    }
+}
+
+void PrintMvcScalableNesting(H264NalParser& ctx, FILE* stream, int level, H264BitReader& reader)
+{
+    uint32_t operationPoint = reader.ReadBits(1);
+    PrintLine(stream, level, "operation_point_flag: %u\n", operationPoint);
+    if (operationPoint) {
+        uint32_t count = reader.ReadUE();
+        PrintLine(stream, level + 1, "num_view_components_op_minus1: %u\n", count);
+        for (uint64_t i = 0; i <= count; ++i)
+            PrintLine(stream, level + 2, "sei_op_view_id[%u]: %u\n", unsigned(i),
+                      reader.ReadBits(10));
+        PrintLine(stream, level + 1, "sei_op_temporal_id: %u\n", reader.ReadBits(3));
+    } else {
+        uint32_t all = reader.ReadBits(1);
+        PrintLine(stream, level + 1, "all_view_components_in_au_flag: %u\n", all);
+        if (!all) {
+            uint32_t count = reader.ReadUE();
+            PrintLine(stream, level + 2, "num_view_components_minus1: %u\n", count);
+            for (uint64_t i = 0; i <= count; ++i)
+                PrintLine(stream, level + 3, "sei_view_id[%u]: %u\n", unsigned(i),
+                          reader.ReadBits(10));
+        }
+    }
+    while (!reader.IsByteAligned()) // sei_nesting_zero_bit
+        reader.ReadBits(1);
+    CH264SeiMessage nested;
+    nested.Parse(ctx, reader);
+    nested.Print(ctx, stream, level);
+}
+
+void PrintSeiPayload(H264NalParser& ctx, FILE* stream, int level, uint32_t payloadType,
+                     const uint8_t* bytes, size_t length)
+{
+    NestingLevel nesting;
+    H264BitReader reader;
+    reader.Init(bytes, uint64_t(length) * 8);
+    try {
+        switch (payloadType) {
+        case 0:
+            PrintBufferingPeriod(ctx, stream, level, reader);
+            break;
+        case 1:
+            PrintPicTiming(ctx, stream, level, reader);
+            break;
+        case 2:
+            PrintPanScanRect(stream, level, reader);
+            break;
+        case 5: {
+            int offset = PrintUserDataUnregistered(stream, level, reader);
+            if (offset > 0)
+                PrintSeiPayloadRaw(stream, level, bytes + offset, length - size_t(offset));
+            break;
+        }
+        case 6:
+            PrintRecoveryPoint(stream, level, reader);
+            break;
+        case 37:
+            if (g_nestingDepth <= kMaxNestingDepth) {
+                PrintMvcScalableNesting(ctx, stream, level, reader);
+                break;
+            }
+            PrintSeiPayloadRaw(stream, level, bytes, length);
+            break;
+        case 45:
+            PrintFramePackingArrangement(stream, level, reader);
+            break;
+        default:
+            PrintSeiPayloadRaw(stream, level, bytes, length);
+            break;
+        }
+    } catch (BitstreamErr_t e) {
+        // What was read is printed; say why the rest is missing.
+        if (e == kBitstreamReadPastEnd)
+            PrintLine(stream, level, "(payload cut short)\n");
+        else
+            PrintLine(stream, level, "(payload holds a code longer than 32 bits)\n");
     }
 }
