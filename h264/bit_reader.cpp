@@ -38,6 +38,29 @@ H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
     return *this;
 }
 
+H264BitReader& H264BitReader::operator=(const H264BitReader& other)
+{
+    if (this == &other)
+        return *this;
+    m_bitsLeft   = other.m_bitsLeft;
+    m_curBits    = other.m_curBits;
+    m_cur        = other.m_cur;
+    m_unescape   = other.m_unescape;
+    m_zeros      = other.m_zeros;
+    m_counted    = other.m_counted;
+    m_loadedBits = other.m_loadedBits;
+    m_lastOne    = other.m_lastOne;
+    m_own        = other.m_own;
+    if (other.m_own.empty()) {
+        m_p   = other.m_p;
+        m_end = other.m_end;
+    } else {
+        m_p   = m_own.data() + (other.m_p - other.m_own.data());
+        m_end = m_own.data() + m_own.size();
+    }
+    return *this;
+}
+
 H264BitReader& H264BitReader::Assign(const uint8_t* data, uint64_t bitCount)
 {
     return Init(data, bitCount);
@@ -101,7 +124,7 @@ uint8_t H264BitReader::LoadByte()
     return b;
 }
 
-uint32_t H264BitReader::ReadBits(unsigned n)
+uint32_t H264BitReader::ReadBitsSlow(unsigned n)
 {
     if (n > 32)
         throw kBitstreamTooManyBits;
@@ -159,7 +182,7 @@ uint32_t H264BitReader::PeekBits(unsigned n)
     return v;
 }
 
-uint32_t H264BitReader::ReadUE()
+uint32_t H264BitReader::ReadUESlow()
 {
     // Leading zeros a byte at a time through the table.
     // 64 bits: a unit of 512 MiB holds 2^32 zero bits.

@@ -15,6 +15,14 @@ enum BitstreamErr_t : int {
 class H264BitReader
 {
   public:
+    H264BitReader() = default;
+    // A copy of a reader that owns its bytes reads from its own copy of them.
+    H264BitReader(const H264BitReader& other) { *this = other; }
+    H264BitReader& operator=(const H264BitReader& other);
+    // A moved vector keeps its storage, so the pointers stay valid.
+    H264BitReader(H264BitReader&&)            = default;
+    H264BitReader& operator=(H264BitReader&&) = default;
+
     // Copies (bitCount + 7) / 8 bytes and points the reader at the first.
     H264BitReader& Init(const uint8_t* data, uint64_t bitCount);
     // Re-points an existing reader the same way.
@@ -24,10 +32,31 @@ class H264BitReader
     H264BitReader& InitView(const uint8_t* data, size_t byteCount);
     void FreeBuffer();
 
-    uint32_t ReadBits(unsigned n);
+    uint32_t ReadBits(unsigned n)
+    {
+        // Most fields of a header fit in what is left of the current byte.
+        if (n - 1 < m_curBits) {
+            m_curBits -= n;
+            return (uint32_t(m_cur) >> m_curBits) & ((1u << n) - 1);
+        }
+        return ReadBitsSlow(n);
+    }
     uint32_t PeekBits(unsigned n);
     bool IsByteAligned() const { return m_curBits == 0 || BitsLeftBound() == 0; }
-    uint32_t ReadUE();
+    uint32_t ReadUE()
+    {
+        // A short code inside the current byte, else the general way.
+        uint32_t rest = uint32_t(m_cur) & ((1u << m_curBits) - 1);
+        if (rest) {
+            unsigned lz  = unsigned(__builtin_clz(rest)) - (32 - m_curBits);
+            unsigned len = 2 * lz + 1;
+            if (len <= m_curBits) {
+                m_curBits -= len;
+                return (rest >> m_curBits) - 1;
+            }
+        }
+        return ReadUESlow();
+    }
     int32_t ReadSE();
     // rbsp_trailing_bits(): one bit, then single bits up to the byte boundary.
     void SkipToByteAlign();
@@ -48,6 +77,8 @@ class H264BitReader
     friend void RemoveEmulationPrevention(H264BitReader& reader);
 
   private:
+    uint32_t ReadBitsSlow(unsigned n);
+    uint32_t ReadUESlow();
     uint8_t LoadByte();
     void CountAhead();
 

@@ -206,3 +206,71 @@ TEST(CopyRemainingBits, CopiesTheRestAndPads)
     // 11 + 0010 0011 ... 0001 0001 + 00 padding
     EXPECT_EQ(Written(w), Hex("C8 D1 59 E2 6A F3 7B C0 44"));
 }
+
+TEST(H264BitReader, CodesAtEveryBitOffset)
+{
+    // Short codes inside one byte and longer ones across bytes, at every alignment.
+    H264BitWriter w;
+    for (uint32_t v = 0; v < 300; ++v) {
+        w.WriteUE(v);
+        w.WriteSE(int32_t(v) - 150);
+        w.WriteBits(v % 9, v);
+    }
+    w.WriteTrailingBits();
+    auto bytes      = Written(w);
+    H264BitReader r = Over(bytes);
+    for (uint32_t v = 0; v < 300; ++v) {
+        ASSERT_EQ(r.ReadUE(), v);
+        ASSERT_EQ(r.ReadSE(), int32_t(v) - 150);
+        ASSERT_EQ(r.ReadBits(v % 9), v & ((1u << (v % 9)) - 1));
+    }
+    EXPECT_FALSE(r.MoreRbspData());
+}
+
+TEST(H264BitReader, CopiesReadTheirOwnBytes)
+{
+    H264BitReader copy;
+    {
+        auto bytes = Hex("12 34 56 78");
+        H264BitReader r;
+        r.Init(bytes.data(), 32);
+        r.ReadBits(4);
+        copy = r;
+        H264BitReader second(r);
+        EXPECT_EQ(second.ReadBits(12), 0x234u);
+        bytes.assign(4, 0xFF);
+    } // the original and its source are gone
+    EXPECT_EQ(copy.ReadBits(28), 0x2345678u);
+    EXPECT_EQ(ErrorOf([&] { copy.ReadBits(1); }), 3);
+}
+
+TEST(H264BitReader, ShortFinalByteBehindAnEscape)
+{
+    // 28 bits: the last byte holds 4 valid bits. Without its escape 20 bits are left.
+    auto bytes = Hex("00 00 03 AB");
+    H264BitReader r;
+    r.Init(bytes.data(), 28);
+    RemoveEmulationPrevention(r);
+    EXPECT_EQ(r.ReadBits(16), 0u);
+    EXPECT_EQ(ErrorOf([&] { r.ReadBits(8); }), 3);
+    H264BitReader r2;
+    r2.Init(bytes.data(), 28);
+    RemoveEmulationPrevention(r2);
+    EXPECT_EQ(r2.BitsLeft(), 20u);
+    EXPECT_EQ(r2.ReadBits(20), 0xBu);
+
+    // The last 1 bit of data whose final byte is short: its valid bits are the low ones.
+    auto tail = Hex("80 31"); // 1000 0000 | (001)1 0001: the last 1 bit is bit 12
+    H264BitReader m;
+    m.Init(tail.data(), 13);
+    m.ReadBits(11);
+    EXPECT_TRUE(m.MoreRbspData());
+    m.ReadBits(1);
+    EXPECT_FALSE(m.MoreRbspData());
+    auto high = Hex("A0 E0"); // the final byte's 1 bits all lie beyond the 13 bits
+    H264BitReader h;
+    h.Init(high.data(), 13);
+    EXPECT_TRUE(h.MoreRbspData());
+    h.ReadBits(2);
+    EXPECT_FALSE(h.MoreRbspData()) << "the stop bit is bit 2";
+}
