@@ -348,16 +348,18 @@ def i_slice(idr, frame_num, poc_lsb, field=None, log2_max_frame_num=4, log2_max_
 
 
 def paff_stream(frames, aud=False):
-    """A field-coded stream: SPS, PPS, then frames of two I fields each (top, bottom), the
-    first an IDR. Every field is an access unit of its own."""
+    """A field-coded stream: SPS and PPS, then frames of two I fields each (top, bottom), the
+    first an IDR; with aud, a delimiter opens every field. Every field is an access unit of
+    its own."""
     sps = sps_baseline(profile_idc=77, frame_mbs_only=0, height_map_units=4)
-    out = unit(7, sps, nal_ref_idc=3)
-    out += unit(8, pps_baseline(), nal_ref_idc=3)
+    out = b""
     for f in range(frames):
         for parity in ("top", "bottom"):
             if aud:
                 out += unit(9, bytes([0x10]))  # primary_pic_type 0, trailing bits
             idr = f == 0 and parity == "top"
+            if idr:
+                out += unit(7, sps, nal_ref_idc=3) + unit(8, pps_baseline(), nal_ref_idc=3)
             rbsp = i_slice(idr, f % 16, (2 * f + (parity == "bottom")) % 256, parity)
             out += unit(5 if idr else 1, rbsp, nal_ref_idc=3)
     return out

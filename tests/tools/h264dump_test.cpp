@@ -2,6 +2,7 @@
 // against two independent readers: ffmpeg's trace_headers for the header fields and the SEI
 // messages ffmpeg knows, exiftool for the recording information of a camcorder file.
 #include "tests/h264/crafted_units.h"
+#include "tests/support/stream_support.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
@@ -389,8 +390,10 @@ TEST(H264Dump, FailuresAreReportedAndTheRestGoesOn)
 TEST(H264Dump, AgreesWithFfmpegOnEveryFixtureAndTheCraftedStream)
 {
     std::string ffmpeg = FindProgram("ffmpeg");
-    if (ffmpeg.empty())
+    if (ffmpeg.empty()) {
+        ASSERT_FALSE(testing_support::OraclesRequired()) << "ffmpeg is not installed";
         GTEST_SKIP() << "ffmpeg is not installed: the values are not compared";
+    }
     std::vector<std::string> streams = Fixtures();
     ASSERT_GE(streams.size(), 5u) << "the fixtures under tests/data/h264 are missing";
     TempDir dir;
@@ -409,8 +412,10 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
     std::string mts      = corpus + "/h264/exiftool-M2TS.mts";
     std::string ffmpeg   = FindProgram("ffmpeg");
     std::string exiftool = FindProgram("exiftool");
-    if (ffmpeg.empty() || exiftool.empty())
+    if (ffmpeg.empty() || exiftool.empty()) {
+        ASSERT_FALSE(testing_support::OraclesRequired()) << "ffmpeg or exiftool is not installed";
         GTEST_SKIP() << "ffmpeg or exiftool is not installed: the MDPM values are not compared";
+    }
     TempDir dir;
     std::string es = dir.File("video.h264");
     RunResult demux =

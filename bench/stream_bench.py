@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Stream benchmark: times the stream tools on large streams made from the test fixtures,
+beside a memchr start-code scan of the same bytes (bench/start_code_scan.c) as the reference.
+
+Builds a Release tree in WORK/build, makes the streams in WORK (kept for later runs), warms
+the page cache, then runs every case in turn, RUNS rounds, and prints per case the minimum and
+median wall time, the throughput, the ratio to the scan and the peak resident memory.
+
+Usage: bench/stream_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench)
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "gen"))
+import h264es as g  # noqa: E402
+
+MIB = 1 << 20
+
+
+def build(work):
+    tree = os.path.join(work, "build")
+    subprocess.run(
+        ["cmake", "-S", ROOT, "-B", tree, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+         "-DBDMV_TESTS=OFF"],
+        check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", tree, "--target", "quenby"], check=True,
+                   stdout=subprocess.DEVNULL)
+    scan = os.path.join(work, "start_code_scan")
+    subprocess.run(["cc", "-O2", "-o", scan, os.path.join(ROOT, "bench", "start_code_scan.c")],
+                   check=True)
+    return {"quenby": os.path.join(tree, "tools", "recinfo", "quenby"), "scan": scan}
+
+
+def make_es(path, size):
+    """The base fixture over and over, with an MDPM message every 12 access units and, in
+    every 32nd copy, one slice grown to 1 MiB (about half the bytes are in such slices)."""
+    if os.path.exists(path) and os.path.getsize(path) >= size:
+        return
+    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
+    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678), (0x18, 0x02201708),
+                                       (0x19, 0x24134510), (0xE0, 0x10113001)])])
+    plain, _ = g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})
+    groups = g.access_units(g.split_units(plain))
+    slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
+    groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
+    big = b"".join(b"".join(au) for au in groups)
+    written = 0
+    with open(path + ".tmp", "wb") as f:
+        copy = 0
+        while written < size:
+            piece = big if copy % 32 == 0 else plain
+            f.write(piece)
+            written += len(piece)
+            copy += 1
+    os.replace(path + ".tmp", path)
+
+
+def warm(path):
+    with open(path, "rb") as f:
+        while f.read(8 * MIB):
+            pass
+
+
+def run_once(argv, work):
+    """Wall seconds and peak resident KiB of one run; standard output is discarded. GNU time
+    measures the peak: a child spawned from Python would count Python's own pages."""
+    report = os.path.join(work, "time.txt")
+    with open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv, stdout=null)
+        seconds = time.perf_counter() - start
+    if done.returncode != 0:
+        sys.exit("%s failed with %d" % (" ".join(argv), done.returncode))
+    with open(report) as f:
+        return seconds, int(f.read().split()[-1])
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--runs", type=int, default=7)
+    ap.add_argument("--work", default=os.path.join(ROOT, "build-bench"))
+    args = ap.parse_args()
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("GNU time is needed for the peak memory (apt-get install time)")
+    os.makedirs(args.work, exist_ok=True)
+    exe = build(args.work)
+
+    es = os.path.join(args.work, "bench.h264")
+    make_es(es, 512 * MIB)
+    es_size = os.path.getsize(es)
+    # (label, command, bytes, reference label or None)
+    cases = [
+        ("scan es", [exe["scan"], es], es_size, None),
+        ("quenby -es", [exe["quenby"], "-es", es], es_size, "scan es"),
+    ]
+    for path in {c[1][-1] for c in cases}:
+        warm(path)
+
+    times = {c[0]: [] for c in cases}
+    peaks = {c[0]: 0 for c in cases}
+    for _ in range(args.runs):
+        for label, argv, _, _ in cases:  # alternating, so drift hits every case alike
+            seconds, peak = run_once(argv, args.work)
+            times[label].append(seconds)
+            peaks[label] = max(peaks[label], peak)
+
+    print("%d runs each; %s: %.1f MiB" % (args.runs, os.path.basename(es), es_size / MIB))
+    print("%-14s %8s %8s %9s %9s %8s %8s" % ("case", "min s", "median s", "GB/s min",
+                                             "GB/s med", "x ref", "peak MiB"))
+    for label, _, size, ref in cases:
+        lo, med = min(times[label]), statistics.median(times[label])
+        ratio = "%.2f" % (lo / min(times[ref])) if ref else "-"
+        print("%-14s %8.3f %8.3f %9.2f %9.2f %8s %8.1f" % (
+            label, lo, med, size / lo / 1e9, size / med / 1e9, ratio, peaks[label] / 1024))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,3 @@
+#include "tools/recinfo/quenby.h"
+
+int main(int argc, char** argv) { return QuenbyMain(argc, argv); }

@@ -1,0 +1,334 @@
+#include "tools/recinfo/quenby.h"
+
+#include "common/file_errors.h"
+#include "h264/mdpm.h"
+#include "platform/crt_compat.h"
+
+#include <cstdarg>
+#include <cstring>
+
+namespace
+{
+
+const char kVersion[] = "2.00";
+
+const uint8_t kDiscUuid[16] = {0x17, 0xEE, 0x8C, 0x60, 0xF8, 0x4D, 0x11, 0xD9,
+                               0x8C, 0xD6, 0x08, 0x00, 0x20, 0x0C, 0x9A, 0x66};
+// UUID, "MDPM" and the count byte.
+constexpr uint64_t kMdpmHeaderBits = (16 + 4 + 1) * 8;
+
+struct ModelName {
+    uint16_t maker;
+    uint16_t model;
+    const char* name;
+};
+
+const ModelName kModelNames[] = {
+    {0x1011, 0x2001, "HG 20"},     {0x1011, 0x3001, "HF 100"},    {0x1011, 0x3002, "HF 200"},
+    {0x1011, 0x3003, "HF S100"},   {0x1011, 0x3100, "HF R16"},    {0x1011, 0x3101, "HF M31"},
+    {0x1011, 0x3102, "HF S20"},    {0x1011, 0x3203, "XA 10"},     {0x1011, 0x4101, "EOS C100"},
+    {0x0103, 0x0300, "HDC-SD1"},   {0x0103, 0x0311, "HDC-SD9"},   {0x0103, 0x0315, "HDC-TM300"},
+    {0x0103, 0x0330, "HDC-SD600"}, {0x0103, 0x0331, "HDC-TM700"}, {0x0103, 0x0332, "HDC-HS700"},
+    {0x0103, 0x0333, "HDC-SD60"},  {0x0103, 0x0335, "HDC-HS60"},  {0x0103, 0x0336, "HDC-SDT750"},
+    {0x0103, 0x033A, "HDC-SD909"}, {0x0103, 0x033B, "HDC-SD90"},  {0x0103, 0x0340, "HDC-Z10000"},
+    {0x0103, 0x0411, "AG-HMC41"},  {0x0103, 0x0415, "AG-AC160"},
+};
+
+const char* MakerName(uint32_t maker)
+{
+    switch (maker) {
+    case 0x0103:
+        return "Panasonic";
+    case 0x0108:
+        return "Sony";
+    case 0x1011:
+        return "Canon";
+    case 0x1104:
+        return "JVC";
+    default:
+        return nullptr;
+    }
+}
+
+const char* ModelNameOf(uint32_t maker, uint32_t model)
+{
+    for (const ModelName& m : kModelNames)
+        if (m.maker == maker && m.model == model)
+            return m.name;
+    return "";
+}
+
+// digits upper-case hex digits of value, as "%0*X" writes them.
+void AppendHex(std::string& text, uint32_t value, int digits)
+{
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += "0123456789ABCDEF"[(value >> shift) & 0xF];
+}
+
+void PrintBanner(FILE* stream)
+{
+    fprintf(stream, "Quenby - version %s (build: %s)\n\n", kVersion, __DATE__);
+}
+
+void PrintUsage(FILE* stream, const char* program)
+{
+    fprintf(stream, "Usage: %s [options] infile.mts [outfile.txt]\n", program);
+    fprintf(stream, "\n");
+    fprintf(stream, "Options:\n");
+    fprintf(stream, "-tab                  list in table format\n");
+    fprintf(stream, "-noheader             suppress header printing (with -tab)\n");
+    fprintf(stream, "-hexdata              show hexadecimal info-data\n");
+    fprintf(stream, "-es                   use elementary stream (.h264, .264, .avc) on input\n");
+    fprintf(stream, "\n");
+    fprintf(stream, "Displays recording information stored in AVCHD files.\n");
+    fprintf(stream, "Output is written to standard output or into specified text file.\n");
+    fprintf(stream, "\n");
+}
+
+} // namespace
+
+const char* GetErrorText(int code, char* buffer)
+{
+    const char* text = FileErrorText(code);
+    if (!text)
+        return nullptr;
+    snprintf(buffer, 256, "%s", text);
+    return buffer;
+}
+
+int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
+{
+    // The reader must not run past the payload: a payload too short for its header is not
+    // MDPM, and a list cut short keeps the entries that are complete.
+    if (reader.BitsLeft() < kMdpmHeaderBits)
+        return 1;
+    for (uint8_t byte : kDiscUuid)
+        if (reader.ReadBits(8) != byte)
+            return 1;
+    for (char c : {'M', 'D', 'P', 'M'})
+        if (reader.ReadBits(8) != uint32_t(c))
+            return 1;
+    entries.clear();
+    uint32_t count    = reader.ReadBits(8);
+    uint64_t complete = reader.BitsLeft() / 40;
+    if (count > complete)
+        count = uint32_t(complete);
+    for (uint32_t i = 0; i < count; ++i) {
+        MdpmTagEntry e;
+        e.tag   = uint8_t(reader.ReadBits(8));
+        e.value = reader.ReadBits(32);
+        entries.push_back(e);
+    }
+    return 0;
+}
+
+void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
+{
+    // Rows can come every few access units: no formatted printing for the hex digits.
+    row.HexaData = "#";
+    AppendHex(row.HexaData, uint32_t(entries.size()), 2);
+    if (!table)
+        row.HexaData += "\n";
+    for (const MdpmTagEntry& e : entries) {
+        if (!table)
+            row.HexaData += "#";
+        AppendHex(row.HexaData, e.tag, 2);
+        AppendHex(row.HexaData, e.value, 8);
+        if (!table)
+            row.HexaData += "\n";
+    }
+
+    bool haveDate = false, haveTime = false;
+    unsigned zone = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    for (const MdpmTagEntry& e : entries) {
+        uint32_t b3 = e.value >> 24, b2 = (e.value >> 16) & 0xFF, b1 = (e.value >> 8) & 0xFF,
+                 b0 = e.value & 0xFF;
+        switch (e.tag) {
+        case 0x13:
+            row.TimeCode = FormatMdpmTimeCode(e.value);
+            break;
+        case 0x18:
+            haveDate = true;
+            zone     = b3;
+            year     = MdpmBcd(b2) * 100 + MdpmBcd(b1);
+            month    = MdpmBcd(b0);
+            break;
+        case 0x19:
+            haveTime = true;
+            day      = MdpmBcd(b3);
+            hour     = MdpmBcd(b2);
+            minute   = MdpmBcd(b1);
+            second   = MdpmBcd(b0);
+            break;
+        case 0xE0: {
+            uint32_t maker = e.value >> 16, model = e.value & 0xFFFF;
+            if (const char* name = MakerName(maker)) {
+                row.Company = name;
+            } else {
+                row.Company = "unknown (0x";
+                AppendHex(row.Company, maker, 4);
+                row.Company += ")";
+            }
+            row.CompanyModel = "0x";
+            AppendHex(row.CompanyModel, model, 4);
+            row.CompanyModelName = ModelNameOf(maker, model);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (haveDate && haveTime) {
+        char text[96];
+        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s", year,
+                 month, day, hour, minute, second, zone & 0x20 ? "-" : "+", (zone >> 1) & 0xF,
+                 zone & 0x01 ? "30" : "00", zone & 0x40 ? " DST" : "");
+        row.DateTimeOriginal = text;
+    }
+}
+
+void InfoRow::Print(FILE* stream, bool table, bool hexData) const
+{
+    // One write per row; the caller checks the stream.
+    std::string text;
+    if (table) {
+        text = AccessUnitNum;
+        if (hexData)
+            text += "\t" + HexaData;
+        for (const std::string* column :
+             {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel, &CompanyModelName})
+            text += "\t" + *column;
+        text += "\n";
+    } else {
+        text = ";AccessUnitNum=" + AccessUnitNum + "\n";
+        if (hexData && !HexaData.empty())
+            text += HexaData;
+        const std::pair<const char*, const std::string*> columns[] = {
+            {MdpmTagName(0x13), &TimeCode},
+            {"DateTimeOriginal", &DateTimeOriginal},
+            {"Company", &Company},
+            {"CompanyModel", &CompanyModel},
+            {"CompanyModelName", &CompanyModelName},
+        };
+        for (const auto& column : columns)
+            if (!column.second->empty())
+                text = text + column.first + "=" + *column.second + "\n";
+        text += "\n";
+    }
+    fwrite(text.data(), 1, text.size(), stream);
+}
+
+CQuenby::CQuenby(bool noHeader, bool table, bool hexData, bool transportStream)
+    : m_noHeader(noHeader), m_table(table), m_hexData(hexData)
+{
+    m_isTS = transportStream;
+}
+
+int CQuenby::OnStart()
+{
+    if (!m_table || m_noHeader)
+        return 0;
+    InfoRow header;
+    header.AccessUnitNum    = "AccessUnitNum";
+    header.HexaData         = "HexaData";
+    header.TimeCode         = MdpmTagName(0x13);
+    header.DateTimeOriginal = "DateTimeOriginal";
+    header.Company          = "Company";
+    header.CompanyModel     = "CompanyModel";
+    header.CompanyModelName = "CompanyModelName";
+    header.Print(m_textOut, true, m_hexData);
+    return FlushText();
+}
+
+int CQuenby::OnNALUnit()
+{
+    m_unitReader.InitView(m_unit, m_unitSize);
+    RemoveEmulationPrevention(m_unitReader);
+    int r = m_parser.ParseNalPayload(m_unitReader);
+    if (m_parser.m_nalHeader.nal_unit_type != 6)
+        return 0;
+    if (r != 0) {
+        PrintBitstreamError(stderr, r);
+        return r;
+    }
+    for (const CH264SeiMessage& message : m_parser.m_seiMessages) {
+        if (message.payloadType != 5 || message.payloadData.empty())
+            continue;
+        m_payloadReader.Assign(message.payloadData.data(),
+                               uint64_t(message.payloadData.size()) * 8);
+        if (ReadMdpmTags(m_payloadReader, m_entries) != 0)
+            continue;
+        InfoRow row;
+        row.AccessUnitNum = std::to_string(m_parser.m_pictureCount);
+        FillInfoRow(row, m_entries, m_table);
+        row.Print(m_textOut, m_table, m_hexData);
+        if (int w = FlushText())
+            return w;
+    }
+    return 0;
+}
+
+int QuenbyMain(int argc, char** argv)
+{
+    std::string program = ProgramName(argc > 0 ? argv[0] : "quenby");
+    if (argc < 2) {
+        PrintBanner(stderr);
+        PrintUsage(stderr, program.c_str());
+        return 0;
+    }
+    bool noHeader = false, table = false, hexData = false, transportStream = true;
+    const char* input  = nullptr;
+    const char* output = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-') {
+            if (!input)
+                input = arg;
+            else if (!output)
+                output = arg;
+            continue;
+        }
+        // The help words must match exactly; every other option in any case.
+        if (strcmp(arg, "-h") == 0 || strcmp(arg, "-help") == 0 || strcmp(arg, "-?") == 0) {
+            PrintBanner(stdout);
+            PrintUsage(stdout, program.c_str());
+            return 0;
+        }
+        if (_stricmp(arg, "-ts") == 0)
+            transportStream = true;
+        else if (_stricmp(arg, "-es") == 0)
+            transportStream = false;
+        else if (_stricmp(arg, "-tab") == 0)
+            table = true;
+        else if (_stricmp(arg, "-noheader") == 0)
+            noHeader = true;
+        else if (_stricmp(arg, "-hexdata") == 0)
+            hexData = true;
+        else {
+            PrintBanner(stderr);
+            fprintf(stderr, "WARNING: %s - unknown option -%s specified, ignoring...\n",
+                    program.c_str(), arg + 1);
+        }
+    }
+    if (!input) {
+        PrintBanner(stderr);
+        PrintUsage(stderr, program.c_str());
+        return 1;
+    }
+
+    int r;
+    {
+        CQuenby quenby(noHeader, table, hexData, transportStream);
+        r = quenby.Walk(input, nullptr, nullptr, output ? output : "");
+    }
+    if (r == 1001)
+        r = kCannotOpenFile;
+    else if (r == 1002)
+        r = kCannotCreateFile;
+    if (r != 0) {
+        char buffer[256];
+        const char* text = GetErrorText(r, buffer);
+        fprintf(stderr, "ERROR: %s\n\n", text ? text : "Unexpected error!");
+    }
+    return r;
+}
