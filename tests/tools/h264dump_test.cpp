@@ -9,7 +9,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -67,15 +66,50 @@ struct UnitFields {
 
 std::string Strip(const std::string& name) { return name.substr(0, name.find('[')); }
 
+bool IsHexByte(const std::string& t)
+{
+    return t.size() == 4 && t[0] == '0' && t[1] == 'x' && isxdigit(t[2]) && isxdigit(t[3]) &&
+           !islower(t[2]) && !islower(t[3]);
+}
+
+// A line of "0xHH" values separated by single blanks, after the indentation.
+bool IsByteListing(const std::string& line)
+{
+    size_t at = line.find_first_not_of(' ');
+    if (at == std::string::npos)
+        return false;
+    for (;; at += 5) {
+        if (!IsHexByte(line.substr(at, 4)))
+            return false;
+        if (at + 4 == line.size())
+            return true;
+        if (line[at + 4] != ' ')
+            return false;
+    }
+}
+
+bool IsNumber(const std::string& t, bool sign)
+{
+    size_t start = sign && !t.empty() && t[0] == '-' ? 1 : 0;
+    return t.size() > start && t.find_first_not_of("0123456789", start) == std::string::npos;
+}
+
+// The text after marker up to the end of its line, or "" when marker is not there.
+std::string After(const std::string& text, const std::string& marker)
+{
+    size_t at = text.find(marker);
+    if (at == std::string::npos)
+        return "";
+    at += marker.size();
+    return text.substr(at, text.find('\n', at) - at);
+}
+
 // h264dump's output: units begin with "NAL unit", fields are "name: value" lines, byte
 // listings are lines of 0xHH values.
 std::vector<UnitFields> ParseDump(const std::string& text)
 {
-    static const std::regex field(R"(^ *([^:]+): *(.*)$)");
-    static const std::regex bytes(R"(^ *(0x[0-9A-F]{2})( 0x[0-9A-F]{2})*$)");
     std::vector<UnitFields> units;
     for (const std::string& line : Lines(text)) {
-        std::smatch m;
         if (line.rfind("NAL unit ", 0) == 0) {
             units.emplace_back();
             units.back().segments.emplace_back();
@@ -84,7 +118,7 @@ std::vector<UnitFields> ParseDump(const std::string& text)
         if (units.empty())
             continue;
         UnitFields& unit = units.back();
-        if (std::regex_match(line, m, bytes)) {
+        if (IsByteListing(line)) {
             std::stringstream in(line);
             std::string hex;
             Segment& seg = unit.segments.back();
@@ -94,11 +128,13 @@ std::vector<UnitFields> ParseDump(const std::string& text)
                     {"payload_byte", std::to_string(std::stoul(hex, nullptr, 16))});
             continue;
         }
-        if (!std::regex_match(line, m, field))
+        size_t indent = line.find_first_not_of(' ');
+        size_t colon  = line.find(':');
+        if (indent == std::string::npos || colon == std::string::npos || colon < indent)
             continue;
-        std::string name = Strip(m[1]);
+        std::string name = Strip(line.substr(indent, colon - indent));
         std::string value;
-        std::stringstream(m[2].str()) >> value;
+        std::stringstream(line.substr(colon + 1)) >> value;
         if (name == "payload_type")
             unit.segments.emplace_back();
         if (name == "nal_unit_type")
@@ -115,20 +151,24 @@ std::vector<UnitFields> ParseDump(const std::string& text)
 // are put together into the values h264dump prints.
 std::vector<UnitFields> ParseTrace(const std::string& text, std::string& failures)
 {
-    static const std::regex field(R"(^(?:\[[^\]]*\] )?\d+ +(\S+) +[01]+ = (-?\d+)$)");
     std::vector<UnitFields> units;
     bool inPackets = false;
     uint64_t ffRun = 0;
     std::string uuid;
-    for (const std::string& line : Lines(text)) {
+    for (std::string line : Lines(text)) {
         if (line.find("Packet: ") != std::string::npos)
             inPackets = true;
         if (line.find("Failed to read unit") != std::string::npos)
             failures += line + "\n";
-        std::smatch m;
-        if (!inPackets || !std::regex_match(line, m, field))
+        if (!line.empty() && line[0] == '[')
+            line = line.substr(line.find("] ") == std::string::npos ? 0 : line.find("] ") + 2);
+        std::stringstream in(line);
+        std::string position, name, bits, equals, value, extra;
+        if (!inPackets || !(in >> position >> name >> bits >> equals >> value) || in >> extra ||
+            !IsNumber(position, false) || bits.find_first_not_of("01") != std::string::npos ||
+            equals != "=" || !IsNumber(value, true))
             continue;
-        std::string name = Strip(m[1]), value = m[2];
+        name = Strip(name);
         if (name == "forbidden_zero_bit") {
             units.emplace_back();
             units.back().segments.emplace_back();
@@ -439,23 +479,25 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
             theirs[line.substr(0, line.find(' '))] = line.substr(colon + 3);
     }
 
-    std::smatch m;
-    std::string out = dump.out;
-    ASSERT_TRUE(std::regex_search(
-        out, m,
-        std::regex(R"(\(YearMonthOriginal\): timezone ([+-]\d\d:\d\d), (\d{4})-(\d\d)-\n)")));
-    std::string zone = m[1], year = m[2], month = m[3];
-    ASSERT_TRUE(std::regex_search(
-        out, m, std::regex(R"(\(DayTimeOriginal\):   (\d\d) (\d\d:\d\d:\d\d)\n)")));
-    EXPECT_EQ(year + ":" + month + ":" + m[1].str() + " " + m[2].str() + zone,
+    // "timezone +01:00, 2008-12-" and "  31 23:16:24": exiftool's "2008:12:31 23:16:24+01:00".
+    std::string out      = dump.out;
+    std::string yearZone = After(out, "(YearMonthOriginal): timezone ");
+    std::string dayTime  = After(out, "(DayTimeOriginal):   ");
+    ASSERT_EQ(yearZone.size(), 16u) << out;
+    ASSERT_EQ(dayTime.size(), 11u) << out;
+    EXPECT_EQ(yearZone.substr(8, 4) + ":" + yearZone.substr(13, 2) + ":" + dayTime.substr(0, 2) +
+                  " " + dayTime.substr(3) + yearZone.substr(0, 6),
               theirs["DateTimeOriginal"]);
-    ASSERT_TRUE(std::regex_search(
-        out, m,
-        std::regex(R"(\(Camera1\): ApertureSetting = ([0-9.]+) \(0x..\), Gain = (-?\d+ dB))")));
-    EXPECT_EQ(m[1].str(), theirs["ApertureSetting"]);
-    EXPECT_EQ(m[1].str(), "2.4");
-    EXPECT_EQ(m[2].str(), theirs["Gain"]);
-    EXPECT_EQ(m[2].str(), "9 dB");
-    ASSERT_TRUE(std::regex_search(out, m, std::regex(R"(\(MakeModel\): (\S+) 0x[0-9A-F]{4}\n)")));
-    EXPECT_EQ(m[1].str(), theirs["Make"]);
+    // "ApertureSetting = 2.4 (0xCA), Gain = 9 dB, ..."
+    std::string camera   = After(out, "(Camera1): ApertureSetting = ");
+    std::string aperture = camera.substr(0, camera.find(' '));
+    std::string gain     = After(camera, ", Gain = ");
+    gain                 = gain.substr(0, gain.find(','));
+    EXPECT_EQ(aperture, theirs["ApertureSetting"]);
+    EXPECT_EQ(aperture, "2.4");
+    EXPECT_EQ(gain, theirs["Gain"]);
+    EXPECT_EQ(gain, "9 dB");
+    std::string maker = After(out, "(MakeModel): ");
+    EXPECT_EQ(maker.substr(0, maker.find(' ')), theirs["Make"]);
+    EXPECT_EQ(maker, "Canon 0x3000");
 }
