@@ -95,24 +95,6 @@ TEST(SeiPrint, RawListingSixteenToALineThenTheString)
               "    string: \"\"\n");
 }
 
-TEST(SeiPrint, UserDataOffsetsForForeignUuidAndGa94)
-{
-    std::vector<uint8_t> foreign = Hex("00112233445566778899aabbccddeeff 01020304");
-    H264BitReader r              = Over(foreign);
-    int offset                   = -1;
-    EXPECT_EQ(Printed([&](FILE* f) { offset = PrintUserDataUnregistered(f, 1, r); }),
-              "  uuid_iso_iec_11578: 00112233445566778899aabbccddeeff\n");
-    EXPECT_EQ(offset, 16);
-
-    std::vector<uint8_t> ga94 = DiscVideoHeader("GA94");
-    ga94.push_back(0x99);
-    H264BitReader r2 = Over(ga94);
-    EXPECT_EQ(Printed([&](FILE* f) { offset = PrintUserDataUnregistered(f, 0, r2); }),
-              "uuid_iso_iec_11578: 17ee8c60f84d11d98cd60800200c9a66\n"
-              "type_indicator: GA94\n");
-    EXPECT_EQ(offset, 20);
-}
-
 TEST(SeiPrint, GopStructureMapEntriesOfEightBits)
 {
     std::vector<uint8_t> payload = DiscVideoHeader("GSMP");
