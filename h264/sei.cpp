@@ -31,13 +31,13 @@ void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
 // The header of a nesting message, up to the sei_nesting_zero_bit run.
 void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
 {
-    if (payloadType == 30) {                            // G.13.1.4 scalable_nesting()
+    if (payloadType == 30) {                            // scalable_nesting() of Annex G
         if (r.ReadBits(1) == 0) {                       // all_layer_representations_in_au_flag
             uint64_t layers = uint64_t(r.ReadUE()) + 1; // num_layer_representations_minus1
             SkipBits(r, 7, layers);                     // sei_dependency_id, sei_quality_id
             r.ReadBits(3);                              // sei_temporal_id
         }
-    } else if (payloadType == 37) {                    // H.13.1.4 mvc_scalable_nesting()
+    } else if (payloadType == 37) {                    // mvc_scalable_nesting() of Annex H
         if (r.ReadBits(1)) {                           // operation_point_flag
             uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
             SkipBits(r, 10, views);                    // sei_op_view_id
@@ -46,7 +46,7 @@ void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
             uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
             SkipBits(r, 10, views);                    // sei_view_id
         }
-    } else {                                             // 48, I.13.1.4 mvcd_scalable_nesting()
+    } else {                                             // 48, mvcd_scalable_nesting() of Annex I
         if (r.ReadBits(1)) {                             // operation_point_flag
             bool textureOnly = r.ReadBits(1) != 0;       // sei_op_texture_only_flag
             uint64_t views   = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1

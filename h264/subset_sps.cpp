@@ -8,13 +8,20 @@
 namespace
 {
 
-// A count and that many ue(v) entries.
-template <class RW> void RefList(RW& rw, uint32_t& count, std::vector<uint32_t>& list)
+// A count, then that many ue(v) entries appended to a flat list at pos.
+template <class RW> void RefList(RW& rw, uint32_t& count, std::vector<uint32_t>& list, size_t& pos)
 {
     rw.ue(count);
-    rw.size(list, count);
-    for (uint32_t& ref : list)
-        rw.ue(ref);
+    rw.extend(list, pos, count);
+    for (size_t end = pos + count; pos < end; ++pos)
+        rw.ue(list[pos]);
+}
+
+// One HRD block of a list that holds only the present ones.
+template <class RW> void HrdBlock(RW& rw, std::vector<HrdParameters>& list, size_t& pos)
+{
+    rw.extend(list, pos, 1);
+    list[pos++].Syntax(rw);
 }
 
 } // namespace
@@ -31,50 +38,52 @@ int CH264SeqParameterSetMVCExtension::Syntax(RW& rw, const CH264SeqParameterSetD
     // Views 1 on carry two anchor and two non-anchor counts each.
     uint64_t refBits = 4 * (views - 1);
     rw.size(num_anchor_refs_l0, views, refBits);
-    rw.size(anchor_ref_l0, views, refBits);
     rw.size(num_anchor_refs_l1, views, refBits);
-    rw.size(anchor_ref_l1, views, refBits);
     rw.size(num_non_anchor_refs_l0, views, refBits);
-    rw.size(non_anchor_ref_l0, views, refBits);
     rw.size(num_non_anchor_refs_l1, views, refBits);
-    rw.size(non_anchor_ref_l1, views, refBits);
-    for (size_t i = 1; i < views; ++i) {
-        RefList(rw, num_anchor_refs_l0[i], anchor_ref_l0[i]);
-        RefList(rw, num_anchor_refs_l1[i], anchor_ref_l1[i]);
+    size_t a0 = 0, a1 = 0, n0 = 0, n1 = 0;
+    if constexpr (RW::kRead) {
+        anchor_ref_l0.clear();
+        anchor_ref_l1.clear();
+        non_anchor_ref_l0.clear();
+        non_anchor_ref_l1.clear();
     }
     for (size_t i = 1; i < views; ++i) {
-        RefList(rw, num_non_anchor_refs_l0[i], non_anchor_ref_l0[i]);
-        RefList(rw, num_non_anchor_refs_l1[i], non_anchor_ref_l1[i]);
+        RefList(rw, num_anchor_refs_l0[i], anchor_ref_l0, a0);
+        RefList(rw, num_anchor_refs_l1[i], anchor_ref_l1, a1);
+    }
+    for (size_t i = 1; i < views; ++i) {
+        RefList(rw, num_non_anchor_refs_l0[i], non_anchor_ref_l0, n0);
+        RefList(rw, num_non_anchor_refs_l1[i], non_anchor_ref_l1, n1);
     }
     rw.ue(num_level_values_signalled_minus1);
     uint64_t levels = uint64_t(num_level_values_signalled_minus1) + 1;
     // level_idc, the operation point count and at least one operation point (6 bits).
-    uint64_t levelBits = 15 * levels;
-    rw.size(level_idc, levels, levelBits);
-    rw.size(num_applicable_ops_minus1, levels, levelBits);
-    rw.size(applicable_op_temporal_id, levels, levelBits);
-    rw.size(applicable_op_num_target_views_minus1, levels, levelBits);
-    rw.size(applicable_op_target_view_id, levels, levelBits);
-    rw.size(applicable_op_num_views_minus1, levels, levelBits);
+    rw.size(level_idc, levels, 15 * levels);
+    rw.size(num_applicable_ops_minus1, levels, 15 * levels);
+    if constexpr (RW::kRead) {
+        applicable_op_temporal_id.clear();
+        applicable_op_num_target_views_minus1.clear();
+        applicable_op_num_views_minus1.clear();
+        applicable_op_target_view_id.clear();
+    }
+    size_t op = 0, target = 0;
     for (size_t i = 0; i < levels; ++i) {
         rw.u(8, level_idc[i]);
         rw.ue(num_applicable_ops_minus1[i]);
         uint64_t ops = uint64_t(num_applicable_ops_minus1[i]) + 1;
-        // temporal id, two counts and at least one target view
-        uint64_t opBits = 6 * ops;
-        rw.size(applicable_op_temporal_id[i], ops, opBits);
-        rw.size(applicable_op_num_target_views_minus1[i], ops, opBits);
-        rw.size(applicable_op_target_view_id[i], ops, opBits);
-        rw.size(applicable_op_num_views_minus1[i], ops, opBits);
-        for (size_t j = 0; j < ops; ++j) {
-            rw.u(3, applicable_op_temporal_id[i][j]);
-            rw.ue(applicable_op_num_target_views_minus1[i][j]);
-            uint64_t targets           = uint64_t(applicable_op_num_target_views_minus1[i][j]) + 1;
-            std::vector<uint32_t>& ids = applicable_op_target_view_id[i][j];
-            rw.size(ids, targets);
-            for (uint32_t& id : ids)
-                rw.ue(id);
-            rw.ue(applicable_op_num_views_minus1[i][j]);
+        rw.extend(applicable_op_temporal_id, op, ops);
+        rw.extend(applicable_op_num_target_views_minus1, op, ops);
+        rw.extend(applicable_op_num_views_minus1, op, ops);
+        for (size_t end = op + ops; op < end; ++op) {
+            rw.u(3, applicable_op_temporal_id[op]);
+            uint32_t& targetsMinus1 = applicable_op_num_target_views_minus1[op];
+            rw.ue(targetsMinus1);
+            uint64_t targets = uint64_t(targetsMinus1) + 1;
+            rw.extend(applicable_op_target_view_id, target, targets);
+            for (size_t stop = target + targets; target < stop; ++target)
+                rw.ue(applicable_op_target_view_id[target]);
+            rw.ue(applicable_op_num_views_minus1[op]);
         }
     }
     if (sps.profile_idc == 134) {
@@ -192,24 +201,27 @@ template <class RW> int CH264MVCVuiParametersExtension::Syntax(RW& rw)
     uint64_t opBits = 9 * ops;
     rw.size(vui_mvc_temporal_id, ops, opBits);
     rw.size(vui_mvc_num_target_output_views_minus1, ops, opBits);
-    rw.size(vui_mvc_view_id, ops, opBits);
     rw.size(vui_mvc_timing_info_present_flag, ops, opBits);
     rw.size(vui_mvc_num_units_in_tick, ops, opBits);
     rw.size(vui_mvc_time_scale, ops, opBits);
     rw.size(vui_mvc_fixed_frame_rate_flag, ops, opBits);
     rw.size(vui_mvc_nal_hrd_parameters_present_flag, ops, opBits);
-    rw.size(vui_mvc_nal_hrd_parameters, ops, opBits);
     rw.size(vui_mvc_vcl_hrd_parameters_present_flag, ops, opBits);
-    rw.size(vui_mvc_vcl_hrd_parameters, ops, opBits);
     rw.size(vui_mvc_low_delay_hrd_flag, ops, opBits);
     rw.size(vui_mvc_pic_struct_present_flag, ops, opBits);
+    if constexpr (RW::kRead) {
+        vui_mvc_view_id.clear();
+        vui_mvc_nal_hrd_parameters.clear();
+        vui_mvc_vcl_hrd_parameters.clear();
+    }
+    size_t view = 0, nal = 0, vcl = 0;
     for (size_t i = 0; i < ops; ++i) {
         rw.u(3, vui_mvc_temporal_id[i]);
         rw.ue(vui_mvc_num_target_output_views_minus1[i]);
         uint64_t views = uint64_t(vui_mvc_num_target_output_views_minus1[i]) + 1;
-        rw.size(vui_mvc_view_id[i], views);
-        for (uint32_t& id : vui_mvc_view_id[i])
-            rw.ue(id);
+        rw.extend(vui_mvc_view_id, view, views);
+        for (size_t end = view + views; view < end; ++view)
+            rw.ue(vui_mvc_view_id[view]);
         rw.flag(vui_mvc_timing_info_present_flag[i]);
         if (vui_mvc_timing_info_present_flag[i]) {
             rw.u(32, vui_mvc_num_units_in_tick[i]);
@@ -218,10 +230,10 @@ template <class RW> int CH264MVCVuiParametersExtension::Syntax(RW& rw)
         }
         rw.flag(vui_mvc_nal_hrd_parameters_present_flag[i]);
         if (vui_mvc_nal_hrd_parameters_present_flag[i])
-            vui_mvc_nal_hrd_parameters[i].Syntax(rw);
+            HrdBlock(rw, vui_mvc_nal_hrd_parameters, nal);
         rw.flag(vui_mvc_vcl_hrd_parameters_present_flag[i]);
         if (vui_mvc_vcl_hrd_parameters_present_flag[i])
-            vui_mvc_vcl_hrd_parameters[i].Syntax(rw);
+            HrdBlock(rw, vui_mvc_vcl_hrd_parameters, vcl);
         if (vui_mvc_nal_hrd_parameters_present_flag[i] ||
             vui_mvc_vcl_hrd_parameters_present_flag[i])
             rw.flag(vui_mvc_low_delay_hrd_flag[i]);

@@ -29,6 +29,14 @@ struct H264Read {
         vec.assign(size_t(n), typename Vec::value_type());
     }
     template <class Vec> void size(Vec& vec, uint64_t n) { size(vec, n, n); }
+    // n more entries of a list that holds several coded lists one after another, from pos on
+    // (the end of what was read so far); each takes at least one bit.
+    template <class Vec> void extend(Vec& vec, size_t pos, uint64_t n)
+    {
+        if (n > r.BitsLeftBound())
+            throw kBitstreamReadPastEnd;
+        vec.resize(pos + size_t(n));
+    }
     void rbsp_trailing_bits() { r.SkipToByteAlign(); }
 };
 
@@ -43,5 +51,11 @@ struct H264Write {
     template <class T, class V> void infer(T&, V) {}
     template <class Vec> void size(Vec& vec, uint64_t n, uint64_t) { vec.resize(size_t(n)); }
     template <class Vec> void size(Vec& vec, uint64_t n) { vec.resize(size_t(n)); }
+    // The entries are there already, unless the lists were edited out of step with the counts.
+    template <class Vec> void extend(Vec& vec, size_t pos, uint64_t n)
+    {
+        if (vec.size() < pos + n)
+            vec.resize(pos + size_t(n));
+    }
     void rbsp_trailing_bits() { w.WriteTrailingBits(); }
 };

@@ -9,6 +9,7 @@ using h264_test::Bits;
 using h264_test::Parse;
 using h264_test::Rbsp;
 using h264_test::Rewrite;
+using h264_test::UE;
 using h264_test::Unit;
 using testing_support::Hex;
 
@@ -326,24 +327,75 @@ TEST(ParameterSets, SubsetSpsWithMvcExtensionAndMvcVui)
     EXPECT_EQ(mvc.num_views_minus1, 1u);
     EXPECT_EQ(mvc.view_id, (std::vector<uint32_t>{0, 1}));
     EXPECT_EQ(mvc.num_anchor_refs_l0, (std::vector<uint32_t>{0, 1}));
-    EXPECT_TRUE(mvc.anchor_ref_l0[0].empty()) << "view 0 has no lists";
-    EXPECT_EQ(mvc.anchor_ref_l0[1], (std::vector<uint32_t>{0}));
-    EXPECT_EQ(mvc.anchor_ref_l1[1], (std::vector<uint32_t>{0}));
-    EXPECT_EQ(mvc.non_anchor_ref_l0[1], (std::vector<uint32_t>{0}));
+    EXPECT_EQ(mvc.anchor_ref_l0, (std::vector<uint32_t>{0})) << "view 0 has no lists";
+    EXPECT_EQ(mvc.anchor_ref_l1, (std::vector<uint32_t>{0}));
+    EXPECT_EQ(mvc.non_anchor_ref_l0, (std::vector<uint32_t>{0}));
     EXPECT_EQ(mvc.num_non_anchor_refs_l1, (std::vector<uint32_t>{0, 0}));
+    EXPECT_TRUE(mvc.non_anchor_ref_l1.empty());
     EXPECT_EQ(mvc.level_idc, (std::vector<uint32_t>{40}));
-    EXPECT_EQ(mvc.applicable_op_target_view_id[0][0], (std::vector<uint32_t>{0, 1}));
-    EXPECT_EQ(mvc.applicable_op_num_views_minus1[0][0], 1u);
+    EXPECT_EQ(mvc.applicable_op_target_view_id, (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(mvc.applicable_op_num_views_minus1, (std::vector<uint32_t>{1}));
     ASSERT_EQ(subset.mvc_vui_parameters_present_flag, 1u);
     const CH264MVCVuiParametersExtension& vui = subset.mvc_vui_parameters_extension;
     EXPECT_EQ(vui.vui_mvc_temporal_id, (std::vector<uint32_t>{1}));
-    EXPECT_EQ(vui.vui_mvc_view_id[0], (std::vector<uint32_t>{1}));
+    EXPECT_EQ(vui.vui_mvc_view_id, (std::vector<uint32_t>{1}));
     EXPECT_EQ(vui.vui_mvc_time_scale, (std::vector<uint32_t>{48}));
+    ASSERT_EQ(vui.vui_mvc_nal_hrd_parameters.size(), 1u);
+    EXPECT_TRUE(vui.vui_mvc_vcl_hrd_parameters.empty());
     EXPECT_EQ(vui.vui_mvc_nal_hrd_parameters[0].time_offset_length, 24u);
     EXPECT_EQ(vui.vui_mvc_low_delay_hrd_flag, (std::vector<uint32_t>{1}));
     EXPECT_EQ(subset.additional_extension2_flag, 0u);
     EXPECT_EQ(p.m_pictureCount, 0u);
     EXPECT_EQ(Rewrite(p), unit);
+
+    // Three views with lists of different lengths, two level values with three operation
+    // points in all, and an MVC VUI whose second operation point alone has both HRD blocks:
+    // the flat lists hold the entries in stream order.
+    std::string hrd  = "1 0001 0010 1 1 0 00000 00001 00010 00011 ";
+    std::string bits = SpsPart("10000000") + "1 " + UE(2) + UE(0) + UE(1) + UE(2); // 3 views
+    bits += UE(1) + UE(0) + UE(0);                  // view 1 anchors: l0 {0}, l1 {}
+    bits += UE(2) + UE(0) + UE(1) + UE(1) + UE(1);  // view 2 anchors: l0 {0, 1}, l1 {1}
+    bits += UE(1) + UE(0) + UE(0);                  // view 1 non-anchors: l0 {0}, l1 {}
+    bits += UE(0) + UE(1) + UE(0);                  // view 2 non-anchors: l0 {}, l1 {0}
+    bits += UE(1);                                  // two level values
+    bits += "00101000 " + UE(1);                    // level 40, two operation points
+    bits += "000 " + UE(0) + UE(0) + UE(0);         // targets {0}
+    bits += "001 " + UE(1) + UE(0) + UE(1) + UE(1); // targets {0, 1}
+    bits += "00110010 " + UE(0);                    // level 50, one operation point
+    bits += "010 " + UE(0) + UE(2) + UE(0);         // targets {2}
+    bits += "1 " + UE(1);                           // MVC VUI, two operation points
+    bits += "000 " + UE(0) + UE(0) + "0 0 0 0 ";    // no timing, no HRD
+    bits += "001 " + UE(1) + UE(1) + UE(2) + "0 1 " + hrd + "1 " + hrd + "1 1 ";
+    bits += "0"; // additional_extension2_flag
+    auto three = Rbsp("6F", bits);
+    ASSERT_EQ(Parse(p, three), 0);
+    {
+        const CH264SubsetSeqParameterSetData& s3   = p.SubsetSps(0);
+        const CH264SeqParameterSetMVCExtension& m3 = s3.seq_parameter_set_mvc_extension;
+        EXPECT_EQ(m3.view_id, (std::vector<uint32_t>{0, 1, 2}));
+        EXPECT_EQ(m3.num_anchor_refs_l0, (std::vector<uint32_t>{0, 1, 2}));
+        EXPECT_EQ(m3.anchor_ref_l0, (std::vector<uint32_t>{0, 0, 1}));
+        EXPECT_EQ(m3.num_anchor_refs_l1, (std::vector<uint32_t>{0, 0, 1}));
+        EXPECT_EQ(m3.anchor_ref_l1, (std::vector<uint32_t>{1}));
+        EXPECT_EQ(m3.non_anchor_ref_l0, (std::vector<uint32_t>{0}));
+        EXPECT_EQ(m3.non_anchor_ref_l1, (std::vector<uint32_t>{0}));
+        EXPECT_EQ(m3.level_idc, (std::vector<uint32_t>{40, 50}));
+        EXPECT_EQ(m3.num_applicable_ops_minus1, (std::vector<uint32_t>{1, 0}));
+        EXPECT_EQ(m3.applicable_op_temporal_id, (std::vector<uint32_t>{0, 1, 2}));
+        EXPECT_EQ(m3.applicable_op_num_target_views_minus1, (std::vector<uint32_t>{0, 1, 0}));
+        EXPECT_EQ(m3.applicable_op_target_view_id, (std::vector<uint32_t>{0, 0, 1, 2}));
+        EXPECT_EQ(m3.applicable_op_num_views_minus1, (std::vector<uint32_t>{0, 1, 0}));
+        const CH264MVCVuiParametersExtension& v3 = s3.mvc_vui_parameters_extension;
+        EXPECT_EQ(v3.vui_mvc_view_id, (std::vector<uint32_t>{0, 1, 2}));
+        EXPECT_EQ(v3.vui_mvc_nal_hrd_parameters_present_flag, (std::vector<uint32_t>{0, 1}));
+        ASSERT_EQ(v3.vui_mvc_nal_hrd_parameters.size(), 1u);
+        ASSERT_EQ(v3.vui_mvc_vcl_hrd_parameters.size(), 1u);
+        EXPECT_EQ(v3.vui_mvc_vcl_hrd_parameters[0].cpb_size_scale, 2u);
+        EXPECT_EQ(v3.vui_mvc_vcl_hrd_parameters[0].time_offset_length, 3u);
+        EXPECT_EQ(v3.vui_mvc_low_delay_hrd_flag, (std::vector<uint32_t>{0, 1}));
+        EXPECT_EQ(v3.vui_mvc_pic_struct_present_flag, (std::vector<uint32_t>{0, 1}));
+    }
+    EXPECT_EQ(Rewrite(p), three);
 
     // One view: no reference lists at all; no MVC VUI.
     auto single = Rbsp("6F", SpsPart("10000000") + "1 1 1  1 00101000 1 000 1 1 1  0 0");
