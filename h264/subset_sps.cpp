@@ -123,6 +123,21 @@ int CH264SeqParameterSetMVCExtension::Write(H264NalParser& ctx, H264BitWriter& w
     return Syntax(rw, ctx.CurrentSps());
 }
 
+namespace
+{
+
+// One count line and the references it counts, taken in turn from a flat list; a list that
+// holds fewer than its counts (never after a parse) ends the lines early.
+void PrintRefList(FILE* stream, int level, const char* countLine, const char* refLine,
+                  unsigned view, uint32_t count, const std::vector<uint32_t>& refs, size_t& next)
+{
+    PrintLine(stream, level, countLine, view, count);
+    for (uint32_t j = 0; j < count && next < refs.size(); ++j)
+        PrintLine(stream, level + 1, refLine, view, j, refs[next++]);
+}
+
+} // namespace
+
 int CH264SeqParameterSetMVCExtension::Print(H264NalParser& ctx, FILE* stream, int level)
 {
     int n = level;
@@ -130,47 +145,48 @@ int CH264SeqParameterSetMVCExtension::Print(H264NalParser& ctx, FILE* stream, in
     for (size_t i = 0; i < view_id.size(); ++i)
         PrintLine(stream, n + 1, "view_id[%u]: %u\n", unsigned(i), view_id[i]);
     // View 0 has no reference lists.
-    for (size_t i = 1; i < num_anchor_refs_l0.size(); ++i) {
-        unsigned v = unsigned(i);
-        PrintLine(stream, n + 1, "num_anchor_refs_l0[%u]: %u\n", v, num_anchor_refs_l0[i]);
-        for (size_t j = 0; j < anchor_ref_l0[i].size(); ++j)
-            PrintLine(stream, n + 2, "anchor_ref_l0[%u][%u]: %u\n", v, unsigned(j),
-                      anchor_ref_l0[i][j]);
-        PrintLine(stream, n + 1, "num_anchor_refs_l1[%u]: %u\n", v, num_anchor_refs_l1[i]);
-        for (size_t j = 0; j < anchor_ref_l1[i].size(); ++j)
-            PrintLine(stream, n + 2, "anchor_ref_l1[%u][%u]: %u\n", v, unsigned(j),
-                      anchor_ref_l1[i][j]);
+    size_t a0 = 0, a1 = 0, n0 = 0, n1 = 0;
+    for (size_t i = 1; i < num_anchor_refs_l0.size() && i < num_anchor_refs_l1.size(); ++i) {
+        PrintRefList(stream, n + 1, "num_anchor_refs_l0[%u]: %u\n", "anchor_ref_l0[%u][%u]: %u\n",
+                     unsigned(i), num_anchor_refs_l0[i], anchor_ref_l0, a0);
+        PrintRefList(stream, n + 1, "num_anchor_refs_l1[%u]: %u\n", "anchor_ref_l1[%u][%u]: %u\n",
+                     unsigned(i), num_anchor_refs_l1[i], anchor_ref_l1, a1);
     }
-    for (size_t i = 1; i < num_non_anchor_refs_l0.size(); ++i) {
-        unsigned v = unsigned(i);
-        PrintLine(stream, n + 1, "num_non_anchor_refs_l0[%u]: %u\n", v, num_non_anchor_refs_l0[i]);
-        for (size_t j = 0; j < non_anchor_ref_l0[i].size(); ++j)
-            PrintLine(stream, n + 2, "non_anchor_ref_l0[%u][%u]: %u\n", v, unsigned(j),
-                      non_anchor_ref_l0[i][j]);
-        PrintLine(stream, n + 1, "num_non_anchor_refs_l1[%u]: %u\n", v, num_non_anchor_refs_l1[i]);
-        for (size_t j = 0; j < non_anchor_ref_l1[i].size(); ++j)
-            PrintLine(stream, n + 2, "non_anchor_ref_l1[%u][%u]: %u\n", v, unsigned(j),
-                      non_anchor_ref_l1[i][j]);
+    for (size_t i = 1; i < num_non_anchor_refs_l0.size() && i < num_non_anchor_refs_l1.size();
+         ++i) {
+        PrintRefList(stream, n + 1, "num_non_anchor_refs_l0[%u]: %u\n",
+                     "non_anchor_ref_l0[%u][%u]: %u\n", unsigned(i), num_non_anchor_refs_l0[i],
+                     non_anchor_ref_l0, n0);
+        PrintRefList(stream, n + 1, "num_non_anchor_refs_l1[%u]: %u\n",
+                     "non_anchor_ref_l1[%u][%u]: %u\n", unsigned(i), num_non_anchor_refs_l1[i],
+                     non_anchor_ref_l1, n1);
     }
     PrintLine(stream, n, "num_level_values_signalled_minus1: %u\n",
               num_level_values_signalled_minus1);
-    for (size_t i = 0; i < level_idc.size(); ++i) {
+    size_t op = 0, target = 0;
+    for (size_t i = 0; i < level_idc.size() && i < num_applicable_ops_minus1.size(); ++i) {
         unsigned l = unsigned(i);
         PrintLine(stream, n + 1, "level_idc[%u]: %u\n", l, level_idc[i]);
         PrintLine(stream, n + 1, "num_applicable_ops_minus1[%u]: %u\n", l,
                   num_applicable_ops_minus1[i]);
-        for (size_t j = 0; j < applicable_op_temporal_id[i].size(); ++j) {
+        // Operation points of this level value, from the flat lists.
+        for (uint64_t j = 0;
+             j <= num_applicable_ops_minus1[i] && op < applicable_op_temporal_id.size() &&
+             op < applicable_op_num_target_views_minus1.size() &&
+             op < applicable_op_num_views_minus1.size();
+             ++j, ++op) {
             unsigned o = unsigned(j);
             PrintLine(stream, n + 2, "applicable_op_temporal_id[%u][%u]: %u\n", l, o,
-                      applicable_op_temporal_id[i][j]);
+                      applicable_op_temporal_id[op]);
+            uint32_t targetsMinus1 = applicable_op_num_target_views_minus1[op];
             PrintLine(stream, n + 2, "applicable_op_num_target_views_minus1[%u][%u]: %u\n", l, o,
-                      applicable_op_num_target_views_minus1[i][j]);
-            const std::vector<uint32_t>& targets = applicable_op_target_view_id[i][j];
-            for (size_t k = 0; k < targets.size(); ++k)
+                      targetsMinus1);
+            for (uint64_t k = 0; k <= targetsMinus1 && target < applicable_op_target_view_id.size();
+                 ++k)
                 PrintLine(stream, n + 2, "applicable_op_target_view_id[%u][%u][%u]: %u\n", l, o,
-                          unsigned(k), targets[k]);
+                          unsigned(k), applicable_op_target_view_id[target++]);
             PrintLine(stream, n + 2, "applicable_op_num_views_minus1[%u][%u]: %u\n", l, o,
-                      applicable_op_num_views_minus1[i][j]);
+                      applicable_op_num_views_minus1[op]);
         }
     }
     const CH264SeqParameterSetData& sps = ctx.CurrentSps();
@@ -265,14 +281,24 @@ int CH264MVCVuiParametersExtension::Print(H264NalParser&, FILE* stream, int leve
 {
     int n = level;
     PrintLine(stream, n, "vui_mvc_num_ops_minus1: %u\n", vui_mvc_num_ops_minus1);
-    for (size_t i = 0; i < vui_mvc_temporal_id.size(); ++i) {
+    // The vectors indexed by operation point all have the same size after a parse.
+    size_t ops = vui_mvc_temporal_id.size();
+    for (const std::vector<uint32_t>* v :
+         {&vui_mvc_num_target_output_views_minus1, &vui_mvc_timing_info_present_flag,
+          &vui_mvc_num_units_in_tick, &vui_mvc_time_scale, &vui_mvc_fixed_frame_rate_flag,
+          &vui_mvc_nal_hrd_parameters_present_flag, &vui_mvc_vcl_hrd_parameters_present_flag,
+          &vui_mvc_low_delay_hrd_flag, &vui_mvc_pic_struct_present_flag})
+        ops = v->size() < ops ? v->size() : ops;
+    size_t view = 0, nal = 0, vcl = 0;
+    for (size_t i = 0; i < ops; ++i) {
         unsigned o = unsigned(i);
         PrintLine(stream, n + 1, "vui_mvc_temporal_id[%u]: %u\n", o, vui_mvc_temporal_id[i]);
+        uint32_t viewsMinus1 = vui_mvc_num_target_output_views_minus1[i];
         PrintLine(stream, n + 1, "vui_mvc_num_target_output_views_minus1[%u]: %u\n", o,
-                  vui_mvc_num_target_output_views_minus1[i]);
-        for (size_t j = 0; j < vui_mvc_view_id[i].size(); ++j)
+                  viewsMinus1);
+        for (uint64_t j = 0; j <= viewsMinus1 && view < vui_mvc_view_id.size(); ++j)
             PrintLine(stream, n + 2, "vui_mvc_view_id[%u][%u]: %u\n", o, unsigned(j),
-                      vui_mvc_view_id[i][j]);
+                      vui_mvc_view_id[view++]);
         PrintLine(stream, n + 1, "vui_mvc_timing_info_present_flag[%u]: %u\n", o,
                   vui_mvc_timing_info_present_flag[i]);
         if (vui_mvc_timing_info_present_flag[i]) {
@@ -286,13 +312,15 @@ int CH264MVCVuiParametersExtension::Print(H264NalParser&, FILE* stream, int leve
                   vui_mvc_nal_hrd_parameters_present_flag[i]);
         if (vui_mvc_nal_hrd_parameters_present_flag[i]) {
             PrintLine(stream, n + 1, "vui_mvc_nal_hrd_parameters[%u]:\n", o);
-            vui_mvc_nal_hrd_parameters[i].Print(stream, n + 2);
+            if (nal < vui_mvc_nal_hrd_parameters.size())
+                vui_mvc_nal_hrd_parameters[nal++].Print(stream, n + 2);
         }
         PrintLine(stream, n + 1, "vui_mvc_vcl_hrd_parameters_present_flag[%u]: %u\n", o,
                   vui_mvc_vcl_hrd_parameters_present_flag[i]);
         if (vui_mvc_vcl_hrd_parameters_present_flag[i]) {
             PrintLine(stream, n + 1, "vui_mvc_vcl_hrd_parameters[%u]:\n", o);
-            vui_mvc_vcl_hrd_parameters[i].Print(stream, n + 2);
+            if (vcl < vui_mvc_vcl_hrd_parameters.size())
+                vui_mvc_vcl_hrd_parameters[vcl++].Print(stream, n + 2);
         }
         if (vui_mvc_nal_hrd_parameters_present_flag[i] ||
             vui_mvc_vcl_hrd_parameters_present_flag[i])

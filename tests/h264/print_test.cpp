@@ -915,3 +915,58 @@ TEST(H264Print, CutPayloadUnderEveryPrinter)
               "payload_size: 6\n"
               "  (payload holds a code longer than 32 bits)\n");
 }
+
+TEST(H264Print, MvcExtensionListsOfSeveralViewsAndLevels)
+{
+    // Three views with 1 and 2 anchor references in list 0, none in list 1, then 0 and 1
+    // non-anchor references; two level values with two and one operation points.
+    H264NalParser ctx;
+    Feed(ctx, {Unit(15, 3, [](Rbsp& r) {
+             r.u(8, 118).u(8, 0).u(8, 40).ue(3).ue(1).ue(0).ue(0).u(1, 0).u(1, 0);
+             r.ue(0).ue(2).ue(1).u(1, 0).ue(3).ue(3).u(1, 1).u(1, 1).u(1, 0).u(1, 0);
+             r.u(1, 1).ue(2).ue(10).ue(11).ue(12);
+             r.ue(1).ue(10).ue(0).ue(2).ue(10).ue(11).ue(0);
+             r.ue(0).ue(0).ue(1).ue(12).ue(0);
+             r.ue(1);
+             r.u(8, 30).ue(1).u(3, 1).ue(0).ue(10).ue(0).u(3, 2).ue(1).ue(10).ue(11).ue(1);
+             r.u(8, 40).ue(0).u(3, 3).ue(0).ue(12).ue(0);
+             r.u(1, 0).u(1, 0);
+         })});
+    EXPECT_EQ(Printed([&](FILE* f) {
+                  ctx.m_subsetSpsMap[3].seq_parameter_set_mvc_extension.Print(ctx, f, 0);
+              }),
+              "num_views_minus1: 2\n"
+              "  view_id[0]: 10\n"
+              "  view_id[1]: 11\n"
+              "  view_id[2]: 12\n"
+              "  num_anchor_refs_l0[1]: 1\n"
+              "    anchor_ref_l0[1][0]: 10\n"
+              "  num_anchor_refs_l1[1]: 0\n"
+              "  num_anchor_refs_l0[2]: 2\n"
+              "    anchor_ref_l0[2][0]: 10\n"
+              "    anchor_ref_l0[2][1]: 11\n"
+              "  num_anchor_refs_l1[2]: 0\n"
+              "  num_non_anchor_refs_l0[1]: 0\n"
+              "  num_non_anchor_refs_l1[1]: 0\n"
+              "  num_non_anchor_refs_l0[2]: 1\n"
+              "    non_anchor_ref_l0[2][0]: 12\n"
+              "  num_non_anchor_refs_l1[2]: 0\n"
+              "num_level_values_signalled_minus1: 1\n"
+              "  level_idc[0]: 30\n"
+              "  num_applicable_ops_minus1[0]: 1\n"
+              "    applicable_op_temporal_id[0][0]: 1\n"
+              "    applicable_op_num_target_views_minus1[0][0]: 0\n"
+              "    applicable_op_target_view_id[0][0][0]: 10\n"
+              "    applicable_op_num_views_minus1[0][0]: 0\n"
+              "    applicable_op_temporal_id[0][1]: 2\n"
+              "    applicable_op_num_target_views_minus1[0][1]: 1\n"
+              "    applicable_op_target_view_id[0][1][0]: 10\n"
+              "    applicable_op_target_view_id[0][1][1]: 11\n"
+              "    applicable_op_num_views_minus1[0][1]: 1\n"
+              "  level_idc[1]: 40\n"
+              "  num_applicable_ops_minus1[1]: 0\n"
+              "    applicable_op_temporal_id[1][0]: 3\n"
+              "    applicable_op_num_target_views_minus1[1][0]: 0\n"
+              "    applicable_op_target_view_id[1][0][0]: 12\n"
+              "    applicable_op_num_views_minus1[1][0]: 0\n");
+}
