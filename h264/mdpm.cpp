@@ -1,5 +1,10 @@
 #include "h264/mdpm.h"
 
+#include "h264/bit_reader.h"
+#include "h264/print_lines.h"
+
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 namespace
@@ -121,4 +126,247 @@ std::string FormatMdpmTimeCode(uint32_t value)
     snprintf(text, sizeof text, "%02u:%02u:%02u:%02u", MdpmBcd(value & 0xFF),
              MdpmBcd((value >> 8) & 0xFF), MdpmBcd((value >> 16) & 0xFF), MdpmBcd(value >> 24));
     return text;
+}
+
+namespace
+{
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...)
+{
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+unsigned Byte(uint32_t value, int n) { return (value >> (8 * n)) & 0xFF; }
+
+} // namespace
+
+std::string FormatMdpmBytes(uint32_t value)
+{
+    return Format("[%02X %02X %02X %02X]", Byte(value, 3), Byte(value, 2), Byte(value, 1),
+                  Byte(value, 0));
+}
+
+std::string FormatMdpmDateZone(uint32_t value)
+{
+    unsigned year = ((value >> 20) & 0xF) * 1000 + ((value >> 16) & 0xF) * 100 +
+                    ((value >> 12) & 0xF) * 10 + ((value >> 8) & 0xF);
+    // The day follows in tag 0x19, hence the open end.
+    return Format("timezone %s%.2u:%s%s, %04u-%02u-", (value & (1u << 29)) ? "-" : "+",
+                  (value >> 25) & 0xF, (value & (1u << 24)) ? "30" : "00",
+                  (value & (1u << 30)) ? " DST" : "", year, MdpmBcd(Byte(value, 0)));
+}
+
+std::string FormatMdpmDayTime(uint32_t value)
+{
+    return Format("%02u %02u:%02u:%02u", MdpmBcd(Byte(value, 3)), MdpmBcd(Byte(value, 2)),
+                  MdpmBcd(Byte(value, 1)), MdpmBcd(Byte(value, 0)));
+}
+
+std::string FormatMdpmCamera1(uint32_t value)
+{
+    std::string text  = "ApertureSetting = ";
+    unsigned aperture = Byte(value, 3);
+    if (aperture == 0xFF)
+        text += "Auto";
+    else if (aperture == 0xFE)
+        text += "Closed";
+    else // a real quotient: 0x19 is 2^3.125, not 2^3
+        text += Format("%.1lf (0x%02X)", std::pow(2.0, (aperture & 0x3F) / 8.0), aperture);
+
+    text += ", Gain = ";
+    unsigned gain = Byte(value, 2) & 0x0F;
+    if (gain == 15)
+        text += "Out of range";
+    else // code 0 is -3 dB
+        text += Format("%d dB", 3 * int(gain) - 3);
+
+    text += ", ExposureProgram = ";
+    unsigned program = Byte(value, 2) & 0xF0;
+    switch (program) {
+    case 0x00:
+        text += "Program AE";
+        break;
+    case 0x10:
+        text += "Gain";
+        break;
+    case 0x20:
+        text += "Shutter speed priority AE";
+        break;
+    case 0x30:
+        text += "Aperture-priority AE";
+        break;
+    case 0x40:
+        text += "Manual";
+        break;
+    case 0xF0:
+        text += "undefined";
+        break;
+    default:
+        text += Format("0x%02X", program);
+        break;
+    }
+
+    text += ", WhiteBalance = ";
+    unsigned balance = Byte(value, 1) & 0xE0;
+    switch (balance) {
+    case 0x00:
+        text += "Auto";
+        break;
+    case 0x20:
+        text += "Hold";
+        break;
+    case 0x40:
+        text += "1-Push";
+        break;
+    case 0x60:
+        text += "Daylight";
+        break;
+    case 0xE0:
+        text += "undefined";
+        break;
+    default:
+        break;
+    }
+    text += Format(" (0x%02X)", balance);
+
+    text += ", Focus = ";
+    unsigned focus = Byte(value, 0);
+    if (focus == 0xFF)
+        text += "undefined";
+    else
+        text += Format("%s. %lg (0x%02X)", (focus & 0x80) ? "Manual" : "Auto",
+                       (focus & 0x7E) / ((focus & 0x01) ? 40.0 : 400.0), focus);
+    return text;
+}
+
+std::string FormatMdpmCamera2(uint32_t value)
+{
+    std::string text   = "ImageStabilization = ";
+    unsigned stabilise = Byte(value, 3);
+    switch (stabilise) {
+    case 0x00:
+        text += "Off";
+        break;
+    case 0x3F:
+        text += "On  (0x3f)";
+        break;
+    case 0xBF:
+        text += "Off (0xBF)";
+        break;
+    case 0xFF:
+        text += "N/A";
+        break;
+    default:
+        text += Format("%s (0x%02X)", (stabilise & 0x10) ? "On " : "Off", stabilise);
+        break;
+    }
+    return text;
+}
+
+std::string FormatMdpmExposureTime(uint32_t value)
+{
+    std::string text = "ExposureTime = ";
+    if ((value & 0x7FFF) == 0x7FFF)
+        text += "undefined";
+    else
+        text += Format("%lg (0x%04X)", (value & 0x7FFF) / 28125.0, value & 0xFFFF);
+    return text;
+}
+
+std::string FormatMdpmMaker(uint32_t value)
+{
+    std::string text;
+    unsigned maker = value >> 16;
+    switch (maker) {
+    case 0x0103:
+        text = "Panasonic";
+        break;
+    case 0x0108:
+        text = "Sony";
+        break;
+    case 0x1011:
+        text = "Canon";
+        break;
+    case 0x1104:
+        text = "JVC";
+        break;
+    default:
+        text = Format("??? (%04X)", maker);
+        break;
+    }
+    return text + Format(" 0x%04X", value & 0xFFFF);
+}
+
+std::string FormatMdpmRecordingMode(uint32_t value)
+{
+    switch (Byte(value, 3)) {
+    case 2:
+        return "XP+ 12 Mbps";
+    case 4:
+        return "SP   7 Mbps";
+    case 5:
+        return "LP   5 Mbps";
+    case 6:
+        return "FXP 17 Mbps";
+    case 7:
+        return "MXP 24 Mbps";
+    default:
+        return "???";
+    }
+}
+
+std::string FormatMdpmEmptyValue(uint32_t) { return ""; }
+
+void PrintMdpm(FILE* stream, int level, H264BitReader& reader)
+{
+    uint32_t count = reader.ReadBits(8);
+    PrintLine(stream, level, "tag_count: %u\n", count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t tag   = reader.ReadBits(8);
+        uint32_t value = reader.ReadBits(32);
+        PrintLine(stream, level + 1, "tag 0x%02X", tag);
+        fprintf(stream, " %s ", FormatMdpmBytes(value).c_str());
+        std::string name = MdpmTagName(tag);
+        if (!name.empty())
+            fprintf(stream, "(%s)", name.c_str());
+        switch (tag) {
+        case 0x13:
+            fprintf(stream, ": %s", FormatMdpmTimeCode(value).c_str());
+            break;
+        case 0x18:
+            fprintf(stream, ": %s", FormatMdpmDateZone(value).c_str());
+            break;
+        case 0x19:
+            fprintf(stream, ":   %s", FormatMdpmDayTime(value).c_str());
+            break;
+        case 0x70:
+            fprintf(stream, ": %s", FormatMdpmCamera1(value).c_str());
+            break;
+        case 0x71:
+            fprintf(stream, ": %s", FormatMdpmCamera2(value).c_str());
+            break;
+        case 0x7F:
+            fprintf(stream, ": %s", FormatMdpmExposureTime(value).c_str());
+            break;
+        case 0xE0:
+            fprintf(stream, ": %s", FormatMdpmMaker(value).c_str());
+            break;
+        case 0xE1:
+            fprintf(stream, ": %s", FormatMdpmRecordingMode(value).c_str());
+            break;
+        case 0xEE:
+            fprintf(stream, ": %s", FormatMdpmEmptyValue(value).c_str());
+            break;
+        default:
+            break;
+        }
+        fputs("\n", stream);
+    }
 }

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+
+class H264BitReader;
 
 // The name of an MDPM tag, or "" for a code without one.
 const char* MdpmTagName(uint32_t tag);
@@ -13,3 +16,18 @@ std::string FormatMdpmTimeCode(uint32_t value);
 
 // A byte read as two BCD digits (high nibble x 10 + low nibble); the nibbles are not checked.
 inline unsigned MdpmBcd(uint32_t byte) { return ((byte >> 4) & 0xF) * 10 + (byte & 0xF); }
+
+// Each takes the 32-bit value of one tag, most significant byte first in the stream.
+std::string FormatMdpmBytes(uint32_t value);
+std::string FormatMdpmDateZone(uint32_t value);      // tag 0x18
+std::string FormatMdpmDayTime(uint32_t value);       // tag 0x19
+std::string FormatMdpmCamera1(uint32_t value);       // tag 0x70
+std::string FormatMdpmCamera2(uint32_t value);       // tag 0x71
+std::string FormatMdpmExposureTime(uint32_t value);  // tag 0x7F
+std::string FormatMdpmMaker(uint32_t value);         // tag 0xE0
+std::string FormatMdpmRecordingMode(uint32_t value); // tag 0xE1
+std::string FormatMdpmEmptyValue(uint32_t value);    // tag 0xEE
+
+// Lists the payload that follows the type indicator "MDPM": the tag count, then one line per
+// tag. A short payload makes the reader throw.
+void PrintMdpm(FILE* stream, int level, H264BitReader& reader);

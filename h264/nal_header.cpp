@@ -1,6 +1,44 @@
 #include "h264/nal_header.h"
 
+#include "h264/print_lines.h"
 #include "h264/syntax_io.h"
+
+namespace
+{
+
+const char* const kNalUnitTypeNames[24] = {
+    "Unspecified",
+    "Coded slice of non-IDR picture",
+    "Coded slice data partition A",
+    "Coded slice data partition B",
+    "Coded slice data partition C",
+    "Coded slice of an IDR picture",
+    "SEI",
+    "Sequence parameter set",
+    "Picture parameter set",
+    "Access unit delimiter",
+    "End of Sequence",
+    "End of stream",
+    "Filler data",
+    "Sequence parameter set extension",
+    "Prefix NAL unit",
+    "Subset sequence parameter set",
+    "Reserved",
+    "Reserved",
+    "Reserved",
+    "Coded slice of an auxiliary coded",
+    "Coded slice extension",
+    "Coded slice extension for depth view components",
+    "Reserved",
+    "Reserved",
+};
+
+} // namespace
+
+const char* NalUnitTypeName(uint32_t nalUnitType)
+{
+    return nalUnitType < 24 ? kNalUnitTypeNames[nalUnitType] : "Reserved";
+}
 
 unsigned CeilLog2(uint64_t n)
 {
@@ -55,6 +93,21 @@ int CH264NALHeaderSVCExtension::Write(H264NalParser&, H264BitWriter& writer)
     return Syntax(rw);
 }
 
+int CH264NALHeaderSVCExtension::Print(H264NalParser&, FILE* stream, int level)
+{
+    PrintLine(stream, level, "idr_flag: %u\n", idr_flag);
+    PrintLine(stream, level, "priority_id: %u\n", priority_id);
+    PrintLine(stream, level, "no_inter_layer_pred_flag: %u\n", no_inter_layer_pred_flag);
+    PrintLine(stream, level, "dependency_id: %u\n", dependency_id);
+    PrintLine(stream, level, "quality_id: %u\n", quality_id);
+    PrintLine(stream, level, "temporal_id: %u\n", temporal_id);
+    PrintLine(stream, level, "use_ref_base_pic_flag: %u\n", use_ref_base_pic_flag);
+    PrintLine(stream, level, "discardable_flag: %u\n", discardable_flag);
+    PrintLine(stream, level, "output_flag: %u\n", output_flag);
+    PrintLine(stream, level, "reserved_three_2bits: %u\n", reserved_three_2bits);
+    return 0;
+}
+
 // J.7.3.1.1 nal_unit_header_3davc_extension()
 template <class RW> int CH264NALHeaderAVC3DExtension::Syntax(RW& rw)
 {
@@ -84,6 +137,17 @@ int CH264NALHeaderAVC3DExtension::Write(H264NalParser&, H264BitWriter& writer)
 {
     H264Write rw{writer};
     return Syntax(rw);
+}
+
+int CH264NALHeaderAVC3DExtension::Print(H264NalParser&, FILE* stream, int level)
+{
+    PrintLine(stream, level, "view_idx: %u\n", view_idx);
+    PrintLine(stream, level, "depth_flag: %u\n", depth_flag);
+    PrintLine(stream, level, "non_idr_flag: %u\n", non_idr_flag);
+    PrintLine(stream, level, "temporal_id: %u\n", temporal_id);
+    PrintLine(stream, level, "anchor_pic_flag: %u\n", anchor_pic_flag);
+    PrintLine(stream, level, "inter_view_flag: %u\n", inter_view_flag);
+    return 0;
 }
 
 // H.7.3.1.1 nal_unit_header_mvc_extension()
@@ -116,6 +180,18 @@ int CH264NALHeaderMVCExtension::Write(H264NalParser&, H264BitWriter& writer)
 {
     H264Write rw{writer};
     return Syntax(rw);
+}
+
+int CH264NALHeaderMVCExtension::Print(H264NalParser&, FILE* stream, int level)
+{
+    PrintLine(stream, level, "non_idr_flag: %u\n", non_idr_flag);
+    PrintLine(stream, level, "priority_id: %u\n", priority_id);
+    PrintLine(stream, level, "view_id: %u\n", view_id);
+    PrintLine(stream, level, "temporal_id: %u\n", temporal_id);
+    PrintLine(stream, level, "anchor_pic_flag: %u\n", anchor_pic_flag);
+    PrintLine(stream, level, "inter_view_flag: %u\n", inter_view_flag);
+    PrintLine(stream, level, "reserved_one_bit: %u\n", reserved_one_bit);
+    return 0;
 }
 
 // 7.3.1 nal_unit() up to the extension headers
@@ -157,6 +233,22 @@ int CH264NALUnitHeader::Write(H264NalParser&, H264BitWriter& writer)
     return Syntax(rw);
 }
 
+int CH264NALUnitHeader::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    PrintLine(stream, level, "nal_unit_type: %2u \"%s\"\n", nal_unit_type,
+              NalUnitTypeName(nal_unit_type));
+    PrintLine(stream, level + 1, "nal_ref_idc: %u\n", nal_ref_idc);
+    if (nal_unit_type != 14 && nal_unit_type != 20 && nal_unit_type != 21)
+        return 0;
+    PrintLine(stream, level + 1, "svc_extension_flag: %u\n", svc_extension_flag);
+    PrintLine(stream, level + 1, "avc_3d_extension_flag: %u\n", avc_3d_extension_flag);
+    if (svc_extension_flag)
+        return nal_unit_header_svc_extension.Print(ctx, stream, level + 2);
+    if (avc_3d_extension_flag)
+        return nal_unit_header_3davc_extension.Print(ctx, stream, level + 2);
+    return nal_unit_header_mvc_extension.Print(ctx, stream, level + 2);
+}
+
 int CH264RBSP::Clear(H264NalParser&)
 {
     m_bitCount = 0;
@@ -192,6 +284,20 @@ int CH264RBSP::Write(H264NalParser&, H264BitWriter& writer)
         unsigned n = left < 8 ? unsigned(left) : 8;
         writer.WriteBits(n, b);
         left -= n;
+    }
+    return 0;
+}
+
+int CH264RBSP::Print(H264NalParser&, FILE* stream, int level)
+{
+    for (size_t i = 0; i < m_data.size(); ++i) {
+        if (i % 16 == 0)
+            PrintIndent(stream, level);
+        else
+            fputs(" ", stream);
+        fprintf(stream, "%02X", m_data[i]);
+        if (i % 16 == 15 || i + 1 == m_data.size())
+            fputs("\n", stream);
     }
     return 0;
 }

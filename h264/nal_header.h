@@ -6,9 +6,13 @@
 #include "h264/bit_writer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
+
+// The name of a nal_unit_type, "Reserved" above 23.
+const char* NalUnitTypeName(uint32_t nalUnitType);
 
 // The smallest i with 2^i >= n; the search stops at 32.
 unsigned CeilLog2(uint64_t n);
@@ -28,6 +32,7 @@ class CH264NALHeaderSVCExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -41,6 +46,7 @@ class CH264NALHeaderAVC3DExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -54,6 +60,7 @@ class CH264NALHeaderMVCExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -70,6 +77,7 @@ class CH264NALUnitHeader
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -85,6 +93,7 @@ class CH264RBSP
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 };
 
 // End of sequence and end of stream: no payload.
@@ -94,4 +103,5 @@ class CH264EmptyUnit
     virtual int Clear(H264NalParser&) { return 0; }
     virtual int Parse(H264NalParser& ctx, H264BitReader&) { return Clear(ctx); }
     virtual int Write(H264NalParser&, H264BitWriter&) { return 0; }
+    virtual int Print(H264NalParser&, FILE*, int) { return 0; }
 };

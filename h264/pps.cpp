@@ -2,6 +2,7 @@
 
 #include "h264/nal_header.h"
 #include "h264/nal_parser.h"
+#include "h264/print_lines.h"
 #include "h264/sps.h"
 #include "h264/syntax_io.h"
 
@@ -95,4 +96,67 @@ int CH264PicParameterSet::Write(H264NalParser& ctx, H264BitWriter& writer)
 {
     H264Write rw{writer};
     return Syntax(rw, ctx.CurrentSps());
+}
+
+int CH264PicParameterSet::Print(H264NalParser&, FILE* stream, int level)
+{
+    int n = level;
+    PrintLine(stream, n, "pic_parameter_set_id: %u\n", pic_parameter_set_id);
+    PrintLine(stream, n, "seq_parameter_set_id: %u\n", seq_parameter_set_id);
+    PrintLine(stream, n, "entropy_coding_mode_flag: %u\n", entropy_coding_mode_flag);
+    PrintLine(stream, n, "bottom_field_pic_order_in_frame_present_flag: %u\n",
+              bottom_field_pic_order_in_frame_present_flag);
+    PrintLine(stream, n, "num_slice_groups_minus1: %u\n", num_slice_groups_minus1);
+    if (num_slice_groups_minus1 != 0) {
+        PrintLine(stream, n + 1, "slice_group_map_type: %u\n", slice_group_map_type);
+        if (slice_group_map_type == 0) {
+            for (size_t i = 0; i < run_length_minus1.size(); ++i)
+                PrintLine(stream, n + 2, "run_length_minus1[%u]: %u\n", unsigned(i),
+                          run_length_minus1[i]);
+        } else if (slice_group_map_type == 2) {
+            for (size_t i = 0; i + 1 < top_left.size() && i + 1 < bottom_right.size(); ++i) {
+                PrintLine(stream, n + 2, "top_left[%u]: %u\n", unsigned(i), top_left[i]);
+                PrintLine(stream, n + 2, "bottom_right[%u]: %u\n", unsigned(i), bottom_right[i]);
+            }
+        } else if (slice_group_map_type >= 3 && slice_group_map_type <= 5) {
+            PrintLine(stream, n + 1, "slice_group_change_direction_flag: %u\n",
+                      slice_group_change_direction_flag);
+            PrintLine(stream, n + 1, "slice_group_change_rate_minus1: %u\n",
+                      slice_group_change_rate_minus1);
+        } else if (slice_group_map_type == 6) {
+            PrintLine(stream, n + 1, "pic_size_in_map_units_minus1: %u\n",
+                      pic_size_in_map_units_minus1);
+            PrintLine(stream, n + 1, "bits - %u\n",
+                      CeilLog2(uint64_t(num_slice_groups_minus1) + 1));
+            for (size_t i = 0; i < slice_group_id.size(); ++i)
+                PrintLine(stream, n + 2, "slice_group_id[%u]: %u\n", unsigned(i),
+                          slice_group_id[i]);
+        }
+    }
+    PrintLine(stream, n, "num_ref_idx_l0_default_active_minus1: %u\n",
+              num_ref_idx_l0_default_active_minus1);
+    PrintLine(stream, n, "num_ref_idx_l1_default_active_minus1: %u\n",
+              num_ref_idx_l1_default_active_minus1);
+    PrintLine(stream, n, "weighted_pred_flag: %u\n", weighted_pred_flag);
+    PrintLine(stream, n, "weighted_bipred_idc: %u\n", weighted_bipred_idc);
+    PrintLine(stream, n, "pic_init_qp_minus26: %d\n", pic_init_qp_minus26);
+    PrintLine(stream, n, "pic_init_qs_minus26: %d\n", pic_init_qs_minus26);
+    PrintLine(stream, n, "chroma_qp_index_offset: %d\n", chroma_qp_index_offset);
+    PrintLine(stream, n, "deblocking_filter_control_present_flag: %u\n",
+              deblocking_filter_control_present_flag);
+    PrintLine(stream, n, "constrained_intra_pred_flag: %u\n", constrained_intra_pred_flag);
+    PrintLine(stream, n, "redundant_pic_cnt_present_flag: %u\n", redundant_pic_cnt_present_flag);
+    // Also without the extension, as 0.
+    PrintLine(stream, n, "transform_8x8_mode_flag: %u\n", transform_8x8_mode_flag);
+    PrintLine(stream, n, "pic_scaling_matrix_present_flag: %u\n", pic_scaling_matrix_present_flag);
+    if (pic_scaling_matrix_present_flag) {
+        for (size_t i = 0; i < pic_scaling_list_present_flag.size(); ++i) {
+            PrintLine(stream, n + 1, "pic_scaling_list_present_flag[%u]: %u\n", unsigned(i),
+                      pic_scaling_list_present_flag[i]);
+            if (pic_scaling_list_present_flag[i] && i < delta_scale.size())
+                ScalingList::Print(delta_scale[i], unsigned(i), i < 6 ? 16 : 64, stream, n + 1);
+        }
+    }
+    PrintLine(stream, n, "second_chroma_qp_index_offset: %d\n", second_chroma_qp_index_offset);
+    return 0;
 }

@@ -5,6 +5,7 @@
 #include "h264/bit_writer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
@@ -36,6 +37,7 @@ class CH264PicParameterSet
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     // The number of scaling lists, from the chroma format of the given SPS.
     static unsigned ScalingListCount(const CH264SeqParameterSetData& sps, uint32_t transform8x8);

@@ -1,5 +1,7 @@
 #include "h264/sei.h"
 
+#include "h264/sei_print.h"
+
 namespace
 {
 
@@ -97,5 +99,16 @@ int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
     WriteFFCoded(writer, payloadType);
     WriteFFCoded(writer, payloadData.size());
     writer.WriteBytes(payloadData.data(), payloadData.size());
+    return 0;
+}
+
+int CH264SeiMessage::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    PrintLine(stream, level, "payload_type: %u \"%s\"\n", payloadType,
+              SeiPayloadTypeName(payloadType));
+    PrintLine(stream, level, "payload_size: %u\n", unsigned(payloadData.size()));
+    if (!payloadData.empty())
+        PrintSeiPayload(ctx, stream, level + 1, payloadType, payloadData.data(),
+                        payloadData.size());
     return 0;
 }

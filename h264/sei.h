@@ -6,6 +6,7 @@
 #include "h264/bit_writer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
@@ -21,4 +22,5 @@ class CH264SeiMessage
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 };

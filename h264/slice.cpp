@@ -2,7 +2,14 @@
 
 #include "h264/nal_header.h"
 #include "h264/nal_parser.h"
+#include "h264/print_lines.h"
 #include "h264/syntax_io.h"
+
+const char* SliceTypeName(uint32_t sliceType)
+{
+    static const char* const kNames[10] = {"P", "B", "I", "SP", "SI", "P", "B", "I", "SP", "SI"};
+    return sliceType < 10 ? kNames[sliceType] : "invalid";
+}
 
 namespace
 {
@@ -43,6 +50,45 @@ template <class M> int ModificationSyntax(H264Read& rw, bool mvc, M& m, const CH
 
 } // namespace
 
+namespace
+{
+
+// One list of the modification; the value lines sit one level deeper in the plain form than
+// in the MVC form.
+void PrintModificationList(FILE* stream, int level, bool mvc, const char* flagLine, uint32_t flag,
+                           const std::vector<RefPicListModificationEntry>& list)
+{
+    PrintLine(stream, level, flagLine, flag);
+    if (!flag)
+        return;
+    int valueLevel = mvc ? level + 1 : level + 2;
+    for (const RefPicListModificationEntry& e : list) {
+        uint32_t idc = e.modification_of_pic_nums_idc;
+        PrintLine(stream, level + 1, "modification_of_pic_nums_idc: %u\n", idc);
+        if (idc == 0 || idc == 1)
+            PrintLine(stream, valueLevel, "abs_diff_pic_num_minus1: %u\n",
+                      e.abs_diff_pic_num_minus1);
+        else if (idc == 2)
+            PrintLine(stream, valueLevel, "long_term_pic_num: %u\n", e.long_term_pic_num);
+        else if (mvc && (idc == 4 || idc == 5))
+            PrintLine(stream, valueLevel, "abs_diff_view_idx_minus1: %u\n",
+                      e.abs_diff_view_idx_minus1);
+    }
+}
+
+template <class M>
+void PrintModification(FILE* stream, int level, bool mvc, const M& m, const CH264SliceHeader& sh)
+{
+    if (!sh.IsI() && !sh.IsSI())
+        PrintModificationList(stream, level, mvc, "ref_pic_list_modification_flag_l0: %u\n",
+                              m.ref_pic_list_modification_flag_l0, m.modification_l0);
+    if (sh.IsB())
+        PrintModificationList(stream, level, mvc, "ref_pic_list_modification_flag_l1: %u\n",
+                              m.ref_pic_list_modification_flag_l1, m.modification_l1);
+}
+
+} // namespace
+
 int CH264RefPicListModification::Clear(H264NalParser&)
 {
     ref_pic_list_modification_flag_l0 = ref_pic_list_modification_flag_l1 = 0;
@@ -64,6 +110,13 @@ int CH264RefPicListModification::Parse(H264NalParser& ctx, H264BitReader& reader
     return Syntax(rw, sh);
 }
 
+int CH264RefPicListModification::Print(H264NalParser&, FILE* stream, int level,
+                                       const CH264SliceHeader& sh)
+{
+    PrintModification(stream, level, false, *this, sh);
+    return 0;
+}
+
 int CH264RefPicListMVCModification::Clear(H264NalParser&)
 {
     ref_pic_list_modification_flag_l0 = ref_pic_list_modification_flag_l1 = 0;
@@ -83,6 +136,13 @@ int CH264RefPicListMVCModification::Parse(H264NalParser& ctx, H264BitReader& rea
     Clear(ctx);
     H264Read rw{reader};
     return Syntax(rw, sh);
+}
+
+int CH264RefPicListMVCModification::Print(H264NalParser&, FILE* stream, int level,
+                                          const CH264SliceHeader& sh)
+{
+    PrintModification(stream, level, true, *this, sh);
+    return 0;
 }
 
 int CH264PredWeightTable::Clear(H264NalParser&)
@@ -143,6 +203,61 @@ int CH264PredWeightTable::Parse(H264NalParser& ctx, H264BitReader& reader, CH264
     return Syntax(rw, ctx, sh);
 }
 
+// List 1 prints one level shallower than list 0.
+int CH264PredWeightTable::Print(H264NalParser& ctx, FILE* stream, int level,
+                                const CH264SliceHeader& sh)
+{
+    const CH264SeqParameterSetData& sps = ctx.CurrentSps();
+    bool chroma = sps.separate_colour_plane_flag == 0 && sps.chroma_format_idc != 0;
+    int m       = level;
+    PrintLine(stream, m, "luma_log2_weight_denom: %u\n", luma_log2_weight_denom);
+    if (chroma)
+        PrintLine(stream, m, "chroma_log2_weight_denom: %u\n", chroma_log2_weight_denom);
+    for (size_t i = 0; i < weights_l0.size(); ++i) {
+        const PredWeightEntry& e = weights_l0[i];
+        unsigned r               = unsigned(i);
+        PrintLine(stream, m + 1, "luma_weight_l0_flag: %u\n", e.luma_weight_flag);
+        if (e.luma_weight_flag) {
+            PrintLine(stream, m + 2, "luma_weight_l0[%u]: %d\n", r, e.luma_weight);
+            PrintLine(stream, m + 2, "luma_offset_l0[%u]: %d\n", r, e.luma_offset);
+        }
+        if (chroma) {
+            PrintLine(stream, m + 1, "chroma_weight_l0_flag: %u\n", e.chroma_weight_flag);
+            if (e.chroma_weight_flag) {
+                for (unsigned j = 0; j < 2; ++j) {
+                    PrintLine(stream, m + 2, "chroma_weight_l0[%u][%u]: %d\n", r, j,
+                              e.chroma_weight[j]);
+                    PrintLine(stream, m + 2, "chroma_offset_l0[%u][%u]: %d\n", r, j,
+                              e.chroma_offset[j]);
+                }
+            }
+        }
+    }
+    if (!sh.IsB())
+        return 0;
+    for (size_t i = 0; i < weights_l1.size(); ++i) {
+        const PredWeightEntry& e = weights_l1[i];
+        unsigned r               = unsigned(i);
+        PrintLine(stream, m, "luma_weight_l1_flag: %u\n", e.luma_weight_flag);
+        if (e.luma_weight_flag) {
+            PrintLine(stream, m + 1, "luma_weight_l1[%u]: %d\n", r, e.luma_weight);
+            PrintLine(stream, m + 1, "luma_offset_l1[%u]: %d\n", r, e.luma_offset);
+        }
+        if (chroma) {
+            PrintLine(stream, m, "chroma_weight_l1_flag: %u\n", e.chroma_weight_flag);
+            if (e.chroma_weight_flag) {
+                for (unsigned j = 0; j < 2; ++j) {
+                    PrintLine(stream, m + 1, "chroma_weight_l1[%u][%u]: %d\n", r, j,
+                              e.chroma_weight[j]);
+                    PrintLine(stream, m + 1, "chroma_offset_l1[%u][%u]: %d\n", r, j,
+                              e.chroma_offset[j]);
+                }
+            }
+        }
+    }
+    return 0;
+}
+
 int CH264DecRefPicMarking::Clear(H264NalParser&)
 {
     no_output_of_prior_pics_flag = long_term_reference_flag = 0;
@@ -188,6 +303,35 @@ int CH264DecRefPicMarking::Parse(H264NalParser& ctx, H264BitReader& reader)
 }
 
 int CH264DecRefPicMarking::Write(H264NalParser&, H264BitWriter&) { return 1; }
+
+int CH264DecRefPicMarking::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    if (ctx.m_nalHeader.nal_unit_type == 5) {
+        PrintLine(stream, level, "no_output_of_prior_pics_flag: %u\n",
+                  no_output_of_prior_pics_flag);
+        PrintLine(stream, level, "long_term_reference_flag: %u\n", long_term_reference_flag);
+        return 0;
+    }
+    PrintLine(stream, level, "adaptive_ref_pic_marking_mode_flag: %u\n",
+              adaptive_ref_pic_marking_mode_flag);
+    if (!adaptive_ref_pic_marking_mode_flag)
+        return 0;
+    for (const MemoryManagementOperation& op : operations) {
+        uint32_t mmco = op.memory_management_control_operation;
+        PrintLine(stream, level + 1, "memory_management_control_operation: %u\n", mmco);
+        if (mmco == 1 || mmco == 3)
+            PrintLine(stream, level + 2, "difference_of_pic_nums_minus1: %u\n",
+                      op.difference_of_pic_nums_minus1);
+        if (mmco == 2)
+            PrintLine(stream, level + 2, "long_term_pic_num: %u\n", op.long_term_pic_num);
+        if (mmco == 3 || mmco == 6)
+            PrintLine(stream, level + 2, "long_term_frame_idx: %u\n", op.long_term_frame_idx);
+        if (mmco == 4)
+            PrintLine(stream, level + 2, "max_long_term_frame_idx_plus1: %u\n",
+                      op.max_long_term_frame_idx_plus1);
+    }
+    return 0;
+}
 
 int CH264SliceHeader::Clear(H264NalParser& ctx)
 {
@@ -294,6 +438,89 @@ int CH264SliceHeader::Write(H264NalParser& ctx, H264BitWriter&)
     return 1;
 }
 
+int CH264SliceHeader::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    ctx.SelectPps(pic_parameter_set_id);
+    const CH264PicParameterSet& pps     = ctx.CurrentPps();
+    const CH264SeqParameterSetData& sps = ctx.CurrentSps();
+    uint32_t nalType                    = ctx.m_nalHeader.nal_unit_type;
+    int n                               = level;
+
+    PrintLine(stream, n, "first_mb_in_slice: %u\n", first_mb_in_slice);
+    PrintLine(stream, n, "slice_type: %u (%s)\n", slice_type, SliceTypeName(slice_type));
+    PrintLine(stream, n, "pic_parameter_set_id: %u\n", pic_parameter_set_id);
+    if (sps.separate_colour_plane_flag)
+        PrintLine(stream, n + 1, "colour_plane_id: %u\n", colour_plane_id);
+    PrintLine(stream, n, "frame_num: %u (%u bits)\n", frame_num, sps.log2_max_frame_num_minus4 + 4);
+    if (!sps.frame_mbs_only_flag) {
+        PrintLine(stream, n, "field_pic_flag: %u\n", field_pic_flag);
+        if (field_pic_flag)
+            PrintLine(stream, n + 1, "bottom_field_flag: %u\n", bottom_field_flag);
+    }
+    if (nalType == 5)
+        PrintLine(stream, n, "idr_pic_id: %u\n", idr_pic_id);
+    bool bottomPoc = pps.bottom_field_pic_order_in_frame_present_flag && !field_pic_flag;
+    if (sps.pic_order_cnt_type == 0) {
+        PrintLine(stream, n, "pic_order_cnt_lsb: %u (%u bits)\n", pic_order_cnt_lsb,
+                  sps.log2_max_pic_order_cnt_lsb_minus4 + 4);
+        if (bottomPoc)
+            PrintLine(stream, n + 1, "delta_pic_order_cnt_bottom: %d\n",
+                      delta_pic_order_cnt_bottom);
+    }
+    if (sps.pic_order_cnt_type == 1 && !sps.delta_pic_order_always_zero_flag) {
+        PrintLine(stream, n, "delta_pic_order_cnt[0]: %d\n", delta_pic_order_cnt[0]);
+        if (bottomPoc)
+            PrintLine(stream, n, "delta_pic_order_cnt[1]: %d\n", delta_pic_order_cnt[1]);
+    }
+    if (pps.redundant_pic_cnt_present_flag)
+        PrintLine(stream, n, "redundant_pic_cnt: %u\n", redundant_pic_cnt);
+    if (IsB())
+        PrintLine(stream, n, "direct_spatial_mv_pred_flag: %u\n", direct_spatial_mv_pred_flag);
+    if (IsP() || IsSP() || IsB()) {
+        PrintLine(stream, n, "num_ref_idx_active_override_flag: %u\n",
+                  num_ref_idx_active_override_flag);
+        if (num_ref_idx_active_override_flag) {
+            PrintLine(stream, n + 1, "num_ref_idx_l0_active_minus1: %u\n",
+                      num_ref_idx_l0_active_minus1);
+            if (IsB())
+                PrintLine(stream, n + 1, "num_ref_idx_l1_active_minus1: %u\n",
+                          num_ref_idx_l1_active_minus1);
+        }
+    }
+    if (nalType == 20 || nalType == 21)
+        ref_pic_list_mvc_modification.Print(ctx, stream, n, *this);
+    else
+        ref_pic_list_modification.Print(ctx, stream, n, *this);
+    if ((pps.weighted_pred_flag && (IsP() || IsSP())) || (pps.weighted_bipred_idc == 1 && IsB()))
+        pred_weight_table.Print(ctx, stream, n + 1, *this);
+    if (ctx.m_nalHeader.nal_ref_idc != 0)
+        dec_ref_pic_marking.Print(ctx, stream, n);
+    if (pps.entropy_coding_mode_flag && !IsI() && !IsSI())
+        PrintLine(stream, n, "cabac_init_idc: %u\n", cabac_init_idc);
+    PrintLine(stream, n, "slice_qp_delta: %d\n", slice_qp_delta);
+    if (IsSP())
+        PrintLine(stream, n, "sp_for_switch_flag: %u\n", sp_for_switch_flag);
+    if (IsSP() || IsSI())
+        PrintLine(stream, n, "slice_qs_delta: %d\n", slice_qs_delta);
+    if (pps.deblocking_filter_control_present_flag) {
+        PrintLine(stream, n, "disable_deblocking_filter_idc: %u\n", disable_deblocking_filter_idc);
+        if (disable_deblocking_filter_idc != 1) {
+            PrintLine(stream, n + 1, "slice_alpha_c0_offset_div2: %d\n",
+                      slice_alpha_c0_offset_div2);
+            PrintLine(stream, n + 1, "slice_beta_offset_div2: %d\n", slice_beta_offset_div2);
+        }
+    }
+    if (pps.num_slice_groups_minus1 > 0 && pps.slice_group_map_type >= 3 &&
+        pps.slice_group_map_type <= 5) {
+        uint64_t mapUnits = (uint64_t(sps.pic_width_in_mbs_minus1) + 1) *
+                            (uint64_t(sps.pic_height_in_map_units_minus1) + 1);
+        uint64_t q = mapUnits / (uint64_t(pps.slice_group_change_rate_minus1) + 1);
+        PrintLine(stream, n, "slice_group_change_cycle: %u (%u bits)\n", slice_group_change_cycle,
+                  CeilLog2(q + 1));
+    }
+    return 0;
+}
+
 // 7.3.2.9.2 and 7.3.2.9.3: slice_id and what follows it, before the slice data
 template <class RW> int CH264SliceDataPartitionBC::Syntax(RW& rw, H264NalParser& ctx)
 {
@@ -322,4 +549,14 @@ int CH264SliceDataPartitionBC::Write(H264NalParser& ctx, H264BitWriter& writer)
 {
     H264Write rw{writer};
     return Syntax(rw, ctx);
+}
+
+int CH264SliceDataPartitionBC::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    PrintLine(stream, level, "slice_id: %u\n", slice_id);
+    if (ctx.CurrentSps().separate_colour_plane_flag)
+        PrintLine(stream, level, "colour_plane_id: %u\n", colour_plane_id);
+    if (ctx.CurrentPps().redundant_pic_cnt_present_flag)
+        PrintLine(stream, level, "edundant_pic_cnt: %u\n", redundant_pic_cnt);
+    return 0;
 }

@@ -7,10 +7,14 @@
 #include "h264/bit_writer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
 class CH264SliceHeader;
+
+// "P", "B", "I", "SP", "SI" for slice_type 0 to 9, "invalid" above.
+const char* SliceTypeName(uint32_t sliceType);
 struct H264Read;
 
 struct RefPicListModificationEntry {
@@ -30,6 +34,7 @@ class CH264RefPicListModification
     int Parse(H264NalParser& ctx, H264BitReader& reader, CH264SliceHeader& sh);
 
     int Syntax(H264Read& rw, const CH264SliceHeader& sh);
+    int Print(H264NalParser& ctx, FILE* stream, int level, const CH264SliceHeader& sh);
 };
 
 // ref_pic_list_mvc_modification(): idc 4 and 5 add abs_diff_view_idx_minus1.
@@ -43,6 +48,7 @@ class CH264RefPicListMVCModification
     int Parse(H264NalParser& ctx, H264BitReader& reader, CH264SliceHeader& sh);
 
     int Syntax(H264Read& rw, const CH264SliceHeader& sh);
+    int Print(H264NalParser& ctx, FILE* stream, int level, const CH264SliceHeader& sh);
 };
 
 // One reference index of a weight table; values whose flag is 0 stay 0.
@@ -63,6 +69,7 @@ class CH264PredWeightTable
     int Parse(H264NalParser& ctx, H264BitReader& reader, CH264SliceHeader& sh);
 
     int Syntax(H264Read& rw, H264NalParser& ctx, const CH264SliceHeader& sh);
+    int Print(H264NalParser& ctx, FILE* stream, int level, const CH264SliceHeader& sh);
 };
 
 struct MemoryManagementOperation {
@@ -82,6 +89,7 @@ class CH264DecRefPicMarking
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     // Not written: returns 1.
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     int Syntax(H264Read& rw, H264NalParser& ctx);
 };
@@ -125,6 +133,7 @@ class CH264SliceHeader : public H264SliceHeaderValues
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     // Makes the header's PPS and its SPS current, writes nothing and returns 1.
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     int Syntax(H264Read& rw, H264NalParser& ctx);
 };
@@ -138,6 +147,7 @@ class CH264SliceDataPartitionBC
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw, H264NalParser& ctx);
 };

@@ -5,6 +5,7 @@
 #include "h264/bit_writer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
@@ -13,6 +14,9 @@ class H264NalParser;
 struct ScalingList {
     static void Parse(std::vector<int32_t>& deltas, unsigned listSize, H264BitReader& reader);
     static void Write(std::vector<int32_t>& deltas, unsigned listSize, H264BitWriter& writer);
+    // The coded deltas and the value of every position, list index i, at one level.
+    static void Print(const std::vector<int32_t>& deltas, unsigned i, unsigned listSize,
+                      FILE* stream, int level);
 
     template <class RW> static void Syntax(RW& rw, std::vector<int32_t>& deltas, unsigned listSize);
 };
@@ -25,6 +29,7 @@ struct HrdParameters {
 
     int Parse(H264BitReader& reader);
     int Write(H264BitWriter& writer);
+    int Print(FILE* stream, int level) const;
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -55,6 +60,7 @@ class CH264VuiParameters
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -89,6 +95,7 @@ class CH264SeqParameterSetData
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -106,6 +113,7 @@ class CH264SeqParameterSetExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };

@@ -2,6 +2,7 @@
 
 #include "h264/nal_header.h"
 #include "h264/nal_parser.h"
+#include "h264/print_lines.h"
 #include "h264/syntax_io.h"
 
 namespace
@@ -122,6 +123,91 @@ int CH264SeqParameterSetMVCExtension::Write(H264NalParser& ctx, H264BitWriter& w
     return Syntax(rw, ctx.CurrentSps());
 }
 
+namespace
+{
+
+// One count line and the references it counts, taken in turn from a flat list; a list that
+// holds fewer than its counts (never after a parse) ends the lines early.
+void PrintRefList(FILE* stream, int level, const char* countLine, const char* refLine,
+                  unsigned view, uint32_t count, const std::vector<uint32_t>& refs, size_t& next)
+{
+    PrintLine(stream, level, countLine, view, count);
+    for (uint32_t j = 0; j < count && next < refs.size(); ++j)
+        PrintLine(stream, level + 1, refLine, view, j, refs[next++]);
+}
+
+} // namespace
+
+int CH264SeqParameterSetMVCExtension::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    int n = level;
+    PrintLine(stream, n, "num_views_minus1: %u\n", num_views_minus1);
+    for (size_t i = 0; i < view_id.size(); ++i)
+        PrintLine(stream, n + 1, "view_id[%u]: %u\n", unsigned(i), view_id[i]);
+    // View 0 has no reference lists.
+    size_t a0 = 0, a1 = 0, n0 = 0, n1 = 0;
+    for (size_t i = 1; i < num_anchor_refs_l0.size() && i < num_anchor_refs_l1.size(); ++i) {
+        PrintRefList(stream, n + 1, "num_anchor_refs_l0[%u]: %u\n", "anchor_ref_l0[%u][%u]: %u\n",
+                     unsigned(i), num_anchor_refs_l0[i], anchor_ref_l0, a0);
+        PrintRefList(stream, n + 1, "num_anchor_refs_l1[%u]: %u\n", "anchor_ref_l1[%u][%u]: %u\n",
+                     unsigned(i), num_anchor_refs_l1[i], anchor_ref_l1, a1);
+    }
+    for (size_t i = 1; i < num_non_anchor_refs_l0.size() && i < num_non_anchor_refs_l1.size();
+         ++i) {
+        PrintRefList(stream, n + 1, "num_non_anchor_refs_l0[%u]: %u\n",
+                     "non_anchor_ref_l0[%u][%u]: %u\n", unsigned(i), num_non_anchor_refs_l0[i],
+                     non_anchor_ref_l0, n0);
+        PrintRefList(stream, n + 1, "num_non_anchor_refs_l1[%u]: %u\n",
+                     "non_anchor_ref_l1[%u][%u]: %u\n", unsigned(i), num_non_anchor_refs_l1[i],
+                     non_anchor_ref_l1, n1);
+    }
+    PrintLine(stream, n, "num_level_values_signalled_minus1: %u\n",
+              num_level_values_signalled_minus1);
+    size_t op = 0, target = 0;
+    for (size_t i = 0; i < level_idc.size() && i < num_applicable_ops_minus1.size(); ++i) {
+        unsigned l = unsigned(i);
+        PrintLine(stream, n + 1, "level_idc[%u]: %u\n", l, level_idc[i]);
+        PrintLine(stream, n + 1, "num_applicable_ops_minus1[%u]: %u\n", l,
+                  num_applicable_ops_minus1[i]);
+        // Operation points of this level value, from the flat lists.
+        for (uint64_t j = 0;
+             j <= num_applicable_ops_minus1[i] && op < applicable_op_temporal_id.size() &&
+             op < applicable_op_num_target_views_minus1.size() &&
+             op < applicable_op_num_views_minus1.size();
+             ++j, ++op) {
+            unsigned o = unsigned(j);
+            PrintLine(stream, n + 2, "applicable_op_temporal_id[%u][%u]: %u\n", l, o,
+                      applicable_op_temporal_id[op]);
+            uint32_t targetsMinus1 = applicable_op_num_target_views_minus1[op];
+            PrintLine(stream, n + 2, "applicable_op_num_target_views_minus1[%u][%u]: %u\n", l, o,
+                      targetsMinus1);
+            for (uint64_t k = 0; k <= targetsMinus1 && target < applicable_op_target_view_id.size();
+                 ++k)
+                PrintLine(stream, n + 2, "applicable_op_target_view_id[%u][%u][%u]: %u\n", l, o,
+                          unsigned(k), applicable_op_target_view_id[target++]);
+            PrintLine(stream, n + 2, "applicable_op_num_views_minus1[%u][%u]: %u\n", l, o,
+                      applicable_op_num_views_minus1[op]);
+        }
+    }
+    const CH264SeqParameterSetData& sps = ctx.CurrentSps();
+    if (sps.profile_idc == 134) {
+        PrintLine(stream, n, "mfc_format_idc: %u\n", mfc_format_idc);
+        if (mfc_format_idc == 0 || mfc_format_idc == 1) {
+            PrintLine(stream, n, "default_grid_position_flag: %u\n", default_grid_position_flag);
+            if (!default_grid_position_flag) {
+                PrintLine(stream, n + 1, "view0_grid_position_x: %u\n", view0_grid_position_x);
+                PrintLine(stream, n + 1, "view0_grid_position_y: %u\n", view0_grid_position_y);
+                PrintLine(stream, n + 1, "view1_grid_position_x: %u\n", view1_grid_position_x);
+                PrintLine(stream, n + 1, "view1_grid_position_y: %u\n", view1_grid_position_y);
+            }
+        }
+        PrintLine(stream, n, "rpu_filter_enabled_flag: %u\n", rpu_filter_enabled_flag);
+        if (!sps.frame_mbs_only_flag)
+            PrintLine(stream, n, "rpu_field_processing_flag: %u\n", rpu_field_processing_flag);
+    }
+    return 0;
+}
+
 // H.14.1 mvc_vui_parameters_extension()
 template <class RW> int CH264MVCVuiParametersExtension::Syntax(RW& rw)
 {
@@ -191,6 +277,61 @@ int CH264MVCVuiParametersExtension::Write(H264NalParser&, H264BitWriter& writer)
     return Syntax(rw);
 }
 
+int CH264MVCVuiParametersExtension::Print(H264NalParser&, FILE* stream, int level)
+{
+    int n = level;
+    PrintLine(stream, n, "vui_mvc_num_ops_minus1: %u\n", vui_mvc_num_ops_minus1);
+    // The vectors indexed by operation point all have the same size after a parse.
+    size_t ops = vui_mvc_temporal_id.size();
+    for (const std::vector<uint32_t>* v :
+         {&vui_mvc_num_target_output_views_minus1, &vui_mvc_timing_info_present_flag,
+          &vui_mvc_num_units_in_tick, &vui_mvc_time_scale, &vui_mvc_fixed_frame_rate_flag,
+          &vui_mvc_nal_hrd_parameters_present_flag, &vui_mvc_vcl_hrd_parameters_present_flag,
+          &vui_mvc_low_delay_hrd_flag, &vui_mvc_pic_struct_present_flag})
+        ops = v->size() < ops ? v->size() : ops;
+    size_t view = 0, nal = 0, vcl = 0;
+    for (size_t i = 0; i < ops; ++i) {
+        unsigned o = unsigned(i);
+        PrintLine(stream, n + 1, "vui_mvc_temporal_id[%u]: %u\n", o, vui_mvc_temporal_id[i]);
+        uint32_t viewsMinus1 = vui_mvc_num_target_output_views_minus1[i];
+        PrintLine(stream, n + 1, "vui_mvc_num_target_output_views_minus1[%u]: %u\n", o,
+                  viewsMinus1);
+        for (uint64_t j = 0; j <= viewsMinus1 && view < vui_mvc_view_id.size(); ++j)
+            PrintLine(stream, n + 2, "vui_mvc_view_id[%u][%u]: %u\n", o, unsigned(j),
+                      vui_mvc_view_id[view++]);
+        PrintLine(stream, n + 1, "vui_mvc_timing_info_present_flag[%u]: %u\n", o,
+                  vui_mvc_timing_info_present_flag[i]);
+        if (vui_mvc_timing_info_present_flag[i]) {
+            PrintLine(stream, n + 2, "vui_mvc_num_units_in_tick[%u]: %u\n", o,
+                      vui_mvc_num_units_in_tick[i]);
+            PrintLine(stream, n + 2, "vui_mvc_time_scale[%u]: %u\n", o, vui_mvc_time_scale[i]);
+            PrintLine(stream, n + 2, "vui_mvc_fixed_frame_rate_flag[%u]: %u\n", o,
+                      vui_mvc_fixed_frame_rate_flag[i]);
+        }
+        PrintLine(stream, n + 1, "vui_mvc_nal_hrd_parameters_present_flag[%u]: %u\n", o,
+                  vui_mvc_nal_hrd_parameters_present_flag[i]);
+        if (vui_mvc_nal_hrd_parameters_present_flag[i]) {
+            PrintLine(stream, n + 1, "vui_mvc_nal_hrd_parameters[%u]:\n", o);
+            if (nal < vui_mvc_nal_hrd_parameters.size())
+                vui_mvc_nal_hrd_parameters[nal++].Print(stream, n + 2);
+        }
+        PrintLine(stream, n + 1, "vui_mvc_vcl_hrd_parameters_present_flag[%u]: %u\n", o,
+                  vui_mvc_vcl_hrd_parameters_present_flag[i]);
+        if (vui_mvc_vcl_hrd_parameters_present_flag[i]) {
+            PrintLine(stream, n + 1, "vui_mvc_vcl_hrd_parameters[%u]:\n", o);
+            if (vcl < vui_mvc_vcl_hrd_parameters.size())
+                vui_mvc_vcl_hrd_parameters[vcl++].Print(stream, n + 2);
+        }
+        if (vui_mvc_nal_hrd_parameters_present_flag[i] ||
+            vui_mvc_vcl_hrd_parameters_present_flag[i])
+            PrintLine(stream, n + 1, "vui_mvc_low_delay_hrd_flag[%u]: %u\n", o,
+                      vui_mvc_low_delay_hrd_flag[i]);
+        PrintLine(stream, n + 1, "vui_mvc_pic_struct_present_flag[%u]: %u\n", o,
+                  vui_mvc_pic_struct_present_flag[i]);
+    }
+    return 0;
+}
+
 // 7.3.2.1.3 subset_seq_parameter_set_rbsp() after seq_parameter_set_data(), without the
 // trailing bits. The SVC, MVCD and 3D-AVC extensions are not read.
 template <class RW>
@@ -248,4 +389,28 @@ int CH264SubsetSeqParameterSetData::Write(H264NalParser& ctx, H264BitWriter& wri
 {
     H264Write rw{writer};
     return Syntax(rw, ctx.CurrentSps());
+}
+
+int CH264SubsetSeqParameterSetData::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    switch (ctx.CurrentSps().profile_idc) {
+    case 83:
+    case 86:
+        PrintLine(stream, level, "svc_vui_parameters_present_flag: %u\n",
+                  svc_vui_parameters_present_flag);
+        break;
+    case 118:
+    case 128:
+    case 134:
+        seq_parameter_set_mvc_extension.Print(ctx, stream, level);
+        PrintLine(stream, level, "mvc_vui_parameters_present_flag: %u\n",
+                  mvc_vui_parameters_present_flag);
+        if (mvc_vui_parameters_present_flag)
+            mvc_vui_parameters_extension.Print(ctx, stream, level);
+        break;
+    default:
+        break;
+    }
+    PrintLine(stream, level, "additional_extension2_flag: %u\n", additional_extension2_flag);
+    return 0;
 }

@@ -7,6 +7,7 @@
 #include "h264/sps.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class H264NalParser;
@@ -40,6 +41,7 @@ class CH264SeqParameterSetMVCExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw, const CH264SeqParameterSetData& sps);
 };
@@ -63,6 +65,7 @@ class CH264MVCVuiParametersExtension
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw);
 };
@@ -79,6 +82,7 @@ class CH264SubsetSeqParameterSetData
     virtual int Clear(H264NalParser& ctx);
     virtual int Parse(H264NalParser& ctx, H264BitReader& reader);
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
+    virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
     template <class RW> int Syntax(RW& rw, const CH264SeqParameterSetData& sps);
 };

@@ -1,0 +1,10 @@
+// Indented text lines of the H.264 print side: two blanks per level.
+#pragma once
+
+#include <cstdio>
+
+// Writes the unit "  " n times.
+void PrintIndent(FILE* stream, int n);
+
+// One indented line: the indentation of level n, then the formatted text.
+void PrintLine(FILE* stream, int n, const char* format, ...) __attribute__((format(printf, 3, 4)));
