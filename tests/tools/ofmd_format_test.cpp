@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <numeric>
 
 using namespace testing_support;
 
@@ -69,53 +70,39 @@ TEST(OfmdPayload, NestingBodies)
 
 TEST(OfmdText, LineReading)
 {
-    TextFile t("; comment\n\n  x 12: 9\n  7 :  1 ,2\r\n"
-               "8: 99999999999, -99999999999; 5\n"
-               "9:\n"
-               "10: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 "
-               "29 30 31 32 33 34 35 36 37 38 39 40\n"
-               "99999999999: 3\n");
-    COfmdReader r(t.f);
-    uint32_t frame = 0;
-    std::vector<int32_t> v;
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, true), 0);
-    EXPECT_EQ(frame, 7u);
-    EXPECT_EQ(v, (std::vector<int32_t>{1, 2}));
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, false), 0);
-    EXPECT_EQ(frame, 8u);
-    EXPECT_EQ(v, (std::vector<int32_t>{INT32_MAX, INT32_MIN}));
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, false), 0);
-    EXPECT_EQ(frame, 9u);
-    EXPECT_EQ(v, (std::vector<int32_t>{0, 0}));
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, true), 0);
-    EXPECT_EQ(v.size(), 32u);
-    EXPECT_EQ(v.back(), 32);
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, false), 0);
-    EXPECT_EQ(frame, UINT32_MAX);
-    // The end: values zeroed, the frame number kept, and it stays ended.
-    EXPECT_EQ(r.ReadOfmdLine(frame, v, false), 1);
-    EXPECT_EQ(frame, UINT32_MAX);
-    EXPECT_EQ(v, std::vector<int32_t>(32, 0));
-    EXPECT_EQ(r.ReadOfmdLine(frame, v, true), 1);
-
-    COfmdReader none;
-    EXPECT_EQ(none.ReadOfmdLine(frame, v, true), 1);
-}
-
-TEST(OfmdText, LongLinesAreReadInPieces)
-{
     // 499 characters make one piece; what follows is read as a line of its own.
-    std::string first = "1: 5";
-    first += std::string(499 - first.size() - 3, ' ') + "6, ";
-    ASSERT_EQ(first.size(), 499u);
-    TextFile t(first + "42: 7\n");
+    TextFile t("1: 5" + std::string(492, ' ') +
+               "6, 42: 7\n; comment\n\n  x 12: 9\n  7 :  1 ,2\r\n"
+               "8: 99999999999, -99999999999; 5\n9:\n10: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 "
+               "17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 32 33 34 35 36 37 38 39 40\n"
+               "99999999999: 3\n");
+    std::vector<int32_t> upTo32(32), three(32, 0), zeros(32, 0);
+    std::iota(upTo32.begin(), upTo32.end(), 1);
+    three[0] = 3;
+    struct Read {
+        bool freeMode;
+        int result;
+        uint32_t frame;
+        std::vector<int32_t> values;
+    } reads[] = {
+        {true, 0, 1, {5, 6}},
+        {false, 0, 42, {7, 0}},
+        {false, 0, 7, {1, 2}},
+        {false, 0, 8, {INT32_MAX, INT32_MIN}},
+        {false, 0, 9, {0, 0}},
+        {true, 0, 10, upTo32},
+        {false, 0, UINT32_MAX, three},
+        // The end: values zeroed, the frame number kept, and it stays ended.
+        {false, 1, UINT32_MAX, zeros},
+        {true, 1, UINT32_MAX, zeros},
+    };
     COfmdReader r(t.f);
     uint32_t frame = 0;
     std::vector<int32_t> v;
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, true), 0);
-    EXPECT_EQ(frame, 1u);
-    EXPECT_EQ(v, (std::vector<int32_t>{5, 6}));
-    ASSERT_EQ(r.ReadOfmdLine(frame, v, false), 0);
-    EXPECT_EQ(frame, 42u);
-    EXPECT_EQ(v, (std::vector<int32_t>{7, 0}));
+    for (const Read& e : reads) {
+        EXPECT_EQ(r.ReadOfmdLine(frame, v, e.freeMode), e.result) << e.frame;
+        EXPECT_EQ(frame, e.frame);
+        EXPECT_EQ(v, e.values) << e.frame;
+    }
+    EXPECT_EQ(COfmdReader().ReadOfmdLine(frame, v, true), 1);
 }
