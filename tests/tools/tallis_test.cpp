@@ -3,8 +3,8 @@
 #include "tests/support/stream_support.h"
 #include "tests/support/test_support.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sstream>
 
 using namespace testing_support;
@@ -13,12 +13,25 @@ namespace
 {
 
 // Every banner replaced by "<banner>"; one whose date is not of the compiler's form
-// ("Aug  4 2017") is left as it is.
-std::string Banners(const std::string& text)
+// ("Aug  4 2017") is left as it is. (std::regex trips GCC's sanitizer build.)
+std::string Banners(std::string text)
 {
-    static const std::regex banner(
-        "Tallis - version 1\\.01 \\(build: [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}\\)\n\n");
-    return std::regex_replace(text, banner, "<banner>");
+    const std::string head = "Tallis - version 1.01 (build: ", shape = "Aaa ?# ####)\n\n";
+    for (size_t at = 0; (at = text.find(head, at)) != std::string::npos; ++at) {
+        std::string date = text.substr(at + head.size(), shape.size());
+        bool ok          = date.size() == shape.size();
+        for (size_t i = 0; ok && i < shape.size(); ++i) {
+            unsigned char c = date[i];
+            ok              = shape[i] == 'A'   ? isupper(c)
+                              : shape[i] == 'a' ? islower(c)
+                              : shape[i] == '#' ? isdigit(c)
+                              : shape[i] == '?' ? c == ' ' || isdigit(c)
+                                                : c == shape[i];
+        }
+        if (ok)
+            text.replace(at, head.size() + shape.size(), "<banner>");
+    }
+    return text;
 }
 
 const std::string kUsage =
