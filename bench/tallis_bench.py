@@ -3,12 +3,12 @@
 the reference, in the same run.
 
 Cases: tallis -delete and -replace on a 512 MiB elementary stream with an OFMD SEI unit at the
-start of every GOP (the base fixture over and over, one slice grown to 1 MiB in every 32nd
-copy), and tallis -delete -ts on the 1 GiB transport stream of bench/stream_bench.py (192-byte
-packets, no OFMD). Each tallis case and the cp of its input run in turn, RUNS rounds; per case the
-minimum and median wall time, the throughput and the ratio to cp, and the peak resident memory.
-The -ts case reads its input twice (the probe for a dependent view reads a stream without one
-to its end): its "passes" column counts both.
+start of every GOP (bench/stream_bench.py's elementary stream with the units added by tallis
+-insert), and tallis -delete -ts on the 1 GiB transport stream of bench/stream_bench.py
+(192-byte packets, no OFMD). Each tallis case and the cp of its input run in turn, RUNS rounds;
+per case the minimum and median wall time, the throughput and the ratio to cp, and the peak
+resident memory. The -ts case reads its input twice (the probe for a dependent view reads a
+stream without one to its end): its "passes" column counts both.
 
 Usage: bench/tallis_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench)
 """
@@ -20,59 +20,32 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "gen"))
 sys.path.insert(0, os.path.join(ROOT, "bench"))
-import h264es as g  # noqa: E402
-import mvc  # noqa: E402
 import stream_bench  # noqa: E402
-
-MIB = 1 << 20
+from stream_bench import MIB  # noqa: E402
 
 
 def build(work):
+    """The stream benchmark's Release tree, with tallis built in it."""
+    stream_bench.build(work)
     tree = os.path.join(work, "build")
-    subprocess.run(
-        ["cmake", "-S", ROOT, "-B", tree, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-         "-DBDMV_TESTS=OFF"],
-        check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", tree, "--target", "tallis"], check=True,
                    stdout=subprocess.DEVNULL)
     return os.path.join(tree, "tools", "offsets", "tallis")
 
 
-def fixture_copies():
-    """One copy of the base fixture (36 frames, GOPs of 12) with an OFMD SEI unit in the first
-    access unit of each GOP, and the same with one slice grown to 1 MiB."""
-    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
-    at = {}
-    for first in (0, 12, 24):
-        payload = mvc.ofmd_payload(1, 90000 * first, mvc.offsets_for(first, 12, 2))
-        at[first] = [mvc.ofmd_sei_unit(payload)]
-    plain, _ = g.insert_units(base, at)
-    groups = g.access_units(g.split_units(plain))
-    slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
-    groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
-    big = b"".join(b"".join(au) for au in groups)
-    return plain, big
-
-
-def write_repeated(path, size, pieces):
-    if os.path.exists(path) and os.path.getsize(path) >= size:
+def make_es(tallis, path, work):
+    """The stream benchmark's elementary stream (GOPs of 12) with an OFMD unit of two sequences
+    inserted at the start of every GOP."""
+    if os.path.exists(path):
         return
-    written = 0
-    with open(path + ".tmp", "wb") as f:
-        copy = 0
-        while written < size:
-            piece = pieces(copy)
-            f.write(piece)
-            written += len(piece)
-            copy += 1
+    plain = os.path.join(work, "bench.h264")
+    stream_bench.make_es(plain, 512 * MIB)
+    ofmd = os.path.join(work, "insert.ofmd")
+    with open(ofmd, "w") as f:
+        f.write("".join("%d: %d, %d\n" % (n, n % 50 - 25, 20 - n % 40) for n in range(12)))
+    subprocess.run([tallis, "-insert", plain, ofmd, path + ".tmp"], check=True)
     os.replace(path + ".tmp", path)
-
-
-def make_es(path, size):
-    plain, big = fixture_copies()
-    write_repeated(path, size, lambda copy: big if copy % 32 == 0 else plain)
 
 
 def main():
@@ -86,7 +59,7 @@ def main():
     tallis = build(args.work)
 
     es = os.path.join(args.work, "ofmd.h264")
-    make_es(es, 512 * MIB)
+    make_es(tallis, es, args.work)
     # The stream benchmark's transport stream (it has no OFMD).
     tsf = os.path.join(args.work, "bench.m2ts")
     stream_bench.make_ts(tsf, 1024 * MIB, args.work)

@@ -123,40 +123,40 @@ int main(int argc, char** argv)
     // Which positional is which file of the walk.
     std::string input = files[0], ofmd, output, text;
     int result        = 0;
+    // Extract writes no log: it has no changes to report.
+    auto prepare = [&](COffsetMetadata& cmd, bool logs) {
+        cmd.m_isTS        = ts;
+        cmd.m_programName = name;
+        if (logs)
+            cmd.m_logName = logName;
+    };
     {
         switch (command) {
         case kExtract: {
             COFMDExtract cmd;
-            cmd.m_isTS        = ts;
-            cmd.m_programName = name;
-            text              = files[1];
-            result            = cmd.Walk(input.c_str(), nullptr, nullptr, text.c_str());
+            prepare(cmd, false);
+            text   = files[1];
+            result = cmd.Walk(input.c_str(), nullptr, nullptr, text.c_str());
             break;
         }
         case kDelete: {
             COFMDDelete cmd;
-            cmd.m_isTS        = ts;
-            cmd.m_logName     = logName;
-            cmd.m_programName = name;
-            output            = files[1];
-            result            = cmd.Walk(input.c_str(), nullptr, output.c_str(), nullptr);
+            prepare(cmd, true);
+            output = files[1];
+            result = cmd.Walk(input.c_str(), nullptr, output.c_str(), nullptr);
             break;
         }
         case kReplace: {
             COFMDReplace cmd;
-            cmd.m_isTS        = ts;
-            cmd.m_logName     = logName;
-            cmd.m_programName = name;
-            ofmd              = files[1];
-            output            = files[2];
-            result            = cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
+            prepare(cmd, true);
+            ofmd   = files[1];
+            output = files[2];
+            result = cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
             break;
         }
         case kInsert: {
             COFMDInsert cmd;
-            cmd.m_isTS              = ts;
-            cmd.m_logName           = logName;
-            cmd.m_programName       = name;
+            prepare(cmd, true);
             bool four               = files.size() >= 4;
             const std::string& scan = files[0];
             input                   = four ? files[1] : files[0];
@@ -165,28 +165,21 @@ int main(int argc, char** argv)
             // The GOP scan's input is read before the output is created: it must not be the
             // output, nor get the log written over it.
             if (four && SameFile(scan.c_str(), output.c_str())) {
-                Error("ERROR: %s - cannot create file %s\n\n", name, output);
-                return kCannotCreateFile;
+                result = kCannotCreateFile;
+                break;
             }
             if (four && logName && !logName->empty() && SameFile(scan.c_str(), logName->c_str()))
                 cmd.m_logName.reset();
             // The input is read twice (GOP scan, then the rewrite): a FIFO would block the
             // second open for ever.
-            if (!four && !IdentifyFile(scan.c_str()).regular) {
-                Error("ERROR: %s - cannot open file %s\n\n", name, scan);
-                return kCannotOpenFile;
-            }
-            result = cmd.ScanBaseView(scan.c_str());
-            if (result == kCannotOpenFile) {
-                Error("ERROR: %s - cannot open file %s\n\n", name, scan);
-                return kCannotOpenFile;
-            }
-            if (result != kFileReadError && result != -1) {
-                if (cmd.m_gopMap.m_gops.empty())
-                    result = 1;
-                else
-                    result = cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
-            }
+            result = !four && !IdentifyFile(scan.c_str()).regular ? kCannotOpenFile
+                                                                  : cmd.ScanBaseView(scan.c_str());
+            if (result == kCannotOpenFile)
+                input = scan; // the file the message names
+            else if (result != kFileReadError && result != -1)
+                result = cmd.m_gopMap.m_gops.empty()
+                             ? 1
+                             : cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
             break;
         }
         case kGop: {

@@ -24,6 +24,22 @@ bool IsNesting(uint32_t payloadType)
     return payloadType == 30 || payloadType == 37 || payloadType == 48;
 }
 
+// A type-37 message with the plain nesting header around a new OFMD payload, as replace and
+// insert write it.
+CH264SeiMessage OfmdMessage(uint32_t frameRate, uint64_t pts, uint32_t sequences, uint32_t frames,
+                            const std::vector<int32_t>& offsets)
+{
+    H264BitWriter payload;
+    WriteOffsetMetadata(payload, frameRate, pts, sequences, frames, offsets);
+    H264BitWriter body;
+    WriteNestedSeiMessage(body, payload.Data(), payload.Size());
+    CH264SeiMessage message;
+    message.payloadType = 37;
+    message.payloadData.assign(body.Data(), body.Data() + body.Size());
+    message.nestedPayloadType = 5;
+    return message;
+}
+
 } // namespace
 
 void PrintTallisBanner(FILE* stream)
@@ -225,19 +241,10 @@ int COffsetMetadata::InsertOffsetSei(uint32_t first, uint32_t count)
     std::vector<int32_t> offsets;
     ReadGopOffsets(first, frames, sequences, frames, offsets);
 
-    H264BitWriter payload;
-    WriteOffsetMetadata(payload, 1, 0, sequences, frames, offsets);
-    H264BitWriter body;
-    WriteNestedSeiMessage(body, payload.Data(), payload.Size());
-
     H264NalParser unit;
     unit.m_nalHeader.nal_ref_idc   = 0;
     unit.m_nalHeader.nal_unit_type = 6;
-    CH264SeiMessage message;
-    message.payloadType = 37;
-    message.payloadData.assign(body.Data(), body.Data() + body.Size());
-    message.nestedPayloadType = 5;
-    unit.m_seiMessages.push_back(std::move(message));
+    unit.m_seiMessages.push_back(OfmdMessage(1, 0, sequences, frames, offsets));
     H264BitWriter writer;
     unit.WriteNalUnit(writer);
     InsertEmulationPrevention(writer);
@@ -322,15 +329,9 @@ int COFMDReplace::OnNALUnit()
         uint32_t sequences = 0, frames = 0;
         std::vector<int32_t> offsets;
         ReadGopOffsets(m_frame, old.frames, sequences, frames, offsets);
-        H264BitWriter payload;
-        WriteOffsetMetadata(payload, old.frameRate, old.pts, sequences, frames, offsets);
-        H264BitWriter body;
-        WriteNestedSeiMessage(body, payload.Data(), payload.Size());
-        // The message keeps its place; outer types 30 and 48 become 37 with this body.
-        message.payloadType = 37;
-        message.payloadData.assign(body.Data(), body.Data() + body.Size());
-        message.nestedPayloadType = 5;
-        changed                   = true;
+        // The message keeps its place; outer types 30 and 48 become 37 with a plain header.
+        message = OfmdMessage(old.frameRate, old.pts, sequences, frames, offsets);
+        changed = true;
     }
     return changed ? WriteRebuiltUnit() : WriteUnit();
 }
