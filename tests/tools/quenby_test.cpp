@@ -377,8 +377,8 @@ TEST(QuenbyFaults, AnEmptyInputEndsAtOnce)
 TEST(QuenbyFaults, InputsWithoutStartCodesListNothing)
 {
     TempDir dir;
-    Generate("g.write('zeros.h264', g.filled(3 << 20, 0))\n"
-             "g.write('ones.h264', g.filled(3 << 20, 0xFF))\n",
+    Generate("g.write('zeros.h264', bytes(3 << 20))\n"
+             "g.write('ones.h264', b'\\xff' * (3 << 20))\n",
              dir.Path());
     ExpectSuccess(RunQuenby({"-es", dir.File("zeros.h264")}), "");
     ExpectSuccess(RunQuenby({"-es", dir.File("ones.h264")}), "");
