@@ -3,23 +3,19 @@
 
 A stream is bytes in Annex B form; a unit is one NAL unit with its own start code. The module
 splits streams into units and access units, builds SEI units (MDPM recording information as
-camcorders store it, other user data), inserts them into access units, and makes crafted
-variants: start-code forms, trailing and stray bytes, cut payloads, hostile parameter sets,
-filled inputs, huge units and field-coded (PAFF) pictures.
+camcorders store it, other user data), inserts them into access units, and helps make crafted
+variants: start-code forms, trailing zeros, cut payloads, hostile parameter sets, huge units
+and field-coded (PAFF) pictures.
 
     import h264es as g
     s = g.read("tests/data/h264/base.h264")
     mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678)])])
     out, where = g.insert_units(s, {0: [mdpm], 12: [mdpm]})
     g.write("out.h264", out)
-
-Command line: h264es.py mdpm IN OUT AU[,AU...] TAG=VALUE[,TAG=VALUE...] (inserts one MDPM
-message into each named access unit).
 """
 
 import random
 import re
-import sys
 
 # The disc-video user-data UUID that MDPM (and OFMD) payloads begin with.
 DISC_UUID = bytes.fromhex("17EE8C60F84D11D98CD60800200C9A66")
@@ -209,16 +205,6 @@ def with_start_codes(units, pick):
     return bytes(out)
 
 
-def with_trailing_zeros(units, count, types=(6,)):
-    """count zero bytes after every unit of the given types."""
-    out = bytearray()
-    for u in units:
-        out += u
-        if nal_type(u) in types:
-            out += b"\x00" * count
-    return bytes(out)
-
-
 def inflate(unit_, size, seed=1):
     """The unit grown to size bytes by random escaped bytes after its own (trailing zero bytes
     dropped), ending in 80: its header still parses, and no start code appears in what is
@@ -315,21 +301,3 @@ def paff_stream(frames, aud=False):
             rbsp = i_slice(idr, f % 16, (2 * f + (parity == "bottom")) % 256, parity)
             out += unit(5 if idr else 1, rbsp, nal_ref_idc=3)
     return out
-
-
-# --- command line -------------------------------------------------------------------------
-
-
-def _main(argv):
-    if len(argv) != 6 or argv[1] != "mdpm":
-        print(__doc__, file=sys.stderr)
-        return 2
-    entries = [tuple(int(x, 16) for x in item.split("=")) for item in argv[5].split(",")]
-    sei = sei_unit([mdpm_message(entries)])
-    out, _ = insert_units(read(argv[2]), {int(a): [sei] for a in argv[4].split(",")})
-    write(argv[3], out)
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(_main(sys.argv))
