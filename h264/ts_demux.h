@@ -119,8 +119,8 @@ class TsDemultiplexer
     // MVC (0x20) when an MVC stream is known and either no H.264 stream or preferMvc, else
     // H.264 (0x1B).
     uint8_t ChosenType(bool preferMvc) const;
-    // The wanted stream type is chosen at the first complete PMT instead of in advance:
-    // 0x20 when that PMT has left an MVC stream known and either no H.264 stream or preferMvc.
+    // The wanted stream type is chosen at the first complete PMT instead of in advance, by
+    // ChosenType over the streams known then.
     void ChooseTypeAtFirstPmt(bool preferMvc)
     {
         m_chooseAtPmt = true;
