@@ -38,15 +38,20 @@ def build(work):
     return {"quenby": os.path.join(tree, "tools", "recinfo", "quenby"), "scan": scan}
 
 
+def with_mdpm():
+    """The base fixture with an MDPM message every 12 access units."""
+    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
+    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678), (0x18, 0x02201708),
+                                       (0x19, 0x24134510), (0xE0, 0x10113001)])])
+    return g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})[0]
+
+
 def make_es(path, size):
     """The base fixture over and over, with an MDPM message every 12 access units and, in
     every 32nd copy, one slice grown to 1 MiB (about half the bytes are in such slices)."""
     if os.path.exists(path) and os.path.getsize(path) >= size:
         return
-    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
-    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678), (0x18, 0x02201708),
-                                       (0x19, 0x24134510), (0xE0, 0x10113001)])])
-    plain, _ = g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})
+    plain = with_mdpm()
     groups = g.access_units(g.split_units(plain))
     slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
     groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
@@ -70,12 +75,8 @@ def make_ts(path, size, work):
     PAT and PMT every 12 access units, repeated to at least size bytes (tests/gen/ts.py)."""
     if os.path.exists(path) and os.path.getsize(path) >= size:
         return
-    base = g.read(os.path.join(ROOT, "tests", "data", "h264", "base.h264"))
-    mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678), (0x18, 0x02201708),
-                                       (0x19, 0x24134510), (0xE0, 0x10113001)])])
-    plain, _ = g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})
     es = os.path.join(work, "bench_ts.h264")
-    g.write(es, plain)
+    g.write(es, with_mdpm())
     mux = [sys.executable, os.path.join(ROOT, "tests", "gen", "ts.py"), "mux", "--packet", "192",
            "--psi-every", "12"]
     subprocess.run(mux + [es, path + ".tmp"], check=True)

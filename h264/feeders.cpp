@@ -7,6 +7,14 @@
 #include <cstring>
 #include <new>
 
+int ReadSome(FileHandle h, uint8_t* buffer, size_t size, size_t* got)
+{
+    unsigned err = 0;
+    if (!ReadFileSome(h, buffer, size, got, &err))
+        return err == kErrorBrokenPipe ? 0 : -1;
+    return *got > 0 ? 1 : 0;
+}
+
 CDataFeeder::CDataFeeder() { InitializeCriticalSection(&m_lock); }
 
 CDataFeeder::~CDataFeeder() { DeleteCriticalSection(&m_lock); }
@@ -115,14 +123,10 @@ int CFileFeeder::Fill()
         return 0;
     size_t n = 0;
     if (!m_ended && !m_error) {
-        // One read, as a pipe delivers it; a closed pipe is the end of the data.
-        unsigned err = 0;
-        if (!ReadFileSome(m_file, m_readBuffer.data(), m_readBuffer.size(), &n, &err)) {
-            if (err == kErrorBrokenPipe)
-                m_ended = true;
-            else
-                m_error = kFileReadError;
-        } else if (n == 0)
+        int r = ReadSome(m_file, m_readBuffer.data(), m_readBuffer.size(), &n);
+        if (r < 0)
+            m_error = kFileReadError;
+        else if (r == 0)
             m_ended = true;
     }
     SetBuffer(m_readBuffer.data(), n);

@@ -1,5 +1,7 @@
 #include "h264/ts_demux.h"
 
+#include "h264/feeders.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -91,6 +93,12 @@ bool TsDemultiplexer::HasStreamType(uint8_t type) const
     return false;
 }
 
+uint8_t TsDemultiplexer::ChosenType(bool preferMvc) const
+{
+    bool mvc = HasStreamType(kStreamTypeMvc) && (!HasStreamType(kStreamTypeH264) || preferMvc);
+    return mvc ? kStreamTypeMvc : kStreamTypeH264;
+}
+
 int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
 {
     // The 4-byte header's arrival time stamp is not used.
@@ -129,23 +137,14 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
                                        bool unitStart)
 {
-    if (unitStart) {
-        rec.m_collecting = TsStreamRecord::kPesHeader;
-        rec.m_wanted     = 9;
-        rec.m_held       = 0;
-    }
+    if (unitStart)
+        rec.StartCollecting(TsStreamRecord::kPesHeader, 9);
     if (rec.m_collecting == TsStreamRecord::kPesHeader) {
-        for (;;) {
-            size_t take = std::min<size_t>(n, rec.m_wanted - rec.m_held);
-            std::memcpy(rec.m_buffer + rec.m_held, p, take);
-            rec.m_held = uint16_t(rec.m_held + take);
-            p += take;
-            n -= take;
-            if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_buffer[8] != 0) {
-                rec.m_wanted = uint16_t(9 + rec.m_buffer[8]);
-                continue;
-            }
-            break;
+        rec.Collect(p, n);
+        if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_buffer[8] != 0) {
+            // The fixed 9 bytes are in: now the header data they announce.
+            rec.m_wanted = uint16_t(9 + rec.m_buffer[8]);
+            rec.Collect(p, n);
         }
         if (rec.m_held < rec.m_wanted)
             return 0;
@@ -154,8 +153,7 @@ int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, si
             return -19;
         rec.stream_id = h[3];
         ++rec.m_pesCount;
-        rec.m_collecting = TsStreamRecord::kNothing;
-        rec.m_wanted = rec.m_held = 0;
+        rec.StartCollecting(TsStreamRecord::kNothing);
     }
     // Payload of a stream joined in the middle has no header to belong to.
     if (rec.m_pesCount == 0 || !rec.m_sink || n == 0)
@@ -176,8 +174,7 @@ int TsDemultiplexer::ProcessSection(uint16_t pid, TsStreamRecord& rec, const uin
         --n;
         if (p[0] != 0 && p[0] != 2) {
             // Continuation packets of other tables are passed over too.
-            rec.m_collecting = TsStreamRecord::kForeignTable;
-            rec.m_wanted = rec.m_held = 0;
+            rec.StartCollecting(TsStreamRecord::kForeignTable);
             return 0;
         }
         if (n < 3)
@@ -188,32 +185,26 @@ int TsDemultiplexer::ProcessSection(uint16_t pid, TsStreamRecord& rec, const uin
         if (3 + sectionLength > n) {
             if (sectionLength > 512)
                 return -7;
-            std::memcpy(rec.m_buffer, p, n);
-            rec.m_collecting = TsStreamRecord::kSection;
-            rec.m_wanted     = uint16_t(3 + sectionLength);
-            rec.m_held       = uint16_t(n);
+            rec.StartCollecting(TsStreamRecord::kSection, uint16_t(3 + sectionLength));
+            rec.Collect(p, n);
             return 0;
         }
-        rec.m_collecting = TsStreamRecord::kNothing;
-        rec.m_wanted = rec.m_held = 0;
-        section                   = p;
+        rec.StartCollecting(TsStreamRecord::kNothing);
+        section = p;
     } else {
         if (rec.m_collecting == TsStreamRecord::kForeignTable)
             return 0;
         if (rec.m_collecting != TsStreamRecord::kSection)
             return -8;
-        // Only what the section still needs: the rest of the packet is stuffing.
-        size_t take = std::min<size_t>(n, rec.m_wanted - rec.m_held);
-        if (rec.m_held + take > kTsRecordBufferSize)
+        if (rec.m_wanted > kTsRecordBufferSize)
             return -9;
-        std::memcpy(rec.m_buffer + rec.m_held, p, take);
-        rec.m_held = uint16_t(rec.m_held + take);
+        // Only what the section still needs: the rest of the packet is stuffing.
+        rec.Collect(p, n);
         if (rec.m_held < rec.m_wanted)
             return 0;
-        section          = rec.m_buffer;
-        sectionLength    = rec.m_wanted - 3u;
-        rec.m_collecting = TsStreamRecord::kNothing;
-        rec.m_wanted = rec.m_held = 0;
+        section       = rec.m_buffer;
+        sectionLength = rec.m_wanted - 3u;
+        rec.StartCollecting(TsStreamRecord::kNothing);
     }
     // One section per packet; its CRC_32 is not checked.
     if (pid == 0)
@@ -300,10 +291,8 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     if (m_chooseAtPmt) {
         // No payload has flowed yet: it flows only once a PMT has listed its stream.
         m_chooseAtPmt = false;
-        bool mvc =
-            HasStreamType(kStreamTypeMvc) && (!HasStreamType(kStreamTypeH264) || m_preferMvc);
-        m_wantedType = mvc ? kStreamTypeMvc : kStreamTypeH264;
-        if (TsStreamRecord* rec = firstOfType[mvc ? 1 : 0])
+        m_wantedType  = ChosenType(m_preferMvc);
+        if (TsStreamRecord* rec = firstOfType[m_wantedType == kStreamTypeMvc ? 1 : 0])
             return AssignSink(*rec);
     }
     return 0;
@@ -323,18 +312,10 @@ bool TsBufferedReader::ReadMore()
 {
     if (m_ended || m_failed || m_handle == kInvalidFileHandle)
         return false;
-    size_t got   = 0;
-    unsigned err = 0;
-    if (!ReadFileSome(m_handle, m_buffer + m_held, m_size - m_held, &got, &err)) {
-        // A pipe whose writer has gone reads as its end.
-        if (err == kErrorBrokenPipe)
-            m_ended = true;
-        else
-            m_failed = true;
-        return false;
-    }
-    if (got == 0) {
-        m_ended = true;
+    size_t got = 0;
+    int r      = ReadSome(m_handle, m_buffer + m_held, m_size - m_held, &got);
+    if (r <= 0) {
+        (r < 0 ? m_failed : m_ended) = true;
         return false;
     }
     m_held += got;

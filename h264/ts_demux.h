@@ -77,6 +77,23 @@ struct TsStreamRecord {
 
     enum Collecting : uint8_t { kNothing, kSection, kPesHeader, kForeignTable };
 
+    // Starts collecting what (wanted bytes of it, at most the buffer) afresh.
+    void StartCollecting(Collecting what, uint16_t wanted = 0)
+    {
+        m_collecting = what;
+        m_wanted     = wanted;
+        m_held       = 0;
+    }
+    // Moves what is still wanted (n bytes at most) from p into the buffer, past p.
+    void Collect(const uint8_t*& p, size_t& n)
+    {
+        size_t take = n < size_t(m_wanted - m_held) ? n : size_t(m_wanted - m_held);
+        std::memcpy(m_buffer + m_held, p, take);
+        m_held = uint16_t(m_held + take);
+        p += take;
+        n -= take;
+    }
+
     uint16_t program_number = 0xFFFF;
     uint8_t m_trackIndex    = 0;
     uint8_t stream_type     = 0xFF;
@@ -99,8 +116,11 @@ class TsDemultiplexer
     // One packet (behind its 4-byte header when m_fourByteHeader is set); 0 or a negative code.
     int ProcessPacket(const uint8_t* packet);
     bool HasStreamType(uint8_t type) const;
-    // The wanted stream type is chosen at the first complete PMT instead of in advance:
-    // 0x20 when that PMT has left an MVC stream known and either no H.264 stream or preferMvc.
+    // MVC (0x20) when an MVC stream is known and either no H.264 stream or preferMvc, else
+    // H.264 (0x1B).
+    uint8_t ChosenType(bool preferMvc) const;
+    // The wanted stream type is chosen at the first complete PMT instead of in advance, by
+    // ChosenType over the streams known then.
     void ChooseTypeAtFirstPmt(bool preferMvc)
     {
         m_chooseAtPmt = true;

@@ -30,9 +30,9 @@ void CTSDemuxFeeder::SetData(const uint8_t* bytes, size_t n)
     SetBuffer(m_data.data(), n);
 }
 
-bool CTSDemuxFeeder::HasStreamType(uint8_t type) const
+uint8_t CTSDemuxFeeder::ChosenType(bool preferMvc) const
 {
-    return m_demux && m_demux->HasStreamType(type);
+    return m_demux ? m_demux->ChosenType(preferMvc) : kStreamTypeH264;
 }
 
 uint8_t CTSDemuxFeeder::StreamType() const
@@ -193,9 +193,7 @@ CTSDemuxFeeder* NewTransportStreamFeeder(const char* name, bool baseViewOnly, bo
                 return nullptr;
             probe->SetSource(name, kStreamTypeMvc);
             probe->Start();
-            if (probe->HasStreamType(kStreamTypeMvc) &&
-                (!probe->HasStreamType(kStreamTypeH264) || preferMvc))
-                type = kStreamTypeMvc;
+            type = probe->ChosenType(preferMvc);
             probe->Clear();
             delete probe;
         } else {

@@ -28,7 +28,8 @@ class CTSDemuxFeeder : public CFileFeeder
     int Close() override;
     virtual void SetSource(const char* name, uint8_t streamType);
     virtual void SetData(const uint8_t* bytes, size_t n);
-    bool HasStreamType(uint8_t type) const;
+    // The type the streams known so far make the choice (TsDemultiplexer::ChosenType).
+    uint8_t ChosenType(bool preferMvc) const;
 
     // The stream type is chosen at the first complete PMT rather than given (see
     // TsDemultiplexer::ChooseTypeAtFirstPmt): for inputs that cannot be read twice.

@@ -3,23 +3,19 @@
 
 A stream is bytes in Annex B form; a unit is one NAL unit with its own start code. The module
 splits streams into units and access units, builds SEI units (MDPM recording information as
-camcorders store it, other user data), inserts them into access units, and makes crafted
-variants: start-code forms, trailing and stray bytes, cut payloads, hostile parameter sets,
-filled inputs, huge units and field-coded (PAFF) pictures.
+camcorders store it, other user data), inserts them into access units, and helps make crafted
+variants: start-code forms, trailing zeros, cut payloads, hostile parameter sets, huge units
+and field-coded (PAFF) pictures.
 
     import h264es as g
     s = g.read("tests/data/h264/base.h264")
     mdpm = g.sei_unit([g.mdpm_message([(0x13, 0x12345678)])])
     out, where = g.insert_units(s, {0: [mdpm], 12: [mdpm]})
     g.write("out.h264", out)
-
-Command line: h264es.py units FILE (lists the units), h264es.py mdpm IN OUT AU[,AU...]
-TAG=VALUE[,TAG=VALUE...] (inserts one MDPM message into each named access unit).
 """
 
 import random
 import re
-import sys
 
 # The disc-video user-data UUID that MDPM (and OFMD) payloads begin with.
 DISC_UUID = bytes.fromhex("17EE8C60F84D11D98CD60800200C9A66")
@@ -53,9 +49,6 @@ class BitWriter:
             self.bits.append((value >> i) & 1)
         return self
 
-    def flag(self, value):
-        return self.u(1, 1 if value else 0)
-
     def ue(self, value):
         value += 1
         n = value.bit_length()
@@ -67,11 +60,6 @@ class BitWriter:
     def trailing(self):
         """rbsp_trailing_bits(): a 1, then zeros to the byte boundary."""
         self.bits.append(1)
-        while len(self.bits) % 8:
-            self.bits.append(0)
-        return self
-
-    def align_zero(self):
         while len(self.bits) % 8:
             self.bits.append(0)
         return self
@@ -90,10 +78,6 @@ _NEEDS_ESCAPE = re.compile(b"\x00\x00(?=[\x00-\x03])")
 def escape(rbsp):
     """Emulation prevention: 03 after every two zero bytes that 00 to 03 would follow."""
     return _NEEDS_ESCAPE.sub(b"\x00\x00\x03", rbsp)
-
-
-def unescape(ebsp):
-    return re.sub(b"\x00\x00\x03", b"\x00\x00", ebsp)
 
 
 # --- units --------------------------------------------------------------------------------
@@ -118,10 +102,6 @@ def header_offset(unit):
 
 def nal_type(unit):
     return unit[header_offset(unit)] & 0x1F
-
-
-def nal_ref_idc(unit):
-    return (unit[header_offset(unit)] >> 5) & 3
 
 
 def first_mb_is_zero(unit):
@@ -203,12 +183,10 @@ def mdpm_message(entries, count=None):
     return sei_message(5, mdpm_payload(entries, count))
 
 
-def sei_unit(messages, start_code=START4, nal_ref_idc=0, trailing_zeros=0, escaped=True):
+def sei_unit(messages, trailing_zeros=0):
     """An SEI NAL unit of the given (already framed) messages, with rbsp_trailing_bits and
     optionally trailing zero bytes after it."""
-    rbsp = b"".join(messages) + b"\x80"
-    body = escape(rbsp) if escaped else rbsp
-    return start_code + bytes([(nal_ref_idc << 5) | 6]) + body + b"\x00" * trailing_zeros
+    return START4 + b"\x06" + escape(b"".join(messages) + b"\x80") + b"\x00" * trailing_zeros
 
 
 def unit(nal_type_, rbsp, start_code=START4, nal_ref_idc=0):
@@ -227,34 +205,15 @@ def with_start_codes(units, pick):
     return bytes(out)
 
 
-def with_trailing_zeros(units, count, types=(6,)):
-    """count zero bytes after every unit of the given types."""
-    out = bytearray()
-    for u in units:
-        out += u
-        if nal_type(u) in types:
-            out += b"\x00" * count
-    return bytes(out)
-
-
-def filled(size, byte):
-    return bytes([byte]) * size
-
-
-def random_escaped(size, seed):
-    """size bytes of random slice data, escaped, ending in a non-zero byte."""
-    rng = random.Random(seed)
-    data = escape(rng.randbytes(size) + b"\x80")
-    return data[: size - 1] + b"\x80"
-
-
 def inflate(unit_, size, seed=1):
     """The unit grown to size bytes by random escaped bytes after its own (trailing zero bytes
-    dropped): its header still parses, and no start code appears in what is added."""
+    dropped), ending in 80: its header still parses, and no start code appears in what is
+    added."""
     body = unit_.rstrip(b"\x00")
     if size <= len(body):
         return unit_
-    return body + random_escaped(size - len(body), seed)
+    extra = escape(random.Random(seed).randbytes(size - len(body)))
+    return body + extra[: size - len(body) - 1] + b"\x80"
 
 
 def filler_unit(size):
@@ -262,49 +221,28 @@ def filler_unit(size):
     return START4 + b"\x0c" + b"\xff" * (size - 6) + b"\x80"
 
 
-def sps_baseline(
-    sps_id=0,
-    profile_idc=66,
-    poc_type=0,
-    frame_mbs_only=1,
-    width_mbs=12,
-    height_map_units=8,
-    log2_max_frame_num=4,
-    log2_max_poc_lsb=8,
-    poc_cycle=None,
-    vui=None,
-):
-    """The RBSP of a small SPS of a profile without chroma fields (66 Baseline, 77 Main,
-    88 Extended). poc_cycle gives the offsets
-    of a type-1 picture order count cycle, or an int to code only a (hostile) count."""
+def sps_baseline(sps_id=0, profile_idc=66, poc_type=0, frame_mbs_only=1, height_map_units=8,
+                 poc_cycle=0, vui=None):
+    """The RBSP of a small SPS, 12 macroblocks wide, of a profile without chroma fields (66
+    Baseline, 77 Main, 88 Extended). With poc_type 1 it ends after the (hostile) count of
+    poc_cycle offsets, none of which follow."""
     w = BitWriter()
     w.u(8, profile_idc).u(8, 0).u(8, 30).ue(sps_id)
-    w.ue(log2_max_frame_num - 4).ue(poc_type)
+    w.ue(0).ue(poc_type)  # log2_max_frame_num_minus4
+    if poc_type == 1:
+        return w.u(1, 0).se(0).se(0).ue(poc_cycle).bytes()
     if poc_type == 0:
-        w.ue(log2_max_poc_lsb - 4)
-    elif poc_type == 1:
-        w.u(1, 0).se(0).se(0)
-        if isinstance(poc_cycle, int):
-            w.ue(poc_cycle)
-            return w.bytes()  # the entries never come: the unit ends here
-        cycle = poc_cycle or []
-        w.ue(len(cycle))
-        for c in cycle:
-            w.se(c)
+        w.ue(4)  # log2_max_pic_order_cnt_lsb_minus4
     w.ue(1).u(1, 0)  # max_num_ref_frames, gaps_in_frame_num_value_allowed_flag
-    w.ue(width_mbs - 1).ue(height_map_units - 1)
+    w.ue(11).ue(height_map_units - 1)
     w.u(1, frame_mbs_only)
     if not frame_mbs_only:
         w.u(1, 0)  # mb_adaptive_frame_field_flag: field pictures, no MBAFF
-    w.u(1, 1)  # direct_8x8_inference_flag
-    w.u(1, 0)  # frame_cropping_flag
-    if vui is None:
-        w.u(1, 0)
-    else:
-        w.u(1, 1)
+    w.u(1, 1).u(1, 0)  # direct_8x8_inference_flag, frame_cropping_flag
+    w.u(1, vui is not None)
+    if vui is not None:
         vui(w)
-    w.trailing()
-    return w.bytes()
+    return w.trailing().bytes()
 
 
 def hostile_cpb_vui(cpb_cnt_minus1):
@@ -327,17 +265,17 @@ def pps_baseline(pps_id=0, sps_id=0):
     return w.trailing().bytes()
 
 
-def i_slice(idr, frame_num, poc_lsb, field=None, log2_max_frame_num=4, log2_max_poc_lsb=8):
+def i_slice(idr, frame_num, poc_lsb, field=None):
     """The RBSP of an I slice header for the SPS and PPS above, then a little slice data.
     field: None for a frame, "top" or "bottom" for a field of a field-coded frame."""
     w = BitWriter()
     w.ue(0).ue(7).ue(0)  # first_mb_in_slice, slice_type (I, all slices), pic_parameter_set_id
-    w.u(log2_max_frame_num, frame_num)
+    w.u(4, frame_num)
     if field is not None:
         w.u(1, 1).u(1, 1 if field == "bottom" else 0)
     if idr:
         w.ue(0)  # idr_pic_id
-    w.u(log2_max_poc_lsb, poc_lsb)
+    w.u(8, poc_lsb)
     if idr:
         w.u(1, 0).u(1, 0)  # no_output_of_prior_pics_flag, long_term_reference_flag
     else:
@@ -363,32 +301,3 @@ def paff_stream(frames, aud=False):
             rbsp = i_slice(idr, f % 16, (2 * f + (parity == "bottom")) % 256, parity)
             out += unit(5 if idr else 1, rbsp, nal_ref_idc=3)
     return out
-
-
-# --- command line -------------------------------------------------------------------------
-
-
-def _main(argv):
-    if len(argv) == 3 and argv[1] == "units":
-        data = read(argv[2])
-        pos = 0
-        for u in split_units(data):
-            print(pos, len(u), nal_type(u))
-            pos += len(u)
-        return 0
-    if len(argv) == 6 and argv[1] == "mdpm":
-        entries = []
-        for item in argv[5].split(","):
-            tag, value = item.split("=")
-            entries.append((int(tag, 16), int(value, 16)))
-        sei = sei_unit([mdpm_message(entries)])
-        at = {int(a): [sei] for a in argv[4].split(",")}
-        out, _ = insert_units(read(argv[2]), at)
-        write(argv[3], out)
-        return 0
-    print(__doc__, file=sys.stderr)
-    return 2
-
-
-if __name__ == "__main__":
-    sys.exit(_main(sys.argv))

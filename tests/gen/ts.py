@@ -13,6 +13,8 @@ section's CRC_32, so other readers still accept it.
 import argparse
 import sys
 
+import h264es
+
 PAT_PID = 0x0000
 PMT_PID = 0x0100
 VIDEO_PIDS = (0x1011, 0x1012)
@@ -182,48 +184,9 @@ class Muxer:
             first = False
 
 
-def nal_units(es):
-    """(start, end) of each NAL unit's bytes, start codes excluded."""
-    starts = []
-    i = es.find(b"\x00\x00\x01")
-    while i >= 0:
-        starts.append(i + 3)
-        i = es.find(b"\x00\x00\x01", i + 3)
-    units = []
-    for k, s in enumerate(starts):
-        e = starts[k + 1] - 3 if k + 1 < len(starts) else len(es)
-        while e > s and k + 1 < len(starts) and es[e - 1] == 0:
-            e -= 1
-        units.append((s, e))
-    return units
-
-
 def access_units(es):
-    """Splits an Annex B stream into access units (their leading start codes included)."""
-    cuts = []
-    have_vcl = False
-    for s, e in nal_units(es):
-        if s >= e:
-            continue
-        t = es[s] & 0x1F
-        begin = s - 4 if s >= 4 and es[s - 4] == 0 else s - 3
-        new = False
-        if t == 9:
-            new = True
-        elif t in (6, 7, 8, 14, 15) and have_vcl:
-            new = True
-        elif t in (1, 5) and have_vcl and e > s + 1 and es[s + 1] & 0x80:
-            new = True
-        if new or not cuts:
-            cuts.append(begin)
-            have_vcl = False
-        if t in (1, 5):
-            have_vcl = True
-    if not cuts:
-        return [es] if es else []
-    cuts[0] = 0
-    cuts.append(len(es))
-    return [es[cuts[k]:cuts[k + 1]] for k in range(len(cuts) - 1)]
+    """The access units of an Annex B stream, each as bytes with its leading start codes."""
+    return [b"".join(au) for au in h264es.access_units(h264es.split_units(es))]
 
 
 def mux(args):

@@ -5,6 +5,7 @@
 #include "common/file_errors.h"
 #include "h264/feeders.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,7 +18,7 @@ class MemoryFeeder : public CDataFeeder
         : m_bytes(std::move(bytes)), m_block(block ? block : 1), m_failAfter(failAfter)
     {
     }
-    ~MemoryFeeder() override { MemoryFeeder::Close(); }
+    ~MemoryFeeder() override { SetBuffer(nullptr, 0); }
 
     int Open() override
     {
@@ -26,27 +27,18 @@ class MemoryFeeder : public CDataFeeder
     }
     int Fill() override
     {
-        size_t end = m_bytes.size() < m_failAfter ? m_bytes.size() : m_failAfter;
-        size_t n   = m_next < end ? end - m_next : 0;
-        if (n > m_block)
-            n = m_block;
+        size_t end = std::min(m_bytes.size(), m_failAfter);
+        size_t n   = std::min(end - std::min(m_next, end), m_block);
         SetBuffer(m_bytes.data() + m_next, n);
         m_next += n;
-        ++m_fills;
         if (n == 0 && m_failAfter < m_bytes.size()) {
             m_error = kFileReadError;
             return 0;
         }
         return 1;
     }
-    int Close() override
-    {
-        SetBuffer(nullptr, 0);
-        return 1;
-    }
-    size_t Fills() const { return m_fills; }
 
   private:
     std::vector<uint8_t> m_bytes;
-    size_t m_block, m_failAfter, m_next = 0, m_fills = 0;
+    size_t m_block, m_failAfter, m_next = 0;
 };

@@ -1,3 +1,5 @@
+// The NAL stream buffer over bytes handed out in blocks: where units begin and end whatever
+// the block and memory sizes, growth up to the unit limit, and the end of a failing input.
 #include "h264/nal_stream_buffer.h"
 #include "tests/h264/memory_feeder.h"
 #include "tests/support/test_support.h"
@@ -10,15 +12,9 @@ using testing_support::Hex;
 namespace
 {
 
-struct Unit {
-    uint64_t position;
-    std::vector<uint8_t> bytes;
-    bool operator==(const Unit& o) const { return position == o.position && bytes == o.bytes; }
-};
-
 struct Walk {
-    std::vector<Unit> units;
-    int end           = 0; // NextUnit's last result
+    std::string units;     // "position:size " each
+    int end           = 0; // NextUnit's last result, or 101 when the first read fails
     uint64_t received = 0;
 };
 
@@ -33,14 +29,11 @@ Walk Split(const std::vector<uint8_t>& data, size_t block, size_t capacity = 655
         w.end = 101;
         return w;
     }
-    for (;;) {
-        uint64_t pos     = 0;
-        const uint8_t* p = nullptr;
-        size_t size      = 0;
-        w.end            = buffer.NextUnit(&pos, &p, &size);
-        if (w.end != 0)
-            break;
-        w.units.push_back({pos, std::vector<uint8_t>(p, p + size)});
+    uint64_t pos     = 0;
+    const uint8_t* p = nullptr;
+    size_t size      = 0;
+    while ((w.end = buffer.NextUnit(&pos, &p, &size)) == 0) {
+        w.units += std::to_string(pos) + ":" + std::to_string(size) + " ";
         buffer.Advance(size);
     }
     w.received = buffer.Received();
@@ -55,153 +48,80 @@ std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts)
     return all;
 }
 
-// Every block size from a byte at a time to all at once cuts the same units.
-void ExpectSameForAllBlocks(const std::vector<uint8_t>& data, const Walk& expected)
+} // namespace
+
+TEST(NalStreamBuffer, UnitBoundariesWhateverTheBlockAndMemorySizes)
 {
-    for (size_t block : {size_t(1), size_t(2), size_t(3), size_t(5), size_t(4096), data.size()}) {
-        for (size_t capacity : {size_t(16), size_t(64), size_t(65536)}) {
-            Walk w = Split(data, block, capacity);
-            EXPECT_EQ(w.end, expected.end) << "block " << block << " capacity " << capacity;
-            EXPECT_TRUE(w.units == expected.units) << "block " << block << " capacity " << capacity;
+    const struct {
+        const char* hex;
+        const char* units;
+    } cases[] = {
+        // 3- and 4-byte start codes each open their unit; the end of the data closes the last.
+        {"00 00 00 01 09 10  00 00 01 67 64 00 1e  00 00 00 01 68 ee 3c 80  00 00 01 65 88 84",
+         "0:6 6:7 13:8 21:6 "},
+        // Zeros before 00 00 01 stay with the unit before but the last, which makes a 4-byte
+        // start code; the zeros at the end of the data stay too.
+        {"00 00 01 06 05 01 aa 80 00 00 00 00 01 09 10 00 00", "0:9 9:8 "},
+        // Up to three stray leading bytes and units of three bytes are dropped; four are kept.
+        {"ff 12 34  00 00 00 01 09 10  00 00 01  00 00 01 09 30", "3:6 12:5 "},
+        {"de ad be ef  00 00 01 09 10", "0:4 4:5 "},
+        {"00 00 01 09  00 00 01  00 00 00 01 09 10", "0:4 7:6 "},
+        {"", ""},
+        {"00 00 01", ""},
+        {"00 00 00", ""},
+        {"ff 00 00 01", ""},
+    };
+    for (const auto& c : cases) {
+        for (size_t block : {1, 2, 3, 5, 4096}) {
+            for (size_t capacity : {16, 64, 65536}) {
+                Walk w = Split(Hex(c.hex), block, capacity);
+                EXPECT_EQ(w.units, c.units) << c.hex << " block " << block << " in " << capacity;
+                EXPECT_EQ(w.end, 1);
+            }
         }
     }
 }
 
-} // namespace
-
-TEST(NalStreamBuffer, ThreeAndFourByteStartCodesEachOpenTheirUnit)
+TEST(NalStreamBuffer, UnitsGrowTheMemoryUpToTheLimit)
 {
-    auto data = Hex("00 00 00 01 09 10"       // AUD, 4-byte start code
-                    "00 00 01 67 64 00 1e"    // 3-byte
-                    "00 00 00 01 68 ee 3c 80" // 4-byte
-                    "00 00 01 65 88 84");     // last unit, closed by the end of the data
-    Walk expected;
-    expected.end   = 1;
-    expected.units = {{0, Hex("00 00 00 01 09 10")},
-                      {6, Hex("00 00 01 67 64 00 1e")},
-                      {13, Hex("00 00 00 01 68 ee 3c 80")},
-                      {21, Hex("00 00 01 65 88 84")}};
-    ExpectSameForAllBlocks(data, expected);
-}
-
-TEST(NalStreamBuffer, ZerosBeforeAStartCodeBelongToThePreviousUnitButFour)
-{
-    // 80 00 00 00 00 01: the last three zeros and 01 are the next unit's 4-byte start code.
-    auto data = Hex("00 00 01 06 05 01 aa 80 00 00 00 00 01 09 10 00 00");
-    Walk expected;
-    expected.end   = 1;
-    expected.units = {{0, Hex("00 00 01 06 05 01 aa 80 00")},
-                      {9, Hex("00 00 00 01 09 10 00 00")}}; // trailing zeros of the file kept
-    ExpectSameForAllBlocks(data, expected);
-}
-
-TEST(NalStreamBuffer, ShortUnitsAndUpToThreeStrayLeadingBytesAreDropped)
-{
-    Walk expected;
-    expected.end   = 1;
-    expected.units = {{3, Hex("00 00 00 01 09 10")}, {12, Hex("00 00 01 09 30")}};
-    // Three stray bytes, the unit, a bare start code (3 bytes) and the next unit.
-    ExpectSameForAllBlocks(Hex("ff 12 34 00 00 00 01 09 10 00 00 01 00 00 01 09 30"), expected);
-
-    // Four stray bytes are a unit of their own, without a start code.
-    Walk four = Split(Hex("de ad be ef 00 00 01 09 10"), 4096);
-    ASSERT_EQ(four.units.size(), 2u);
-    EXPECT_EQ(four.units[0].bytes, Hex("de ad be ef"));
-    EXPECT_EQ(four.units[1].position, 4u);
-
-    // A unit of four bytes, start code included, is handed out; one of three is not.
-    Walk tiny = Split(Hex("00 00 01 09 00 00 01 00 00 00 01 09 10"), 4096);
-    ASSERT_EQ(tiny.units.size(), 2u);
-    EXPECT_EQ(tiny.units[0].bytes, Hex("00 00 01 09"));
-    EXPECT_EQ(tiny.units[1].bytes, Hex("00 00 00 01 09 10"));
-}
-
-TEST(NalStreamBuffer, AnInputWithoutBytesOrUnitsEnds)
-{
-    for (const char* hex : {"", "00", "00 00 01", "00 00 00", "ff 00 00 01"}) {
-        Walk w = Split(Hex(hex), 4096);
-        EXPECT_EQ(w.end, 1) << hex;
-        EXPECT_TRUE(w.units.empty()) << hex;
-    }
-}
-
-TEST(NalStreamBuffer, InputsWithoutStartCodesAreOneUnit)
-{
-    for (uint8_t fill : {uint8_t(0x00), uint8_t(0xff)}) {
-        std::vector<uint8_t> data(300000, fill);
-        Walk w = Split(data, 65536);
-        EXPECT_EQ(w.end, 1);
-        ASSERT_EQ(w.units.size(), 1u);
-        EXPECT_EQ(w.units[0].bytes, data);
-    }
-}
-
-TEST(NalStreamBuffer, AUnitGrowsTheMemoryUpToTheLimit)
-{
-    auto head = Hex("00 00 00 01 65 88");
-    auto tail = Hex("00 00 00 01 09 10");
-    for (size_t block : {size_t(1000), size_t(65536)}) {
-        // 2 MiB plus a bit: the memory doubles from 64 KiB, and the unit arrives intact.
-        std::vector<uint8_t> body((size_t(2) << 20) + 17, 0x5a);
-        auto data = Cat({head, body, tail});
-        Walk w    = Split(data, block);
-        ASSERT_EQ(w.units.size(), 2u);
-        EXPECT_EQ(w.units[0].bytes.size(), head.size() + body.size());
-        EXPECT_EQ(w.units[1].position, head.size() + body.size());
-        EXPECT_EQ(w.end, 1);
-    }
+    // Without start codes the input is one unit.
+    for (uint8_t fill : {0x00, 0xff})
+        EXPECT_EQ(Split(std::vector<uint8_t>(300000, fill), 65536).units, "0:300000 ");
+    // 2 MiB and a bit: the memory doubles from 64 KiB, and the unit arrives whole.
+    const auto head = Hex("00 00 00 01 65 88"), tail = Hex("00 00 00 01 09 10");
+    std::vector<uint8_t> body((size_t(2) << 20) + 17, 0x5a);
+    for (size_t block : {1000, 65536})
+        EXPECT_EQ(Split(Cat({head, body, tail}), block).units, "0:2097175 2097175:6 ");
 
     // A unit of exactly the limit passes, in the middle and at the end of the data.
     const size_t limit = 1000;
-    std::vector<uint8_t> body(limit - head.size(), 0x5a);
+    body.assign(limit - head.size(), 0x5a);
     Walk fits = Split(Cat({head, body, tail, head, body}), 64, 64, limit);
+    EXPECT_EQ(fits.units, "0:1000 1000:6 1006:1000 ");
     EXPECT_EQ(fits.end, 1);
-    ASSERT_EQ(fits.units.size(), 3u);
-    EXPECT_EQ(fits.units[0].bytes.size(), limit);
-    EXPECT_EQ(fits.units[2].bytes.size(), limit);
-
     // One byte more ends the walk with -1 after the units before it.
     body.push_back(0x5a);
-    Walk middle = Split(Cat({tail, head, body, tail}), 64, 64, limit);
-    EXPECT_EQ(middle.end, -1);
-    ASSERT_EQ(middle.units.size(), 1u);
-    Walk last = Split(Cat({tail, head, body}), 64, 64, limit);
-    EXPECT_EQ(last.end, -1);
-    EXPECT_EQ(last.units.size(), 1u);
-    // Without any start code the unit is still cut off at the limit, not read to the end.
-    std::vector<uint8_t> endless(100000, 0x5a);
-    Walk cut = Split(endless, 64, 64, limit);
-    EXPECT_EQ(cut.end, -1);
-    EXPECT_LT(cut.received, 2 * limit);
-}
-
-TEST(NalStreamBuffer, AReadFailureHandsOutOnlyTheCompletedUnits)
-{
-    auto data = Hex("00 00 00 01 09 10 00 00 01 06 05 02 aa bb 80 00 00 00 01 65 88 84 21");
-    // The failure cuts the slice: the two units before it come out, then 105.
-    for (size_t block : {size_t(1), size_t(4), size_t(4096)}) {
-        Walk w = Split(data, block, 65536, NalStreamBuffer::kUnitLimit, 21);
-        EXPECT_EQ(w.end, 105) << block;
-        ASSERT_EQ(w.units.size(), 2u) << block;
-        EXPECT_EQ(w.units[1].bytes, Hex("00 00 01 06 05 02 aa bb 80"));
+    for (const auto& data : {Cat({tail, head, body, tail}), Cat({tail, head, body})}) {
+        Walk over = Split(data, 64, 64, limit);
+        EXPECT_EQ(over.units, "0:6 ");
+        EXPECT_EQ(over.end, -1);
     }
-    // A failure just after a start code: the unit it completed still comes out.
-    Walk at = Split(data, 4096, 65536, NalStreamBuffer::kUnitLimit, 19);
-    EXPECT_EQ(at.end, 105);
-    EXPECT_EQ(at.units.size(), 2u);
-    // A failure at the first read.
-    EXPECT_EQ(Split(data, 4096, 65536, NalStreamBuffer::kUnitLimit, 0).end, 101);
+    // Without any start code the unit is cut off at the limit, not read to the end.
+    Walk endless = Split(std::vector<uint8_t>(100000, 0x5a), 64, 64, limit);
+    EXPECT_EQ(endless.end, -1);
+    EXPECT_LT(endless.received, 2 * limit);
 }
 
-TEST(NalStreamBuffer, FindStartCodeSkipsTheOneAtTheOffset)
+TEST(NalStreamBuffer, AFailingInputHandsOutOnlyTheCompletedUnits)
 {
-    auto data = Hex("00 00 00 01 09 10 00 00 01 09 30 00 00 00 00 01 0c");
-    MemoryFeeder feeder(data, data.size());
-    NalStreamBuffer buffer(&feeder);
-    ASSERT_TRUE(feeder.Start());
-    ASSERT_EQ(buffer.Refill(false), 0);
-    EXPECT_EQ(buffer.FindStartCode(0, data.size()), 6u);
-    EXPECT_EQ(buffer.FindStartCode(6, data.size() - 6), 6u); // 09 30 00 | 00 00 00 01
-    EXPECT_EQ(buffer.FindStartCode(12, data.size() - 12), 0u);
-    EXPECT_EQ(buffer.FindStartCode(4, 4), 0u); // the start code is not wholly in the range
+    auto data = Hex("00 00 00 01 09 10  00 00 01 06 05 02 aa bb 80  00 00 00 01 65 88 84 21");
+    // Failing just after the slice's start code or inside the slice: the two units before it.
+    for (size_t failAfter : {19, 21}) {
+        for (size_t block : {1, 4, 4096}) {
+            Walk w = Split(data, block, 65536, NalStreamBuffer::kUnitLimit, failAfter);
+            EXPECT_EQ(w.units, "0:6 6:9 ") << failAfter << " block " << block;
+            EXPECT_EQ(w.end, 105);
+        }
+    }
+    EXPECT_EQ(Split(data, 4096, 65536, NalStreamBuffer::kUnitLimit, 0).end, 101);
 }

@@ -1,428 +1,192 @@
-// Transport-stream demultiplexer on packets built here: PSI collection and its refusals, PES
-// headers, the wanted stream's payload, the stream-type choice, the sink and the reader.
+// The transport-stream demultiplexer on packets built here: what it refuses and the tables it
+// passes over; the feeder's choice of stream type for files (probed) and FIFOs (not).
 #include "h264/ts_demux.h"
-#include "tests/h264/ts_writer.h"
-#include "tests/support/test_support.h"
+#include "h264/ts_feeder.h"
+#include "tests/support/stream_support.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
-using namespace ts_writer;
+using namespace testing_support;
 
 namespace
 {
 
-constexpr uint16_t kPmtPid = 0x100;
+using Bytes   = std::vector<uint8_t>;
+using Packets = std::vector<Bytes>;
 
-// Feeds packets and collects what reaches the sink, through a target of a chosen size.
-struct Demux {
-    TsDemultiplexer demux;
-    Bytes out;
-    int result     = 0;
-    size_t packets = 0;
+// Sections of program 1 (PMT on PID 0x100, H.264 on 0x1011); CRC_32 is not checked.
+const char kPat[] = "00 b0 0d 00 01 c1 00 00  00 01 e1 00  00 00 00 00";
+const char kPmt[] = "02 b0 12 00 01 c1 00 00  e1 00 f0 00  1b f0 11 f0 00  00 00 00 00";
 
-    explicit Demux(uint8_t wanted = kStreamTypeH264) { demux.m_wantedType = wanted; }
-
-    // Processes the packets until one fails; returns that packet's result.
-    int Feed(const std::vector<Bytes>& list)
-    {
-        for (const Bytes& p : list) {
-            uint8_t room[512];
-            demux.Sink().SetTarget(room, sizeof room);
-            result = demux.ProcessPacket(p.data());
-            out.insert(out.end(), room, room + demux.Sink().TargetUsed());
-            Bytes spill(demux.Sink().Held());
-            demux.Sink().Take(spill.data(), spill.size());
-            out.insert(out.end(), spill.begin(), spill.end());
-            if (result != 0)
-                return result;
-            ++packets;
-        }
-        return 0;
-    }
-    int Feed(const Bytes& p) { return Feed(std::vector<Bytes>{p}); }
-};
-
-std::vector<Bytes> Cat(std::initializer_list<std::vector<Bytes>> parts)
+// One packet; a payload shorter than 184 bytes is preceded by adaptation-field stuffing.
+Bytes Packet(uint16_t pid, bool unitStart, const Bytes& payload)
 {
-    std::vector<Bytes> out;
-    for (auto& part : parts)
-        out.insert(out.end(), part.begin(), part.end());
+    Bytes p = {0x47, uint8_t((unitStart ? 0x40 : 0) | pid >> 8), uint8_t(pid), 0x10};
+    if (payload.size() < 184) {
+        p[3] = 0x30;
+        p.push_back(uint8_t(183 - payload.size()));
+        if (payload.size() < 183)
+            p.push_back(0x00);
+        p.resize(188 - payload.size(), 0xFF);
+    }
+    p.insert(p.end(), payload.begin(), payload.end());
+    return p;
+}
+
+// A section behind a pointer_field, over as many packets as it needs, stuffed with FF.
+Packets Psi(uint16_t pid, const Bytes& section)
+{
+    Bytes data = {0x00};
+    data.insert(data.end(), section.begin(), section.end());
+    data.resize((data.size() + 183) / 184 * 184, 0xFF);
+    Packets out;
+    for (size_t pos = 0; pos < data.size(); pos += 184)
+        out.push_back(
+            Packet(pid, pos == 0, Bytes(data.begin() + long(pos), data.begin() + long(pos) + 184)));
     return out;
 }
 
-Bytes Data(size_t n, uint8_t seed)
+Packets Cat(std::initializer_list<Packets> parts)
 {
-    Bytes d(n);
-    for (size_t i = 0; i < n; ++i)
-        d[i] = uint8_t(seed + i * 7);
-    return d;
+    Packets out;
+    for (const Packets& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
 }
 
-std::vector<Bytes> Header(const std::vector<PmtStream>& streams, size_t pad = 0)
+Bytes Set(Bytes b, size_t at, uint8_t value)
 {
-    return Cat({Psi(0, Pat({{1, kPmtPid}})), Psi(kPmtPid, Pmt(1, streams, pad))});
+    b[at] = value;
+    return b;
 }
 
-// A PSI packet whose section bytes are given raw (behind a pointer_field of 0).
-Bytes RawSection(uint16_t pid, const Bytes& section)
+// Packets through a demultiplexer that wants H.264 until one fails: that result, else 0. The
+// payload delivered goes to *out.
+int Feed(const Packets& packets, Bytes* out = nullptr)
 {
-    Packet p;
-    p.pid       = pid;
-    p.unitStart = true;
-    p.payload   = {0x00};
-    p.payload.insert(p.payload.end(), section.begin(), section.end());
-    p.payload.resize(184, 0xFF);
-    return Build(p);
-}
-
-Bytes Patched(Bytes section, size_t at, uint8_t value)
-{
-    section[at] = value;
-    return section;
+    TsDemultiplexer demux;
+    demux.m_wantedType = kStreamTypeH264;
+    for (const Bytes& p : packets) {
+        if (int r = demux.ProcessPacket(p.data()))
+            return r;
+        if (size_t n = out ? demux.Sink().Held() : 0) {
+            out->resize(out->size() + n);
+            demux.Sink().Take(out->data() + out->size() - n, n);
+        }
+    }
+    return 0;
 }
 
 } // namespace
 
-TEST(TsDemultiplexer, DeliversTheWantedStreamBehindItsPesHeaders)
+TEST(TsDemultiplexer, RefusedPacketsAndSections)
 {
-    Bytes a = Data(1000, 1), b = Data(37, 2), c = Data(184 * 2 - 14, 3);
-    Demux run;
-    ASSERT_EQ(run.Feed(Cat({Header({{0x0F, 0x1100}, {0x1B, 0x1011}}), Pes(0x1011, a),
-                            Pes(0x1100, Data(300, 9)), Pes(0x1011, b), Pes(0x1011, c, 184, 20)})),
-              0);
-    Bytes want = a;
-    want.insert(want.end(), b.begin(), b.end());
-    want.insert(want.end(), c.begin(), c.end());
-    EXPECT_EQ(run.out, want);
-
-    const TsStreamRecord& video = run.demux.m_streams.at(0x1011);
-    EXPECT_EQ(video.program_number, 1);
-    EXPECT_EQ(video.stream_type, 0x1B);
-    EXPECT_EQ(video.m_trackIndex, 2);
-    EXPECT_EQ(video.stream_id, 0xE0);
-    EXPECT_EQ(video.m_pesCount, 3u);
-    EXPECT_EQ(run.demux.m_streams.at(0x1100).m_trackIndex, 1);
-    EXPECT_EQ(run.demux.m_streams.at(0x1100).m_pesCount, 1u);
-    EXPECT_EQ(run.demux.m_streams.at(kPmtPid).stream_type, 0xFF);
-    EXPECT_TRUE(run.demux.HasStreamType(0x0F));
-    EXPECT_FALSE(run.demux.HasStreamType(0x20));
-    EXPECT_TRUE(run.demux.m_sinkAssigned);
-}
-
-TEST(TsDemultiplexer, PacketsThatCarryNothing)
-{
-    Bytes a = Data(400, 5);
-    // Before the PAT the PIDs are unknown; null packets, adaptation-only packets and payload
-    // ahead of the PID's first PES header carry nothing.
-    Packet early;
-    early.pid     = 0x1011;
-    early.payload = Data(184, 8);
-    Packet null;
-    null.pid     = 0x1FFF;
-    null.payload = Data(184, 0);
-    Packet fieldOnly;
-    fieldOnly.pid        = 0x1011;
-    fieldOnly.hasPayload = false;
-    Bytes stray          = {0x00, 0x00, 0x00, 0x01, 0x06, 0x05, 0x01, 0x80};
-    Packet strayPayload;
-    strayPayload.pid       = 0x1011;
-    strayPayload.payload   = stray;
-    std::vector<Bytes> pes = Pes(0x1011, a, 10);
-    Demux run;
-    ASSERT_EQ(run.Feed(Cat({{Build(early)},
-                            Header({{0x1B, 0x1011}}),
-                            {Build(strayPayload), Build(null), Build(fieldOnly)},
-                            {pes[0], Build(null), Build(fieldOnly)},
-                            {pes.begin() + 1, pes.end()}})),
-              0);
-    EXPECT_EQ(run.out, a);
-    EXPECT_EQ(run.demux.m_streams.count(0x1FFF), 0u);
-}
-
-TEST(TsDemultiplexer, PesHeaderSplitAcrossPackets)
-{
-    Bytes a = Data(500, 4);
-    for (size_t first : {1, 3, 8, 9, 10, 13, 30}) {
-        Demux run;
-        ASSERT_EQ(run.Feed(Cat({Header({{0x1B, 0x1011}}), Pes(0x1011, a, first, 20)})), 0) << first;
-        EXPECT_EQ(run.out, a) << first;
-        EXPECT_EQ(run.demux.m_streams.at(0x1011).m_pesCount, 1u);
-    }
-    // A new unit start abandons a header still being collected.
-    Demux run;
-    std::vector<Bytes> cut = Pes(0x1011, a, 5);
-    ASSERT_EQ(run.Feed(Cat({Header({{0x1B, 0x1011}}), {cut[0]}, Pes(0x1011, a)})), 0);
-    EXPECT_EQ(run.out, a);
-}
-
-TEST(TsDemultiplexer, OnlyTheFirstStreamOfTheWantedTypeInPmtOrder)
-{
-    Bytes a = Data(300, 1), b = Data(300, 2);
-    Demux run;
-    ASSERT_EQ(
-        run.Feed(Cat({Header({{0x1B, 0x1012}, {0x1B, 0x1011}}), Pes(0x1011, a), Pes(0x1012, b)})),
-        0);
-    EXPECT_EQ(run.out, b);
-
-    Demux mvc(kStreamTypeMvc);
-    ASSERT_EQ(
-        mvc.Feed(Cat({Header({{0x1B, 0x1011}, {0x20, 0x1012}}), Pes(0x1011, a), Pes(0x1012, b)})),
-        0);
-    EXPECT_EQ(mvc.out, b);
-
-    // A repeated PMT changes nothing; a changed entry counts as a new track.
-    Demux again;
-    ASSERT_EQ(again.Feed(Cat(
-                  {Header({{0x1B, 0x1011}}), Header({{0x1B, 0x1011}}), Header({{0x0F, 0x1011}})})),
-              0);
-    EXPECT_EQ(again.demux.m_streams.at(0x1011).m_trackIndex, 2);
-}
-
-TEST(TsDemultiplexer, StreamTypeChosenAtTheFirstPmt)
-{
-    Bytes a = Data(300, 1), b = Data(300, 2);
-    struct Case {
-        std::vector<PmtStream> streams;
-        bool preferMvc;
-        uint8_t chosen;
-        Bytes want;
+    // (A lost sync byte, transport_error_indicator and a bad PES start code: see quenby.)
+    const Bytes pat = Hex(kPat), pmt = Hex(kPmt), video = Packet(0x1011, false, Bytes(184, 0));
+    const struct {
+        Packets packets;
+        int result;
     } cases[] = {
-        {{{0x1B, 0x1011}, {0x20, 0x1012}}, false, 0x1B, a},
-        {{{0x1B, 0x1011}, {0x20, 0x1012}}, true, 0x20, b},
-        {{{0x20, 0x1012}, {0x1B, 0x1011}}, false, 0x1B, a},
-        {{{0x20, 0x1012}}, false, 0x20, b},
-        {{{0x0F, 0x1100}}, true, 0x1B, {}},
+        {{Set(Set(video, 3, 0x30), 4, 183)}, -3}, // no room for the payload announced
+        {{Set(Set(video, 3, 0x30), 4, 182)}, 0},  // one byte of it
+        {{Packet(0, true, {0x00, 0x00})}, -4},    // no room for a section header
+        {{Packet(0, true, {0x00, 0x00, 0xb0})}, -5},
+        {Psi(0, Set(pat, 1, 0x80)), -6}, // section_syntax_indicator clear
+        {Cat({Psi(0, pat), Psi(0x100, Set(Set(pmt, 1, 0xb2), 2, 0x01))}), -7}, // 513 bytes
+        {{Packet(0, false, Bytes(184, 0))}, -8},                               // continuing nothing
+        {Psi(0, Hex("00 b0 05 00 01 c1 00 00")), -10},                         // too short
+        {Psi(0, Set(pat, 2, 0x0e)), -11},  // not of 4-byte entries
+        {Psi(0, Set(pat, 10, 0xc1)), -12}, // reserved bits of program_map_PID
+        {Cat({Psi(0, pat), Psi(0x100, Hex("02 b0 07 00 01 c1 00 00 e1 00"))}), -13},
+        {Cat({Psi(0, pat), Psi(0x100, Set(pmt, 11, 6))}), -14},    // program info past the CRC_32
+        {Cat({Psi(0, pat), Psi(0x100, Set(pmt, 2, 0x13))}), -15},  // a stray byte before it
+        {Cat({Psi(0, pat), Psi(0x100, Set(pmt, 13, 0x10))}), -16}, // reserved bits of the PID
+        {Cat({Psi(0, pat), Psi(0x100, Set(pmt, 16, 1))}), -18},    // ES info past the loop
+        {Cat({Psi(0, pat), Psi(0x100, Hex("02 b0 0d 00 01 c1 00 00 e1 00 f0 00 00 00 00 00"))}), 0},
     };
-    for (const Case& c : cases) {
-        Demux run(0);
-        run.demux.ChooseTypeAtFirstPmt(c.preferMvc);
-        EXPECT_FALSE(run.demux.TypeChosen());
-        ASSERT_EQ(run.Feed(Cat({Header(c.streams), Pes(0x1011, a), Pes(0x1012, b)})), 0);
-        EXPECT_TRUE(run.demux.TypeChosen());
-        EXPECT_EQ(run.demux.m_wantedType, c.chosen);
-        EXPECT_EQ(run.out, c.want);
-    }
-    // A first PMT without video leaves H.264 to a later program's PMT.
-    Demux run(0);
-    run.demux.ChooseTypeAtFirstPmt(true);
-    ASSERT_EQ(
-        run.Feed(Cat({Psi(0, Pat({{1, 0x100}, {2, 0x200}})), Psi(0x100, Pmt(1, {{0x0F, 0x1100}})),
-                      Psi(0x200, Pmt(2, {{0x20, 0x1012}, {0x1B, 0x1011}})), Pes(0x1012, b),
-                      Pes(0x1011, a)})),
-        0);
-    EXPECT_EQ(run.out, a);
-}
-
-TEST(TsDemultiplexer, LongPmtsOverSeveralPackets)
-{
-    Bytes a = Data(200, 3);
-    // section_length = 9 + pad + 5 + 4: 18 bytes without padding.
-    for (size_t length : {181, 182, 300, 365, 366, 367, 368, 400, 512}) {
-        Bytes pmt = Pmt(1, {{0x1B, 0x1011}}, length - 18);
-        ASSERT_EQ(pmt.size(), 3 + length);
-        std::vector<Bytes> psi = Psi(kPmtPid, pmt);
-        EXPECT_EQ(psi.size(), length <= 180 ? 1u : length <= 364 ? 2u : 3u);
-        Demux run;
-        ASSERT_EQ(run.Feed(Cat({Psi(0, Pat({{1, kPmtPid}})), psi, Pes(0x1011, a)})), 0) << length;
-        EXPECT_EQ(run.out, a) << length;
-    }
-    // Longer than the section buffer.
-    Demux run;
-    EXPECT_EQ(run.Feed(Cat(
-                  {Psi(0, Pat({{1, kPmtPid}})), Psi(kPmtPid, Pmt(1, {{0x1B, 0x1011}}, 513 - 18))})),
-              -7);
-    // The stream's PID is unknown until the PMT's last packet has arrived.
-    std::vector<Bytes> psi = Psi(kPmtPid, Pmt(1, {{0x1B, 0x1011}}, 400 - 18));
-    Demux early;
-    ASSERT_EQ(early.Feed(Cat({Psi(0, Pat({{1, kPmtPid}})),
-                              {psi[0], psi[1]},
-                              Pes(0x1011, a),
-                              {psi[2]},
-                              Pes(0x1011, a)})),
-              0);
-    EXPECT_EQ(early.out, a);
+    for (const auto& c : cases)
+        EXPECT_EQ(Feed(c.packets), c.result) << "case " << &c - cases;
 }
 
 TEST(TsDemultiplexer, OtherTablesArePassedOver)
 {
-    Bytes a = Data(200, 3);
-    // A network information table over two packets on the network PID, a private section on
-    // the PMT PID.
-    Bytes nit = Section(0x40, 1, Bytes(250, 0x55));
-    Demux run;
-    ASSERT_EQ(run.Feed(Cat({Psi(0, Pat({{0, 0x10}, {1, kPmtPid}})), Psi(0x10, nit),
-                            Psi(kPmtPid, Section(0x80, 1, Bytes(300, 0x66))),
-                            Psi(kPmtPid, Pmt(1, {{0x1B, 0x1011}})), Pes(0x1011, a)})),
+    // A network information table on the network PID (program 0) and a private section on the
+    // PMT's PID, each over two packets; then the PMT and the video.
+    Bytes nit = {0x40, 0xb0, 0xfa}, priv = {0x80, 0xb1, 0x2c}, es(100, 0x77);
+    nit.resize(3 + 250, 0x55);
+    priv.resize(3 + 300, 0x66);
+    Bytes pes = Hex("00 00 01 e0 00 00 80 00 00");
+    pes.insert(pes.end(), es.begin(), es.end());
+    Bytes out;
+    EXPECT_EQ(Feed(Cat({Psi(0, Hex("00 b0 11 00 01 c1 00 00 00 00 e0 10 00 01 e1 00 00 00 00 00")),
+                        Psi(0x10, nit),
+                        Psi(0x100, priv),
+                        Psi(0x100, Hex(kPmt)),
+                        {Packet(0x1011, true, pes)}}),
+                   &out),
               0);
-    EXPECT_EQ(run.out, a);
+    EXPECT_EQ(out, es);
 }
 
-TEST(TsDemultiplexer, PacketRefusals)
+TEST(CTSDemuxFeeder, StreamTypeOfFilesAndFifos)
 {
-    Packet plain;
-    plain.pid     = 0x1011;
-    plain.payload = Data(184, 0);
-    Bytes good    = Build(plain);
-    Bytes bad     = good;
-    bad[0]        = 0x48;
-    EXPECT_EQ(Demux().Feed(bad), -1);
-    Packet errored;
-    errored.error = true;
-    errored.pid   = 0x1FFF;
-    EXPECT_EQ(Demux().Feed(Build(errored)), -2);
-    // adaptation_field_length 183 leaves no room for the payload the control bits announce.
-    Bytes longField = good;
-    longField[3]    = 0x30;
-    longField[4]    = 183;
-    EXPECT_EQ(Demux().Feed(longField), -3);
-    longField[4] = 182;
-    EXPECT_EQ(Demux().Feed(longField), 0);
-
-    // A PES packet that does not begin with 00 00 01 stops the stream where it stands.
-    Bytes a                   = Data(100, 1);
-    std::vector<Bytes> pes    = Pes(0x1011, a);
-    pes[0][5 + pes[0][4] + 2] = 0x02;
-    Demux run;
-    EXPECT_EQ(run.Feed(Cat({Header({{0x1B, 0x1011}}), Pes(0x1011, a), pes, Pes(0x1011, a)})), -19);
-    EXPECT_EQ(run.out, a);
-    EXPECT_EQ(run.packets, 3u);
-}
-
-TEST(TsDemultiplexer, SectionRefusals)
-{
-    Bytes pat    = Pat({{1, kPmtPid}});
-    Bytes pmt    = Pmt(1, {{0x1B, 0x1011}});
-    auto withPat = [&](const Bytes& pmtPacket) {
-        return Demux().Feed(Cat({Psi(0, pat), {pmtPacket}}));
+    TempDir dir;
+    // 60 rounds of a PES packet of 300 bytes 11 on PID 0x1011 and of 12 on 0x1012.
+    Generate(R"(
+import ts
+def write(name, programs, late=()):
+    """programs: PMT PID -> (program_number, [(stream_type, PID)]); the PMTs on the late PIDs
+    come only after 30 rounds."""
+    with open(name, 'wb') as out:
+        m = ts.Muxer(out, 192)
+        m.psi(0, ts.pat([(n, pid) for pid, (n, _) in programs.items()]))
+        for i in range(60):
+            for pid, (n, streams) in programs.items():
+                if i == (30 if pid in late else 0):
+                    m.psi(pid, ts.pmt(n, 0x1011, streams))
+            for pid in (0x1011, 0x1012):
+                m.pes(pid, bytes([pid & 0xFF]) * 300, 90000 + 3750 * i)
+        m.flush()
+write('both', {0x100: (1, [(0x1B, 0x1011), (0x20, 0x1012)])})
+write('mvc', {0x100: (1, [(0x20, 0x1012)])})
+write('late', {0x100: (1, [(0x1B, 0x1011)]), 0x200: (2, [(0x20, 0x1012)])}, late=[0x200])
+write('novideo', {0x100: (1, [(0x0F, 0x1100)]), 0x200: (2, [(0x20, 0x1012), (0x1B, 0x1011)])})
+)",
+             dir.Path());
+    const struct {
+        const char* name;
+        bool baseViewOnly, preferMvc;
+        uint8_t file, fifo; // the type chosen
+        char fifoByte;      // the payload through the FIFO, 0 for none
+    } cases[] = {
+        {"both", false, false, 0x1B, 0x1B, 0x11},   {"both", false, true, 0x20, 0x20, 0x12},
+        {"both", true, true, 0x1B, 0x1B, 0x11},     {"mvc", false, false, 0x20, 0x20, 0x12},
+        {"mvc", true, false, 0x1B, 0x1B, 0},        {"late", false, true, 0x20, 0x1B, 0x11},
+        {"novideo", false, true, 0x20, 0x1B, 0x11},
     };
-    // Unit start with too little room for the section header.
-    Packet tight;
-    tight.unitStart = true;
-    tight.payload   = {0x00, 0x00};
-    EXPECT_EQ(Demux().Feed(Build(tight)), -4);
-    tight.payload = {0x00, 0x00, 0xB0};
-    EXPECT_EQ(Demux().Feed(Build(tight)), -5);
-    EXPECT_EQ(Demux().Feed(RawSection(0, Patched(pat, 1, 0x80))), -6);
-    Packet continuation;
-    continuation.payload = Data(184, 0);
-    EXPECT_EQ(Demux().Feed(Build(continuation)), -8);
-    // PAT: too short, a loop that is no multiple of 4, reserved bits.
-    EXPECT_EQ(Demux().Feed(RawSection(0, {0x00, 0xB0, 0x05, 0, 1, 0xC1, 0, 0})), -10);
-    EXPECT_EQ(Demux().Feed(RawSection(0, Patched(pat, 2, 0x0E))), -11);
-    EXPECT_EQ(Demux().Feed(RawSection(0, {0x00, 0xB0, 0x08, 0, 1, 0xC1, 0, 0, 0, 0, 0})), -11);
-    EXPECT_EQ(Demux().Feed(RawSection(0, Patched(pat, 10, 0xC1))), -12);
-    // PMT: too short, program info past the CRC, stray bytes, reserved bits, descriptors past
-    // the loop.
-    EXPECT_EQ(withPat(RawSection(kPmtPid, {0x02, 0xB0, 0x07, 0, 1, 0xC1, 0, 0, 0xE1, 0})), -13);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 11, 6))), -14);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 2, 0x0A))), -14);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 2, 0x13))), -15);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 2, 0x11))), -15);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 13, 0x10))), -16);
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Patched(pmt, 16, 1))), -18);
-    // A PMT without streams is fine.
-    EXPECT_EQ(withPat(RawSection(kPmtPid, Pmt(1, {}))), 0);
-}
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& c : cases) {
+        const std::string file = dir.File(c.name), what = file + (c.preferMvc ? " prefer" : "");
+        std::unique_ptr<CTSDemuxFeeder> f(
+            NewTransportStreamFeeder(file.c_str(), c.baseViewOnly, c.preferMvc));
+        EXPECT_EQ(f->StreamType(), c.file) << what;
 
-TEST(TsDemultiplexer, FourByteHeaders)
-{
-    Bytes a                 = Data(300, 6);
-    std::vector<Bytes> list = Cat({Header({{0x1B, 0x1011}}), Pes(0x1011, a)});
-    for (Bytes& p : list)
-        p.insert(p.begin(), {0x47, 0x47, 0x47, 0x47});
-    Demux run;
-    run.demux.m_fourByteHeader = true;
-    ASSERT_EQ(run.Feed(list), 0);
-    EXPECT_EQ(run.out, a);
-}
-
-TEST(PayloadSink, TargetFirstThenTheChunkInOrder)
-{
-    PayloadSink sink;
-    ASSERT_TRUE(sink.Allocate(0));
-    Bytes a = Data(184, 1), b = Data(184, 2);
-    uint8_t target[100];
-    sink.SetTarget(target, sizeof target);
-    ASSERT_TRUE(sink.Write(a.data(), 60));
-    ASSERT_TRUE(sink.Write(a.data() + 60, 124));
-    EXPECT_TRUE(sink.TargetFull());
-    EXPECT_EQ(Bytes(target, target + 100), Bytes(a.begin(), a.begin() + 100));
-    EXPECT_EQ(sink.Held(), 84u);
-    uint8_t out[200];
-    EXPECT_EQ(sink.Take(out, 50), 50u);
-    EXPECT_EQ(Bytes(out, out + 50), Bytes(a.begin() + 100, a.begin() + 150));
-
-    // Without a target everything waits; more than a chunk's worth is the hand-over point.
-    sink.SetTarget(nullptr, 0);
-    size_t written = 34;
-    while (!sink.ChunkFull()) {
-        ASSERT_TRUE(sink.Write(b.data(), b.size()));
-        written += b.size();
+        // A FIFO is read once: the type is chosen at the first PMT, and nothing is lost.
+        std::thread writer([&] { WriteFile(fifo, ReadFile(file)); });
+        std::unique_ptr<CTSDemuxFeeder> g(
+            NewTransportStreamFeeder(fifo.c_str(), c.baseViewOnly, c.preferMvc));
+        ASSERT_EQ(g->Start(), 1);
+        EXPECT_EQ(g->StreamType(), c.fifo) << what;
+        std::string got, block(65536, 0);
+        size_t n = 0;
+        while (g->Read(reinterpret_cast<uint8_t*>(&block[0]), block.size(), &n) && n > 0)
+            got.append(block, 0, n);
+        writer.join();
+        EXPECT_TRUE(got == std::string(c.fifoByte ? 60 * 300 : 0, c.fifoByte)) << what;
     }
-    EXPECT_EQ(sink.Held(), written);
-    EXPECT_GT(written, 4096u);
-    EXPECT_LE(written, 4096u + 184);
-    EXPECT_EQ(sink.Take(out, 34), 34u);
-    EXPECT_EQ(Bytes(out, out + 34), Bytes(a.begin() + 150, a.end()));
-    // The chunk never takes more than a chunk and one packet's payload.
-    while (sink.Write(b.data(), b.size())) {
-    }
-    EXPECT_LE(sink.Held(), 4096u + 188);
-    sink.Close();
-    EXPECT_EQ(sink.Held(), 0u);
-    EXPECT_FALSE(sink.Write(b.data(), 1));
-}
-
-TEST(TsBufferedReader, ReadsAndPacketsInPlace)
-{
-    testing_support::TempDir dir;
-    Bytes data = Data(20000, 9);
-    testing_support::WriteFile(dir.File("x"), data);
-
-    TsBufferedReader reader;
-    ASSERT_TRUE(reader.Allocate(100));
-    EXPECT_EQ(reader.Size(), 4096u);
-    reader.m_handle = CreateFileForRead(dir.File("x").c_str(), nullptr);
-    uint8_t first[5];
-    EXPECT_EQ(reader.Read(first, 5), 5u);
-    EXPECT_EQ(Bytes(first, first + 5), Bytes(data.begin(), data.begin() + 5));
-    size_t pos = 5;
-    while (const uint8_t* p = reader.Next(192)) {
-        ASSERT_EQ(Bytes(p, p + 192), Bytes(data.begin() + pos, data.begin() + pos + 192));
-        pos += 192;
-    }
-    EXPECT_EQ(pos, 5 + (20000 - 5) / 192 * 192);
-    EXPECT_FALSE(reader.Failed());
-    reader.Close();
-
-    // A pipe that delivers a packet in pieces.
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    std::thread writer([&] {
-        for (size_t i = 0; i < 600; i += 7) {
-            ASSERT_EQ(write(fds[1], data.data() + i, std::min<size_t>(7, 600 - i)),
-                      ssize_t(std::min<size_t>(7, 600 - i)));
-            usleep(100);
-        }
-        close(fds[1]);
-    });
-    ASSERT_TRUE(reader.Allocate(1 << 20));
-    reader.m_handle = fds[0];
-    std::vector<Bytes> got;
-    while (const uint8_t* p = reader.Next(188))
-        got.emplace_back(p, p + 188);
-    writer.join();
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[2], Bytes(data.begin() + 376, data.begin() + 564));
-    EXPECT_FALSE(reader.Failed());
-
-    // A read that fails is told apart from the end of the data.
-    reader.Close();
-    ASSERT_TRUE(reader.Allocate(0));
-    reader.m_handle = open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
-    EXPECT_EQ(reader.Next(188), nullptr);
-    EXPECT_TRUE(reader.Failed());
 }

@@ -70,8 +70,10 @@ void PrintBanner(FILE* stream)
     fprintf(stream, "Quenby - version %s (build: %s)\n\n", kVersion, __DATE__);
 }
 
+// The banner, then the usage.
 void PrintUsage(FILE* stream, const char* program)
 {
+    PrintBanner(stream);
     fprintf(stream, "Usage: %s [options] infile.mts [outfile.txt]\n", program);
     fprintf(stream, "\n");
     fprintf(stream, "Options:\n");
@@ -272,7 +274,6 @@ int QuenbyMain(int argc, char** argv)
 {
     std::string program = ProgramName(argc > 0 ? argv[0] : "quenby");
     if (argc < 2) {
-        PrintBanner(stderr);
         PrintUsage(stderr, program.c_str());
         return 0;
     }
@@ -290,7 +291,6 @@ int QuenbyMain(int argc, char** argv)
         }
         // The help words must match exactly; every other option in any case.
         if (strcmp(arg, "-h") == 0 || strcmp(arg, "-help") == 0 || strcmp(arg, "-?") == 0) {
-            PrintBanner(stdout);
             PrintUsage(stdout, program.c_str());
             return 0;
         }
@@ -311,7 +311,6 @@ int QuenbyMain(int argc, char** argv)
         }
     }
     if (!input) {
-        PrintBanner(stderr);
         PrintUsage(stderr, program.c_str());
         return 1;
     }
