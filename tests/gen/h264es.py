@@ -64,6 +64,12 @@ class BitWriter:
             self.bits.append(0)
         return self
 
+    def align_zero(self):
+        """Zero bits up to the byte boundary."""
+        while len(self.bits) % 8:
+            self.bits.append(0)
+        return self
+
     def bytes(self):
         """The bits so far, the last byte padded with zeros."""
         bits = self.bits + [0] * (-len(self.bits) % 8)
