@@ -11,8 +11,6 @@
 #include <map>
 #include <set>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using testing_support::Run;
 using testing_support::RunResult;
@@ -23,18 +21,11 @@ namespace
 
 RunResult RunDump(const std::vector<std::string>& args) { return Run(H264DUMP_EXE, args); }
 
-// The program's path from PATH, or "" when it is not installed.
-std::string FindProgram(const std::string& name)
+// An oracle program from the PATH.
+RunResult RunOracle(const std::string& name, std::vector<std::string> args)
 {
-    const char* path = getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        std::string candidate = dir + "/" + name;
-        if (!dir.empty() && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return "";
+    args.insert(args.begin(), name);
+    return Run("/usr/bin/env", args);
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -66,26 +57,18 @@ struct UnitFields {
 
 std::string Strip(const std::string& name) { return name.substr(0, name.find('[')); }
 
-bool IsHexByte(const std::string& t)
-{
-    return t.size() == 4 && t[0] == '0' && t[1] == 'x' && isxdigit(t[2]) && isxdigit(t[3]) &&
-           !islower(t[2]) && !islower(t[3]);
-}
-
-// A line of "0xHH" values separated by single blanks, after the indentation.
+// A line of "0xHH" values.
 bool IsByteListing(const std::string& line)
 {
-    size_t at = line.find_first_not_of(' ');
-    if (at == std::string::npos)
-        return false;
-    for (;; at += 5) {
-        if (!IsHexByte(line.substr(at, 4)))
+    std::stringstream in(line);
+    std::string t;
+    bool any = false;
+    while (in >> t) {
+        if (t.size() != 4 || t.compare(0, 2, "0x") != 0 || !isxdigit(t[2]) || !isxdigit(t[3]))
             return false;
-        if (at + 4 == line.size())
-            return true;
-        if (line[at + 4] != ' ')
-            return false;
+        any = true;
     }
+    return any;
 }
 
 bool IsNumber(const std::string& t, bool sign)
@@ -296,12 +279,12 @@ std::string Compare(const std::vector<UnitFields>& ours, const std::vector<UnitF
 }
 
 // Runs both readers over one stream and compares; returns the number of values compared.
-size_t ExpectAgreesWithFfmpeg(const std::string& ffmpeg, const std::string& stream)
+size_t ExpectAgreesWithFfmpeg(const std::string& stream)
 {
     RunResult dump = RunDump({stream});
     EXPECT_EQ(dump.status, 0) << stream << "\n" << dump.err;
-    RunResult trace = Run(ffmpeg, {"-hide_banner", "-f", "h264", "-i", stream, "-c:v", "copy",
-                                   "-bsf:v", "trace_headers", "-f", "null", "-"});
+    RunResult trace = RunOracle("ffmpeg", {"-hide_banner", "-f", "h264", "-i", stream, "-c:v",
+                                           "copy", "-bsf:v", "trace_headers", "-f", "null", "-"});
     EXPECT_EQ(trace.status, 0) << stream << "\n" << trace.err;
     std::string failures;
     std::vector<UnitFields> theirs = ParseTrace(trace.err, failures);
@@ -341,29 +324,22 @@ std::string WriteStream(const TempDir& dir, const std::string& name,
 
 TEST(H264Dump, CommandLineAndUnreadableInput)
 {
-    RunResult none = RunDump({});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err, "usage: h264dump in.h264\n");
-
-    RunResult two = RunDump({"a", "b"});
-    EXPECT_EQ(two.status, 1);
-    EXPECT_EQ(two.err, "usage: h264dump in.h264\n");
-
+    for (const auto& args : {std::vector<std::string>{}, {"a", "b"}}) {
+        RunResult usage = RunDump(args);
+        EXPECT_EQ(usage.status, 1);
+        EXPECT_EQ(usage.out, "");
+        EXPECT_EQ(usage.err, "usage: h264dump in.h264\n");
+    }
     TempDir dir;
     RunResult missing = RunDump({dir.File("none.h264")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err, "h264dump: cannot open " + dir.File("none.h264") + "\n");
-
     // A directory opens but cannot be read.
     RunResult directory = RunDump({dir.Path()});
     EXPECT_EQ(directory.status, 1);
     EXPECT_EQ(directory.err, "h264dump: cannot read " + dir.Path() + "\n");
-
     // No start code at all: nothing to print, and no failure.
-    std::string empty = WriteStream(dir, "empty.h264", {});
-    RunResult nothing = RunDump({empty});
+    RunResult nothing = RunDump({WriteStream(dir, "empty.h264", {})});
     EXPECT_EQ(nothing.status, 0);
     EXPECT_EQ(nothing.out, "");
 }
@@ -429,8 +405,7 @@ TEST(H264Dump, FailuresAreReportedAndTheRestGoesOn)
 
 TEST(H264Dump, AgreesWithFfmpegOnEveryFixtureAndTheCraftedStream)
 {
-    std::string ffmpeg = FindProgram("ffmpeg");
-    if (ffmpeg.empty()) {
+    if (!testing_support::HaveProgram("ffmpeg")) {
         ASSERT_FALSE(testing_support::OraclesRequired()) << "ffmpeg is not installed";
         GTEST_SKIP() << "ffmpeg is not installed: the values are not compared";
     }
@@ -439,8 +414,7 @@ TEST(H264Dump, AgreesWithFfmpegOnEveryFixtureAndTheCraftedStream)
     TempDir dir;
     streams.push_back(WriteStream(dir, "crafted.h264", crafted::HeadersStream()));
     for (const std::string& stream : streams) {
-        size_t compared = ExpectAgreesWithFfmpeg(ffmpeg, stream);
-        EXPECT_GT(compared, 500u) << stream;
+        EXPECT_GT(ExpectAgreesWithFfmpeg(stream), 500u) << stream;
     }
 }
 
@@ -449,28 +423,25 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
     std::string corpus = testing_support::CorpusDir();
     if (corpus.empty())
         GTEST_SKIP() << "the shared corpus is not there";
-    std::string mts      = corpus + "/h264/exiftool-M2TS.mts";
-    std::string ffmpeg   = FindProgram("ffmpeg");
-    std::string exiftool = FindProgram("exiftool");
-    if (ffmpeg.empty() || exiftool.empty()) {
+    std::string mts = corpus + "/h264/exiftool-M2TS.mts";
+    if (!testing_support::HaveProgram("ffmpeg") || !testing_support::HaveProgram("exiftool")) {
         ASSERT_FALSE(testing_support::OraclesRequired()) << "ffmpeg or exiftool is not installed";
         GTEST_SKIP() << "ffmpeg or exiftool is not installed: the MDPM values are not compared";
     }
     TempDir dir;
-    std::string es = dir.File("video.h264");
-    RunResult demux =
-        testing_support::Run(ffmpeg, {"-hide_banner", "-loglevel", "error", "-i", mts, "-map",
-                                      "0:v:0", "-c", "copy", "-f", "h264", es});
+    std::string es  = dir.File("video.h264");
+    RunResult demux = RunOracle("ffmpeg", {"-hide_banner", "-loglevel", "error", "-i", mts, "-map",
+                                           "0:v:0", "-c", "copy", "-f", "h264", es});
     ASSERT_EQ(demux.status, 0) << demux.err;
     RunResult dump = RunDump({es});
     ASSERT_EQ(dump.status, 0);
 
     // exiftool, verbose: the raw tag values; plain: its reading of them.
-    RunResult verbose = testing_support::Run(exiftool, {"-ee", "-v3", mts});
+    RunResult verbose = RunOracle("exiftool", {"-ee", "-v3", mts});
     ASSERT_EQ(verbose.status, 0);
     EXPECT_NE(verbose.out.find("Tag 0x0018 (8 bytes):"), std::string::npos);
-    RunResult tags = testing_support::Run(
-        exiftool, {"-ee", "-s", "-DateTimeOriginal", "-ApertureSetting", "-Gain", "-Make", mts});
+    RunResult tags = RunOracle(
+        "exiftool", {"-ee", "-s", "-DateTimeOriginal", "-ApertureSetting", "-Gain", "-Make", mts});
     ASSERT_EQ(tags.status, 0);
     std::map<std::string, std::string> theirs;
     for (const std::string& line : Lines(tags.out)) {
