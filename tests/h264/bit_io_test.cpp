@@ -167,15 +167,9 @@ TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
     EXPECT_FALSE(r2.MoreRbspData());
     EXPECT_EQ(r2.BitsLeft(), 8u + 24u);
 
-    // A short final byte: its valid bits are the low ones.
-    auto tail = Hex("80 31"); // 1000 0000 | (001)1 0001: the last 1 bit is bit 12
-    H264BitReader m;
-    m.Init(tail.data(), 13);
-    m.ReadBits(11);
-    EXPECT_TRUE(m.MoreRbspData());
-    m.ReadBits(1);
-    EXPECT_FALSE(m.MoreRbspData());
-    auto high = Hex("A0 E0"); // the final byte's 1 bits all lie beyond the 13 bits
+    // A short final byte: its valid bits are the low ones, so its 1 bits may all lie beyond
+    // the data.
+    auto high = Hex("A0 E0");
     H264BitReader h;
     h.Init(high.data(), 13);
     h.ReadBits(2);
@@ -200,22 +194,16 @@ TEST(H264BitReader, CopiesReadTheirOwnBytesAndTheRestIsCopied)
     EXPECT_EQ(ErrorOf([&] { copy.ReadBits(1); }), 3);
 }
 
-TEST(ByteAccess, WholeBytesAgreeWithEightBitsAtATime)
+TEST(ByteAccess, ReadBytesAgreesWithEightBitsAtATime)
 {
     // Escapes right after a run, at the start, twice in a row, and at the very end.
     auto unit = Hex("00 00 00 01 06 25 11 22 00 00 03 01 33 00 00 03 00 00 03 02 44 55 00 00 03");
     for (bool unescape : {false, true}) {
         for (unsigned skip : {0u, 8u, 32u, 3u}) {
             for (size_t n = 0; n <= unit.size(); ++n) {
-                H264BitReader a, b;
-                a.InitView(unit.data(), unit.size());
-                b.InitView(unit.data(), unit.size());
-                if (unescape) {
-                    RemoveEmulationPrevention(a);
-                    RemoveEmulationPrevention(b);
-                }
+                H264BitReader a = Over(unit, unescape);
                 a.ReadBits(skip);
-                b.ReadBits(skip);
+                H264BitReader b = a;
                 std::vector<uint8_t> bits, bytes(n);
                 int errBits  = ErrorOf([&] {
                     for (size_t i = 0; i < n; ++i)
@@ -228,21 +216,7 @@ TEST(ByteAccess, WholeBytesAgreeWithEightBitsAtATime)
                 EXPECT_EQ(bits, bytes) << skip << " " << n;
                 EXPECT_EQ(a.BitsLeft(), b.BitsLeft());
                 EXPECT_EQ(a.MoreRbspData(), b.MoreRbspData());
-                EXPECT_EQ(a.RawPosition(), b.RawPosition());
             }
         }
-    }
-
-    auto data = Hex("00 FF 12 00 00 03 80");
-    for (unsigned lead : {0u, 8u, 5u}) {
-        H264BitWriter a, b;
-        a.WriteBits(lead, 0x15);
-        b.WriteBits(lead, 0x15);
-        for (uint8_t v : data)
-            a.WriteBits(8, v);
-        b.WriteBytes(data.data(), data.size());
-        a.WriteBits(3, 5);
-        b.WriteBits(3, 5);
-        EXPECT_EQ(Written(a), Written(b)) << lead;
     }
 }

@@ -380,7 +380,7 @@ inline std::vector<uint8_t> SubsetSpsSvc()
 inline std::vector<uint8_t> HeadersStream()
 {
     return Concat({
-        Unit(9, 0, [](Rbsp& r) { r.u(3, 7); }),
+        Hex("00 00 00 01 09 F0"),
         SpsMainPocCycle(),
         Sps444Planes(),
         SpsHighInterlaced(),
@@ -400,14 +400,7 @@ inline std::vector<uint8_t> HeadersStream()
         SliceSI(),
         SliceGroupsPocCycle(),
         SliceColourPlane(),
-        Unit(12, 0,
-             [](Rbsp& r) {
-                 r.bytes({0xFF, 0xFF, 0xFF});
-             }),
-        Unit(
-            10, 0, [](Rbsp&) {}, false),
-        Unit(
-            11, 0, [](Rbsp&) {}, false),
+        Hex("00 00 00 01 0C FF FF FF 80 00 00 00 01 0A 00 00 00 01 0B"),
     });
 }
 

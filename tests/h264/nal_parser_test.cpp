@@ -23,10 +23,10 @@ std::vector<uint8_t> Sps(uint32_t id)
     });
 }
 
-std::vector<uint8_t> Pps(uint32_t id)
+std::vector<uint8_t> Pps(uint32_t id, uint32_t spsId)
 {
     return Unit(8, 3, [=](Rbsp& r) {
-        r.ue(id).ue(id).u(1, 0).u(1, 0).ue(0).ue(0).ue(0).u(1, 0).u(2, 0).se(0).se(0).se(0);
+        r.ue(id).ue(spsId).u(1, 0).u(1, 0).ue(0).ue(0).ue(0).u(1, 0).u(2, 0).se(0).se(0).se(0);
         r.u(1, 0).u(1, 0).u(1, 0);
     });
 }
@@ -72,7 +72,7 @@ TEST(PictureCounter, DelimitersParameterSetsAndSeiStartAccessUnits)
     std::vector<std::pair<std::vector<uint8_t>, uint32_t>> stream = {
         {kAud, 0},
         {Sps(0), 0},
-        {Pps(0), 0},
+        {Pps(0, 0), 0},
         {Slice('I', 0, 0, 0), 0},
         {Slice('I', 0, 0, 0, 40), 0}, // second slice of the picture
         {kAud, 1},
@@ -98,7 +98,7 @@ TEST(PictureCounter, StreamStartingWithASlice)
 {
     H264NalParser p;
     ParseUnit(p, Sps(0));
-    ParseUnit(p, Pps(0));
+    ParseUnit(p, Pps(0, 0));
     p.m_pictureCount   = 0xFFFFFFFF;
     p.m_pictureCounted = false;
     // While the counter says "no picture", each slice is compared with itself.
@@ -119,7 +119,7 @@ TEST(PictureCounter, FieldsTheNarrowNalRefIdcTestAndCutSlices)
 {
     H264NalParser p;
     ParseUnit(p, Sps(1));
-    ParseUnit(p, Pps(1));
+    ParseUnit(p, Pps(1, 1));
     // A field pair: two pictures by bottom_field_flag.
     ASSERT_EQ(ParseUnit(p, Slice('I', 0, 0, 0, 0, 0)), 0);
     ASSERT_EQ(ParseUnit(p, Slice('I', 0, 0, 0, 0, 1)), 0);
@@ -138,7 +138,7 @@ TEST(PictureCounter, FieldsTheNarrowNalRefIdcTestAndCutSlices)
     // A slice cut after its poc fails, yet its new picture is counted; so is one whose header
     // ends exactly at the end of the unit, which leaves nothing for the slice data.
     H264NalParser q;
-    for (const auto& unit : {Sps(0), Pps(0), Slice('I', 0, 0, 0)})
+    for (const auto& unit : {Sps(0), Pps(0, 0), Slice('I', 0, 0, 0)})
         ASSERT_EQ(ParseUnit(q, unit), 0);
     auto cut = Unit(
         1, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(4, 2).u(4, 4).u(8, 0); }, false);
@@ -212,7 +212,7 @@ TEST(NalParser, UnitsWithoutAPayloadParserAndStartCodes)
     EXPECT_EQ(p.m_pictureCount, 0u);
     EXPECT_EQ(Rewrite(p), Hex("00 00 00 01 0B"));
     // Types without a parser give 100 and keep their bytes.
-    for (uint8_t type : {0, 12, 16, 17, 18, 19, 22, 23, 25, 31}) {
+    for (uint8_t type : {0, 12, 19, 23, 31}) {
         EXPECT_EQ(ParseUnit(p, {0, 0, 1, type, 0x12, 0x34}), 100) << int(type);
         EXPECT_EQ(p.m_rbsp.m_data, Hex("12 34"));
     }
@@ -236,12 +236,7 @@ TEST(NalParser, UnknownParameterSetsReadAsEmptyWithoutBeingStored)
     EXPECT_EQ(p.m_sliceHeader.frame_num, 9u);
     // A PPS naming SPS 5, which does not exist: every SPS condition reads as 0, so frame_num
     // and pic_order_cnt_lsb have 4 bits and field_pic_flag is read (frame_mbs_only_flag 0).
-    ASSERT_EQ(ParseUnit(p, Unit(8, 3,
-                                [](Rbsp& r) {
-                                    r.ue(9).ue(5).u(1, 0).u(1, 0).ue(0).ue(0).ue(0).u(1, 0).u(2, 0);
-                                    r.se(0).se(0).se(0).u(1, 0).u(1, 0).u(1, 0);
-                                })),
-              0);
+    ASSERT_EQ(ParseUnit(p, Pps(9, 5)), 0);
     ASSERT_EQ(ParseUnit(p, Unit(1, 0,
                                 [](Rbsp& r) {
                                     r.ue(0).ue(2).ue(9).u(4, 3).u(1, 1).u(1, 1).u(4, 7).se(0);
@@ -262,7 +257,7 @@ TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
     // SPS 0, PPS 0 and PPS 2 with weighted prediction for the slices, which come first: a
     // subset SPS replaces SPS 0 even when its own part fails.
     ParseUnit(p, Sps(0));
-    ParseUnit(p, Pps(0));
+    ParseUnit(p, Pps(0, 0));
     ASSERT_EQ(ParseUnit(p, Unit(8, 3,
                                 [](Rbsp& r) {
                                     r.ue(2).ue(0).u(2, 0).ue(0).ue(0).ue(0).u(1, 1).u(2, 0).se(0);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,15 @@ template <class F> std::string Printed(F&& print)
     std::string text(buffer, size);
     free(buffer);
     return text;
+}
+
+// Each line must stand in the text as a whole line, indentation included.
+inline void ExpectLines(const std::string& text, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        EXPECT_NE(("\n" + text).find("\n" + line + "\n"), std::string::npos)
+            << "no line \"" << line << "\" in\n"
+            << text;
 }
 
 // The text from where first stands up to, not including, where end stands next ("" for the

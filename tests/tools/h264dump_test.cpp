@@ -5,8 +5,6 @@
 #include "tests/support/stream_support.h"
 #include "tests/support/test_support.h"
 
-#include <algorithm>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -296,22 +294,6 @@ size_t ExpectAgreesWithFfmpeg(const std::string& stream)
     return compared;
 }
 
-std::vector<std::string> Fixtures()
-{
-    std::vector<std::string> files;
-    std::string dir = std::string(TEST_DATA_DIR) + "/h264";
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".h264") == 0)
-                files.push_back(dir + "/" + name);
-        }
-        closedir(d);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 std::string WriteStream(const TempDir& dir, const std::string& name,
                         const std::vector<uint8_t>& bytes)
 {
@@ -344,52 +326,37 @@ TEST(H264Dump, CommandLineAndUnreadableInput)
     EXPECT_EQ(nothing.out, "");
 }
 
-TEST(H264Dump, UnitsFromStartCodeToStartCode)
+TEST(H264Dump, UnitsFromStartCodeToStartCodeFailuresReported)
 {
     // Junk before the first start code is dropped; a zero before 00 00 01 makes a 4-byte
-    // start code of the unit that follows; further zeros stay with the unit before.
+    // start code of the unit that follows; further zeros stay with the unit before. An SPS
+    // cut after its level, a filler unit (no parser: its bytes), then an SEI whose second
+    // message runs past the unit: the first message is still shown.
     TempDir dir;
-    std::vector<uint8_t> bytes = testing_support::Hex("77 00 00 01 09 10"
-                                                      "00 00 00 00 01 0B"
-                                                      "00 00 01 0A 00");
+    std::vector<uint8_t> sei   = Concat({crafted::RecoveryPoint(), {5, 40}});
+    std::vector<uint8_t> bytes = Concat({Hex("77 00 00 01 09 10 00 00 00 00 01 0B 00"),
+                                         Hex("00 00 00 01 67 64 00 28 00 00 01 0C FF FF 80"),
+                                         Unit(6, 0, [&](Rbsp& r) { r.bytes(sei); })});
     RunResult r                = RunDump({WriteStream(dir, "units.h264", bytes)});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "NAL unit 0 at offset 1 (6 bytes)\n"
                      "  nal_unit_type:  9 \"Access unit delimiter\"\n"
                      "    nal_ref_idc: 0\n"
                      "    primary_pic_type: 0\n"
-                     "NAL unit 1 at offset 7 (5 bytes)\n"
+                     "NAL unit 1 at offset 7 (6 bytes)\n"
                      "  nal_unit_type: 11 \"End of stream\"\n"
                      "    nal_ref_idc: 0\n"
-                     "NAL unit 2 at offset 12 (5 bytes)\n"
-                     "  nal_unit_type: 10 \"End of Sequence\"\n"
-                     "    nal_ref_idc: 0\n");
-}
-
-TEST(H264Dump, FailuresAreReportedAndTheRestGoesOn)
-{
-    // An SPS cut after its level, a filler unit (no parser: its bytes), then an SEI whose
-    // second message runs past the unit: the first message is still shown.
-    TempDir dir;
-    std::vector<uint8_t> sei = crafted::RecoveryPoint();
-    sei.push_back(5);
-    sei.push_back(40);
-    std::vector<uint8_t> bytes = Concat({testing_support::Hex("00 00 00 01 67 64 00 28"),
-                                         testing_support::Hex("00 00 00 01 0C FF FF 80"),
-                                         Unit(6, 0, [&](Rbsp& r) { r.bytes(sei); })});
-    RunResult r                = RunDump({WriteStream(dir, "bad.h264", bytes)});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "NAL unit 0 at offset 0 (8 bytes)\n"
+                     "NAL unit 2 at offset 13 (8 bytes)\n"
                      "  nal_unit_type:  7 \"Sequence parameter set\"\n"
                      "    nal_ref_idc: 3\n"
                      "\n"
                      "ERROR reading bitstream: read past NAL end\n"
                      "\n"
-                     "NAL unit 1 at offset 8 (8 bytes)\n"
+                     "NAL unit 3 at offset 21 (7 bytes)\n"
                      "  nal_unit_type: 12 \"Filler data\"\n"
                      "    nal_ref_idc: 0\n"
                      "    FF FF 80\n"
-                     "NAL unit 2 at offset 16 (12 bytes)\n"
+                     "NAL unit 4 at offset 28 (12 bytes)\n"
                      "  nal_unit_type:  6 \"SEI\"\n"
                      "    nal_ref_idc: 0\n"
                      "    payload_type: 6 \"recovery_point\"\n"
@@ -409,8 +376,10 @@ TEST(H264Dump, AgreesWithFfmpegOnEveryFixtureAndTheCraftedStream)
         ASSERT_FALSE(testing_support::OraclesRequired()) << "ffmpeg is not installed";
         GTEST_SKIP() << "ffmpeg is not installed: the values are not compared";
     }
-    std::vector<std::string> streams = Fixtures();
-    ASSERT_GE(streams.size(), 5u) << "the fixtures under tests/data/h264 are missing";
+    std::vector<std::string> streams;
+    for (const char* name : {"base", "baseline", "cavlc", "cqm_jvt", "high10", "hrd", "mbaff",
+                             "noaud", "slices4", "yuv444"})
+        streams.push_back(testing_support::H264Fixture(name));
     TempDir dir;
     streams.push_back(WriteStream(dir, "crafted.h264", crafted::HeadersStream()));
     for (const std::string& stream : streams) {
@@ -436,10 +405,6 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
     RunResult dump = RunDump({es});
     ASSERT_EQ(dump.status, 0);
 
-    // exiftool, verbose: the raw tag values; plain: its reading of them.
-    RunResult verbose = RunOracle("exiftool", {"-ee", "-v3", mts});
-    ASSERT_EQ(verbose.status, 0);
-    EXPECT_NE(verbose.out.find("Tag 0x0018 (8 bytes):"), std::string::npos);
     RunResult tags = RunOracle(
         "exiftool", {"-ee", "-s", "-DateTimeOriginal", "-ApertureSetting", "-Gain", "-Make", mts});
     ASSERT_EQ(tags.status, 0);
