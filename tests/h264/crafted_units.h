@@ -131,7 +131,7 @@ inline std::vector<uint8_t> PpsGroups(uint32_t ppsId, uint32_t spsId, uint32_t g
                 for (uint32_t i = 0; i < groupsMinus1; ++i)
                     r.ue(5 * i).ue(5 * i + 10);
             if (mapType >= 3 && mapType <= 5)
-                r.u(1, 1).ue(1);
+                r.u(1, 1).ue(2);
             if (mapType == 6) {
                 r.ue(5); // six map units, 2 bits each for four groups
                 for (uint32_t i = 0; i < 6; ++i)
@@ -229,7 +229,7 @@ inline std::vector<uint8_t> SliceSI()
 }
 
 // P frame of PPS 2 (SPS 1): both picture order count deltas and a slice group change cycle
-// of 2 bits (six map units, rate 2).
+// of 2 bits (six map units, rate 3).
 inline std::vector<uint8_t> SliceGroupsPocCycle()
 {
     return Unit(1, 1, [](Rbsp& r) {

@@ -73,6 +73,7 @@ TEST(PictureCounter, DelimitersParameterSetsAndSeiStartAccessUnits)
         {kAud, 0},
         {Sps(0), 0},
         {Pps(0, 0), 0},
+        {Pps(2, 0), 0},
         {Slice('I', 0, 0, 0), 0},
         {Slice('I', 0, 0, 0, 40), 0}, // second slice of the picture
         {kAud, 1},
@@ -87,6 +88,7 @@ TEST(PictureCounter, DelimitersParameterSetsAndSeiStartAccessUnits)
         {Slice('I', 0, 0, 2), 5}, // IDR after IDR: idr_pic_id differs
         {Slice('P', 1, 4), 6},
         {Slice('P', 1, 5), 7}, // the poc lsb alone
+        {Unit(1, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(2).u(8, 0x15).u(3, 0).se(0); }), 8}, // PPS id
     };
     for (size_t i = 0; i < stream.size(); ++i) {
         ASSERT_EQ(ParseUnit(p, stream[i].first), 0) << i;
@@ -310,9 +312,9 @@ TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
         {"vui_mvc_num_ops_minus1",
          subset([=](Rbsp& r) { r.u(3, 7).u(8, 40).ue(0).u(3, 0).u(3, 7).u(1, 1).ue(n); })},
     };
-    // An SEI payload size past 2^32 in a unit of 17 MB.
+    // An SEI payload size of 100 million in a unit of 400 KB.
     std::vector<uint8_t> sei = Hex("00 00 00 01 06 05");
-    sei.insert(sei.end(), 17000000, 0xFF);
+    sei.insert(sei.end(), 400000, 0xFF);
     sei.push_back(0x00);
     sei.push_back(0x80);
     units.emplace_back("payloadSize", std::move(sei));

@@ -95,8 +95,8 @@ TEST(SeiMessage, NestingHeadersGiveTheNestedPayloadType)
         {37, "40 05 01 00", 5},
         {37, "A0 04 02 A0 06 00", 6},
         {37, "20 18 01 00", 1},
-        // scalable_nesting: two layers, then type 255 + 1; all layer representations
-        {30, "22 75 A8 FF 01 00", 256},
+        // scalable_nesting: five layers, then type 255 + 1; all layer representations
+        {30, "16 AD 5A B5 6A 80 FF 01 00", 256},
         {30, "80 04", 4},
         // mvcd_scalable_nesting: a view with depth and texture flags; texture only; views with
         // their applicability flags
