@@ -98,16 +98,12 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
     int r = m_nalHeader.Parse(*this, reader);
     switch (m_nalHeader.nal_unit_type) {
     case 1:
+    case 2:
     case 5:
         if (int sr = m_sliceHeader.Parse(*this, reader))
             return sr;
-        m_sliceData.Clear(*this);
-        SkipSliceData(reader);
-        return SliceEpilogue(reader);
-    case 2:
-        if (int sr = m_sliceHeader.Parse(*this, reader))
-            return sr;
-        if (int pr = m_partitionA.Parse(*this, reader))
+        // Partition A carries slice_id after the header.
+        if (int pr = m_nalHeader.nal_unit_type == 2 ? m_partitionA.Parse(*this, reader) : 0)
             return pr;
         m_sliceData.Clear(*this);
         SkipSliceData(reader);
