@@ -39,28 +39,25 @@ std::vector<uint8_t> Slice(char type, unsigned frameNum, unsigned poc, int idrPi
                            unsigned firstMb = 0, int bottomField = -1)
 {
     bool idr = idrPicId >= 0, ref = type != 'B';
-    return Unit(idr ? 5 : 1,
-                idr   ? 3
-                : ref ? 2
-                      : 0,
-                [=](Rbsp& r) {
-                    r.ue(firstMb).ue(type == 'P' ? 5 : type == 'B' ? 6 : 7).ue(bottomField >= 0);
-                    r.u(4, frameNum);
-                    if (bottomField >= 0)
-                        r.u(1, 1).u(1, uint32_t(bottomField));
-                    if (idr)
-                        r.ue(uint32_t(idrPicId));
-                    r.u(4, poc);
-                    if (type == 'B')
-                        r.u(1, 1); // direct_spatial_mv_pred_flag
-                    if (type != 'I')
-                        r.u(1, 0).u(1, 0); // no override, no list 0 modification
-                    if (type == 'B')
-                        r.u(1, 0);
-                    if (ref)
-                        r.u(idr ? 2 : 1, 0); // dec_ref_pic_marking
-                    r.se(0).u(12, 0xAAF);    // slice_qp_delta, then some slice data
-                });
+    uint32_t refIdc = idr ? 3 : ref ? 2 : 0;
+    return Unit(idr ? 5 : 1, refIdc, [=](Rbsp& r) {
+        r.ue(firstMb).ue(type == 'P' ? 5 : type == 'B' ? 6 : 7).ue(bottomField >= 0);
+        r.u(4, frameNum);
+        if (bottomField >= 0)
+            r.u(1, 1).u(1, uint32_t(bottomField));
+        if (idr)
+            r.ue(uint32_t(idrPicId));
+        r.u(4, poc);
+        if (type == 'B')
+            r.u(1, 1); // direct_spatial_mv_pred_flag
+        if (type != 'I')
+            r.u(1, 0).u(1, 0); // no override, no list 0 modification
+        if (type == 'B')
+            r.u(1, 0);
+        if (ref)
+            r.u(idr ? 2 : 1, 0); // dec_ref_pic_marking
+        r.se(0).u(12, 0xAAF);    // slice_qp_delta, then some slice data
+    });
 }
 
 } // namespace
