@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 namespace
 {
@@ -25,11 +26,10 @@ inline uint32_t Mask(unsigned n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1;
 
 } // namespace
 
-H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
+void H264BitReader::Start(const uint8_t* data, size_t byteCount, uint64_t bitCount)
 {
-    m_own.assign(data, data + (bitCount + 7) / 8);
-    m_p          = m_own.data();
-    m_end        = m_p + m_own.size();
+    m_p          = data;
+    m_end        = data + byteCount;
     m_bitsLeft   = bitCount;
     m_curBits    = 0;
     m_cur        = 0;
@@ -38,6 +38,12 @@ H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
     m_counted    = false;
     m_loadedBits = 0;
     m_lastOne    = -2;
+}
+
+H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
+{
+    m_own.assign(data, data + (bitCount + 7) / 8);
+    Start(m_own.data(), m_own.size(), bitCount);
     return *this;
 }
 
@@ -72,16 +78,7 @@ H264BitReader& H264BitReader::Assign(const uint8_t* data, uint64_t bitCount)
 H264BitReader& H264BitReader::InitView(const uint8_t* data, size_t byteCount)
 {
     m_own.clear();
-    m_p          = data;
-    m_end        = data + byteCount;
-    m_bitsLeft   = uint64_t(byteCount) * 8;
-    m_curBits    = 0;
-    m_cur        = 0;
-    m_unescape   = false;
-    m_zeros      = 0;
-    m_counted    = false;
-    m_loadedBits = 0;
-    m_lastOne    = -2;
+    Start(data, byteCount, uint64_t(byteCount) * 8);
     return *this;
 }
 
@@ -198,23 +195,9 @@ void H264BitReader::ReadBytes(uint8_t* dst, size_t n)
 
 uint32_t H264BitReader::PeekBits(unsigned n)
 {
-    H264BitReader mark;
-    mark.m_p          = m_p;
-    mark.m_end        = m_end;
-    mark.m_bitsLeft   = m_bitsLeft;
-    mark.m_curBits    = m_curBits;
-    mark.m_cur        = m_cur;
-    mark.m_unescape   = m_unescape;
-    mark.m_zeros      = m_zeros;
-    mark.m_counted    = m_counted;
-    mark.m_loadedBits = m_loadedBits;
-    uint32_t v        = ReadBits(n);
-    m_p               = mark.m_p;
-    m_bitsLeft        = mark.m_bitsLeft;
-    m_curBits         = mark.m_curBits;
-    m_cur             = mark.m_cur;
-    m_zeros           = mark.m_zeros;
-    m_loadedBits      = mark.m_loadedBits;
+    auto mark  = std::make_tuple(m_p, m_bitsLeft, m_curBits, m_cur, m_zeros, m_loadedBits);
+    uint32_t v = ReadBits(n);
+    std::tie(m_p, m_bitsLeft, m_curBits, m_cur, m_zeros, m_loadedBits) = mark;
     return v;
 }
 

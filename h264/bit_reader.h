@@ -79,6 +79,7 @@ class H264BitReader
     friend void RemoveEmulationPrevention(H264BitReader& reader);
 
   private:
+    void Start(const uint8_t* data, size_t byteCount, uint64_t bitCount);
     uint32_t ReadBitsSlow(unsigned n);
     uint32_t ReadUESlow();
     uint8_t LoadByte();

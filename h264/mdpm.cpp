@@ -324,6 +324,26 @@ std::string FormatMdpmRecordingMode(uint32_t value)
 
 std::string FormatMdpmEmptyValue(uint32_t) { return ""; }
 
+namespace
+{
+
+// The tags whose value has a text form, and what separates it from the tag name.
+struct ValueFormat {
+    uint32_t tag;
+    const char* separator;
+    std::string (*format)(uint32_t value);
+};
+
+const ValueFormat kValueFormats[] = {
+    {0x13, ": ", FormatMdpmTimeCode},   {0x18, ": ", FormatMdpmDateZone},
+    {0x19, ":   ", FormatMdpmDayTime},  {0x70, ": ", FormatMdpmCamera1},
+    {0x71, ": ", FormatMdpmCamera2},    {0x7F, ": ", FormatMdpmExposureTime},
+    {0xE0, ": ", FormatMdpmMaker},      {0xE1, ": ", FormatMdpmRecordingMode},
+    {0xEE, ": ", FormatMdpmEmptyValue},
+};
+
+} // namespace
+
 void PrintMdpm(FILE* stream, int level, H264BitReader& reader)
 {
     uint32_t count = reader.ReadBits(8);
@@ -336,37 +356,9 @@ void PrintMdpm(FILE* stream, int level, H264BitReader& reader)
         std::string name = MdpmTagName(tag);
         if (!name.empty())
             fprintf(stream, "(%s)", name.c_str());
-        switch (tag) {
-        case 0x13:
-            fprintf(stream, ": %s", FormatMdpmTimeCode(value).c_str());
-            break;
-        case 0x18:
-            fprintf(stream, ": %s", FormatMdpmDateZone(value).c_str());
-            break;
-        case 0x19:
-            fprintf(stream, ":   %s", FormatMdpmDayTime(value).c_str());
-            break;
-        case 0x70:
-            fprintf(stream, ": %s", FormatMdpmCamera1(value).c_str());
-            break;
-        case 0x71:
-            fprintf(stream, ": %s", FormatMdpmCamera2(value).c_str());
-            break;
-        case 0x7F:
-            fprintf(stream, ": %s", FormatMdpmExposureTime(value).c_str());
-            break;
-        case 0xE0:
-            fprintf(stream, ": %s", FormatMdpmMaker(value).c_str());
-            break;
-        case 0xE1:
-            fprintf(stream, ": %s", FormatMdpmRecordingMode(value).c_str());
-            break;
-        case 0xEE:
-            fprintf(stream, ": %s", FormatMdpmEmptyValue(value).c_str());
-            break;
-        default:
-            break;
-        }
+        for (const ValueFormat& f : kValueFormats)
+            if (f.tag == tag)
+                fprintf(stream, "%s%s", f.separator, f.format(value).c_str());
         fputs("\n", stream);
     }
 }

@@ -290,14 +290,6 @@ int CH264RBSP::Write(H264NalParser&, H264BitWriter& writer)
 
 int CH264RBSP::Print(H264NalParser&, FILE* stream, int level)
 {
-    for (size_t i = 0; i < m_data.size(); ++i) {
-        if (i % 16 == 0)
-            PrintIndent(stream, level);
-        else
-            fputs(" ", stream);
-        fprintf(stream, "%02X", m_data[i]);
-        if (i % 16 == 15 || i + 1 == m_data.size())
-            fputs("\n", stream);
-    }
+    PrintHexLines(stream, level, m_data.data(), m_data.size(), "");
     return 0;
 }

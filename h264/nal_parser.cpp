@@ -12,6 +12,22 @@ template <class T> const T& Lookup(const std::map<uint32_t, T>& map, uint32_t id
 
 bool IsSliceType(uint32_t t) { return t == 1 || t == 2 || t == 5 || t == 20 || t == 21; }
 
+// A parameter set is stored under its id, and made current, only when it parsed.
+template <class T>
+int ParseStored(H264NalParser& ctx, H264BitReader& reader, std::map<uint32_t, T>& map,
+                uint32_t T::*id, int32_t& currentId)
+{
+    T set;
+    int r = set.Parse(ctx, reader);
+    if (r == 0) {
+        currentId    = int32_t(set.*id);
+        map[set.*id] = std::move(set);
+    }
+    reader.SkipToByteAlign();
+    ctx.CountPicture();
+    return r;
+}
+
 } // namespace
 
 H264NalParser::H264NalParser() { Clear(); }
@@ -66,10 +82,7 @@ int H264NalParser::ParseNalPayload(H264BitReader& reader)
     } catch (BitstreamErr_t e) {
         uint32_t type = m_nalHeader.nal_unit_type;
         if (IsSliceType(type)) {
-            CheckNewPicture();
-            if (m_newPicture)
-                CountPicture();
-            m_pictureCounted = false;
+            SliceEpilogue(reader);
         } else if (type == 3 || type == 4) {
             m_newPicture     = false;
             m_pictureCounted = false;
@@ -85,16 +98,12 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
     int r = m_nalHeader.Parse(*this, reader);
     switch (m_nalHeader.nal_unit_type) {
     case 1:
+    case 2:
     case 5:
         if (int sr = m_sliceHeader.Parse(*this, reader))
             return sr;
-        m_sliceData.Clear(*this);
-        SkipSliceData(reader);
-        return SliceEpilogue(reader);
-    case 2:
-        if (int sr = m_sliceHeader.Parse(*this, reader))
-            return sr;
-        if (int pr = m_partitionA.Parse(*this, reader))
+        // Partition A carries slice_id after the header.
+        if (int pr = m_nalHeader.nal_unit_type == 2 ? m_partitionA.Parse(*this, reader) : 0)
             return pr;
         m_sliceData.Clear(*this);
         SkipSliceData(reader);
@@ -121,28 +130,12 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
         reader.SkipToByteAlign();
         CountPicture();
         return r;
-    case 7: {
-        CH264SeqParameterSetData sps;
-        int pr = sps.Parse(*this, reader);
-        if (pr == 0) {
-            m_currentSpsId                     = int32_t(sps.seq_parameter_set_id);
-            m_spsMap[sps.seq_parameter_set_id] = std::move(sps);
-        }
-        reader.SkipToByteAlign();
-        CountPicture();
-        return pr;
-    }
-    case 8: {
-        CH264PicParameterSet pps;
-        int pr = pps.Parse(*this, reader);
-        if (pr == 0) {
-            m_currentPpsId                     = int32_t(pps.pic_parameter_set_id);
-            m_ppsMap[pps.pic_parameter_set_id] = std::move(pps);
-        }
-        reader.SkipToByteAlign();
-        CountPicture();
-        return pr;
-    }
+    case 7:
+        return ParseStored(*this, reader, m_spsMap, &CH264SeqParameterSetData::seq_parameter_set_id,
+                           m_currentSpsId);
+    case 8:
+        return ParseStored(*this, reader, m_ppsMap, &CH264PicParameterSet::pic_parameter_set_id,
+                           m_currentPpsId);
     case 9:
         primary_pic_type = reader.ReadBits(3);
         reader.SkipToByteAlign();
@@ -151,17 +144,9 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
     case 10:
     case 11:
         return m_emptyUnit.Parse(*this, reader);
-    case 13: {
-        CH264SeqParameterSetExtension ext;
-        int pr = ext.Parse(*this, reader);
-        if (pr == 0) {
-            m_currentSpsId                              = int32_t(ext.seq_parameter_set_id);
-            m_spsExtensionMap[ext.seq_parameter_set_id] = ext;
-        }
-        reader.SkipToByteAlign();
-        CountPicture();
-        return pr;
-    }
+    case 13:
+        return ParseStored(*this, reader, m_spsExtensionMap,
+                           &CH264SeqParameterSetExtension::seq_parameter_set_id, m_currentSpsId);
     case 14:
         CountPicture();
         return m_nalHeader.svc_extension_flag ? 1 : r;

@@ -63,16 +63,9 @@ template <class RW> int CH264PicParameterSet::Syntax(RW& rw, const CH264SeqParam
     if (m_extensionPresent) {
         rw.flag(transform_8x8_mode_flag);
         rw.flag(pic_scaling_matrix_present_flag);
-        if (pic_scaling_matrix_present_flag) {
-            unsigned lists = ScalingListCount(sps, transform_8x8_mode_flag);
-            rw.size(pic_scaling_list_present_flag, lists);
-            rw.size(delta_scale, lists);
-            for (unsigned i = 0; i < lists; ++i) {
-                rw.flag(pic_scaling_list_present_flag[i]);
-                if (pic_scaling_list_present_flag[i])
-                    ScalingList::Syntax(rw, delta_scale[i], i < 6 ? 16 : 64);
-            }
-        }
+        if (pic_scaling_matrix_present_flag)
+            ScalingList::Matrix(rw, pic_scaling_list_present_flag, delta_scale,
+                                ScalingListCount(sps, transform_8x8_mode_flag));
         rw.se(second_chroma_qp_index_offset);
     }
     return 0;
@@ -149,14 +142,9 @@ int CH264PicParameterSet::Print(H264NalParser&, FILE* stream, int level)
     // Also without the extension, as 0.
     PrintLine(stream, n, "transform_8x8_mode_flag: %u\n", transform_8x8_mode_flag);
     PrintLine(stream, n, "pic_scaling_matrix_present_flag: %u\n", pic_scaling_matrix_present_flag);
-    if (pic_scaling_matrix_present_flag) {
-        for (size_t i = 0; i < pic_scaling_list_present_flag.size(); ++i) {
-            PrintLine(stream, n + 1, "pic_scaling_list_present_flag[%u]: %u\n", unsigned(i),
-                      pic_scaling_list_present_flag[i]);
-            if (pic_scaling_list_present_flag[i] && i < delta_scale.size())
-                ScalingList::Print(delta_scale[i], unsigned(i), i < 6 ? 16 : 64, stream, n + 1);
-        }
-    }
+    if (pic_scaling_matrix_present_flag)
+        ScalingList::PrintMatrix("pic", pic_scaling_list_present_flag, delta_scale, stream, n + 1,
+                                 n + 1);
     PrintLine(stream, n, "second_chroma_qp_index_offset: %d\n", second_chroma_qp_index_offset);
     return 0;
 }

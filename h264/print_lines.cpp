@@ -16,3 +16,16 @@ void PrintLine(FILE* stream, int n, const char* format, ...)
     vfprintf(stream, format, args);
     va_end(args);
 }
+
+void PrintHexLines(FILE* stream, int n, const uint8_t* bytes, size_t length, const char* prefix)
+{
+    for (size_t i = 0; i < length; ++i) {
+        if (i % 16 == 0)
+            PrintIndent(stream, n);
+        else
+            fputs(" ", stream);
+        fprintf(stream, "%s%02X", prefix, bytes[i]);
+        if (i % 16 == 15 || i + 1 == length)
+            fputs("\n", stream);
+    }
+}

@@ -2,10 +2,6 @@
 
 #include "h264/sei_print.h"
 
-namespace
-{
-
-// A payload type or size: 255 for every 0xFF byte, then the first other byte.
 uint64_t ReadFFCoded(H264BitReader& reader)
 {
     uint64_t value = 0;
@@ -21,6 +17,9 @@ void WriteFFCoded(H264BitWriter& writer, uint64_t value)
         writer.WriteBits(8, 0xFF);
     writer.WriteBits(8, uint32_t(value));
 }
+
+namespace
+{
 
 void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
 {

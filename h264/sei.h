@@ -11,6 +11,11 @@
 
 class H264NalParser;
 
+// A payload type or size as sei_message() codes it: one 0xFF byte for every 255, then the
+// first other byte.
+uint64_t ReadFFCoded(H264BitReader& reader);
+void WriteFFCoded(H264BitWriter& writer, uint64_t value);
+
 class CH264SeiMessage
 {
   public:

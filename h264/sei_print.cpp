@@ -159,15 +159,7 @@ const char* GsmpPictureTypeName(uint32_t pictureType)
 
 void PrintSeiPayloadRaw(FILE* stream, int level, const uint8_t* bytes, size_t length)
 {
-    for (size_t i = 0; i < length; ++i) {
-        if (i % 16 == 0)
-            PrintIndent(stream, level);
-        else
-            fputs(" ", stream);
-        fprintf(stream, "0x%02X", bytes[i]);
-        if (i % 16 == 15 || i + 1 == length)
-            fputs("\n", stream);
-    }
+    PrintHexLines(stream, level, bytes, length, "0x");
     PrintIndent(stream, level);
     fputs("string: \"", stream);
     for (size_t i = 0; i < length; ++i)

@@ -38,17 +38,33 @@ void ModificationList(H264Read& rw, bool mvc, uint32_t& flag,
     }
 }
 
-// 7.3.3.1 ref_pic_list_modification() and H.7.3.3.1.1 ref_pic_list_mvc_modification()
-template <class M> int ModificationSyntax(H264Read& rw, bool mvc, M& m, const CH264SliceHeader& sh)
+} // namespace
+
+int CH264RefPicListModification::Clear(H264NalParser&)
 {
-    if (!sh.IsI() && !sh.IsSI())
-        ModificationList(rw, mvc, m.ref_pic_list_modification_flag_l0, m.modification_l0);
-    if (sh.IsB())
-        ModificationList(rw, mvc, m.ref_pic_list_modification_flag_l1, m.modification_l1);
+    ref_pic_list_modification_flag_l0 = ref_pic_list_modification_flag_l1 = 0;
+    modification_l0.clear();
+    modification_l1.clear();
     return 0;
 }
 
-} // namespace
+// 7.3.3.1 ref_pic_list_modification() and H.7.3.3.1.1 ref_pic_list_mvc_modification()
+int CH264RefPicListModification::Syntax(H264Read& rw, const CH264SliceHeader& sh)
+{
+    if (!sh.IsI() && !sh.IsSI())
+        ModificationList(rw, m_mvc, ref_pic_list_modification_flag_l0, modification_l0);
+    if (sh.IsB())
+        ModificationList(rw, m_mvc, ref_pic_list_modification_flag_l1, modification_l1);
+    return 0;
+}
+
+int CH264RefPicListModification::Parse(H264NalParser& ctx, H264BitReader& reader,
+                                       CH264SliceHeader& sh)
+{
+    Clear(ctx);
+    H264Read rw{reader};
+    return Syntax(rw, sh);
+}
 
 namespace
 {
@@ -76,72 +92,17 @@ void PrintModificationList(FILE* stream, int level, bool mvc, const char* flagLi
     }
 }
 
-template <class M>
-void PrintModification(FILE* stream, int level, bool mvc, const M& m, const CH264SliceHeader& sh)
-{
-    if (!sh.IsI() && !sh.IsSI())
-        PrintModificationList(stream, level, mvc, "ref_pic_list_modification_flag_l0: %u\n",
-                              m.ref_pic_list_modification_flag_l0, m.modification_l0);
-    if (sh.IsB())
-        PrintModificationList(stream, level, mvc, "ref_pic_list_modification_flag_l1: %u\n",
-                              m.ref_pic_list_modification_flag_l1, m.modification_l1);
-}
-
 } // namespace
-
-int CH264RefPicListModification::Clear(H264NalParser&)
-{
-    ref_pic_list_modification_flag_l0 = ref_pic_list_modification_flag_l1 = 0;
-    modification_l0.clear();
-    modification_l1.clear();
-    return 0;
-}
-
-int CH264RefPicListModification::Syntax(H264Read& rw, const CH264SliceHeader& sh)
-{
-    return ModificationSyntax(rw, false, *this, sh);
-}
-
-int CH264RefPicListModification::Parse(H264NalParser& ctx, H264BitReader& reader,
-                                       CH264SliceHeader& sh)
-{
-    Clear(ctx);
-    H264Read rw{reader};
-    return Syntax(rw, sh);
-}
 
 int CH264RefPicListModification::Print(H264NalParser&, FILE* stream, int level,
                                        const CH264SliceHeader& sh)
 {
-    PrintModification(stream, level, false, *this, sh);
-    return 0;
-}
-
-int CH264RefPicListMVCModification::Clear(H264NalParser&)
-{
-    ref_pic_list_modification_flag_l0 = ref_pic_list_modification_flag_l1 = 0;
-    modification_l0.clear();
-    modification_l1.clear();
-    return 0;
-}
-
-int CH264RefPicListMVCModification::Syntax(H264Read& rw, const CH264SliceHeader& sh)
-{
-    return ModificationSyntax(rw, true, *this, sh);
-}
-
-int CH264RefPicListMVCModification::Parse(H264NalParser& ctx, H264BitReader& reader,
-                                          CH264SliceHeader& sh)
-{
-    Clear(ctx);
-    H264Read rw{reader};
-    return Syntax(rw, sh);
-}
-
-int CH264RefPicListMVCModification::Print(H264NalParser&, FILE* stream, int level,
-                                          const CH264SliceHeader& sh)
-{
-    PrintModification(stream, level, true, *this, sh);
+    if (!sh.IsI() && !sh.IsSI())
+        PrintModificationList(stream, level, m_mvc, "ref_pic_list_modification_flag_l0: %u\n",
+                              ref_pic_list_modification_flag_l0, modification_l0);
+    if (sh.IsB())
+        PrintModificationList(stream, level, m_mvc, "ref_pic_list_modification_flag_l1: %u\n",
+                              ref_pic_list_modification_flag_l1, modification_l1);
     return 0;
 }
 
@@ -203,58 +164,49 @@ int CH264PredWeightTable::Parse(H264NalParser& ctx, H264BitReader& reader, CH264
     return Syntax(rw, ctx, sh);
 }
 
+namespace
+{
+
+// The entries of list 0 or 1: flags at the given level, values one deeper.
+void PrintWeightList(FILE* stream, int level, unsigned list, bool chroma,
+                     const std::vector<PredWeightEntry>& entries)
+{
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const PredWeightEntry& e = entries[i];
+        unsigned r               = unsigned(i);
+        PrintLine(stream, level, "luma_weight_l%u_flag: %u\n", list, e.luma_weight_flag);
+        if (e.luma_weight_flag) {
+            PrintLine(stream, level + 1, "luma_weight_l%u[%u]: %d\n", list, r, e.luma_weight);
+            PrintLine(stream, level + 1, "luma_offset_l%u[%u]: %d\n", list, r, e.luma_offset);
+        }
+        if (!chroma)
+            continue;
+        PrintLine(stream, level, "chroma_weight_l%u_flag: %u\n", list, e.chroma_weight_flag);
+        if (!e.chroma_weight_flag)
+            continue;
+        for (unsigned j = 0; j < 2; ++j) {
+            PrintLine(stream, level + 1, "chroma_weight_l%u[%u][%u]: %d\n", list, r, j,
+                      e.chroma_weight[j]);
+            PrintLine(stream, level + 1, "chroma_offset_l%u[%u][%u]: %d\n", list, r, j,
+                      e.chroma_offset[j]);
+        }
+    }
+}
+
+} // namespace
+
 // List 1 prints one level shallower than list 0.
 int CH264PredWeightTable::Print(H264NalParser& ctx, FILE* stream, int level,
                                 const CH264SliceHeader& sh)
 {
     const CH264SeqParameterSetData& sps = ctx.CurrentSps();
     bool chroma = sps.separate_colour_plane_flag == 0 && sps.chroma_format_idc != 0;
-    int m       = level;
-    PrintLine(stream, m, "luma_log2_weight_denom: %u\n", luma_log2_weight_denom);
+    PrintLine(stream, level, "luma_log2_weight_denom: %u\n", luma_log2_weight_denom);
     if (chroma)
-        PrintLine(stream, m, "chroma_log2_weight_denom: %u\n", chroma_log2_weight_denom);
-    for (size_t i = 0; i < weights_l0.size(); ++i) {
-        const PredWeightEntry& e = weights_l0[i];
-        unsigned r               = unsigned(i);
-        PrintLine(stream, m + 1, "luma_weight_l0_flag: %u\n", e.luma_weight_flag);
-        if (e.luma_weight_flag) {
-            PrintLine(stream, m + 2, "luma_weight_l0[%u]: %d\n", r, e.luma_weight);
-            PrintLine(stream, m + 2, "luma_offset_l0[%u]: %d\n", r, e.luma_offset);
-        }
-        if (chroma) {
-            PrintLine(stream, m + 1, "chroma_weight_l0_flag: %u\n", e.chroma_weight_flag);
-            if (e.chroma_weight_flag) {
-                for (unsigned j = 0; j < 2; ++j) {
-                    PrintLine(stream, m + 2, "chroma_weight_l0[%u][%u]: %d\n", r, j,
-                              e.chroma_weight[j]);
-                    PrintLine(stream, m + 2, "chroma_offset_l0[%u][%u]: %d\n", r, j,
-                              e.chroma_offset[j]);
-                }
-            }
-        }
-    }
-    if (!sh.IsB())
-        return 0;
-    for (size_t i = 0; i < weights_l1.size(); ++i) {
-        const PredWeightEntry& e = weights_l1[i];
-        unsigned r               = unsigned(i);
-        PrintLine(stream, m, "luma_weight_l1_flag: %u\n", e.luma_weight_flag);
-        if (e.luma_weight_flag) {
-            PrintLine(stream, m + 1, "luma_weight_l1[%u]: %d\n", r, e.luma_weight);
-            PrintLine(stream, m + 1, "luma_offset_l1[%u]: %d\n", r, e.luma_offset);
-        }
-        if (chroma) {
-            PrintLine(stream, m, "chroma_weight_l1_flag: %u\n", e.chroma_weight_flag);
-            if (e.chroma_weight_flag) {
-                for (unsigned j = 0; j < 2; ++j) {
-                    PrintLine(stream, m + 1, "chroma_weight_l1[%u][%u]: %d\n", r, j,
-                              e.chroma_weight[j]);
-                    PrintLine(stream, m + 1, "chroma_offset_l1[%u][%u]: %d\n", r, j,
-                              e.chroma_offset[j]);
-                }
-            }
-        }
-    }
+        PrintLine(stream, level, "chroma_log2_weight_denom: %u\n", chroma_log2_weight_denom);
+    PrintWeightList(stream, level + 1, 0, chroma, weights_l0);
+    if (sh.IsB())
+        PrintWeightList(stream, level, 1, chroma, weights_l1);
     return 0;
 }
 

@@ -23,6 +23,8 @@ struct RefPicListModificationEntry {
     uint32_t abs_diff_view_idx_minus1 = 0; // the MVC form only
 };
 
+// ref_pic_list_modification(), and through the class below ref_pic_list_mvc_modification(),
+// in which idc 4 and 5 add abs_diff_view_idx_minus1.
 class CH264RefPicListModification
 {
   public:
@@ -30,25 +32,24 @@ class CH264RefPicListModification
     // The entries of each list, the final one (idc 3) included.
     std::vector<RefPicListModificationEntry> modification_l0, modification_l1;
 
+    CH264RefPicListModification() = default;
     virtual int Clear(H264NalParser& ctx);
     int Parse(H264NalParser& ctx, H264BitReader& reader, CH264SliceHeader& sh);
 
     int Syntax(H264Read& rw, const CH264SliceHeader& sh);
     int Print(H264NalParser& ctx, FILE* stream, int level, const CH264SliceHeader& sh);
+
+  protected:
+    explicit CH264RefPicListModification(bool mvc) : m_mvc(mvc) {}
+
+  private:
+    bool m_mvc = false;
 };
 
-// ref_pic_list_mvc_modification(): idc 4 and 5 add abs_diff_view_idx_minus1.
-class CH264RefPicListMVCModification
+class CH264RefPicListMVCModification : public CH264RefPicListModification
 {
   public:
-    uint32_t ref_pic_list_modification_flag_l0 = 0, ref_pic_list_modification_flag_l1 = 0;
-    std::vector<RefPicListModificationEntry> modification_l0, modification_l1;
-
-    virtual int Clear(H264NalParser& ctx);
-    int Parse(H264NalParser& ctx, H264BitReader& reader, CH264SliceHeader& sh);
-
-    int Syntax(H264Read& rw, const CH264SliceHeader& sh);
-    int Print(H264NalParser& ctx, FILE* stream, int level, const CH264SliceHeader& sh);
+    CH264RefPicListMVCModification() : CH264RefPicListModification(true) {}
 };
 
 // One reference index of a weight table; values whose flag is 0 stay 0.

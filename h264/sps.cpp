@@ -59,6 +59,32 @@ void ScalingList::Print(const std::vector<int32_t>& deltas, unsigned i, unsigned
     }
 }
 
+// The matrix part of 7.3.2.1.1 and 7.3.2.2
+template <class RW>
+void ScalingList::Matrix(RW& rw, std::vector<uint32_t>& present,
+                         std::vector<std::vector<int32_t>>& deltas, unsigned lists)
+{
+    rw.size(present, lists);
+    rw.size(deltas, lists);
+    for (unsigned i = 0; i < lists; ++i) {
+        rw.flag(present[i]);
+        if (present[i])
+            Syntax(rw, deltas[i], i < 6 ? 16 : 64);
+    }
+}
+
+void ScalingList::PrintMatrix(const char* prefix, const std::vector<uint32_t>& present,
+                              const std::vector<std::vector<int32_t>>& deltas, FILE* stream,
+                              int flagLevel, int listLevel)
+{
+    for (size_t i = 0; i < present.size(); ++i) {
+        PrintLine(stream, flagLevel, "%s_scaling_list_present_flag[%u]: %u\n", prefix, unsigned(i),
+                  present[i]);
+        if (present[i] && i < deltas.size())
+            Print(deltas[i], unsigned(i), i < 6 ? 16 : 64, stream, listLevel);
+    }
+}
+
 // E.1.2 hrd_parameters()
 template <class RW> int HrdParameters::Syntax(RW& rw)
 {
@@ -302,16 +328,9 @@ template <class RW> int CH264SeqParameterSetData::Syntax(RW& rw)
         rw.ue(bit_depth_chroma_minus8);
         rw.flag(qpprime_y_zero_transform_bypass_flag);
         rw.flag(seq_scaling_matrix_present_flag);
-        if (seq_scaling_matrix_present_flag) {
-            unsigned lists = chroma_format_idc != 3 ? 8 : 12;
-            rw.size(seq_scaling_list_present_flag, lists);
-            rw.size(delta_scale, lists);
-            for (unsigned i = 0; i < lists; ++i) {
-                rw.flag(seq_scaling_list_present_flag[i]);
-                if (seq_scaling_list_present_flag[i])
-                    ScalingList::Syntax(rw, delta_scale[i], i < 6 ? 16 : 64);
-            }
-        }
+        if (seq_scaling_matrix_present_flag)
+            ScalingList::Matrix(rw, seq_scaling_list_present_flag, delta_scale,
+                                chroma_format_idc != 3 ? 8 : 12);
     } else {
         rw.infer(chroma_format_idc, 1);
     }
@@ -391,14 +410,9 @@ int CH264SeqParameterSetData::Print(H264NalParser& ctx, FILE* stream, int level)
                   qpprime_y_zero_transform_bypass_flag);
         PrintLine(stream, n, "seq_scaling_matrix_present_flag: %u\n",
                   seq_scaling_matrix_present_flag);
-        if (seq_scaling_matrix_present_flag) {
-            for (size_t i = 0; i < seq_scaling_list_present_flag.size(); ++i) {
-                PrintLine(stream, n, "seq_scaling_list_present_flag[%u]: %u\n", unsigned(i),
-                          seq_scaling_list_present_flag[i]);
-                if (seq_scaling_list_present_flag[i] && i < delta_scale.size())
-                    ScalingList::Print(delta_scale[i], unsigned(i), i < 6 ? 16 : 64, stream, n + 1);
-            }
-        }
+        if (seq_scaling_matrix_present_flag)
+            ScalingList::PrintMatrix("seq", seq_scaling_list_present_flag, delta_scale, stream, n,
+                                     n + 1);
     }
     PrintLine(stream, n, "log2_max_frame_num_minus4: %u\n", log2_max_frame_num_minus4);
     PrintLine(stream, n, "pic_order_cnt_type: %u\n", pic_order_cnt_type);
@@ -496,8 +510,10 @@ int CH264SeqParameterSetExtension::Print(H264NalParser&, FILE* stream, int level
     return 0;
 }
 
-// The PPS and the MVC VUI extension describe their scaling lists and HRD blocks with these.
-template void ScalingList::Syntax(H264Read&, std::vector<int32_t>&, unsigned);
-template void ScalingList::Syntax(H264Write&, std::vector<int32_t>&, unsigned);
+// The PPS and the MVC VUI extension describe their scaling matrix and HRD blocks with these.
+template void ScalingList::Matrix(H264Read&, std::vector<uint32_t>&,
+                                  std::vector<std::vector<int32_t>>&, unsigned);
+template void ScalingList::Matrix(H264Write&, std::vector<uint32_t>&,
+                                  std::vector<std::vector<int32_t>>&, unsigned);
 template int HrdParameters::Syntax(H264Read&);
 template int HrdParameters::Syntax(H264Write&);

@@ -19,6 +19,16 @@ struct ScalingList {
                       FILE* stream, int level);
 
     template <class RW> static void Syntax(RW& rw, std::vector<int32_t>& deltas, unsigned listSize);
+
+    // The lists of a scaling matrix: lists 0 to 5 of 16 positions, the others of 64; each
+    // present flag is followed by its list when set. The flags print at flagLevel, named
+    // after prefix ("seq", "pic"), the lists at listLevel.
+    template <class RW>
+    static void Matrix(RW& rw, std::vector<uint32_t>& present,
+                       std::vector<std::vector<int32_t>>& deltas, unsigned lists);
+    static void PrintMatrix(const char* prefix, const std::vector<uint32_t>& present,
+                            const std::vector<std::vector<int32_t>>& deltas, FILE* stream,
+                            int flagLevel, int listLevel);
 };
 
 struct HrdParameters {

@@ -10,10 +10,7 @@
 namespace
 {
 
-std::vector<uint8_t> Bytes(const H264BitWriter& w)
-{
-    return std::vector<uint8_t>(w.Data(), w.Data() + w.Size());
-}
+std::vector<uint8_t> Bytes(const H264BitWriter& w) { return {w.Data(), w.Data() + w.Size()}; }
 
 int ParseUnit(H264NalParser& p, const std::vector<uint8_t>& unit, H264BitReader& r)
 {

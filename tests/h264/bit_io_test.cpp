@@ -1,4 +1,5 @@
-// Bit reader and writer: Exp-Golomb limits, reads past the end, emulation prevention both ways.
+// Bit reader and writer: Exp-Golomb limits, reads past the end, emulation prevention both ways,
+// whole-byte access, the more-data test.
 #include "h264/bit_reader.h"
 #include "h264/bit_writer.h"
 #include "tests/support/test_support.h"
@@ -11,17 +12,16 @@ using testing_support::Hex;
 namespace
 {
 
-H264BitReader Over(const std::vector<uint8_t>& bytes)
+H264BitReader Over(const std::vector<uint8_t>& bytes, bool unescape = false)
 {
     H264BitReader r;
     r.Init(bytes.data(), bytes.size() * 8);
+    if (unescape)
+        RemoveEmulationPrevention(r);
     return r;
 }
 
-std::vector<uint8_t> Written(const H264BitWriter& w)
-{
-    return std::vector<uint8_t>(w.Data(), w.Data() + w.Size());
-}
+std::vector<uint8_t> Written(const H264BitWriter& w) { return {w.Data(), w.Data() + w.Size()}; }
 
 int ErrorOf(const std::function<void()>& f)
 {
@@ -35,63 +35,32 @@ int ErrorOf(const std::function<void()>& f)
 
 } // namespace
 
-TEST(H264BitReader, FixedWidthReadsAndLimits)
+TEST(H264BitReader, WidthsCodesAndTheirLimits)
 {
     auto bytes      = Hex("A5 0F 80 00 FF");
     H264BitReader r = Over(bytes);
     EXPECT_EQ(r.ReadBits(0), 0u);
-    EXPECT_EQ(r.BitsLeft(), 40u);
     EXPECT_EQ(ErrorOf([&] { r.ReadBits(33); }), 2);
-    EXPECT_EQ(r.BitsLeft(), 40u);
     EXPECT_EQ(r.ReadBits(4), 0xAu);
     EXPECT_EQ(r.PeekBits(12), 0x50Fu);
     EXPECT_EQ(r.ReadBits(12), 0x50Fu);
-    EXPECT_TRUE(r.IsByteAligned());
     EXPECT_EQ(r.ReadBits(24), 0x8000FFu);
-    EXPECT_EQ(r.BitsLeft(), 0u);
     EXPECT_EQ(ErrorOf([&] { r.ReadBits(1); }), 3);
 
-    auto five        = Hex("01 02 03 04 05");
-    H264BitReader r2 = Over(five);
-    EXPECT_EQ(r2.ReadBits(32), 0x01020304u);
-    EXPECT_EQ(r2.ReadBits(8), 5u);
-    EXPECT_EQ(ErrorOf([&] { r2.ReadBits(1); }), 3);
-}
-
-TEST(H264BitReader, ExpGolombCodes)
-{
-    // 1 | 010 | 011 | 00111 | 010 (se +1) | 011 (se -1) | 00100 (se +2) | 00101 (se -2)
-    H264BitWriter w;
-    w.WriteBits(1, 1);
-    w.WriteBits(3, 2);
-    w.WriteBits(3, 3);
-    w.WriteBits(5, 7);
-    w.WriteBits(3, 2);
-    w.WriteBits(3, 3);
-    w.WriteBits(5, 4);
-    w.WriteBits(5, 5);
-    auto bytes      = Written(w);
-    H264BitReader r = Over(bytes);
-    EXPECT_EQ(r.ReadUE(), 0u);
-    EXPECT_EQ(r.ReadUE(), 1u);
-    EXPECT_EQ(r.ReadUE(), 2u);
-    EXPECT_EQ(r.ReadUE(), 6u);
-    EXPECT_EQ(r.ReadSE(), 1);
-    EXPECT_EQ(r.ReadSE(), -1);
-    EXPECT_EQ(r.ReadSE(), 2);
-    EXPECT_EQ(r.ReadSE(), -2);
-
+    // 1 | 010 | 011 | 00111 | 010 (se +1) | 011 (se -1) | 00101 (se -2)
+    auto codes       = Hex("A6 74 CA");
+    H264BitReader rc = Over(codes);
+    for (uint32_t v : {0u, 1u, 2u, 6u})
+        EXPECT_EQ(rc.ReadUE(), v);
+    for (int32_t v : {1, -1, -2})
+        EXPECT_EQ(rc.ReadSE(), v);
     // 31 leading zeros is the longest code; 32 throws 2; a tail of zeros throws 3.
-    auto max          = Hex("00 00 00 01 FF FF FF FF");
-    H264BitReader r31 = Over(max);
-    EXPECT_EQ(r31.ReadUE(), 0xFFFFFFFEu);
-    auto over = Hex("00 00 00 00 80 00 00 00 00");
-    EXPECT_EQ(ErrorOf([&] { Over(over).ReadUE(); }), 2);
-    auto tail = Hex("00 00");
-    EXPECT_EQ(ErrorOf([&] { Over(tail).ReadUE(); }), 3);
+    EXPECT_EQ(Over(Hex("00 00 00 01 FF FF FF FF")).ReadUE(), 0xFFFFFFFEu);
+    EXPECT_EQ(ErrorOf([] { Over(Hex("00 00 00 00 80 00 00 00 00")).ReadUE(); }), 2);
+    EXPECT_EQ(ErrorOf([] { Over(Hex("00 00")).ReadUE(); }), 3);
 }
 
-TEST(H264BitWriter, ExpGolombAndTrailingBits)
+TEST(H264BitWriter, CodesReadBackAtEveryBitOffset)
 {
     H264BitWriter w;
     w.WriteUE(0);
@@ -99,33 +68,40 @@ TEST(H264BitWriter, ExpGolombAndTrailingBits)
     w.WriteSE(-2);
     w.WriteSE(3);
     w.WriteTrailingBits();
-    // 1 00111 00101 00110 1 + 000: 1001 1100 1010 0110 1000 0000
+    // 1 00111 00101 00110 1 + 000
     EXPECT_EQ(Written(w), Hex("9C A6 80"));
-    EXPECT_EQ(w.BitCount(), 24u);
     EXPECT_EQ(ErrorOf([&] { w.WriteBits(33, 0); }), 2);
 
-    // Every ue value survives a write and a read, the 32-bit limit included.
-    for (uint32_t v : {0u, 1u, 254u, 255u, 65535u, 0x7FFFFFFFu, 0xFFFFFFFEu}) {
-        H264BitWriter wv;
-        wv.WriteUE(v);
-        wv.WriteTrailingBits();
-        auto b = Written(wv);
-        EXPECT_EQ(Over(b).ReadUE(), v);
+    // Short codes inside one byte and long ones across bytes, the limits included.
+    H264BitWriter all;
+    for (uint32_t v = 0; v < 300; ++v) {
+        all.WriteUE(v);
+        all.WriteSE(int32_t(v) - 150);
+        all.WriteBits(v % 9, v);
     }
-    for (int32_t v : {0, 1, -1, 1000, -1000, 2147483647, -2147483647}) {
-        H264BitWriter wv;
-        wv.WriteSE(v);
-        wv.WriteTrailingBits();
-        auto b = Written(wv);
-        EXPECT_EQ(Over(b).ReadSE(), v);
+    for (uint32_t v : {0x7FFFFFFFu, 0xFFFFFFFEu})
+        all.WriteUE(v);
+    for (int32_t v : {2147483647, -2147483647})
+        all.WriteSE(v);
+    all.WriteTrailingBits();
+    auto bytes      = Written(all);
+    H264BitReader r = Over(bytes);
+    for (uint32_t v = 0; v < 300; ++v) {
+        ASSERT_EQ(r.ReadUE(), v);
+        ASSERT_EQ(r.ReadSE(), int32_t(v) - 150);
+        ASSERT_EQ(r.ReadBits(v % 9), v & ((1u << (v % 9)) - 1));
     }
+    EXPECT_EQ(r.ReadUE(), 0x7FFFFFFFu);
+    EXPECT_EQ(r.ReadUE(), 0xFFFFFFFEu);
+    EXPECT_EQ(r.ReadSE(), 2147483647);
+    EXPECT_EQ(r.ReadSE(), -2147483647);
+    EXPECT_FALSE(r.MoreRbspData());
 }
 
 TEST(EmulationPrevention, RemovedWhateverFollowsAndCountedInBitsLeft)
 {
     struct Case {
-        const char* in;
-        const char* out;
+        const char *in, *out;
     } cases[] = {
         {"00 00 03 01", "00 00 01"},
         {"00 00 03 00 00 03", "00 00 00 00"},
@@ -152,31 +128,31 @@ TEST(EmulationPrevention, RemovedWhateverFollowsAndCountedInBitsLeft)
             EXPECT_EQ(ErrorOf([&] { r.ReadBits(1); }), 3);
         }
     }
+
+    // 28 bits: the last byte holds 4 valid bits. Without its escape 20 bits are left.
+    auto shortEnd = Hex("00 00 03 AB");
+    H264BitReader s;
+    s.Init(shortEnd.data(), 28);
+    RemoveEmulationPrevention(s);
+    EXPECT_EQ(s.BitsLeft(), 20u);
+    EXPECT_EQ(s.ReadBits(16), 0u);
+    EXPECT_EQ(ErrorOf([&] { s.ReadBits(8); }), 3);
 }
 
 TEST(EmulationPrevention, InsertedAfterTwoZerosBeforeSmallBytes)
 {
     H264BitWriter w;
-    for (uint32_t b : {0u, 0u, 0u, 1u, 6u, 0u, 0u, 1u, 0u, 0u, 4u, 0u, 0u, 0u, 0u, 0x80u})
-        w.WriteBits(8, b);
+    w.WriteBytes(Hex("00 00 00 01 06 00 00 01 00 00 04 00 00 00 00 80").data(), 16);
     InsertEmulationPrevention(w);
     // After an insertion the scan goes on behind the pair: 00 00 03 00 00 80 needs no second.
     EXPECT_EQ(Written(w), Hex("00 00 00 01 06 00 00 03 01 00 00 04 00 00 03 00 00 80"));
     EXPECT_EQ(w.BitCount(), 18u * 8);
-
-    // Fewer than 6 bytes: nothing happens.
-    H264BitWriter s;
-    for (uint32_t b : {0u, 0u, 0u, 1u, 0u})
-        s.WriteBits(8, b);
-    InsertEmulationPrevention(s);
-    EXPECT_EQ(Written(s), Hex("00 00 00 01 00"));
 }
 
 TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
 {
-    // 1 bit of data, the stop bit, then trailing zero bytes.
-    auto bytes      = Hex("C0 00 00");
-    H264BitReader r = Over(bytes);
+    auto trailing   = Hex("C0 00 00"); // 1 bit of data, the stop bit, trailing zero bytes
+    H264BitReader r = Over(trailing);
     EXPECT_TRUE(r.MoreRbspData());
     r.ReadBits(1);
     EXPECT_FALSE(r.MoreRbspData());
@@ -184,93 +160,63 @@ TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
 
     // An escape after the stop bit's byte does not move it.
     auto esc         = Hex("00 00 03 01 80 00 00 03 00");
-    H264BitReader r2 = Over(esc);
-    RemoveEmulationPrevention(r2);
-    EXPECT_TRUE(r2.MoreRbspData());
+    H264BitReader r2 = Over(esc, true);
     r2.ReadBits(23);
     EXPECT_TRUE(r2.MoreRbspData());
-    r2.ReadBits(1); // the next bit is the stop bit
+    r2.ReadBits(1);
     EXPECT_FALSE(r2.MoreRbspData());
     EXPECT_EQ(r2.BitsLeft(), 8u + 24u);
+
+    // A short final byte: its valid bits are the low ones, so its 1 bits may all lie beyond
+    // the data.
+    auto high = Hex("A0 E0");
+    H264BitReader h;
+    h.Init(high.data(), 13);
+    h.ReadBits(2);
+    EXPECT_FALSE(h.MoreRbspData()) << "the stop bit is bit 2";
 }
 
-TEST(CopyRemainingBits, CopiesTheRestAndPads)
-{
-    auto bytes      = Hex("12 34 56 78 9A BC DE F0 11");
-    H264BitReader r = Over(bytes);
-    r.ReadBits(4);
-    H264BitWriter w;
-    w.WriteBits(2, 3);
-    CopyRemainingBits(r, w);
-    EXPECT_EQ(w.BitCount(), 72u);
-    // 11 + 0010 0011 ... 0001 0001 + 00 padding
-    EXPECT_EQ(Written(w), Hex("C8 D1 59 E2 6A F3 7B C0 44"));
-}
-
-TEST(H264BitReader, CodesAtEveryBitOffset)
-{
-    // Short codes inside one byte and longer ones across bytes, at every alignment.
-    H264BitWriter w;
-    for (uint32_t v = 0; v < 300; ++v) {
-        w.WriteUE(v);
-        w.WriteSE(int32_t(v) - 150);
-        w.WriteBits(v % 9, v);
-    }
-    w.WriteTrailingBits();
-    auto bytes      = Written(w);
-    H264BitReader r = Over(bytes);
-    for (uint32_t v = 0; v < 300; ++v) {
-        ASSERT_EQ(r.ReadUE(), v);
-        ASSERT_EQ(r.ReadSE(), int32_t(v) - 150);
-        ASSERT_EQ(r.ReadBits(v % 9), v & ((1u << (v % 9)) - 1));
-    }
-    EXPECT_FALSE(r.MoreRbspData());
-}
-
-TEST(H264BitReader, CopiesReadTheirOwnBytes)
+TEST(H264BitReader, CopiesReadTheirOwnBytesAndTheRestIsCopied)
 {
     H264BitReader copy;
     {
-        auto bytes = Hex("12 34 56 78");
-        H264BitReader r;
-        r.Init(bytes.data(), 32);
+        auto bytes      = Hex("12 34 56 78 9A BC DE F0 11");
+        H264BitReader r = Over(bytes);
         r.ReadBits(4);
         copy = r;
-        H264BitReader second(r);
-        EXPECT_EQ(second.ReadBits(12), 0x234u);
-        bytes.assign(4, 0xFF);
+        bytes.assign(9, 0xFF);
     } // the original and its source are gone
-    EXPECT_EQ(copy.ReadBits(28), 0x2345678u);
+    H264BitWriter w;
+    w.WriteBits(2, 3);
+    CopyRemainingBits(copy, w);
+    // 11 + 0010 0011 ... 0001 0001 + 00 padding
+    EXPECT_EQ(Written(w), Hex("C8 D1 59 E2 6A F3 7B C0 44"));
     EXPECT_EQ(ErrorOf([&] { copy.ReadBits(1); }), 3);
 }
 
-TEST(H264BitReader, ShortFinalByteBehindAnEscape)
+TEST(ByteAccess, ReadBytesAgreesWithEightBitsAtATime)
 {
-    // 28 bits: the last byte holds 4 valid bits. Without its escape 20 bits are left.
-    auto bytes = Hex("00 00 03 AB");
-    H264BitReader r;
-    r.Init(bytes.data(), 28);
-    RemoveEmulationPrevention(r);
-    EXPECT_EQ(r.ReadBits(16), 0u);
-    EXPECT_EQ(ErrorOf([&] { r.ReadBits(8); }), 3);
-    H264BitReader r2;
-    r2.Init(bytes.data(), 28);
-    RemoveEmulationPrevention(r2);
-    EXPECT_EQ(r2.BitsLeft(), 20u);
-    EXPECT_EQ(r2.ReadBits(20), 0xBu);
-
-    // The last 1 bit of data whose final byte is short: its valid bits are the low ones.
-    auto tail = Hex("80 31"); // 1000 0000 | (001)1 0001: the last 1 bit is bit 12
-    H264BitReader m;
-    m.Init(tail.data(), 13);
-    m.ReadBits(11);
-    EXPECT_TRUE(m.MoreRbspData());
-    m.ReadBits(1);
-    EXPECT_FALSE(m.MoreRbspData());
-    auto high = Hex("A0 E0"); // the final byte's 1 bits all lie beyond the 13 bits
-    H264BitReader h;
-    h.Init(high.data(), 13);
-    EXPECT_TRUE(h.MoreRbspData());
-    h.ReadBits(2);
-    EXPECT_FALSE(h.MoreRbspData()) << "the stop bit is bit 2";
+    // Escapes right after a run, at the start, twice in a row, and at the very end.
+    auto unit = Hex("00 00 00 01 06 25 11 22 00 00 03 01 33 00 00 03 00 00 03 02 44 55 00 00 03");
+    for (bool unescape : {false, true}) {
+        for (unsigned skip : {0u, 8u, 32u, 3u}) {
+            for (size_t n = 0; n <= unit.size(); ++n) {
+                H264BitReader a = Over(unit, unescape);
+                a.ReadBits(skip);
+                H264BitReader b = a;
+                std::vector<uint8_t> bits, bytes(n);
+                int errBits  = ErrorOf([&] {
+                    for (size_t i = 0; i < n; ++i)
+                        bits.push_back(uint8_t(a.ReadBits(8)));
+                });
+                int errBytes = ErrorOf([&] { b.ReadBytes(bytes.data(), n); });
+                ASSERT_EQ(errBits, errBytes) << skip << " " << n;
+                if (errBits)
+                    continue;
+                EXPECT_EQ(bits, bytes) << skip << " " << n;
+                EXPECT_EQ(a.BitsLeft(), b.BitsLeft());
+                EXPECT_EQ(a.MoreRbspData(), b.MoreRbspData());
+            }
+        }
+    }
 }

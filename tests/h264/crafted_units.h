@@ -1,13 +1,12 @@
 // Hand-made NAL units that together reach every branch of the printed syntax: three SPS
 // (interlaced High with scaling lists and a full VUI, Main with a picture order count cycle,
 // 4:4:4 with separate colour planes), PPS with scaling lists, slice groups and without the
-// extension, slices of every type, and SEI messages of the types the standard's tools know.
-// Values stay inside the ranges that other readers check, so that they can read them too.
+// extension, slices of every type, subset SPS, and SEI messages of the types the standard's
+// tools know. Values stay inside the ranges that other readers check, so that they can read
+// them too.
 #pragma once
 
 #include "tests/h264/unit_builder.h"
-
-#include <string>
 
 namespace crafted
 {
@@ -132,7 +131,7 @@ inline std::vector<uint8_t> PpsGroups(uint32_t ppsId, uint32_t spsId, uint32_t g
                 for (uint32_t i = 0; i < groupsMinus1; ++i)
                     r.ue(5 * i).ue(5 * i + 10);
             if (mapType >= 3 && mapType <= 5)
-                r.u(1, 1).ue(1);
+                r.u(1, 1).ue(2);
             if (mapType == 6) {
                 r.ue(5); // six map units, 2 bits each for four groups
                 for (uint32_t i = 0; i < 6; ++i)
@@ -230,7 +229,7 @@ inline std::vector<uint8_t> SliceSI()
 }
 
 // P frame of PPS 2 (SPS 1): both picture order count deltas and a slice group change cycle
-// of 2 bits (six map units, rate 2).
+// of 2 bits (six map units, rate 3).
 inline std::vector<uint8_t> SliceGroupsPocCycle()
 {
     return Unit(1, 1, [](Rbsp& r) {
@@ -313,12 +312,75 @@ inline std::vector<uint8_t> Mdpm()
     return DiscUserData("MDPM", {2, 0x18, 0x02, 0x20, 0x17, 0x08, 0x19, 0x24, 0x13, 0x45, 0x10});
 }
 
-// Every unit above in an order that keeps each reader's idea of the current SPS right: the
-// PPS with scaling lists follows its own SPS, the SEI follows a slice of SPS 0.
+// Subset SPS 0, Stereo High: two views, one anchor reference each way for view 1, one
+// non-anchor reference in list 0, one level value with one operation point, and an MVC VUI
+// with timing and NAL HRD.
+inline std::vector<uint8_t> SubsetSpsTwoViews()
+{
+    return Unit(15, 3, [](Rbsp& r) {
+        r.u(8, 128).u(8, 0).u(8, 40).ue(0).ue(1).ue(0).ue(0).u(1, 0).u(1, 0);
+        r.ue(0).ue(0).ue(2).ue(1).u(1, 0).ue(11).ue(7).u(1, 1).u(1, 1).u(1, 0).u(1, 0);
+        r.u(1, 1);                 // bit_equal_to_one
+        r.ue(1).ue(0).ue(1);       // two views
+        r.ue(1).ue(0).ue(1).ue(0); // anchor lists of view 1
+        r.ue(1).ue(0).ue(0);       // non-anchor lists of view 1
+        r.ue(0).u(8, 40).ue(0).u(3, 0).ue(1).ue(0).ue(1).ue(1);
+        r.u(1, 1);                   // mvc_vui_parameters_present_flag
+        r.ue(0).u(3, 1).ue(0).ue(1); // one operation point, view 1
+        r.u(1, 1).u(32, 1001).u(32, 48000).u(1, 1);
+        r.u(1, 1).ue(0).u(4, 1).u(4, 2).ue(9).ue(19).u(1, 0);
+        r.u(5, 23).u(5, 23).u(5, 23).u(5, 24);
+        r.u(1, 0).u(1, 0).u(1, 1); // no VCL HRD, low delay, pic_struct
+        r.u(1, 0);                 // additional_extension2_flag
+    });
+}
+
+// Subset SPS 3: three views with 1 and 2 anchor references in list 0, none in list 1, then
+// 0 and 1 non-anchor references; two level values with two and one operation points.
+inline std::vector<uint8_t> SubsetSpsThreeViews()
+{
+    return Unit(15, 3, [](Rbsp& r) {
+        r.u(8, 118).u(8, 0).u(8, 40).ue(3).ue(1).ue(0).ue(0).u(1, 0).u(1, 0);
+        r.ue(0).ue(2).ue(1).u(1, 0).ue(3).ue(3).u(1, 1).u(1, 1).u(1, 0).u(1, 0);
+        r.u(1, 1).ue(2).ue(10).ue(11).ue(12);
+        r.ue(1).ue(10).ue(0).ue(2).ue(10).ue(11).ue(0);
+        r.ue(0).ue(0).ue(1).ue(12).ue(0);
+        r.ue(1);
+        r.u(8, 30).ue(1).u(3, 1).ue(0).ue(10).ue(0).u(3, 2).ue(1).ue(10).ue(11).ue(1);
+        r.u(8, 40).ue(0).u(3, 3).ue(0).ue(12).ue(0);
+        r.u(1, 0).u(1, 0);
+    });
+}
+
+// Subset SPS 1, MFC High: the frame-compatible fields with grid positions, field coding.
+inline std::vector<uint8_t> SubsetSpsMfc()
+{
+    return Unit(15, 3, [](Rbsp& r) {
+        r.u(8, 134).u(8, 0).u(8, 40).ue(1).ue(0).ue(2).ue(1).u(1, 0).ue(0).ue(0);
+        r.u(1, 0).u(1, 0).u(1, 1).u(1, 0).u(1, 0);
+        r.u(1, 1).ue(0).ue(0).ue(0).u(8, 30).ue(0).u(3, 0).ue(0).ue(0).ue(0);
+        r.u(6, 1).u(1, 0).u(4, 1).u(4, 2).u(4, 3).u(4, 4).u(1, 1).u(1, 0);
+        r.u(1, 0).u(1, 0);
+    });
+}
+
+// Subset SPS 2, Scalable Baseline: its one flag.
+inline std::vector<uint8_t> SubsetSpsSvc()
+{
+    return Unit(15, 3, [](Rbsp& r) {
+        r.u(8, 83).u(8, 0).u(8, 30).ue(2).ue(1).ue(0).ue(0).u(1, 0).u(1, 0);
+        r.ue(0).ue(2).ue(1).u(1, 0).ue(0).ue(0).u(1, 1).u(1, 1).u(1, 0).u(1, 0);
+        r.u(1, 1).u(1, 0);
+    });
+}
+
+// Every unit above but the subset SPS (which other readers leave out) in an order that keeps each
+// reader's idea of the current SPS right: the PPS with scaling lists follows its own SPS, the SEI
+// follows a slice of SPS 0.
 inline std::vector<uint8_t> HeadersStream()
 {
     return Concat({
-        Unit(9, 0, [](Rbsp& r) { r.u(3, 7); }),
+        Hex("00 00 00 01 09 F0"),
         SpsMainPocCycle(),
         Sps444Planes(),
         SpsHighInterlaced(),
@@ -338,14 +400,7 @@ inline std::vector<uint8_t> HeadersStream()
         SliceSI(),
         SliceGroupsPocCycle(),
         SliceColourPlane(),
-        Unit(12, 0,
-             [](Rbsp& r) {
-                 r.bytes({0xFF, 0xFF, 0xFF});
-             }),
-        Unit(
-            10, 0, [](Rbsp&) {}, false),
-        Unit(
-            11, 0, [](Rbsp&) {}, false),
+        Hex("00 00 00 01 0C FF FF FF 80 00 00 00 01 0A 00 00 00 01 0B"),
     });
 }
 

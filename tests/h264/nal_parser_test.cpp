@@ -1,93 +1,79 @@
 // The parse context across units: picture counting, SEI units and their rebuilding, units
-// without a parser, start codes, hostile counts, error texts; and the counter against ffprobe
-// on streams made by x264.
+// without a parser, start codes, unknown and hostile values, error texts.
 #include "h264/nal_parser.h"
-#include "tests/h264/h264_units.h"
+#include "tests/h264/unit_builder.h"
 
-#include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-
-using h264_test::Bits;
-using h264_test::Parse;
-using h264_test::Rbsp;
-using h264_test::Rewrite;
-using h264_test::SE;
-using h264_test::U;
-using h264_test::UE;
-using h264_test::Unit;
-using testing_support::Hex;
 
 namespace
 {
 
-class PictureCounter : public testing::Test
+// Main profile, 4-bit frame_num and poc lsb, 11x9 macroblocks: SPS 0 frame coded, SPS 1 field
+// coded; PPS 0 and 1 for them.
+std::vector<uint8_t> Sps(uint32_t id)
 {
-  protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(Parse(p, sps), 0);
-        ASSERT_EQ(Parse(p, pps), 0);
-        ASSERT_EQ(Parse(p, spsFields), 0);
-        ASSERT_EQ(Parse(p, ppsFields), 0);
-        p.Clear();
-    }
+    return Unit(7, 3, [=](Rbsp& r) {
+        r.u(8, 77).u(8, 0).u(8, 30).ue(id).ue(0).ue(0).ue(0).ue(2).u(1, 0).ue(10).ue(8);
+        r.u(1, id == 0);
+        if (id)
+            r.u(1, 0); // mb_adaptive_frame_field_flag
+        r.u(1, 1).u(1, 0).u(1, 0);
+    });
+}
 
-    // A slice of PPS 0 (frame coding) or PPS 1 (field coding): I, P or B by type; IDR when
-    // idrPicId is not negative. nal_ref_idc 0 for B, else 2.
-    static std::vector<uint8_t> Slice(char type, unsigned frameNum, unsigned poc, int idrPicId = -1,
-                                      unsigned firstMb = 0, int bottomField = -1)
-    {
-        bool idr         = idrPicId >= 0;
-        bool ref         = type != 'B';
-        unsigned ppsId   = bottomField >= 0 ? 1 : 0;
-        std::string bits = UE(firstMb) + UE(type == 'P' ? 5 : type == 'B' ? 6 : 7) + UE(ppsId);
-        bits += U(4, frameNum);
+std::vector<uint8_t> Pps(uint32_t id, uint32_t spsId)
+{
+    return Unit(8, 3, [=](Rbsp& r) {
+        r.ue(id).ue(spsId).u(1, 0).u(1, 0).ue(0).ue(0).ue(0).u(1, 0).u(2, 0).se(0).se(0).se(0);
+        r.u(1, 0).u(1, 0).u(1, 0);
+    });
+}
+
+const std::vector<uint8_t> kAud = Hex("00 00 00 01 09 10");
+
+// A slice of PPS 0 (frame coding) or PPS 1 (field coding, bottomField 0 or 1): I, P or B by
+// type; IDR when idrPicId is not negative. nal_ref_idc 0 for B, else 2 (3 for IDR).
+std::vector<uint8_t> Slice(char type, unsigned frameNum, unsigned poc, int idrPicId = -1,
+                           unsigned firstMb = 0, int bottomField = -1)
+{
+    bool idr = idrPicId >= 0, ref = type != 'B';
+    uint32_t refIdc = idr ? 3 : ref ? 2 : 0;
+    return Unit(idr ? 5 : 1, refIdc, [=](Rbsp& r) {
+        r.ue(firstMb).ue(type == 'P' ? 5 : type == 'B' ? 6 : 7).ue(bottomField >= 0);
+        r.u(4, frameNum);
         if (bottomField >= 0)
-            bits += "1 " + U(1, unsigned(bottomField));
+            r.u(1, 1).u(1, uint32_t(bottomField));
         if (idr)
-            bits += UE(unsigned(idrPicId));
-        bits += U(4, poc);
+            r.ue(uint32_t(idrPicId));
+        r.u(4, poc);
         if (type == 'B')
-            bits += "1 "; // direct_spatial_mv_pred_flag
+            r.u(1, 1); // direct_spatial_mv_pred_flag
         if (type != 'I')
-            bits += "0 "; // num_ref_idx_active_override_flag
-        if (type != 'I')
-            bits += "0 "; // ref_pic_list_modification_flag_l0
+            r.u(1, 0).u(1, 0); // no override, no list 0 modification
         if (type == 'B')
-            bits += "0 "; // ref_pic_list_modification_flag_l1
+            r.u(1, 0);
         if (ref)
-            bits += idr ? "0 0 " : "0 ";  // dec_ref_pic_marking
-        bits += SE(0) + "1010 1010 1111"; // slice_qp_delta, then some slice data
-        return Rbsp(idr ? "65" : ref ? "41" : "01", bits);
-    }
-
-    // Main profile, 4-bit frame_num and poc lsb; SPS 1 field coding; PPS 0 and 1 for them.
-    std::vector<uint8_t> sps = Rbsp("67", "01001101 00000000 00011110 " + UE(0) + UE(0) + UE(0) +
-                                              UE(0) + UE(2) + "0 " + UE(10) + UE(8) + "1 1 0 0");
-    std::vector<uint8_t> pps = Rbsp("68", UE(0) + UE(0) + "0 0 " + UE(0) + UE(0) + UE(0) + "0 00 " +
-                                              SE(0) + SE(0) + SE(0) + "0 0 0");
-    std::vector<uint8_t> spsFields =
-        Rbsp("67", "01001101 00000000 00011110 " + UE(1) + UE(0) + UE(0) + UE(0) + UE(2) + "0 " +
-                       UE(10) + UE(3) + "0 0 1 0 0");
-    std::vector<uint8_t> ppsFields = Rbsp("68", UE(1) + UE(1) + "0 0 " + UE(0) + UE(0) + UE(0) +
-                                                    "0 00 " + SE(0) + SE(0) + SE(0) + "0 0 0");
-    std::vector<uint8_t> aud       = Hex("00 00 00 01 09 10");
-    H264NalParser p;
-};
+            r.u(idr ? 2 : 1, 0); // dec_ref_pic_marking
+        r.se(0).u(12, 0xAAF);    // slice_qp_delta, then some slice data
+    });
+}
 
 } // namespace
 
-TEST_F(PictureCounter, DelimitersAndParameterSetsStartAccessUnits)
+TEST(PictureCounter, DelimitersParameterSetsAndSeiStartAccessUnits)
 {
+    H264NalParser p;
     EXPECT_EQ(p.m_pictureCount, 0xFFFFFFFFu);
     std::vector<std::pair<std::vector<uint8_t>, uint32_t>> stream = {
-        {aud, 0},
-        {sps, 0},
-        {pps, 0},
+        {kAud, 0},
+        {Sps(0), 0},
+        {Pps(0, 0), 0},
+        {Pps(2, 0), 0},
         {Slice('I', 0, 0, 0), 0},
         {Slice('I', 0, 0, 0, 40), 0}, // second slice of the picture
-        {aud, 1},
+        {kAud, 1},
         {Slice('P', 1, 4), 1},
         {Slice('P', 1, 4, -1, 50), 1},
         {Slice('P', 2, 8), 2},                  // no delimiter: the slice starts the picture
@@ -97,98 +83,86 @@ TEST_F(PictureCounter, DelimitersAndParameterSetsStartAccessUnits)
         {Hex("00 00 00 01 0A"), 3}, // end of sequence: not counted
         {Slice('I', 0, 0, 1), 4},
         {Slice('I', 0, 0, 2), 5}, // IDR after IDR: idr_pic_id differs
+        {Slice('P', 1, 4), 6},
+        {Slice('P', 1, 5), 7}, // the poc lsb alone
+        {Unit(1, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(2).u(8, 0x15).u(3, 0).se(0); }), 8}, // PPS id
     };
     for (size_t i = 0; i < stream.size(); ++i) {
-        ASSERT_EQ(Parse(p, stream[i].first), 0) << i;
+        ASSERT_EQ(ParseUnit(p, stream[i].first), 0) << i;
         EXPECT_EQ(p.m_pictureCount, stream[i].second) << i;
     }
 }
 
-TEST_F(PictureCounter, StreamStartingWithASlice)
+TEST(PictureCounter, StreamStartingWithASlice)
 {
-    // The parameter sets are known, but no unit has been counted yet.
-    Parse(p, sps);
-    Parse(p, pps);
+    H264NalParser p;
+    ParseUnit(p, Sps(0));
+    ParseUnit(p, Pps(0, 0));
     p.m_pictureCount   = 0xFFFFFFFF;
     p.m_pictureCounted = false;
     // While the counter says "no picture", each slice is compared with itself.
     for (auto& slice : {Slice('I', 0, 0, 0), Slice('I', 0, 0, 0, 20), Slice('P', 1, 2)}) {
-        ASSERT_EQ(Parse(p, slice), 0);
+        ASSERT_EQ(ParseUnit(p, slice), 0);
         EXPECT_EQ(p.m_pictureCount, 0xFFFFFFFFu);
         EXPECT_FALSE(p.m_newPicture);
     }
     // The next access unit gets 0.
-    ASSERT_EQ(Parse(p, aud), 0);
+    ASSERT_EQ(ParseUnit(p, kAud), 0);
     EXPECT_EQ(p.m_pictureCount, 0u);
-    ASSERT_EQ(Parse(p, Slice('P', 2, 4)), 0);
-    EXPECT_EQ(p.m_pictureCount, 0u);
-    ASSERT_EQ(Parse(p, Slice('P', 3, 6)), 0);
+    ASSERT_EQ(ParseUnit(p, Slice('P', 2, 4)), 0);
+    ASSERT_EQ(ParseUnit(p, Slice('P', 3, 6)), 0);
     EXPECT_EQ(p.m_pictureCount, 1u);
 }
 
-TEST_F(PictureCounter, FieldsAndTheNarrowNalRefIdcTest)
+TEST(PictureCounter, FieldsTheNarrowNalRefIdcTestAndCutSlices)
 {
-    Parse(p, spsFields);
-    Parse(p, ppsFields);
+    H264NalParser p;
+    ParseUnit(p, Sps(1));
+    ParseUnit(p, Pps(1, 1));
     // A field pair: two pictures by bottom_field_flag.
-    ASSERT_EQ(Parse(p, Slice('I', 0, 0, 0, 0, 0)), 0);
-    EXPECT_EQ(p.m_pictureCount, 0u);
-    ASSERT_EQ(Parse(p, Slice('I', 0, 0, 0, 0, 1)), 0);
+    ASSERT_EQ(ParseUnit(p, Slice('I', 0, 0, 0, 0, 0)), 0);
+    ASSERT_EQ(ParseUnit(p, Slice('I', 0, 0, 0, 0, 1)), 0);
     EXPECT_EQ(p.m_pictureCount, 1u);
     // A reference slice, then a non-reference one with the same frame_num and poc: the
-    // current nal_ref_idc is 0, so this is not a new picture here.
-    ASSERT_EQ(Parse(p, Slice('P', 1, 4, -1, 0, 0)), 0);
+    // current nal_ref_idc is 0, so this is not a new picture here. The other way round it is.
+    ASSERT_EQ(ParseUnit(p, Slice('P', 1, 4, -1, 0, 0)), 0);
+    auto nonRef = Unit(1, 0, [](Rbsp& r) {
+        r.ue(0).ue(5).ue(1).u(4, 1).u(1, 1).u(1, 0).u(4, 4).u(1, 0).u(1, 0).se(0);
+    });
+    ASSERT_EQ(ParseUnit(p, nonRef), 0);
     EXPECT_EQ(p.m_pictureCount, 2u);
-    auto nonRef = Rbsp("01", UE(0) + UE(5) + UE(1) + U(4, 1) + "1 0 " + U(4, 4) + "0 0 " + SE(0));
-    ASSERT_EQ(Parse(p, nonRef), 0);
-    EXPECT_EQ(p.m_pictureCount, 2u);
-    // The other way round it is.
-    ASSERT_EQ(Parse(p, Slice('P', 1, 4, -1, 0, 0)), 0);
+    ASSERT_EQ(ParseUnit(p, Slice('P', 1, 4, -1, 0, 0)), 0);
     EXPECT_EQ(p.m_pictureCount, 3u);
-    // Only the IDR test names type 5: different poc lsb in frame coding is new too.
-    Parse(p, sps);
-    Parse(p, pps);
-    ASSERT_EQ(Parse(p, Slice('P', 1, 4)), 0);
-    ASSERT_EQ(Parse(p, Slice('P', 1, 5)), 0);
-    EXPECT_EQ(p.m_pictureCount, 5u);
-}
 
-TEST_F(PictureCounter, CutSlicesStillCount)
-{
-    ASSERT_EQ(Parse(p, sps), 0);
-    ASSERT_EQ(Parse(p, pps), 0);
-    ASSERT_EQ(Parse(p, Slice('I', 0, 0, 0)), 0);
-    ASSERT_EQ(Parse(p, Slice('P', 1, 2)), 0);
-    EXPECT_EQ(p.m_pictureCount, 1u);
-    // A P slice of frame 2 cut after its poc: -3, yet the new picture is counted.
-    auto cut = Unit("41", UE(0) + UE(5) + UE(0) + U(4, 2) + U(4, 4) + "0000 0000 0");
-    EXPECT_EQ(Parse(p, cut), -3);
-    EXPECT_EQ(p.m_pictureCount, 2u);
-    EXPECT_TRUE(p.m_newPicture);
-    // A header that ends exactly at the end of the unit fails too: nothing is left for the
-    // slice data.
-    auto exact = Unit("01", UE(0) + UE(5) + UE(0) + U(4, 3) + U(4, 6) + "0 0 " + SE(4));
-    EXPECT_EQ(Parse(p, exact), -3);
-    EXPECT_EQ(p.m_pictureCount, 3u);
+    // A slice cut after its poc fails, yet its new picture is counted; so is one whose header
+    // ends exactly at the end of the unit, which leaves nothing for the slice data.
+    H264NalParser q;
+    for (const auto& unit : {Sps(0), Pps(0, 0), Slice('I', 0, 0, 0)})
+        ASSERT_EQ(ParseUnit(q, unit), 0);
+    auto cut = Unit(
+        1, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(4, 2).u(4, 4).u(8, 0); }, false);
+    EXPECT_EQ(ParseUnit(q, cut), -3);
+    EXPECT_EQ(q.m_pictureCount, 1u);
+    EXPECT_TRUE(q.m_newPicture);
+    auto exact = Unit(
+        1, 0, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(4, 3).u(4, 6).u(2, 0).se(4); }, false);
+    EXPECT_EQ(ParseUnit(q, exact), -3);
+    EXPECT_EQ(q.m_pictureCount, 2u);
 }
 
 TEST(NalParser, SeiUnits)
 {
     H264NalParser p;
-    // Two messages, the second cut short: -3, the first kept.
-    auto cut = Hex("00 00 00 01 06 05 02 AA BB 05 10 CC");
-    EXPECT_EQ(Parse(p, cut), -3);
+    // Two messages, the second cut short: -3, the first kept, no count.
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 06 05 02 AA BB 05 10 CC")), -3);
     ASSERT_EQ(p.m_seiMessages.size(), 1u);
     EXPECT_EQ(p.m_seiMessages[0].payloadData, Hex("AA BB"));
     EXPECT_EQ(p.m_pictureCount, 0xFFFFFFFFu);
-
     // Eight bits left that are no stop byte end the loop as the bit count alone would.
-    EXPECT_EQ(Parse(p, Hex("00 00 00 01 06 05 01 AA 05")), 0);
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 06 05 01 AA 05")), 0);
     EXPECT_EQ(p.m_seiMessages.size(), 1u);
-    EXPECT_EQ(p.m_pictureCount, 0u);
-
     // A unit that ends right after its message has no stop bit to read.
-    EXPECT_EQ(Parse(p, Hex("00 00 00 01 06 05 01 AA")), -3);
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 06 05 01 AA")), -3);
 
     // Trailing zero bytes after the stop bit are not a message; they stay unread, so a
     // rebuilt unit copies them back.
@@ -205,10 +179,9 @@ TEST(NalParser, SeiUnits)
     EXPECT_EQ(p.WriteNalUnit(w), 0);
     CopyRemainingBits(r, w);
     InsertEmulationPrevention(w);
-    // The payload's escape comes back; the final zeros get one too, as insertion also looks
-    // at the zero byte the writer keeps after its last byte.
-    EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()),
-              Hex("00 00 00 01 06 05 03 00 00 03 01 04 01 01 80 00 00 03"));
+    // The final zeros get an escape too, as insertion also looks at the zero byte the writer
+    // keeps after its last byte.
+    EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()), Concat({trailing, Hex("03")}));
 
     // With every message removed nothing is written, not even the start code.
     p.m_seiMessages.clear();
@@ -220,103 +193,145 @@ TEST(NalParser, SeiUnits)
 TEST(NalParser, UnitsWithoutAPayloadParserAndStartCodes)
 {
     H264NalParser p;
+    int result = -1;
     // Prefix units: svc_extension_flag 1 gives 1, 0 gives the header's result; both count.
-    EXPECT_EQ(Parse(p, Hex("00 00 00 01 6E 80 00 00")), 1);
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 6E 80 00 00")), 1);
     EXPECT_EQ(p.m_pictureCount, 0u);
     auto mvcPrefix = Hex("00 00 00 01 6E 40 00 47");
-    EXPECT_EQ(Parse(p, mvcPrefix), 0);
-    int result = -1;
+    EXPECT_EQ(ParseUnit(p, mvcPrefix), 0);
     EXPECT_EQ(Rewrite(p, &result), mvcPrefix) << "the header alone";
     EXPECT_EQ(result, 0);
-    // End of sequence and end of stream: 0, nothing more read, no counting.
+    // An SVC slice extension reads no slice header; slices are not written.
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 74 80 00 00 58")), 0);
+    Rewrite(p, &result);
+    EXPECT_EQ(result, 1);
+    // End of stream: 0, nothing more read, no counting.
     p.m_pictureCounted = false;
-    EXPECT_EQ(Parse(p, Hex("00 00 00 01 0B")), 0);
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01 0B")), 0);
     EXPECT_EQ(p.m_pictureCount, 0u);
-    EXPECT_EQ(Rewrite(p, &result), Hex("00 00 00 01 0B"));
+    EXPECT_EQ(Rewrite(p), Hex("00 00 00 01 0B"));
     // Types without a parser give 100 and keep their bytes.
-    for (uint8_t type : {0, 12, 16, 17, 18, 19, 22, 23, 25, 31}) {
-        std::vector<uint8_t> unit = {0, 0, 1, type, 0x12, 0x34};
-        EXPECT_EQ(Parse(p, unit), 100) << int(type);
+    for (uint8_t type : {0, 12, 19, 23, 31}) {
+        EXPECT_EQ(ParseUnit(p, {0, 0, 1, type, 0x12, 0x34}), 100) << int(type);
         EXPECT_EQ(p.m_rbsp.m_data, Hex("12 34"));
     }
-    // A 3-byte start code reads like a 4-byte one.
-    EXPECT_EQ(Parse(p, Hex("00 00 01 09 F0")), 0);
+    // A 3-byte start code reads like a 4-byte one; units are written with four bytes.
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 01 09 F0")), 0);
     EXPECT_EQ(p.primary_pic_type, 7u);
-    EXPECT_EQ(Rewrite(p), Hex("00 00 00 01 09 F0")) << "written with four bytes";
-    EXPECT_EQ(Parse(p, Hex("00 00 01 06 05 01 AA 80")), 0);
-    EXPECT_EQ(p.m_seiMessages.size(), 1u);
+    EXPECT_EQ(Rewrite(p), Hex("00 00 00 01 09 F0"));
     // Nothing after the start code at all.
-    EXPECT_EQ(Parse(p, Hex("00 00 00 01")), -3);
+    EXPECT_EQ(ParseUnit(p, Hex("00 00 00 01")), -3);
 }
 
-TEST(NalParser, HostileCountsAreRefusedWithoutAllocating)
+TEST(NalParser, UnknownParameterSetsReadAsEmptyWithoutBeingStored)
+{
+    H264NalParser p;
+    ParseUnit(p, Sps(0));
+    // PPS 77 was never seen: an empty PPS naming SPS 0. Its frame_num has 4 bits.
+    ASSERT_EQ(ParseUnit(p, Unit(1, 0, [](Rbsp& r) { r.ue(0).ue(2).ue(77).u(4, 9).u(4, 5).se(0); })),
+              0);
+    EXPECT_EQ(p.m_currentPpsId, 77);
+    EXPECT_EQ(p.m_currentSpsId, 0);
+    EXPECT_EQ(p.m_sliceHeader.frame_num, 9u);
+    // A PPS naming SPS 5, which does not exist: every SPS condition reads as 0, so frame_num
+    // and pic_order_cnt_lsb have 4 bits and field_pic_flag is read (frame_mbs_only_flag 0).
+    ASSERT_EQ(ParseUnit(p, Pps(9, 5)), 0);
+    ASSERT_EQ(ParseUnit(p, Unit(1, 0,
+                                [](Rbsp& r) {
+                                    r.ue(0).ue(2).ue(9).u(4, 3).u(1, 1).u(1, 1).u(4, 7).se(0);
+                                })),
+              0);
+    EXPECT_EQ(p.m_currentSpsId, 5);
+    EXPECT_EQ(p.m_sliceHeader.bottom_field_flag, 1u);
+    EXPECT_EQ(p.m_sliceHeader.pic_order_cnt_lsb, 7u);
+    EXPECT_EQ(p.m_spsMap.size(), 1u);
+    EXPECT_EQ(p.m_ppsMap.size(), 1u);
+}
+
+TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
 {
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
     H264NalParser p;
+    // SPS 0, PPS 0 and PPS 2 with weighted prediction for the slices, which come first: a
+    // subset SPS replaces SPS 0 even when its own part fails.
+    ParseUnit(p, Sps(0));
+    ParseUnit(p, Pps(0, 0));
+    ASSERT_EQ(ParseUnit(p, Unit(8, 3,
+                                [](Rbsp& r) {
+                                    r.ue(2).ue(0).u(2, 0).ue(0).ue(0).ue(0).u(1, 1).u(2, 0).se(0);
+                                    r.se(0).se(0).u(3, 0);
+                                })),
+              0);
+    using Fields = std::function<void(Rbsp&)>;
+    auto slice   = [](const Fields& rest) {
+        return Unit(
+              1, 2,
+              [&](Rbsp& r) {
+                r.ue(0).ue(5);
+                rest(r);
+            },
+              false);
+    };
+    auto sps = [](const Fields& rest) {
+        return Unit(7, 3, [&](Rbsp& r) {
+            r.u(8, 77).u(16, 30).ue(0).ue(0);
+            rest(r);
+        });
+    };
+    auto subset = [](const Fields& rest) {
+        return Unit(15, 3, [&](Rbsp& r) {
+            r.u(8, 128).u(16, 40).ue(0).ue(1).ue(0).ue(0).u(2, 0).ue(0).ue(2).ue(1).u(1, 0);
+            r.ue(3).ue(3).u(4, 12).u(1, 1);
+            rest(r);
+        });
+    };
     // Counts of about 50 million entries: 200 MB and more if they were allocated.
-    const uint64_t kCount = 0x02FFFFFF;
-    std::string main      = "01001101 00000000 00011110 " + UE(0) + UE(0);
-    // num_ref_frames_in_pic_order_cnt_cycle
-    EXPECT_EQ(Parse(p, Rbsp("67", main + UE(1) + "0 " + SE(0) + SE(0) + UE(kCount) + "1 1 1")), -3);
-    // cpb_cnt_minus1 of a VUI's NAL HRD
-    std::string vuiHrd = main + UE(0) + UE(0) + UE(1) + "0 " + UE(1) + UE(1) + "1 1 0 1 " +
-                         "0 0 0 0 0 1 " + UE(kCount) + "0000 0000 1 1 1";
-    EXPECT_EQ(Parse(p, Rbsp("67", vuiHrd)), -3);
-    // slice_group_id values
-    EXPECT_EQ(Parse(p, Rbsp("68", UE(0) + UE(0) + "0 0 " + UE(1) + UE(6) + UE(kCount) + "1 0")),
-              -3);
-    // MVC views, and MVC VUI operation points, each of which holds two HRD blocks
-    std::string subset = "10000000 00000000 00101000 1 010 1 1 0 0 1 011 011 0 00100 011 1 1 0 0 ";
-    EXPECT_EQ(Parse(p, Rbsp("6F", subset + "1 " + UE(kCount) + "1 1 1")), -3);
-    EXPECT_EQ(
-        Parse(p, Rbsp("6F", subset + "1 1 1 1 00101000 1 000 1 1 1 1 " + UE(kCount) + "001 1 1")),
-        -3);
-    // An SEI payload size of 50 million in a unit of 200 KB.
+    const uint32_t n                                                = 0x02FFFFFF;
+    std::vector<std::pair<const char*, std::vector<uint8_t>>> units = {
+        {"num_ref_idx_l0_active_minus1", slice([](Rbsp& r) {
+             r.ue(2).u(8, 0x12).u(1, 1).ue(0xFFFFFFFE).u(1, 0).ue(6).ue(5).u(8, 0xFF);
+         })},
+        // A marking loop that never meets operation 0 ends at the end of the unit.
+        {"memory_management_control_operation",
+         slice([](Rbsp& r) { r.ue(0).u(8, 0x36).u(2, 0).u(1, 1).ue(5).ue(5); })},
+        {"num_ref_frames_in_pic_order_cnt_cycle",
+         sps([=](Rbsp& r) { r.ue(1).u(1, 0).se(0).se(0).ue(n).u(3, 7); })},
+        {"cpb_cnt_minus1", sps([=](Rbsp& r) {
+             r.ue(0).ue(0).ue(1).u(1, 0).ue(1).ue(1).u(10, 0x341).ue(n).u(11, 7);
+         })},
+        {"slice_group_id", Unit(8, 3, [=](Rbsp& r) { r.ue(0).ue(0).u(2, 0).ue(1).ue(6).ue(n); })},
+        {"num_views_minus1", subset([=](Rbsp& r) { r.ue(n).u(3, 7); })},
+        {"num_level_values_signalled_minus1", subset([=](Rbsp& r) { r.ue(0).ue(0).ue(n); })},
+        {"num_applicable_ops_minus1", subset([=](Rbsp& r) { r.u(3, 7).u(8, 40).ue(n); })},
+        {"applicable_op_num_target_views_minus1",
+         subset([=](Rbsp& r) { r.u(3, 7).u(8, 40).ue(0).u(3, 0).ue(n); })},
+        {"vui_mvc_num_ops_minus1",
+         subset([=](Rbsp& r) { r.u(3, 7).u(8, 40).ue(0).u(3, 0).u(3, 7).u(1, 1).ue(n); })},
+    };
+    // An SEI payload size of 100 million in a unit of 400 KB.
     std::vector<uint8_t> sei = Hex("00 00 00 01 06 05");
-    sei.insert(sei.end(), 200000, 0xFF);
+    sei.insert(sei.end(), 400000, 0xFF);
     sei.push_back(0x00);
     sei.push_back(0x80);
-    EXPECT_EQ(Parse(p, sei), -3);
+    units.emplace_back("payloadSize", std::move(sei));
+    for (const auto& [name, unit] : units)
+        EXPECT_EQ(ParseUnit(p, unit), -3) << name;
     EXPECT_TRUE(p.m_subsetSpsMap.empty()) << "only the SPS part of a subset SPS is stored";
-    EXPECT_TRUE(p.m_ppsMap.empty());
+    EXPECT_EQ(p.m_ppsMap.size(), 2u);
+    EXPECT_TRUE(p.m_seiMessages.empty());
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB";
 }
 
-TEST(NalParser, ClearForgetsEverything)
-{
-    H264NalParser p;
-    Parse(p, Rbsp("67", "01001101 00000000 00011110 " + UE(3) + UE(0) + UE(0) + UE(0) + UE(2) +
-                            "0 " + UE(10) + UE(8) + "1 1 0 0"));
-    Parse(p, Hex("00 00 00 01 06 05 01 AA 80"));
-    ASSERT_EQ(p.m_currentSpsId, 3);
-    ASSERT_EQ(p.m_pictureCount, 0u);
-    p.Clear();
-    EXPECT_EQ(p.m_currentSpsId, -1);
-    EXPECT_EQ(p.m_currentPpsId, -1);
-    EXPECT_TRUE(p.m_spsMap.empty());
-    EXPECT_TRUE(p.m_seiMessages.empty());
-    EXPECT_EQ(p.m_pictureCount, 0xFFFFFFFFu);
-    EXPECT_FALSE(p.m_pictureCounted);
-    EXPECT_EQ(p.CurrentSps().profile_idc, 0u);
-}
-
 TEST(NalParser, BitstreamErrorTexts)
 {
-    auto printed = [](int result) {
-        FILE* f = tmpfile();
-        PrintBitstreamError(f, result);
-        std::string text(size_t(ftell(f)), '\0');
-        rewind(f);
-        EXPECT_EQ(fread(&text[0], 1, text.size(), f), text.size());
-        fclose(f);
-        return text;
+    const std::pair<int, const char*> cases[] = {
+        {-3, "\nERROR reading bitstream: read past NAL end\n\n"},
+        {-2, "\nERROR reading bitstream: too many bits requested\n\n"},
+        {100, "ERROR parsing message: 100\n\n"},
     };
-    EXPECT_EQ(printed(-3), "\nERROR reading bitstream: read past NAL end\n\n");
-    EXPECT_EQ(printed(-2), "\nERROR reading bitstream: too many bits requested\n\n");
-    EXPECT_EQ(printed(-7), "\nERROR reading bitstream: too many bits requested\n\n");
-    EXPECT_EQ(printed(100), "ERROR parsing message: 100\n\n");
-    EXPECT_EQ(printed(0), "ERROR parsing message: 0\n\n");
+    for (auto [result, text] : cases)
+        EXPECT_EQ(Printed([&](FILE* f) { PrintBitstreamError(f, result); }), text);
 }

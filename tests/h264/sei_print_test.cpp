@@ -1,214 +1,293 @@
-// SEI payload printers that need no parameter set, on payloads built bit by bit.
-#include "h264/bit_reader.h"
-#include "h264/bit_writer.h"
+// SEI messages as text: the payload printers, the raw listing, nesting, cut payloads, and the
+// MDPM recording information with its value formatters.
+#include "h264/mdpm.h"
 #include "h264/sei_print.h"
-#include "tests/h264/printed.h"
-#include "tests/support/test_support.h"
+#include "tests/h264/crafted_units.h"
 
 #include <gtest/gtest.h>
-
-using testing_support::Hex;
 
 namespace
 {
 
-std::vector<uint8_t> Bytes(const H264BitWriter& w)
+std::string PrintSei(H264NalParser& ctx, uint32_t type, const std::vector<uint8_t>& payload,
+                     int level = 0)
 {
-    return std::vector<uint8_t>(w.Data(), w.Data() + w.Size());
+    CH264SeiMessage m;
+    m.payloadType = type;
+    m.payloadData = payload;
+    return Printed([&](FILE* f) { m.Print(ctx, f, level); });
 }
 
-H264BitReader Over(const std::vector<uint8_t>& bytes)
+std::vector<uint8_t> OfmdPayload(uint64_t pts, const std::vector<std::vector<int>>& sequences)
 {
-    H264BitReader r;
-    r.Init(bytes.data(), bytes.size() * 8);
-    return r;
+    std::vector<uint8_t> body = Payload([&](Rbsp& r) {
+        r.u(1, 1).u(3, 0).u(4, 1).u(5, 0).u(3, uint32_t(pts >> 30) & 7).u(1, 1);
+        r.u(15, uint32_t(pts >> 15) & 0x7FFF).u(1, 1).u(15, uint32_t(pts) & 0x7FFF).u(1, 1);
+        r.u(1, 0).u(6, uint32_t(sequences.size())).u(8, uint32_t(sequences[0].size()));
+        r.u(1, 1).u(15, 0);
+        for (const auto& seq : sequences)
+            for (int v : seq)
+                r.u(1, v <= 0).u(7, uint32_t(v < 0 ? -v : v));
+    });
+    return PayloadOf(crafted::DiscUserData("OFMD", body));
 }
 
-std::vector<uint8_t> DiscVideoHeader(const char* type)
+// mvc_scalable_nesting() around one message: all view components, then the message.
+std::vector<uint8_t> Nesting(const std::vector<uint8_t>& message)
 {
-    std::vector<uint8_t> b(20);
-    for (int i = 0; i < 20; ++i)
-        b[i] = i < 16 ? kDiscVideoUserDataUuid[i] : uint8_t(type[i - 16]);
-    return b;
-}
-
-// OFMD body after the type indicator: frame rate, PTS, then the offsets sequence by sequence.
-std::vector<uint8_t> OfmdBody(uint32_t frameRate, uint64_t pts,
-                              const std::vector<std::vector<int>>& sequences)
-{
-    H264BitWriter w;
-    w.WriteBits(1, 1);
-    w.WriteBits(3, 0);
-    w.WriteBits(4, frameRate);
-    w.WriteBits(5, 0);
-    w.WriteBits(3, uint32_t(pts >> 30) & 7);
-    w.WriteBits(1, 1);
-    w.WriteBits(15, uint32_t(pts >> 15) & 0x7FFF);
-    w.WriteBits(1, 1);
-    w.WriteBits(15, uint32_t(pts) & 0x7FFF);
-    w.WriteBits(1, 1);
-    w.WriteBits(1, 0);
-    w.WriteBits(6, uint32_t(sequences.size()));
-    w.WriteBits(8, sequences.empty() ? 0 : uint32_t(sequences[0].size()));
-    w.WriteBits(1, 1);
-    w.WriteBits(15, 0);
-    for (const auto& seq : sequences) {
-        for (int v : seq) {
-            w.WriteBits(1, v <= 0);
-            w.WriteBits(7, uint32_t(v < 0 ? -v : v));
-        }
-    }
-    return Bytes(w);
+    return Concat({{0x40}, message}); // operation_point_flag 0, all views 1, zero bits
 }
 
 } // namespace
 
-TEST(SeiPrint, PayloadTypeNames)
+TEST(SeiPrint, NamesAndRawListings)
 {
-    EXPECT_STREQ(SeiPayloadTypeName(0), "buffering_period");
-    EXPECT_STREQ(SeiPayloadTypeName(5), "user_data_unregistered");
-    EXPECT_STREQ(SeiPayloadTypeName(37), "mvc_scalable_nesting");
-    EXPECT_STREQ(SeiPayloadTypeName(45), "frame_packing_arrangement");
-    EXPECT_STREQ(SeiPayloadTypeName(53), "depth_sampling_info");
     EXPECT_STREQ(SeiPayloadTypeName(54), "reserved_sei_message");
     EXPECT_STREQ(SeiPayloadTypeName(55), "reserved_sei_message");
-    EXPECT_STREQ(SeiPayloadTypeName(56), "green_metadata");
-    EXPECT_STREQ(SeiPayloadTypeName(100), "reserved_sei_message");
-    EXPECT_STREQ(SeiPayloadTypeName(137), "mastering_display_colour_volume");
-    EXPECT_STREQ(SeiPayloadTypeName(181), "alternative_depth_info");
-    EXPECT_STREQ(SeiPayloadTypeName(261), "reserved_sei_message");
-    EXPECT_STREQ(SeiPayloadTypeName(0xFFFFFFFF), "reserved_sei_message");
+
+    H264NalParser ctx;
+    EXPECT_EQ(
+        PrintSei(ctx, 100, Hex("41 42 00 7E 7F 20 FF 30 31 32 33 34 35 36 37 38 5A"), 1),
+        "  payload_type: 100 \"reserved_sei_message\"\n"
+        "  payload_size: 17\n"
+        "    0x41 0x42 0x00 0x7E 0x7F 0x20 0xFF 0x30 0x31 0x32 0x33 0x34 0x35 0x36 0x37 0x38\n"
+        "    0x5A\n"
+        "    string: \"AB.~. .012345678Z\"\n");
+    // The nesting messages of SVC and MVCD are listed, not decoded.
+    EXPECT_EQ(PrintSei(ctx, 30, {0x80, 0x05}), "payload_type: 30 \"scalable_nesting\"\n"
+                                               "payload_size: 2\n"
+                                               "  0x80 0x05\n"
+                                               "  string: \"..\"\n");
+    EXPECT_EQ(Between(PrintSei(ctx, 48, {0x40}), "payload_type", "payload_size"),
+              "payload_type: 48 \"mvcd_scalable_nesting\"\n");
+    // No payload bytes: no listing at all.
+    EXPECT_EQ(PrintSei(ctx, 5, {}), "payload_type: 5 \"user_data_unregistered\"\n"
+                                    "payload_size: 0\n");
+    // A foreign UUID: the rest as bytes; "GA94": the bytes after the type indicator.
+    EXPECT_EQ(PrintSei(ctx, 5, Concat({crafted::kForeignUuid, {1, 2, 3, 4}})),
+              "payload_type: 5 \"user_data_unregistered\"\n"
+              "payload_size: 20\n"
+              "  uuid_iso_iec_11578: 00112233445566778899aabbccddeeff\n"
+              "  0x01 0x02 0x03 0x04\n"
+              "  string: \"....\"\n");
+    EXPECT_EQ(Between(PrintSei(ctx, 5, PayloadOf(crafted::DiscUserData("GA94", {0x47, 0x00}))),
+                      "  type_indicator", ""),
+              "  type_indicator: GA94\n"
+              "  0x47 0x00\n"
+              "  string: \"G.\"\n");
 }
 
-TEST(SeiPrint, RawListingSixteenToALineThenTheString)
+TEST(SeiPrint, TimingFromTheCurrentSps)
 {
-    std::vector<uint8_t> bytes = Hex("41 42 00 7E 7F 20 FF 30 31 32 33 34 35 36 37 38 5A");
-    EXPECT_EQ(Printed([&](FILE* f) { PrintSeiPayloadRaw(f, 1, bytes.data(), bytes.size()); }),
-              "  0x41 0x42 0x00 0x7E 0x7F 0x20 0xFF 0x30 0x31 0x32 0x33 0x34 0x35 0x36 0x37 0x38\n"
-              "  0x5A\n"
-              "  string: \"AB.~. .012345678Z\"\n");
-    std::vector<uint8_t> sixteen(16, 0x61);
-    EXPECT_EQ(Printed([&](FILE* f) { PrintSeiPayloadRaw(f, 0, sixteen.data(), 16); }),
-              "0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61 0x61\n"
-              "string: \"aaaaaaaaaaaaaaaa\"\n");
-    EXPECT_EQ(Printed([&](FILE* f) { PrintSeiPayloadRaw(f, 2, nullptr, 0); }),
-              "    string: \"\"\n");
+    H264NalParser ctx;
+    for (const auto& unit : {crafted::SpsMainPocCycle(), crafted::SpsHighInterlaced()})
+        ASSERT_EQ(ParseUnit(ctx, unit), 0);
+    // pic_struct 5: three timestamps, the third with every flag, each group one level deeper;
+    // time_offset read unsigned and printed with %d.
+    ExpectLines(PrintSei(ctx, 1, PayloadOf(crafted::PicTimingStruct5(4000))),
+                {"  cpb_removal_delay: 2 (16 bits)", "  dpb_output_delay: 4 (10 bits)",
+                 "  pict_struct: 5 (NumClockTS: 3)", "  clock_timestamp_flag[2]: 1",
+                 "    nuit_field_base_flag: 1", "      seconds_flag: 1", "        minutes_flag: 1",
+                 "          hours_flag: 1", "            hours_value: 23",
+                 "    time_offset: 4000 (12 bits)"});
+    // The buffering period takes the HRDs of the current SPS (0), whatever id it names.
+    std::vector<uint8_t> otherId =
+        Payload([](Rbsp& r) { r.ue(1).u(24, 7).u(24, 8).u(24, 9).u(24, 10).u(12, 11).u(12, 12); });
+    EXPECT_EQ(Between(PrintSei(ctx, 0, otherId), "  seq", ""),
+              "  seq_parameter_set_id: 1\n"
+              "  initial_cpb_removal_delay[0]: 7\n"
+              "  initial_cpb_removal_delay_offset[0]: 8\n"
+              "  initial_cpb_removal_delay[1]: 9\n"
+              "  initial_cpb_removal_delay_offset[1]: 10\n"
+              "  initial_cpb_removal_delay[0]: 11\n"
+              "  initial_cpb_removal_delay_offset[0]: 12\n");
+
+    // Without any HRD a clock timestamp still carries a 24-bit time_offset. The SPS has a VUI
+    // with only pic_struct_present_flag.
+    ASSERT_EQ(ParseUnit(ctx, Unit(7, 3,
+                                  [](Rbsp& r) {
+                                      r.u(8, 77).u(16, 30).ue(3).ue(0).ue(2).ue(1).u(1, 0).ue(1).ue(
+                                          1);
+                                      r.u(4, 13).u(5, 0).u(4, 2);
+                                  })),
+              0);
+    std::vector<uint8_t> plain = Payload([](Rbsp& r) {
+        r.u(4, 0).u(1, 1).u(2, 0).u(1, 0).u(5, 0).u(1, 1).u(1, 0).u(1, 0).u(8, 0);
+        r.u(6, 1).u(6, 2).u(5, 3).u(24, 0xABCDEF);
+    });
+    EXPECT_EQ(Between(PrintSei(ctx, 1, plain), "    time_offset", ""),
+              "    time_offset: 11259375 (24 bits)\n");
 }
 
-TEST(SeiPrint, GopStructureMapEntriesOfEightBits)
+TEST(SeiPrint, NestingWithOffsetMetadataAndItsDepthLimit)
 {
-    std::vector<uint8_t> payload = DiscVideoHeader("GSMP");
-    for (uint8_t b : Hex("00 03 0A 8C FF"))
-        payload.push_back(b);
-    H264BitReader r = Over(payload);
-    int offset      = -1;
-    std::string out = Printed([&](FILE* f) { offset = PrintUserDataUnregistered(f, 0, r); });
-    EXPECT_EQ(offset, 0);
-    // 0x8C: skipped bit 1, structure 1, type 4 (no name); 0xFF: structure 15, type 7.
-    EXPECT_EQ(out, "uuid_iso_iec_11578: 17ee8c60f84d11d98cd60800200c9a66\n"
-                   "type_indicator: GSMP\n"
-                   "  number_of_pictures_in_GOP: 3\n"
-                   "    picture_structure: (01) frame\n"
-                   "    picture_type: (02) B non-reference\n"
-                   "    picture_structure: (01) frame\n"
-                   "    picture_type: (04) \n"
-                   "    picture_structure: (0F) \n"
-                   "    picture_type: (07) \n");
+    H264NalParser ctx;
+    auto ofmd = SeiMessage(5, OfmdPayload((uint64_t(1) << 32) + 5, {{3, 5, 0}, {-2, -7, 127}}));
+    ExpectLines(
+        PrintSei(ctx, 37, Nesting(ofmd)),
+        {"payload_size: 39", "    all_view_components_in_au_flag: 1",
+         "  payload_type: 5 \"user_data_unregistered\"", "    type_indicator: OFMD",
+         "      frame_rate: 1", "      PTS: 4294967301", "      number_of_offset_sequences: 2",
+         "      number_of_displayed_frames_in_GOP: 3", "        Plane_offset[*][  0]: (   3,  -2)",
+         "        Plane_offset[*][  2]: (   0, 127)"});
+
+    // An operation point with two views.
+    auto op = Concat({Payload([](Rbsp& r) { r.u(1, 1).ue(1).u(10, 3).u(10, 1000).u(3, 2); }),
+                      crafted::RecoveryPoint()});
+    EXPECT_EQ(Between(PrintSei(ctx, 37, op), "  operation_point_flag", "  payload_size"),
+              "  operation_point_flag: 1\n"
+              "    num_view_components_op_minus1: 1\n"
+              "      sei_op_view_id[0]: 3\n"
+              "      sei_op_view_id[1]: 1000\n"
+              "    sei_op_temporal_id: 2\n"
+              "  payload_type: 6 \"recovery_point\"\n");
+    // Past eight levels the rest is listed as bytes, so that a unit full of nesting cannot
+    // exhaust the stack.
+    std::vector<uint8_t> message = crafted::RecoveryPoint();
+    for (int i = 0; i < 50; ++i)
+        message = SeiMessage(37, Nesting(message));
+    std::string out = PrintSei(ctx, 37, PayloadOf(message));
+    size_t decoded  = 0;
+    for (size_t at = 0; (at = out.find("all_view_components_in_au_flag: 1", at)) != out.npos; ++at)
+        ++decoded;
+    EXPECT_EQ(decoded, 8u);
+    EXPECT_NE(out.find("string: \""), std::string::npos);
+    EXPECT_EQ(out.find("recovery_frame_cnt"), std::string::npos);
 }
 
-TEST(SeiPrint, OffsetMetadataFramesAcrossSequences)
+TEST(SeiPrint, CutPayloadUnderEveryPrinter)
 {
-    std::vector<uint8_t> body = OfmdBody(1, (uint64_t(1) << 32) + 5, {{3, 5, 0}, {-2, -7, 127}});
-    H264BitReader r           = Over(body);
-    EXPECT_EQ(Printed([&](FILE* f) { PrintOffsetMetadata(f, 1, r); }),
-              "  frame_rate: 1\n"
-              "  PTS: 4294967301\n"
-              "  number_of_offset_sequences: 2\n"
-              "  number_of_displayed_frames_in_GOP: 3\n"
-              "    Plane_offset[*][  0]: (   3,  -2)\n"
-              "    Plane_offset[*][  1]: (   5,  -7)\n"
-              "    Plane_offset[*][  2]: (   0, 127)\n");
-    EXPECT_EQ(r.BitsLeft(), 0u);
-}
-
-TEST(SeiPrint, PanScanRectLevels)
-{
-    H264BitWriter w;
-    w.WriteUE(2); // id
-    w.WriteBits(1, 0);
-    w.WriteUE(0); // one rectangle
-    w.WriteSE(-4);
-    w.WriteSE(4);
-    w.WriteSE(0);
-    w.WriteSE(-1);
-    w.WriteUE(1);
-    std::vector<uint8_t> b = Bytes(w);
-    H264BitReader r        = Over(b);
-    EXPECT_EQ(Printed([&](FILE* f) { PrintPanScanRect(f, 0, r); }),
-              "pan_scan_rect_id: 2\n"
-              "pan_scan_rect_cancel_flag: 0\n"
-              "    pan_scan_cnd_minus1: 0\n"
-              "      pan_scan_rect_left_offset[0]: -4\n"
-              "      pan_scan_rect_right_offset[0]: 4\n"
-              "      pan_scan_rect_top_offset[0]: 0\n"
-              "      pan_scan_rect_bottom_offset[0]: -1\n"
-              "    pan_scan_rect_repetition_period: 1\n");
-
-    std::vector<uint8_t> cancel = Hex("C0"); // id 0, cancel 1
-    H264BitReader r2            = Over(cancel);
-    EXPECT_EQ(Printed([&](FILE* f) { PrintPanScanRect(f, 0, r2); }),
-              "pan_scan_rect_id: 0\n"
-              "pan_scan_rect_cancel_flag: 1\n");
-}
-
-TEST(SeiPrint, RecoveryPointAndFramePacking)
-{
-    // recovery_frame_cnt 3 (00100), exact 1, broken 0, idc 2 (10): 0010 0101 0
-    std::vector<uint8_t> rp = Hex("25 00");
-    H264BitReader r         = Over(rp);
-    EXPECT_EQ(Printed([&](FILE* f) { PrintRecoveryPoint(f, 0, r); }),
-              "recovery_frame_cnt: 3\n"
-              "exact_match_flag: 1\n"
-              "broken_link_flag: 0\n"
-              "changing_slice_group_idc: 2\n");
-
-    for (uint32_t type : {3u, 5u}) {
-        H264BitWriter w;
-        w.WriteUE(0);
-        w.WriteBits(1, 0);
-        w.WriteBits(7, type);
-        w.WriteBits(1, 0);    // quincunx
-        w.WriteBits(6, 1);    // content_interpretation_type
-        w.WriteBits(6, 0x21); // spatial_flipping .. frame1_self_contained
-        if (type != 5)
-            w.WriteBits(16, 0x1234);
-        w.WriteBits(8, 0);
-        w.WriteUE(1);
-        w.WriteBits(1, 0);
-        std::vector<uint8_t> b = Bytes(w);
-        H264BitReader rf       = Over(b);
-        std::string grid       = type == 5 ? ""
-                                           : "  frame0_grid_position_x: 1\n"
-                                             "  frame0_grid_position_y: 2\n"
-                                             "  frame1_grid_position_x: 3\n"
-                                             "  frame1_grid_position_y: 4\n";
-        EXPECT_EQ(Printed([&](FILE* f) { PrintFramePackingArrangement(f, 0, rf); }),
-                  "frame_packing_arrangement_id: 0\n"
-                  "frame_packing_arrangement_cancel_flag: 0\n"
-                  "  frame_packing_arrangement_type: " +
-                      std::to_string(type) +
-                      "\n"
-                      "  quincunx_sampling_flag: 0\n"
-                      "  content_interpretation_type: 1\n"
-                      "  spatial_flipping_flag: 1\n"
-                      "  frame0_flipped_flag: 0\n"
-                      "  field_views_flag: 0\n"
-                      "  current_frame_is_frame0_flag: 0\n"
-                      "  frame0_self_contained_flag: 0\n"
-                      "  frame1_self_contained_flag: 1\n" +
-                      grid +
-                      "  frame_packing_arrangement_reserved_byte: 0\n"
-                      "  frame_packing_arrangement_repetition_period: 1\n"
-                      "frame_packing_arrangement_extension_flag: 0\n");
+    H264NalParser ctx;
+    ASSERT_EQ(ParseUnit(ctx, crafted::SpsHighInterlaced()), 0);
+    struct Case {
+        uint32_t type;
+        std::vector<uint8_t> payload;
+        size_t needed; // bytes the printer reads: the whole payload, or a foreign UUID
+    };
+    std::vector<Case> cases = {
+        {0, PayloadOf(crafted::BufferingPeriod()), 16},
+        {1, PayloadOf(crafted::PicTimingStruct5()), 17},
+        {2, PayloadOf(crafted::PanScanRect()), 7},
+        {5, PayloadOf(crafted::UserDataForeign()), 16},
+        {5, PayloadOf(crafted::Mdpm()), 31},
+        {5, PayloadOf(crafted::DiscUserData("GSMP", {0x00, 0x02, 0x0A, 0x8C})), 24},
+        {5, OfmdPayload(5, {{1, 2, 3}, {-1, -2, -3}}), 36},
+        {6, PayloadOf(crafted::RecoveryPoint()), 2},
+        {37, Nesting(crafted::RecoveryPoint()), 5},
+        {45, PayloadOf(crafted::FramePacking()), 7},
+    };
+    const std::string tail = "  (payload cut short)\n";
+    for (const Case& c : cases) {
+        for (size_t k = 1; k <= c.payload.size(); ++k) {
+            std::vector<uint8_t> cut(c.payload.begin(), c.payload.begin() + std::ptrdiff_t(k));
+            std::string out = PrintSei(ctx, c.type, cut);
+            bool endsCut    = out.size() > tail.size() &&
+                           out.compare(out.size() - tail.size(), tail.size(), tail) == 0;
+            EXPECT_EQ(endsCut, k < c.needed) << "type " << c.type << " cut to " << k << ":\n"
+                                             << out;
+        }
     }
+
+    // What was read is shown, then the one line.
+    auto mdpm = PayloadOf(crafted::DiscUserData("MDPM", {3, 0x13, 0x12, 0x34, 0x56, 0x78}));
+    EXPECT_EQ(Between(PrintSei(ctx, 5, mdpm), "    tag_count", ""),
+              "    tag_count: 3\n"
+              "      tag 0x13 [12 34 56 78] (TimeCode): 78:56:34:12\n"
+              "  (payload cut short)\n");
+    // A nested message cut short ends inside the nesting: its own line, one level deeper.
+    std::vector<uint8_t> nested = Nesting(SeiMessage(6, {0x00}));
+    EXPECT_EQ(Between(PrintSei(ctx, 37, nested), "  payload_type: 6", ""),
+              "  payload_type: 6 \"recovery_point\"\n"
+              "  payload_size: 1\n"
+              "    (payload cut short)\n");
+    EXPECT_EQ(Between(PrintSei(ctx, 6, {0, 0, 0, 0, 0, 1}), "payload_size", ""),
+              "payload_size: 6\n"
+              "  (payload holds a code longer than 32 bits)\n");
+}
+
+TEST(SeiPrint, GopStructureMapPanScanAndFramePacking)
+{
+    H264NalParser ctx;
+    // Entries of 8 bits: 0x8C is a skipped bit 1, structure 1, type 4 (no name); 0xFF is
+    // structure 15, type 7.
+    EXPECT_EQ(
+        Between(PrintSei(ctx, 5, PayloadOf(crafted::DiscUserData("GSMP", Hex("00 03 0A 8C FF")))),
+                "  type_indicator", ""),
+        "  type_indicator: GSMP\n"
+        "    number_of_pictures_in_GOP: 3\n"
+        "      picture_structure: (01) frame\n"
+        "      picture_type: (02) B non-reference\n"
+        "      picture_structure: (01) frame\n"
+        "      picture_type: (04) \n"
+        "      picture_structure: (0F) \n"
+        "      picture_type: (07) \n");
+    EXPECT_EQ(Between(PrintSei(ctx, 2, PayloadOf(crafted::PanScanRect())), "  pan_scan_rect_cancel",
+                      "        pan_scan_rect_right_offset[0]"),
+              "  pan_scan_rect_cancel_flag: 0\n"
+              "      pan_scan_cnd_minus1: 1\n"
+              "        pan_scan_rect_left_offset[0]: -4\n");
+    // Type 5 reads no grid positions.
+    auto packing = Payload(
+        [](Rbsp& r) { r.ue(0).u(1, 0).u(7, 5).u(1, 0).u(6, 1).u(6, 0x21).u(8, 0).ue(1).u(1, 0); });
+    EXPECT_EQ(Between(PrintSei(ctx, 45, packing), "    frame1_self", ""),
+              "    frame1_self_contained_flag: 1\n"
+              "    frame_packing_arrangement_reserved_byte: 0\n"
+              "    frame_packing_arrangement_repetition_period: 1\n"
+              "  frame_packing_arrangement_extension_flag: 0\n");
+}
+
+TEST(Mdpm, TagLinesAndValueTexts)
+{
+    auto payload = Hex("09 13 12345678 18 02201708 19 24134510 42 00000001 72 00000002 "
+                       "70 1800ff8c E0 10113000 E1 06ffffff EE 00000000");
+    H264BitReader r;
+    r.Init(payload.data(), payload.size() * 8);
+    EXPECT_EQ(Printed([&](FILE* f) { PrintMdpm(f, 1, r); }),
+              "  tag_count: 9\n"
+              "    tag 0x13 [12 34 56 78] (TimeCode): 78:56:34:12\n"
+              "    tag 0x18 [02 20 17 08] (YearMonthOriginal): timezone +01:00, 2017-08-\n"
+              "    tag 0x19 [24 13 45 10] (DayTimeOriginal):   24 13:45:10\n"
+              "    tag 0x42 [00 00 00 01] (ProgramRecDTime)\n"
+              "    tag 0x72 [00 00 00 02] \n"
+              "    tag 0x70 [18 00 FF 8C] (Camera1): ApertureSetting = 8.0 (0x18), Gain = -3 dB, "
+              "ExposureProgram = Program AE, WhiteBalance = undefined (0xE0), Focus = Manual. "
+              "0.03 (0x8C)\n"
+              "    tag 0xE0 [10 11 30 00] (MakeModel): Canon 0x3000\n"
+              "    tag 0xE1 [06 FF FF FF] (MakerOption): FXP 17 Mbps\n"
+              "    tag 0xEE [00 00 00 00] (MakerOption): \n");
+
+    const struct {
+        std::string (*format)(uint32_t);
+        uint32_t value;
+        const char* text;
+    } cases[] = {
+        {FormatMdpmDateZone, 0x03201708, "timezone +01:30, 2017-08-"},
+        {FormatMdpmDateZone, 0x62201708, "timezone -01:00 DST, 2017-08-"},
+        // The aperture exponent is a real quotient.
+        {FormatMdpmCamera1, 0x1940E0FF,
+         "ApertureSetting = 8.7 (0x19), Gain = -3 dB, ExposureProgram = Manual, "
+         "WhiteBalance = undefined (0xE0), Focus = undefined"},
+        {FormatMdpmCamera1, 0xFF5F8015,
+         "ApertureSetting = Auto, Gain = Out of range, ExposureProgram = 0x50, "
+         "WhiteBalance =  (0x80), Focus = Auto. 0.5 (0x15)"},
+        {FormatMdpmCamera2, 0x3F000000, "ImageStabilization = On  (0x3f)"},
+        {FormatMdpmCamera2, 0xBF000000, "ImageStabilization = Off (0xBF)"},
+        {FormatMdpmExposureTime, 0x0000FFFF, "ExposureTime = undefined"},
+        {FormatMdpmExposureTime, 0x00008465, "ExposureTime = 0.04 (0x8465)"},
+        {FormatMdpmMaker, 0xABCD00EF, "??? (ABCD) 0x00EF"},
+        {FormatMdpmRecordingMode, 0x04000000, "SP   7 Mbps"},
+        {FormatMdpmRecordingMode, 0x03000000, "???"},
+        // The time code's nibbles are not range-checked: 0A is 10, FF is 15 * 10 + 15.
+        {FormatMdpmTimeCode, 0xFF0A0000, "00:00:10:165"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.format(c.value), c.text) << std::hex << c.value;
+
+    // Names cover ranges of tags and leave the gaps between them empty.
+    for (auto [tag, name] : {std::pair<uint32_t, const char*>{0x05, "ControlPR_StartPoint"},
+                             {0xAF, "ExifOption"},
+                             {0x21, ""},
+                             {0xF0, ""},
+                             {0x113, ""}})
+        EXPECT_STREQ(MdpmTagName(tag), name) << tag;
 }

@@ -54,8 +54,6 @@ int main(int argc, char** argv)
             if (buffer[scan] != 0 || buffer[scan + 1] != 0 || buffer[scan + 2] != 1)
                 continue;
             size_t start = scan > 0 && buffer[scan - 1] == 0 ? scan - 1 : scan;
-            if (unitStart != SIZE_MAX && start < unitStart)
-                start = unitStart; // the previous unit's own start code
             if (unitStart != SIZE_MAX)
                 DumpNalUnit(ctx, stdout, index++, bufferOffset + unitStart,
                             buffer.data() + unitStart, start - unitStart);

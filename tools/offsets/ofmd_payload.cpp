@@ -1,5 +1,7 @@
 #include "tools/offsets/ofmd_payload.h"
 
+#include "h264/sei.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,16 +12,6 @@ namespace
 {
 
 const uint8_t kOfmdType[4] = {'O', 'F', 'M', 'D'};
-
-// The 0xFF-run coding of payload types and sizes; a value past 32 bits stays at the largest.
-uint64_t ReadFFCoded(H264BitReader& reader)
-{
-    uint64_t value = 0;
-    uint32_t byte;
-    while ((byte = reader.ReadBits(8)) == 0xFF)
-        value += 255;
-    return value + byte;
-}
 
 } // namespace
 
@@ -103,10 +95,8 @@ int ReadOffsetMetadata(H264BitReader& reader, uint32_t& frameRate, uint64_t& pts
 int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* payload,
                     size_t length)
 {
-    writer.WriteBits(8, payloadType);
-    for (size_t n = length / 255; n > 0; --n)
-        writer.WriteBits(8, 0xFF);
-    writer.WriteBits(8, uint32_t(length % 255));
+    WriteFFCoded(writer, payloadType);
+    WriteFFCoded(writer, length);
     writer.WriteBytes(payload, length);
     if (!writer.IsByteAligned()) {
         writer.WriteBits(1, 1);
@@ -118,6 +108,7 @@ int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* 
 
 int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
+    // A type past 32 bits stays at the largest.
     uint64_t type = ReadFFCoded(reader);
     payloadType   = type > 0xFFFFFFFF ? 0xFFFFFFFF : uint32_t(type);
     payload.size  = ReadFFCoded(reader);
