@@ -13,8 +13,10 @@ const char* const kBranchJump[] = {"Jump_Object", "Jump_Title", "Call_Object", "
                                    "Resume"};
 const char* const kBranchPlay[] = {"Play_PL",      "Play_PLatPI", "Play_PLatMK",
                                    "Terminate_PL", "Link_PI",     "Link_MK"};
-const char* const kCompare[] = {"Bitwise_Compare", "Equal",         "Not_Equal", "Greater_or_Equal",
-                                "Greater_than",    "Less_or_Equal", "Less_than"};
+// Compare option 0 has no mnemonic; 1 is the bitwise test, as disc players run it.
+const char* const kCompare[]       = {nullptr,         "Bitwise_Compare",  "Equal",
+                                      "Not_Equal",     "Greater_or_Equal", "Greater_than",
+                                      "Less_or_Equal", "Less_than"};
 const char* const kSetArithmetic[] = {
     nullptr, "Move", "Swap", "Add", "Sub",     "Mul",       "Div",        "Mod",
     "Rnd",   "And",  "Or",   "Xor", "Bit_Set", "Bit_Clear", "Shift_Left", "Shift_Right"};

@@ -44,7 +44,7 @@ TEST(MovieObject, CommandTexts)
         {{Op(0, 2, 1, 0, 0, 12), 0, 0}, ""},
         {{Op(0, 2, 1, 0, 0, 16), 0, 0}, "reserved_0x10"},
         {{Op(0, 2, 2, 0, 0, 1), 0, 0}, ""},
-        {{Op(2, 1, 7, 0, 1, 1), 2, 0}, "Equal reg_2 0"},
+        {{Op(2, 1, 7, 0, 1, 1), 2, 0}, "Bitwise_Compare reg_2 0"},
         {{Op(1, 3, 0, 0, 0, 0), 7, 0}, " reg_7"},
         {{Op(5, 0, 0, 1, 1, 1), 0xFFFFFFFF, 0}, "GoTo 4294967295 0"},
         {{Op(0, 0, 0, 0, 0, 1) | 0x0030F0E0u, 0, 0}, "GoTo"}, // bits outside every field
@@ -59,6 +59,25 @@ TEST(MovieObject, CommandTexts)
     ASSERT_EQ(parsed.size(), std::size(rows));
     for (size_t i = 0; i < parsed.size(); ++i)
         EXPECT_EQ(parsed[i].command, rows[i].text) << i;
+}
+
+TEST(MovieObject, ComparisonMnemonicsByCompareOption)
+{
+    // Codes 1 to 7 have names; 0 and 8 to 15 have none, so the text starts with the operands.
+    // The sub-group takes no part.
+    const char* const names[16] = {"",          "Bitwise_Compare", "Equal",     "Not_Equal",
+                                   "Greater_or_Equal", "Greater_than", "Less_or_Equal",
+                                   "Less_than", "", "", "", "", "", "", "", ""};
+    MovieObjects m;
+    m.objects.resize(1);
+    for (uint32_t code = 0; code < 16; ++code)
+        m.objects[0].commands.push_back({Op(2, 1, code % 8, 0, 1, code), 1, 2});
+    CBDMV bdmv;
+    ASSERT_EQ(Parse(bdmv, MovieObjectFile(m)), 0);
+    const auto& parsed = bdmv.m_movieObject.MovieObjects.m_objects.at(0).m_commands;
+    ASSERT_EQ(parsed.size(), 16u);
+    for (uint32_t code = 0; code < 16; ++code)
+        EXPECT_EQ(parsed[code].command, std::string(names[code]) + " reg_1 2") << code;
 }
 
 TEST(MovieObject, ReservedFieldAndCommandTextDoNotComeFromJson)
