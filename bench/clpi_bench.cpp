@@ -4,6 +4,8 @@
 //
 // Usage: clpi_bench [-entries N] [-runs R] [-dir D]
 //        clpi_bench -reference in.json out.json   (the reference, run by the benchmark)
+#include "disc/bdmv.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "disc/bdmv.h"
-
-namespace {
+namespace
+{
 
 // What RapidJSON alone does with the document: the same reading and writing as Varnel's.
 int Reference(const char* in, const char* out)
@@ -55,10 +56,10 @@ int MakeClip(const std::string& path, uint32_t fine)
     memcpy(bdmv.m_typeCode, "HDMV", 4);
     CCLPI& clip = bdmv.m_clpi;
     memcpy(clip.version_number, "0200", 4);
-    clip.ClipInfo.Clip_stream_type  = 1;
-    clip.ClipInfo.application_type  = 1;
-    clip.ClipInfo.TS_recording_rate = 6000000;
-    clip.ClipInfo.number_of_source_packets = 40000000;
+    clip.ClipInfo.Clip_stream_type                  = 1;
+    clip.ClipInfo.application_type                  = 1;
+    clip.ClipInfo.TS_recording_rate                 = 6000000;
+    clip.ClipInfo.number_of_source_packets          = 40000000;
     clip.ClipInfo.TS_type_info_block.Validity_flags = 0x80;
     memcpy(clip.ClipInfo.TS_type_info_block.Format_identifier, "HDMV", 4);
 
@@ -71,16 +72,16 @@ int MakeClip(const std::string& path, uint32_t fine)
 
     Cprogram_sequence program;
     program.program_map_PID = 0x100;
-    const uint32_t codes[] = {0x1B, 0x83, 0x81};
+    const uint32_t codes[]  = {0x1B, 0x83, 0x81};
     for (uint32_t i = 0; i < 3; ++i) {
         Cstream_in_ps stream;
-        stream.stream_PID                            = i ? 0x1100 + i - 1 : 0x1011;
-        stream.StreamCodingInfo.stream_coding_type   = codes[i];
-        stream.StreamCodingInfo.video_format         = 6;
-        stream.StreamCodingInfo.frame_rate           = 1;
-        stream.StreamCodingInfo.aspect_ratio         = 3;
+        stream.stream_PID                               = i ? 0x1100 + i - 1 : 0x1011;
+        stream.StreamCodingInfo.stream_coding_type      = codes[i];
+        stream.StreamCodingInfo.video_format            = 6;
+        stream.StreamCodingInfo.frame_rate              = 1;
+        stream.StreamCodingInfo.aspect_ratio            = 3;
         stream.StreamCodingInfo.audio_presentation_type = 6;
-        stream.StreamCodingInfo.sampling_frequency   = 1;
+        stream.StreamCodingInfo.sampling_frequency      = 1;
         memcpy(stream.StreamCodingInfo.language_code, "eng", 3);
         program.stream_in_ps.push_back(stream);
     }
@@ -170,8 +171,8 @@ long FileSize(const std::string& path)
 
 bool SameFiles(const std::string& a, const std::string& b)
 {
-    FILE* f = fopen(a.c_str(), "rb");
-    FILE* g = fopen(b.c_str(), "rb");
+    FILE* f   = fopen(a.c_str(), "rb");
+    FILE* g   = fopen(b.c_str(), "rb");
     bool same = f && g;
     while (same) {
         int x = fgetc(f), y = fgetc(g);
@@ -228,7 +229,8 @@ int main(int argc, char** argv)
     const struct {
         const char* name;
         Measure m;
-    } rows[] = {{"RapidJSON parse+write", reference}, {"forward (clip->JSON)", forward},
+    } rows[] = {{"RapidJSON parse+write", reference},
+                {"forward (clip->JSON)", forward},
                 {"reverse (JSON->clip)", reverse}};
     for (const auto& row : rows)
         printf("%-24s %8.3f %8.2f %10.1f %8.2f\n", row.name, row.m.seconds,

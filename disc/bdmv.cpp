@@ -1,7 +1,7 @@
 #include "disc/bdmv.h"
 
-#include "platform/safe_output.h"
 #include "disc/json_text.h"
+#include "platform/safe_output.h"
 
 #include <cstdio>
 #include <cstring>

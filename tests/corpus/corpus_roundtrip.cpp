@@ -1,5 +1,8 @@
 #include "tests/corpus/corpus_roundtrip.h"
 
+#include "disc/bdmv.h"
+#include "tests/support/test_support.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
@@ -9,10 +12,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <sys/stat.h>
 
-#include "disc/bdmv.h"
-#include "tests/support/test_support.h"
-
-namespace testing_support {
+namespace testing_support
+{
 
 static const char kNoWayBack[] = "JSON cannot be read back:";
 
@@ -58,7 +59,7 @@ static std::map<std::string, std::string> ExpectedDifferences()
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
             continue;
-        size_t tab = line.find('\t');
+        size_t tab             = line.find('\t');
         m[line.substr(0, tab)] = tab == std::string::npos ? "" : line.substr(tab + 1);
     }
     return m;

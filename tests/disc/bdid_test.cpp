@@ -1,13 +1,14 @@
 // id.bdmv: identifiers as hex text, the fixed 104-byte layout.
-#include <gtest/gtest.h>
-
 #include "disc/bdid.h"
 #include "tests/support/field_writer.h"
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 using namespace testing_support;
 
-namespace {
+namespace
+{
 
 std::vector<uint8_t> IdBdmv(const std::vector<uint8_t>& org, const std::vector<uint8_t>& id,
                             uint8_t reservedFirst = 0)

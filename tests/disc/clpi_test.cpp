@@ -1,19 +1,20 @@
 // Clip information in process: round trips, JSON shape, conditional lists, layout from JSON,
 // padding, the ClipMark and StreamCodingInfo quirks, and hostile input.
+#include "disc/bdmv.h"
+#include "tests/disc/clpi_writer.h"
+#include "tests/support/test_support.h"
+
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "disc/bdmv.h"
-#include "tests/disc/clpi_writer.h"
-#include "tests/support/test_support.h"
-
 using namespace testing_support;
 using namespace clpi_writer;
 
-namespace {
+namespace
+{
 
 struct Outcome {
     int rc = 0;
@@ -142,12 +143,12 @@ TEST(ClipFile, SurplusBytesInsideBlocksAreSkipped)
 {
     // Bytes after the known fields of a block are passed over: the JSON is that of the file
     // without them, and the rebuilt file is the plain one.
-    Clip plain               = SampleClip();
-    Clip c                   = plain;
-    c.info.tsSurplus         = 3;
-    c.info.surplus           = 5;
-    c.sequences.surplus      = 2;
-    c.program.surplus        = 7;
+    Clip plain                                = SampleClip();
+    Clip c                                    = plain;
+    c.info.tsSurplus                          = 3;
+    c.info.surplus                            = 5;
+    c.sequences.surplus                       = 2;
+    c.program.surplus                         = 7;
     c.program.sequences[0].streams[0].surplus = 4;
     ASSERT_NE(ClipFile(c), ClipFile(plain));
     EXPECT_EQ(Json(c), Json(plain));

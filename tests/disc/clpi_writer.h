@@ -3,15 +3,16 @@
 // tests can build one block alone (also as an ExtensionData data block) or a whole file.
 #pragma once
 
+#include "tests/disc/mpls_writer.h"
+#include "tests/support/field_writer.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tests/disc/mpls_writer.h"
-#include "tests/support/field_writer.h"
-
-namespace clpi_writer {
+namespace clpi_writer
+{
 
 using mpls_writer::ExtEntry;
 using mpls_writer::Fixed;

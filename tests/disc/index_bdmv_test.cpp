@@ -1,13 +1,14 @@
 // index.bdmv in process: what the file and JSON keep, the JSON reading rules and refusals.
-#include <gtest/gtest.h>
-
 #include "tests/disc/title_writer.h"
 #include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
 
 using namespace title_writer;
 using testing_support::CaptureOutput;
 
-namespace {
+namespace
+{
 
 Index SampleIndex()
 {
@@ -26,7 +27,7 @@ Index SampleIndex()
 
 TEST(Index, RoundTripsAndWhatATitleOfAnotherKindLoses)
 {
-    Index x = SampleIndex();
+    Index x                    = SampleIndex();
     std::vector<uint8_t> bytes = IndexFile(x);
     CBDMV bdmv;
     ASSERT_EQ(Parse(bdmv, bytes), 0);
@@ -38,8 +39,8 @@ TEST(Index, RoundTripsAndWhatATitleOfAnotherKindLoses)
     Title other;
     other.objectType = 3, other.playback = 2, other.tail = 0xABCDEF123456;
     x.titles.push_back(other);
-    x.appSurplus   = 5;
-    Index expected = x;
+    x.appSurplus            = 5;
+    Index expected          = x;
     expected.titles[1].tail = 0, expected.appSurplus = 0;
     ASSERT_EQ(Parse(bdmv, IndexFile(x)), 0);
     EXPECT_EQ(Build(bdmv), IndexFile(expected));
@@ -97,7 +98,8 @@ TEST(Index, JsonReadFailuresAndTheirMessages)
         {R"("Indexes":)", R"("Indexes":1,"x":)", "failed to read Indexes\n"},
         {R"("FirstPlayback":{"object_type":1,)", R"("FirstPlayback":{)",
          "failed to read object_type\nError reading FirstPlayback!\n"},
-        {R"("bdjo_file_name":"00001",)", "", "failed to read bdjo_file_name\nError reading TopMenu!\n"},
+        {R"("bdjo_file_name":"00001",)", "",
+         "failed to read bdjo_file_name\nError reading TopMenu!\n"},
         {R"("playback_type":0,"reserved02":0,"mobj_id_ref":2,)", "",
          "failed to read playback_type\nfailed to read mobj_id_ref\n"
          "Failed to read JSON array element[0]!\nFailed to read Title!\n"},

@@ -1,15 +1,15 @@
 #include "disc/json_helpers.h"
+#include "disc/serial_io.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "disc/serial_io.h"
-#include "tests/support/test_support.h"
-
 using namespace testing_support;
 
-namespace {
+namespace
+{
 
 struct Item {
     uint32_t v = 0;
@@ -78,7 +78,8 @@ TEST(JsonHelpers, ReservedAreas)
     EXPECT_EQ(doc["some"][2].GetUint(), 2u);
 
     JDoc in;
-    in.Parse(R"({"one":[7],"many":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25],
+    in.Parse(
+        R"({"one":[7],"many":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25],
                 "mixed":[257,"x",-1],"notarray":5})");
     uint8_t area[20];
     ReadJsonArea(in, "one", area, 20);
@@ -122,12 +123,13 @@ TEST(JsonHelpers, ArrayTemplatesReportTheFailingElement)
                          "JSON element is NULL!\nJSON element is not an array!\n");
 }
 
-namespace {
+namespace
+{
 
 // A structure described once, to check that the policies agree with each other.
 struct Sample : CIBDSerial {
     uint32_t a = 0, flag = 0, raw = 0, rsv = 0, coding = 0;
-    char lang[3] = {};
+    char lang[3]    = {};
     uint8_t area[4] = {};
     template <class IO> void Fields(IO& io)
     {
@@ -144,7 +146,10 @@ struct Sample : CIBDSerial {
     void Clear() override { ser::Reset(*this); }
     int Parse(CBitBuffer& bb) override { return ser::ParseBlock(*this, bb, 16); }
     int Build(CBitBuffer& bb) override { return ser::BuildBlock(*this, bb, 16, 0); }
-    int ReadJSON(JDoc& d, JValue& p) override { return ser::ReadObject(*this, d, p, ser::kRequired); }
+    int ReadJSON(JDoc& d, JValue& p) override
+    {
+        return ser::ReadObject(*this, d, p, ser::kRequired);
+    }
     int WriteJSON(JDoc& d, JValue& p) override { return ser::WriteObject(*this, d, p); }
 };
 

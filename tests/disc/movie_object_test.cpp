@@ -1,15 +1,16 @@
 // MovieObject.bdmv in process: command texts, what the file and JSON keep, refusals and
 // crafted counts.
-#include <chrono>
-#include <gtest/gtest.h>
-
 #include "tests/disc/title_writer.h"
 #include "tests/support/test_support.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
 
 using namespace title_writer;
 using testing_support::CaptureOutput;
 
-namespace {
+namespace
+{
 
 MovieObjects SampleObjects()
 {
@@ -65,9 +66,22 @@ TEST(MovieObject, ComparisonMnemonicsByCompareOption)
 {
     // Codes 1 to 7 have names; 0 and 8 to 15 have none, so the text starts with the operands.
     // The sub-group takes no part.
-    const char* const names[16] = {"",          "Bitwise_Compare", "Equal",     "Not_Equal",
-                                   "Greater_or_Equal", "Greater_than", "Less_or_Equal",
-                                   "Less_than", "", "", "", "", "", "", "", ""};
+    const char* const names[16] = {"",
+                                   "Bitwise_Compare",
+                                   "Equal",
+                                   "Not_Equal",
+                                   "Greater_or_Equal",
+                                   "Greater_than",
+                                   "Less_or_Equal",
+                                   "Less_than",
+                                   "",
+                                   "",
+                                   "",
+                                   "",
+                                   "",
+                                   "",
+                                   "",
+                                   ""};
     MovieObjects m;
     m.objects.resize(1);
     for (uint32_t code = 0; code < 16; ++code)
@@ -122,9 +136,10 @@ TEST(MovieObject, JsonReadFailureNamesEveryLevel)
     ASSERT_TRUE(Replace(json, R"("operand_2":100,)", ""));
     CaptureOutput capture;
     EXPECT_EQ(FromJson(b, json), 1);
-    EXPECT_EQ(capture.Err(), "failed to read operand_2\nFailed to read JSON array element[0]!\n"
-                             "Failed to read navigation_command!\n"
-                             "Failed to read JSON array element[0]!\nFailed to read MovieObjects\n");
+    EXPECT_EQ(capture.Err(),
+              "failed to read operand_2\nFailed to read JSON array element[0]!\n"
+              "Failed to read navigation_command!\n"
+              "Failed to read JSON array element[0]!\nFailed to read MovieObjects\n");
 }
 
 TEST(MovieObject, BuildRefusesListsLongerThanTheirCounts)

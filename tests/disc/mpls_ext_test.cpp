@@ -1,18 +1,19 @@
 // Playlist ExtensionData blocks: STN_table_SS, SubPath extensions, the active video window
 // and picture-in-picture metadata, in process and through the programs.
+#include "disc/bdmv.h"
+#include "tests/disc/mpls_ext_writer.h"
+#include "tests/support/test_support.h"
+
 #include <chrono>
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "disc/bdmv.h"
-#include "tests/disc/mpls_ext_writer.h"
-#include "tests/support/test_support.h"
-
 using namespace mpls_writer;
 using namespace testing_support;
 
-namespace {
+namespace
+{
 
 int ParseBytes(CBDMV& bdmv, const std::vector<uint8_t>& bytes)
 {
@@ -74,14 +75,14 @@ Playlist ThreeD()
 {
     Playlist p;
     PlayItem first, second;
-    first.out        = 45000 * 10;
-    second.out       = 45000 * 10;
-    first.stn.video  = {Video(0x1B, 6, 1, 0x1011)};
-    first.stn.pg     = {Graphics(0x90, "eng", 0x1200), Graphics(0x90, "jpn", 0x1201),
-                        Graphics(0x90, "fra", 0x1202)};
+    first.out         = 45000 * 10;
+    second.out        = 45000 * 10;
+    first.stn.video   = {Video(0x1B, 6, 1, 0x1011)};
+    first.stn.pg      = {Graphics(0x90, "eng", 0x1200), Graphics(0x90, "jpn", 0x1201),
+                         Graphics(0x90, "fra", 0x1202)};
     first.stn.pipPlus = 1;
-    first.stn.ig     = {Graphics(0x91, "eng", 0x1400)};
-    p.items          = {first, second};
+    first.stn.ig      = {Graphics(0x91, "eng", 0x1400)};
+    p.items           = {first, second};
 
     STNSSItem ss;
     ss.fixed = 1;
@@ -89,12 +90,12 @@ Playlist ThreeD()
     PGStreamSS stereo;
     stereo.ref = 1, stereo.dialog = 1, stereo.ss = stereo.top = stereo.bottom = true;
     stereo.left = Pid(0x12A0), stereo.right = Pid(0x12A1);
-    stereo.topEntry = FromSubPath(Pid(0x12A2), 3, 1, 0);
+    stereo.topEntry    = FromSubPath(Pid(0x12A2), 3, 1, 0);
     stereo.bottomEntry = Pid(0x12A3);
     stereo.ssRef = 2, stereo.topRef = 3, stereo.bottomRef = 4;
     PGStreamSS flat;
-    flat.ref     = 5;
-    ss.pg        = {stereo, flat};
+    flat.ref = 5;
+    ss.pg    = {stereo, flat};
     IGStreamSS ig;
     ig.ref = 6, ig.direction = 1, ig.value = 0x55, ig.reserved01 = 7, ig.reserved02 = 9;
     ig.ss = true, ig.left = Pid(0x14A0), ig.right = Pid(0x14A1), ig.ssRef = 8;
@@ -155,7 +156,8 @@ TEST(STNTableSS, FlatJsonOfEarlierOutputStillReads)
     EXPECT_NE(rebuilt, bytes);
     CBDMV b;
     ASSERT_EQ(ParseBytes(b, rebuilt), 0);
-    const CIGStreamSS& ig = b.m_mpls.ExtensionData.m_entries[0].STN_Table_SS.m_playItems[0].m_igStreams[0];
+    const CIGStreamSS& ig =
+        b.m_mpls.ExtensionData.m_entries[0].STN_Table_SS.m_playItems[0].m_igStreams[0];
     EXPECT_EQ(ig.SS_IG_L.pid, 0x14A0u);
     EXPECT_EQ(ig.SS_IG_R.pid, 0x14A0u);
 }
@@ -176,8 +178,8 @@ TEST(STNTableSS, PaddingAndDroppedBytes)
 
     PGStreamSS top;
     top.top = true, top.topEntry = Pid(0x1200), top.topRef = 9, top.droppedByte = 0xEE;
-    ss.pg   = {top};
-    p.ext   = {{2, 1, STNTableSSBlock({ss})}};
+    ss.pg                      = {top};
+    p.ext                      = {{2, 1, STNTableSSBlock({ss})}};
     std::vector<uint8_t> bytes = PlaylistFile(p);
     top.droppedByte            = 0;
     ss.pg                      = {top};
@@ -204,7 +206,8 @@ TEST(STNTableSS, MessageChains)
         ThroughJson(bytes, R"("STN_Table_SS":{"STN_table_SS_for_PlayItem":)",
                     R"("STN_Table_SS":5,"x":{"STN_table_SS_for_PlayItem":)", &rc);
         EXPECT_EQ(rc, 1);
-        EXPECT_EQ(cap.Err(), "failed to read STN_Table_SS\nFailed to read JSON array element[0]!\n");
+        EXPECT_EQ(cap.Err(),
+                  "failed to read STN_Table_SS\nFailed to read JSON array element[0]!\n");
     }
     {
         CaptureOutput cap;
@@ -235,23 +238,24 @@ TEST(SubPathExtension, RoundTripPaddingAndListing)
     SubPath dependent;
     dependent.type = 8;
     SubPlayItem spi;
-    spi.clip      = {"00002", "M2TS", 0};
-    spi.out       = 45000 * 10;
-    dependent.items = {spi};
-    p.ext = {{2, 2, SubPathExtensionBlock({dependent})}};
+    spi.clip                   = {"00002", "M2TS", 0};
+    spi.out                    = 45000 * 10;
+    dependent.items            = {spi};
+    p.ext                      = {{2, 2, SubPathExtensionBlock({dependent})}};
     std::vector<uint8_t> bytes = PlaylistFile(p);
     EXPECT_EQ(bytes.size() % 4, 0u);
     EXPECT_EQ(ThroughJson(bytes), bytes);
 
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
-    EXPECT_EQ(ExtJson(bdmv),
-              R"([{"ID1":2,"ID2":2,"SubPath_extension":[{"reserved01":0,"SubPath_type":8,)"
-              R"("reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[{)"
-              R"("Clip_Information_file_name":"00002","Clip_codec_identifier":"M2TS",)"
-              R"("ref_to_STC_id":0,"reserved01":0,"is_multi_Clip_entries":0,)"
-              R"("sp_connection_condition":1,"SubPlayItem_IN_time":0,"SubPlayItem_OUT_time":450000,)"
-              R"("sync_PlayItem_id":0,"sync_start_PTS_of_PlayItem":0}]}]}])");
+    EXPECT_EQ(
+        ExtJson(bdmv),
+        R"([{"ID1":2,"ID2":2,"SubPath_extension":[{"reserved01":0,"SubPath_type":8,)"
+        R"("reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[{)"
+        R"("Clip_Information_file_name":"00002","Clip_codec_identifier":"M2TS",)"
+        R"("ref_to_STC_id":0,"reserved01":0,"is_multi_Clip_entries":0,)"
+        R"("sp_connection_condition":1,"SubPlayItem_IN_time":0,"SubPlayItem_OUT_time":450000,)"
+        R"("sync_PlayItem_id":0,"sync_start_PTS_of_PlayItem":0}]}]}])");
 
     // An empty list: 4 length bytes, a zero count and 2 padding bytes.
     p.ext = {{2, 2, SubPathExtensionBlock({})}};
@@ -263,11 +267,12 @@ TEST(SubPathExtension, RoundTripPaddingAndListing)
     WriteFile(dir.File("x.mpls"), PlaylistFile(p));
     RunResult r = RunCorbit({"x.mpls"}, dir.Path());
     EXPECT_EQ(r.status, 0);
-    const std::string tail = "    (extension)\n"
-                             "    SubPath[%u] (MPEG-4 MVC Dependent view video stream for Stereoscopic O...):\n"
-                             "    SubPlayList:\n"
-                             "        00002.M2TS -- Duration:    0:10\n"
-                             "\n";
+    const std::string tail =
+        "    (extension)\n"
+        "    SubPath[%u] (MPEG-4 MVC Dependent view video stream for Stereoscopic O...):\n"
+        "    SubPlayList:\n"
+        "        00002.M2TS -- Duration:    0:10\n"
+        "\n";
     std::string expected = tail + tail;
     expected.replace(expected.find("%u"), 2, "0");
     expected.replace(expected.find("%u"), 2, "1");
@@ -284,8 +289,8 @@ TEST(ActiveVideoWindow, FieldsAndLowBits)
 {
     Playlist p;
     PlayItem item;
-    p.items = {item};
-    p.ext   = {{2, 3, ActiveVideoWindowBlock(1, 2, 3, 4, 0xDEADBEEF)}};
+    p.items                    = {item};
+    p.ext                      = {{2, 3, ActiveVideoWindowBlock(1, 2, 3, 4, 0xDEADBEEF)}};
     std::vector<uint8_t> bytes = PlaylistFile(p);
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
@@ -319,7 +324,7 @@ TEST(PipMetadata, DataIsPackedInOrderWithNewAddresses)
     a.item = 1, a.luma = 1, a.upper = 200;
     a.entries = {{1000, 10, 20, 1, 0}, {2000, 30, 40, 2, 1}, {3000, 50, 60, 3, 0}};
     b.item = 2, b.trick = 1;
-    b.entries = {{4000, 70, 80, 4, 0}};
+    b.entries                   = {{4000, 70, 80, 4, 0}};
     std::vector<uint8_t> packed = PipBlockData({a, b});
     EXPECT_EQ(packed.size(), 70u) << "length 66";
     EXPECT_EQ(packed[16 + 2], 0);
@@ -328,8 +333,8 @@ TEST(PipMetadata, DataIsPackedInOrderWithNewAddresses)
 
     Playlist p;
     PlayItem item;
-    p.items = {item};
-    p.ext   = {{1, 1, packed}};
+    p.items                    = {item};
+    p.ext                      = {{1, 1, packed}};
     std::vector<uint8_t> bytes = PlaylistFile(p);
     EXPECT_EQ(ThroughJson(bytes), bytes);
 
@@ -355,22 +360,23 @@ TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
     a.entries = {{1, 2, 3, 4, 5}};
     Playlist p;
     PlayItem item;
-    p.items = {item};
-    p.ext   = {{1, 1, PipBlockData({a, PipBlock()})}};
+    p.items                    = {item};
+    p.ext                      = {{1, 1, PipBlockData({a, PipBlock()})}};
     std::vector<uint8_t> bytes = PlaylistFile(p);
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
-    EXPECT_EQ(ExtJson(bdmv),
-              R"([{"ID1":1,"ID2":1,"pip_metadata":{"metadata_block_entries":[{"ref_to_PlayItem_id":0,)"
-              R"("ref_to_secondary_video_stream_id":0,"reserved01":0,"pip_timeline_type":0,)"
-              R"("is_luma_key":0,"trick_playing_flag":0,"reserved02":0,"reserved03":0,)"
-              R"("upper_limit_luma_key":0,"reserved04":0,"metadata_block_data_start_address":34,)"
-              R"("pip_metadata_entries":[{"pip_metadata_time_stamp":1,"pip_horizontal_position":2,)"
-              R"("pip_vertical_position":3,"pip_scale":4,"reserved01":5}]},)"
-              R"({"ref_to_PlayItem_id":0,"ref_to_secondary_video_stream_id":0,"reserved01":0,)"
-              R"("pip_timeline_type":0,"is_luma_key":0,"trick_playing_flag":0,"reserved02":0,)"
-              R"("reserved03":0,"upper_limit_luma_key":0,"reserved04":0,)"
-              R"("metadata_block_data_start_address":44,"pip_metadata_entries":[]}]}}])");
+    EXPECT_EQ(
+        ExtJson(bdmv),
+        R"([{"ID1":1,"ID2":1,"pip_metadata":{"metadata_block_entries":[{"ref_to_PlayItem_id":0,)"
+        R"("ref_to_secondary_video_stream_id":0,"reserved01":0,"pip_timeline_type":0,)"
+        R"("is_luma_key":0,"trick_playing_flag":0,"reserved02":0,"reserved03":0,)"
+        R"("upper_limit_luma_key":0,"reserved04":0,"metadata_block_data_start_address":34,)"
+        R"("pip_metadata_entries":[{"pip_metadata_time_stamp":1,"pip_horizontal_position":2,)"
+        R"("pip_vertical_position":3,"pip_scale":4,"reserved01":5}]},)"
+        R"({"ref_to_PlayItem_id":0,"ref_to_secondary_video_stream_id":0,"reserved01":0,)"
+        R"("pip_timeline_type":0,"is_luma_key":0,"trick_playing_flag":0,"reserved02":0,)"
+        R"("reserved03":0,"upper_limit_luma_key":0,"reserved04":0,)"
+        R"("metadata_block_data_start_address":44,"pip_metadata_entries":[]}]}}])");
     // The empty entry list reads back, and so does JSON that leaves it out.
     EXPECT_EQ(ThroughJson(bytes), bytes);
     EXPECT_EQ(ThroughJson(bytes, R"(,"pip_metadata_entries":[])", ""), bytes);
@@ -379,15 +385,17 @@ TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
     none.ext      = {{1, 1, PipBlockData({})}};
     CBDMV empty;
     ASSERT_EQ(ParseBytes(empty, PlaylistFile(none)), 0);
-    EXPECT_EQ(ExtJson(empty), R"([{"ID1":1,"ID2":1,"pip_metadata":{"metadata_block_entries":[]}}])");
+    EXPECT_EQ(ExtJson(empty),
+              R"([{"ID1":1,"ID2":1,"pip_metadata":{"metadata_block_entries":[]}}])");
     EXPECT_EQ(ThroughJson(PlaylistFile(none)), PlaylistFile(none));
 
     // is_luma_key and trick_playing_flag build from their lowest bit.
-    PipBlock lowBits = a;
-    lowBits.luma     = 1;
+    PipBlock lowBits  = a;
+    lowBits.luma      = 1;
     Playlist expected = p;
     expected.ext      = {{1, 1, PipBlockData({lowBits, PipBlock()})}};
-    EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":3)"), PlaylistFile(expected));
+    EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":3)"),
+              PlaylistFile(expected));
     EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":2)"), bytes);
 
     // Missing members: the header's and the entry's message chains.
@@ -400,9 +408,12 @@ TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
          "failed to read pip_timeline_type\nFailed to read metadata_block_header!\n" + entry +
              "Failed to read metadata_block_entries!\n" + entry},
         {R"("pip_scale":4,)", "",
-         "failed to read pip_scale\n" + entry + "Failed to read pip_metadata_entries!\n"
-             "Failed to read metadata_block_data!\n" + entry + "Failed to read metadata_block_entries!\n" + entry},
-        {R"("metadata_block_entries")", R"("blocks")", "Failed to read metadata_block_entries!\n" + entry},
+         "failed to read pip_scale\n" + entry +
+             "Failed to read pip_metadata_entries!\n"
+             "Failed to read metadata_block_data!\n" +
+             entry + "Failed to read metadata_block_entries!\n" + entry},
+        {R"("metadata_block_entries")", R"("blocks")",
+         "Failed to read metadata_block_entries!\n" + entry},
     };
     for (const auto& c : cuts) {
         CaptureOutput cap;

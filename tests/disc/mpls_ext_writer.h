@@ -4,7 +4,8 @@
 
 #include "tests/disc/mpls_writer.h"
 
-namespace mpls_writer {
+namespace mpls_writer
+{
 
 // A stream entry of the STN_table_SS elements (type 1: PID in the main clip).
 inline Stream Pid(uint32_t pid)
@@ -15,7 +16,7 @@ inline Stream Pid(uint32_t pid)
 }
 
 struct MvcStream {
-    Stream entry = FromSubPath(Pid(0x1012), 2, 0, 0);
+    Stream entry    = FromSubPath(Pid(0x1012), 2, 0, 0);
     uint32_t coding = 0x20, format = 6, rate = 1, reserved = 0, offsets = 3;
 };
 
@@ -55,7 +56,11 @@ inline std::vector<uint8_t> STNTableSSBlock(const std::vector<STNSSItem>& items)
             w.Fields({{10, m.reserved}, {6, m.offsets}});
         }
         for (const PGStreamSS& p : item.pg) {
-            w.Fields({{8, p.ref}, {4, p.reserved01}, {1, p.dialog}, {1, p.ss}, {1, p.top},
+            w.Fields({{8, p.ref},
+                      {4, p.reserved01},
+                      {1, p.dialog},
+                      {1, p.ss},
+                      {1, p.top},
                       {1, p.bottom}});
             if (p.ss) {
                 WriteStreamEntry(w, p.left);
@@ -72,8 +77,12 @@ inline std::vector<uint8_t> STNTableSSBlock(const std::vector<STNSSItem>& items)
             }
         }
         for (const IGStreamSS& g : item.ig) {
-            w.Fields({{8, g.ref}, {1, g.direction}, {7, g.value}, {8, g.reserved01},
-                      {7, g.reserved02}, {1, g.ss}});
+            w.Fields({{8, g.ref},
+                      {1, g.direction},
+                      {7, g.value},
+                      {8, g.reserved01},
+                      {7, g.reserved02},
+                      {1, g.ss}});
             if (g.ss) {
                 WriteStreamEntry(w, g.left);
                 WriteStreamEntry(w, g.right);

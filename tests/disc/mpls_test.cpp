@@ -1,18 +1,19 @@
 // Playlist classes in process: file and JSON quirks, STN placement, timeline, refusals.
+#include "disc/bdmv.h"
+#include "tests/disc/mpls_sample.h"
+#include "tests/support/test_support.h"
+
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "disc/bdmv.h"
-#include "tests/disc/mpls_sample.h"
-#include "tests/support/test_support.h"
-
 using namespace mpls_writer;
 using testing_support::CaptureOutput;
 
-namespace {
+namespace
+{
 
 int ParseBytes(CBDMV& bdmv, const std::vector<uint8_t>& bytes)
 {
@@ -92,9 +93,9 @@ TEST(Playlist, ReservedAndConditionalFieldsFollowTheirRoutes)
 {
     // STN reserved bytes survive a direct rebuild but not JSON; playback_count is in JSON only
     // for the random and shuffle types; 6 reserved angle bits and 8 multi-clip bits are not kept.
-    Playlist p             = SamplePlaylist();
-    p.items[0].stn.reserved = {1, 2, 3, 4, 5};
-    p.playbackCount         = 5;
+    Playlist p                 = SamplePlaylist();
+    p.items[0].stn.reserved    = {1, 2, 3, 4, 5};
+    p.playbackCount            = 5;
     std::vector<uint8_t> bytes = PlaylistFile(p);
     CBDMV direct;
     ASSERT_EQ(ParseBytes(direct, bytes), 0);
@@ -105,8 +106,8 @@ TEST(Playlist, ReservedAndConditionalFieldsFollowTheirRoutes)
     expected.playbackCount         = 0;
     EXPECT_EQ(ThroughJson(bytes), PlaylistFile(expected));
 
-    p.playbackType = 2;
-    expected       = p;
+    p.playbackType                 = 2;
+    expected                       = p;
     expected.items[0].stn.reserved = std::vector<uint8_t>(5, 0);
     EXPECT_EQ(ThroughJson(PlaylistFile(p)), PlaylistFile(expected));
 }
@@ -114,12 +115,12 @@ TEST(Playlist, ReservedAndConditionalFieldsFollowTheirRoutes)
 TEST(Playlist, AngleAndSubClipCountsOfZero)
 {
     // A count of 0 reads no record; JSON turns it into 1 (the item's own clip).
-    Playlist p                   = SamplePlaylist();
-    p.items[1].angles            = {};
-    p.items[1].numberOfAngles    = 0;
-    p.subPaths[0].items[0].multi = 1;
+    Playlist p                           = SamplePlaylist();
+    p.items[1].angles                    = {};
+    p.items[1].numberOfAngles            = 0;
+    p.subPaths[0].items[0].multi         = 1;
     p.subPaths[0].items[0].numberOfClips = 0;
-    std::vector<uint8_t> bytes = PlaylistFile(p);
+    std::vector<uint8_t> bytes           = PlaylistFile(p);
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
     EXPECT_EQ(BuildBytes(bdmv), bytes);
@@ -135,8 +136,8 @@ TEST(Playlist, UnknownStreamCodingTypeKeepsFourBytesAndCannotComeBack)
 {
     Playlist p = SamplePlaylist();
     Stream mvc;
-    mvc.coding       = 0x20;
-    mvc.attrs        = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+    mvc.coding = 0x20;
+    mvc.attrs  = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
     p.items[1].stn.video.push_back(mvc);
     CBDMV bdmv;
     CaptureOutput capture;
@@ -145,9 +146,12 @@ TEST(Playlist, UnknownStreamCodingTypeKeepsFourBytesAndCannotComeBack)
     CBDMV back;
     int rc = FromJson(back, json);
     capture.Stop();
-    EXPECT_EQ(bdmv.m_mpls.PlayList.m_playItems[1].STN_table.m_primaryVideo[1].stream_attributes.reserved01,
+    EXPECT_EQ(bdmv.m_mpls.PlayList.m_playItems[1]
+                  .STN_table.m_primaryVideo[1]
+                  .stream_attributes.reserved01,
               0xAABBCCDDu);
-    EXPECT_NE(json.find("{\"type\":1,\"pid\":4113,\"stream_coding_type\":\"MVC\"}"), std::string::npos);
+    EXPECT_NE(json.find("{\"type\":1,\"pid\":4113,\"stream_coding_type\":\"MVC\"}"),
+              std::string::npos);
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(capture.Err(), "Unrecognized stream coding type 20!\n"
                              "Failed to read stream_attributes!\n"
@@ -222,7 +226,8 @@ TEST(Playlist, StnJsonRefusals)
         {R"({"STN_table":{"stream":[{"type":1,"pid":1,"stream_coding_type":"AC-3","audio_presentation_type":"Mono","sampling_frequency":"48","language_code":"eng","stream_id_ref":[1,"x"]}]}})",
          "stream_id_ref[1] is not a number!\n"},
         {R"({"STN_table":{"stream":[{"type":2,"subpath_id":1,"stream_coding_type":"IGS"}]}})",
-         "failed to read subclip_id\nfailed to read pid\nfailed to read Stream - unknown coding_type 0\n"},
+         "failed to read subclip_id\nfailed to read pid\nfailed to read Stream - unknown "
+         "coding_type 0\n"},
         {R"({"stn":{}})", "failed to read STN_table\n"},
     };
     for (const Case& c : cases) {
@@ -283,7 +288,9 @@ TEST(Playlist, SubPathBlocks)
     JDoc doc;
     doc.SetObject();
     sp.WriteJSON(doc, doc);
-    EXPECT_EQ(Compact(doc), R"({"reserved01":0,"SubPath_type":3,"reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[]})");
+    EXPECT_EQ(
+        Compact(doc),
+        R"({"reserved01":0,"SubPath_type":3,"reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[]})");
     doc.RemoveMember("SubPlayItem");
     CaptureOutput capture;
     EXPECT_EQ(sp.ReadJSON(doc, doc), 1);
@@ -313,7 +320,7 @@ TEST(Playlist, SubPathBlocks)
 
 TEST(Playlist, TimelineWrapsAsTheFieldsDo)
 {
-    Playlist p = SamplePlaylist();
+    Playlist p     = SamplePlaylist();
     p.items[0].in  = 1000;
     p.items[0].out = 500; // OUT below IN: the 32-bit difference
     p.marks        = {{0, 1, 0, 999, 0, 0}, {0, 1, 2, 5, 0, 0}, {0, 1, 1, 45000 + 1, 0, 0}};
@@ -340,22 +347,31 @@ TEST(Playlist, JsonMessagesOfMissingMembers)
     struct Case {
         std::string from, to, err;
     } cases[] = {
-        {"\"version_number\":\"0200\",", "", "failed to read version_number\nfailed to read version_number!\n"},
+        {"\"version_number\":\"0200\",", "",
+         "failed to read version_number\nfailed to read version_number!\n"},
         {"\"version_number\":\"0200\"", "\"version_number\":\"02\"",
          "Unknown version_number!\nfound    \"02\"\nexpected \"0200\"\n"},
-        {"\"PlayList_playback_type\":1,", "\"PlayList_playback_type\":3,", "failed to read playback_count\n"},
+        {"\"PlayList_playback_type\":1,", "\"PlayList_playback_type\":3,",
+         "failed to read playback_count\n"},
         {"\"still_mode\":0,", "",
-         "failed to read still_mode\nFailed to read JSON array element[0]!\nFailed to read PlayItem!\n"},
+         "failed to read still_mode\nFailed to read JSON array element[0]!\nFailed to read "
+         "PlayItem!\n"},
         {"\"Clip_codec_identifier\":\"M2TS\",", "",
-         "failed to read Clip_codec_identifier\nFailed to read JSON array element[0]!\nFailed to read PlayItem!\n"},
+         "failed to read Clip_codec_identifier\nFailed to read JSON array element[0]!\nFailed to "
+         "read PlayItem!\n"},
         {"\"multi_clip_entries\":{", "\"multi_clip_entrie\":{",
-         "failed to read multi_clip_entries\nFailed to read JSON array element[1]!\nFailed to read PlayItem!\n"},
+         "failed to read multi_clip_entries\nFailed to read JSON array element[1]!\nFailed to read "
+         "PlayItem!\n"},
         {"{\"Clip_Information_file_name\":\"00004\",", "{",
-         "failed to read Clip_Information_file_name\nFailed to read JSON array element[1]!\nFailed to read PlayItem!\n"},
+         "failed to read Clip_Information_file_name\nFailed to read JSON array element[1]!\nFailed "
+         "to read PlayItem!\n"},
         {"\"sync_PlayItem_id\":0,", "",
-         "failed to read sync_PlayItem_id\nFailed to read JSON array element[0]!\nFailed to read SubPlayItem!\n"
+         "failed to read sync_PlayItem_id\nFailed to read JSON array element[0]!\nFailed to read "
+         "SubPlayItem!\n"
          "Failed to read JSON array element[0]!\nFailed to read SubPath!\n"},
-        {"\"mark_type\":2,", "", "failed to read mark_type\nFailed to read JSON array element[2]!\nFailed to read PlayListMark!\n"},
+        {"\"mark_type\":2,", "",
+         "failed to read mark_type\nFailed to read JSON array element[2]!\nFailed to read "
+         "PlayListMark!\n"},
         {"\"data_block\":[1,2,3,4,5]", "\"data_block\":[1,\"x\"]",
          "failed to read ExtDataEntry.data_block[1]\nFailed to read JSON array element[0]!\n"},
         {"\"PlayList\":{", "\"Playlist\":{", "failed to read PlayList\n"},
@@ -374,9 +390,9 @@ TEST(Playlist, JsonMessagesOfMissingMembers)
 
 TEST(Playlist, ParseFailuresOfPlayItems)
 {
-    Playlist p                = SamplePlaylist();
-    p.items[1].clip.codec     = "M2TX";
-    p.items[0].connection     = 3;
+    Playlist p            = SamplePlaylist();
+    p.items[1].clip.codec = "M2TX";
+    p.items[0].connection = 3;
     CBDMV bdmv;
     CaptureOutput capture;
     EXPECT_EQ(ParseBytes(bdmv, PlaylistFile(p)), 1);
@@ -416,14 +432,16 @@ TEST(PlaylistRobustness, OverlappingBlocksRunOutOfElementBudget)
 
 TEST(PlaylistRobustness, ExtensionDataBlockOutsideItsBounds)
 {
-    Playlist p = SamplePlaylist();
+    Playlist p                 = SamplePlaylist();
     std::vector<uint8_t> bytes = PlaylistFile(p);
-    size_t ext = (size_t(bytes[16]) << 24) | (size_t(bytes[17]) << 16) | (size_t(bytes[18]) << 8) | bytes[19];
+    size_t ext = (size_t(bytes[16]) << 24) | (size_t(bytes[17]) << 16) | (size_t(bytes[18]) << 8) |
+                 bytes[19];
     bytes[ext + 20] = 0x7F; // data_block_length of the entry: about 2 GiB
     CBDMV bdmv;
     CaptureOutput capture;
     EXPECT_EQ(ParseBytes(bdmv, bytes), 1);
-    EXPECT_EQ(capture.Err(), "ExtensionData entry[0] (3, 7) lies outside the ExtensionData block!\n");
+    EXPECT_EQ(capture.Err(),
+              "ExtensionData entry[0] (3, 7) lies outside the ExtensionData block!\n");
     testing_support::ExpectBoundedFailure(bytes, "ext.mpls");
 }
 
@@ -456,7 +474,7 @@ TEST(PlaylistRobustness, BuildRefusesListsThatDoNotFitTheirCounts)
         {[](CMPLS& m) { m.PlayList.m_subPaths[0].m_subPlayItems.resize(256); },
          "Too many SubPlayItems: 256 do not fit, at most 255!\nError building sub path item\n"},
         {[](CMPLS& m) {
-             CSubPlayItem& s = m.PlayList.m_subPaths[0].m_subPlayItems[0];
+             CSubPlayItem& s         = m.PlayList.m_subPaths[0].m_subPlayItems[0];
              s.is_multi_Clip_entries = 1;
              s.m_subClips.resize(255);
          },
@@ -468,12 +486,18 @@ TEST(PlaylistRobustness, BuildRefusesListsThatDoNotFitTheirCounts)
              CSTNTable& t = m.PlayList.m_playItems[0].STN_table;
              t.m_primaryAudio.resize(256, t.m_primaryAudio[0]);
          },
-         "Too many primary audio streams: 256 do not fit, at most 255!\nError building play list item\n"},
-        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.number_of_PiP_PG_textST_stream_entries_plus = 3; },
+         "Too many primary audio streams: 256 do not fit, at most 255!\nError building play list "
+         "item\n"},
+        {[](CMPLS& m) {
+             m.PlayList.m_playItems[0].STN_table.number_of_PiP_PG_textST_stream_entries_plus = 3;
+         },
          "PG list holds 2 streams, fewer than number_of_PiP_PG_textST_stream_entries_plus 3!\n"
          "Error building play list item\n"},
-        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryAudio[0].stream_id_ref.resize(256); },
-         "Too many stream_id_ref entries: 256 do not fit, at most 255!\nError saving secondary audio entry[0]!\n"
+        {[](CMPLS& m) {
+             m.PlayList.m_playItems[0].STN_table.m_secondaryAudio[0].stream_id_ref.resize(256);
+         },
+         "Too many stream_id_ref entries: 256 do not fit, at most 255!\nError saving secondary "
+         "audio entry[0]!\n"
          "Error building play list item\n"},
         {[](CMPLS& m) {
              CSTNTable& t = m.PlayList.m_playItems[0].STN_table;
@@ -481,29 +505,38 @@ TEST(PlaylistRobustness, BuildRefusesListsThatDoNotFitTheirCounts)
              t.m_secondaryVideo[0].PiP_PG_textST_stream_id_ref.resize(255);
              t.m_secondaryVideo.resize(200, t.m_secondaryVideo[0]);
          },
-         "STN_table is too long: 106532 bytes do not fit its 16-bit length field!\nError building play list item\n"},
+         "STN_table is too long: 106532 bytes do not fit its 16-bit length field!\nError building "
+         "play list item\n"},
         {[](CMPLS& m) { m.ExtensionData.m_entries.resize(256, m.ExtensionData.m_entries[0]); },
          "Too many ExtensionData entries: 256 do not fit, at most 255!\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems.resize(65536); },
          "Too many PlayItems: 65536 do not fit, at most 65535!\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_primaryVideo.resize(256); },
-         "Too many primary video streams: 256 do not fit, at most 255!\nError building play list item\n"},
+         "Too many primary video streams: 256 do not fit, at most 255!\nError building play list "
+         "item\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_PGTextST.resize(256); },
-         "Too many PG/textST streams: 256 do not fit, at most 255!\nError building play list item\n"},
+         "Too many PG/textST streams: 256 do not fit, at most 255!\nError building play list "
+         "item\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_IG.resize(256); },
          "Too many IG streams: 256 do not fit, at most 255!\nError building play list item\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryAudio.resize(256); },
-         "Too many secondary audio streams: 256 do not fit, at most 255!\nError building play list item\n"},
+         "Too many secondary audio streams: 256 do not fit, at most 255!\nError building play list "
+         "item\n"},
         {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryVideo.resize(256); },
-         "Too many secondary video streams: 256 do not fit, at most 255!\nError building play list item\n"},
+         "Too many secondary video streams: 256 do not fit, at most 255!\nError building play list "
+         "item\n"},
         {[](CMPLS& m) {
-             CSTNTable& t                            = m.PlayList.m_playItems[0].STN_table;
+             CSTNTable& t                                  = m.PlayList.m_playItems[0].STN_table;
              t.number_of_PiP_PG_textST_stream_entries_plus = 256;
              t.m_PGTextST.resize(300);
          },
          "number_of_PiP_PG_textST_stream_entries_plus 256 does not fit, at most 255!\n"
          "Error building play list item\n"},
-        {[](CMPLS& m) { m.PlayList.m_playItems[0].STN_table.m_secondaryVideo[0].PiP_PG_textST_stream_id_ref.resize(256); },
+        {[](CMPLS& m) {
+             m.PlayList.m_playItems[0]
+                 .STN_table.m_secondaryVideo[0]
+                 .PiP_PG_textST_stream_id_ref.resize(256);
+         },
          "Too many PiP_PG_textST_stream_id_ref entries: 256 do not fit, at most 255!\n"
          "Error saving secondary video entry[0]!\nError building play list item\n"},
     };

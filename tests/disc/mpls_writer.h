@@ -4,13 +4,14 @@
 // whole file, and extension-block tests can pass their own data blocks as raw entries.
 #pragma once
 
+#include "tests/support/field_writer.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tests/support/field_writer.h"
-
-namespace mpls_writer {
+namespace mpls_writer
+{
 
 using testing_support::FieldWriter;
 
@@ -25,7 +26,7 @@ inline std::vector<uint8_t> Fixed(const std::string& text, size_t n)
 struct Stream {
     uint32_t type = 1, subpath_id = 0, subclip_id = 0, pid = 0x1011;
     uint32_t coding = 0x1B;
-    std::vector<uint8_t> attrs;        // the attribute bytes after the coding type
+    std::vector<uint8_t> attrs;         // the attribute bytes after the coding type
     std::vector<uint8_t> refs, pipRefs; // stream_id_ref lists (secondary streams only)
     size_t entrySurplus = 0, attrSurplus = 0;
 };
@@ -124,7 +125,7 @@ struct STN {
     uint32_t reserved01 = 0, pipPlus = 0;
     std::vector<Stream> video, audio, pg, ig, secAudio, secVideo; // pg ends with the PiP entries
     std::vector<uint8_t> reserved = std::vector<uint8_t>(5, 0);
-    size_t surplus = 0;
+    size_t surplus                = 0;
 };
 
 inline void WriteSTN(FieldWriter& w, const STN& t)
@@ -151,10 +152,10 @@ struct Clip {
 struct PlayItem {
     Clip clip;
     uint32_t reserved01 = 0, connection = 1, in = 0, out = 0;
-    uint64_t uo = 0;
+    uint64_t uo     = 0;
     uint32_t random = 0, reserved02 = 0, stillMode = 0, stillTime = 0;
-    bool multiAngle = false;
-    int numberOfAngles = -1; // -1: angles.size() + 1
+    bool multiAngle          = false;
+    int numberOfAngles       = -1; // -1: angles.size() + 1
     uint32_t differentAudios = 0, seamless = 0;
     std::vector<Clip> angles;
     STN stn;
@@ -288,13 +289,13 @@ inline void WriteExtensionData(FieldWriter& w, const std::vector<ExtEntry>& entr
 }
 
 struct Playlist {
-    std::string version = "0200";
+    std::string version                 = "0200";
     std::vector<uint8_t> reservedHeader = std::vector<uint8_t>(20, 0);
     uint32_t appReserved01 = 0, playbackType = 1, playbackCount = 0;
-    uint64_t uo = 0;
-    uint32_t flags = 0; // the four flags, most significant first
-    uint32_t appReserved02 = 0;
-    size_t appSurplus = 0;
+    uint64_t uo                 = 0;
+    uint32_t flags              = 0; // the four flags, most significant first
+    uint32_t appReserved02      = 0;
+    size_t appSurplus           = 0;
     uint32_t playListReserved01 = 0;
     std::vector<PlayItem> items;
     std::vector<SubPath> subPaths;

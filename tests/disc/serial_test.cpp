@@ -1,12 +1,12 @@
 #include "disc/serial.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_support.h"
-
 using namespace testing_support;
 
-namespace {
+namespace
+{
 
 // Writes a block of n content bytes after a length field and ends it.
 std::vector<uint8_t> Block(uint32_t width, size_t content, uint32_t modulus, int* rc = nullptr)

@@ -2,13 +2,14 @@
 // test.
 #pragma once
 
+#include "tests/support/field_writer.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tests/support/field_writer.h"
-
-namespace sound_writer {
+namespace sound_writer
+{
 
 using testing_support::FieldWriter;
 
@@ -34,7 +35,9 @@ inline std::vector<uint8_t> SoundBdmv(const SoundFile& f)
     if (!f.sounds.empty()) {
         w.U8(f.reserved).U8(f.sounds.size());
         for (const Sound& s : f.sounds)
-            w.Fields({{4, s.channels}, {4, s.frequency}, {2, s.bits}, {6, 0}}).U32(s.start).U32(s.length);
+            w.Fields({{4, s.channels}, {4, s.frequency}, {2, s.bits}, {6, 0}})
+                .U32(s.start)
+                .U32(s.length);
     }
     w.End();
     if (f.withSamples) {
@@ -60,7 +63,8 @@ inline void LE32(std::vector<uint8_t>& out, uint32_t v)
         out.push_back(uint8_t(v >> (8 * i)));
 }
 
-inline void Chunk(std::vector<uint8_t>& out, const std::string& id, const std::vector<uint8_t>& body)
+inline void Chunk(std::vector<uint8_t>& out, const std::string& id,
+                  const std::vector<uint8_t>& body)
 {
     out.insert(out.end(), id.begin(), id.end());
     LE32(out, uint32_t(body.size()));
@@ -87,7 +91,8 @@ inline std::vector<uint8_t> FmtBody(uint32_t tag, uint32_t channels, uint32_t ra
 }
 
 // A WAVE file from its chunks (each already framed with Chunk).
-inline std::vector<uint8_t> Riff(const std::vector<uint8_t>& chunks, const std::string& form = "WAVE")
+inline std::vector<uint8_t> Riff(const std::vector<uint8_t>& chunks,
+                                 const std::string& form = "WAVE")
 {
     std::vector<uint8_t> body(form.begin(), form.end());
     body.insert(body.end(), chunks.begin(), chunks.end());
