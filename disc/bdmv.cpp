@@ -1,6 +1,6 @@
 #include "disc/bdmv.h"
 
-#include "disc/json_text.h"
+#include "disc/framework/json_text.h"
 #include "platform/safe_output.h"
 
 #include <cstdio>

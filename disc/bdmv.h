@@ -1,14 +1,14 @@
 // CBDMV: one disc file of any kind, recognised by its type code or by its JSON member.
 #pragma once
 
-#include "disc/bdid.h"
-#include "disc/bdjo.h"
-#include "disc/clpi.h"
-#include "disc/index_bdmv.h"
-#include "disc/movie_object.h"
-#include "disc/mpls.h"
-#include "disc/serial.h"
-#include "disc/sound_bdmv.h"
+#include "disc/bdjo/bdjo.h"
+#include "disc/clpi/clpi.h"
+#include "disc/framework/serial.h"
+#include "disc/id/bdid.h"
+#include "disc/index/index_bdmv.h"
+#include "disc/movie_object/movie_object.h"
+#include "disc/mpls/mpls.h"
+#include "disc/sound/sound_bdmv.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "disc/bdmv.h"
-#include "tests/disc/mpls_writer.h"
+#include "tests/disc/mpls/mpls_writer.h"
 
 #include <cstdint>
 #include <rapidjson/stringbuffer.h>

@@ -1,6 +1,6 @@
 // Corbit end to end: the structure listing, mark times, options and exit statuses.
 #include "tests/corpus/corpus_roundtrip.h"
-#include "tests/disc/mpls_sample.h"
+#include "tests/disc/mpls/mpls_sample.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Varnel and Corbit on clip information end to end: exact JSON, reverse conversion, padding,
 // message chains, self-test.
-#include "tests/disc/clpi_writer.h"
+#include "tests/disc/clpi/clpi_writer.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

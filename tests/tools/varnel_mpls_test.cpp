@@ -1,5 +1,5 @@
 // Varnel on playlists end to end: exact JSON, reverse conversion, padding, messages, self-test.
-#include "tests/disc/mpls_sample.h"
+#include "tests/disc/mpls/mpls_sample.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

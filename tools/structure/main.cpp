@@ -1,7 +1,7 @@
 // Corbit: prints the structure of a playlist, or only the times of its marks.
 #include "common/file_errors.h"
 #include "disc/bdmv.h"
-#include "disc/code_names.h"
+#include "disc/framework/code_names.h"
 #include "platform/crt_compat.h"
 
 #include <cstdio>

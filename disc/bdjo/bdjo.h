@@ -1,0 +1,160 @@
+// BD-J object files ("BDJO"): the title's terminal settings, cache list, playlists,
+// applications, key interests and file access.
+#pragma once
+
+#include "disc/bdjo/application.h"
+#include "disc/framework/serial.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CTerminalInfo : public CIBDSerial
+{
+  public:
+    char default_font_file_name[5]         = {};
+    uint32_t initial_HAVi_configuration_id = 0;
+    uint32_t menu_call_mask                = 0;
+    uint32_t Title_search_mask             = 0;
+    uint32_t mouse_supported               = 0;
+    uint32_t mouse_interest                = 0;
+    uint32_t initial_output_mode           = 0;
+    uint32_t initial_frame_rate            = 0;
+    uint32_t reserved01                    = 0;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CAppCacheEntry : public CIBDSerial
+{
+  public:
+    uint32_t entry_type   = 0;
+    char ref_to_name[5]   = {};
+    char language_code[3] = {};
+    char reserved[3]      = {};
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& object) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& object) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+// In JSON the block is the bare array of entries; its reserved byte has no JSON form.
+class CAppCacheInfo : public CIBDSerial
+{
+  public:
+    uint32_t number_of_entries = 0;
+    uint32_t reserved          = 0;
+    std::vector<CAppCacheEntry> m_entries;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CTableOfAccessiblePlayLists : public CIBDSerial
+{
+  public:
+    uint32_t access_to_all_flag            = 0;
+    uint32_t autostart_first_PlayList_flag = 0;
+    uint32_t reserved                      = 0;
+    uint32_t number_of_PlayLists           = 0;
+    std::vector<std::string> AccessiblePlayLists; // at most five characters each
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+
+  private:
+    template <class IO> void Names(IO& io);
+};
+
+class CKeyInterestTable : public CIBDSerial
+{
+  public:
+    uint32_t VK_PLAY                           = 0;
+    uint32_t VK_STOP                           = 0;
+    uint32_t VK_FAST_FWD                       = 0;
+    uint32_t VK_REWIND                         = 0;
+    uint32_t VK_TRACK_NEXT                     = 0;
+    uint32_t VK_TRACK_PREV                     = 0;
+    uint32_t VK_PAUSE                          = 0;
+    uint32_t VK_STILL_OFF                      = 0;
+    uint32_t VK_SECONDARY_AUDIO_ENABLE_DISABLE = 0;
+    uint32_t VK_SECONDARY_VIDEO_ENABLE_DISABLE = 0;
+    uint32_t VK_PG_TEXTST_ENABLE_DISABLE       = 0;
+    uint32_t reserved                          = 0;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CFileAccessInfo : public CIBDSerial
+{
+  public:
+    std::string directory_path; // any bytes, zero included
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CBDJO : public CIBDSerial
+{
+  public:
+    char version_number[4]                            = {0, 0, 0, 0};
+    uint32_t TerminalInfo_start_address               = 0;
+    uint32_t AppCacheInfo_start_address               = 0;
+    uint32_t TableOfAccessiblePlayLists_start_address = 0;
+    uint32_t ApplicationManagementTable_start_address = 0;
+    uint32_t KeyInterestTable_start_address           = 0;
+    uint32_t FileAccessInfo_start_address             = 0;
+    uint8_t reserved_header[16]                       = {};
+    CTerminalInfo TerminalInfo;
+    CAppCacheInfo AppCacheInfo;
+    CTableOfAccessiblePlayLists TableOfAccessiblePlayLists;
+    CApplicationManagementTable ApplicationManagementTable;
+    CKeyInterestTable KeyInterestTable;
+    CFileAccessInfo FileAccessInfo;
+
+    CBDJO();
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& bdjo) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& bdjo) override;
+    int Build(CBitBuffer& bb) override;
+
+  private:
+    // The six blocks with their start addresses, in file order.
+    struct Section {
+        uint32_t& address;
+        CIBDSerial& block;
+    };
+    std::vector<Section> Sections();
+};

@@ -1,0 +1,125 @@
+// Clip information files ("HDMV"): the root, ClipInfo with its TS_type_info_block, ATC_delta
+// and font file entries, and the ClipMark block.
+#pragma once
+
+#include "disc/clpi/cpi.h"
+#include "disc/clpi/program_info.h"
+#include "disc/clpi/sequence_info.h"
+#include "disc/framework/extension_data.h"
+#include "disc/framework/serial.h"
+
+#include <cstdint>
+#include <vector>
+
+class CTS_type_info_block : public CIBDSerial
+{
+  public:
+    uint32_t Validity_flags     = 0;
+    char Format_identifier[4]   = {};
+    char Network_information[9] = {};
+    char Stream_format_name[16] = {};
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& clipInfo) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& clipInfo) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CATC_delta : public CIBDSerial
+{
+  public:
+    uint32_t ATC_delta                           = 0;
+    char following_Clip_Information_file_name[5] = {};
+    char Clip_codec_identifier[4]                = {};
+    uint32_t reserved01                          = 0;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& object) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& object) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class Cfont_file : public CIBDSerial
+{
+  public:
+    char font_file_name[5] = {};
+    uint32_t reserved01    = 0;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& object) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& object) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CClipInfo : public CIBDSerial
+{
+  public:
+    uint32_t reserved01               = 0;
+    uint32_t Clip_stream_type         = 0;
+    uint32_t application_type         = 0;
+    uint32_t reserved02               = 0;
+    uint32_t is_ATC_delta             = 0;
+    uint32_t TS_recording_rate        = 0;
+    uint32_t number_of_source_packets = 0;
+    uint8_t reserved_block[128]       = {};
+    CTS_type_info_block TS_type_info_block;
+    uint32_t reserved04                  = 0;
+    uint32_t number_of_ATC_delta_entries = 0;
+    std::vector<CATC_delta> ATC_delta;
+    uint32_t reserved05      = 0;
+    uint32_t number_of_fonts = 0;
+    std::vector<Cfont_file> font_file;
+
+    CClipInfo() { m_jsonName = "ClipInfo"; }
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+// Carried as an empty block: its contents are skipped and it is rebuilt with length 0.
+class CClipMark : public CIBDSerial
+{
+  public:
+    void Clear() override {}
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int Build(CBitBuffer& bb) override;
+};
+
+class CCLPI : public CIBDSerial
+{
+  public:
+    char version_number[4]               = {};
+    uint32_t SequenceInfo_start_address  = 0;
+    uint32_t ProgramInfo_start_address   = 0;
+    uint32_t CPI_start_address           = 0;
+    uint32_t ClipMark_start_address      = 0;
+    uint32_t ExtensionData_start_address = 0;
+    uint8_t reserved_header[12]          = {};
+    CClipInfo ClipInfo;
+    CSequenceInfo SequenceInfo;
+    CProgramInfo ProgramInfo;
+    CCPI CPI;
+    CClipMark ClipMark;
+    CExtensionData ExtensionData;
+
+    CCLPI();
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& hdmv) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& hdmv) override;
+    int Build(CBitBuffer& bb) override;
+};

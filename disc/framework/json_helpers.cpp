@@ -1,0 +1,127 @@
+#include "disc/framework/json_helpers.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <rapidjson/pointer.h>
+#include <string>
+
+void* JsonHeapAllocator::Malloc(size_t size)
+{
+    if (size == 0)
+        return nullptr;
+    void* p = std::malloc(size);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void* JsonHeapAllocator::Realloc(void* original, size_t, size_t newSize)
+{
+    if (newSize == 0) {
+        std::free(original);
+        return nullptr;
+    }
+    void* p = std::realloc(original, newSize);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+JValue* GetJsonMember(const char* name, JValue& value)
+{
+    // Member names are plain constants: "/name" addresses exactly the object member of that
+    // name, so look it up directly; anything a pointer would read differently goes through one.
+    if (value.IsObject() && name[0] && !strpbrk(name, "/~")) {
+        JValue::MemberIterator it = value.FindMember(name);
+        return it == value.MemberEnd() ? nullptr : &it->value;
+    }
+    std::string path = std::string("/") + name;
+    rapidjson::GenericPointer<JValue> pointer(path.c_str());
+    return pointer.IsValid() ? pointer.Get(value) : nullptr;
+}
+
+uint32_t JsonLowBits(const JValue& v)
+{
+    if (v.IsUint64())
+        return uint32_t(v.GetUint64());
+    if (v.IsInt64())
+        return uint32_t(uint64_t(v.GetInt64()));
+    // A fraction or exponent: its integer part, when that is representable at all.
+    double d = v.GetDouble();
+    if (!std::isfinite(d) || d >= 9.2e18 || d <= -9.2e18)
+        return 0;
+    return uint32_t(uint64_t(int64_t(d)));
+}
+
+uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags)
+{
+    JValue* member = GetJsonMember(name, value);
+    if (member && member->IsNumber())
+        return JsonLowBits(*member);
+    if (flags) {
+        fprintf(stderr, "failed to read %s\n", name);
+        *flags |= 1;
+    }
+    return 0;
+}
+
+const char* ReadJsonString(const char* name, JValue& value, uint32_t* flags, size_t* length)
+{
+    JValue* member = GetJsonMember(name, value);
+    if (member && member->IsString()) {
+        if (length)
+            *length = member->GetStringLength();
+        return member->GetString();
+    }
+    if (flags) {
+        fprintf(stderr, "failed to read %s\n", name);
+        *flags |= 1;
+    }
+    if (length)
+        *length = 0;
+    return nullptr;
+}
+
+void AddJsonUint(JDoc& doc, JValue& object, const char* key, uint32_t value)
+{
+    object.AddMember(rapidjson::StringRef(key), JValue(value), doc.GetAllocator());
+}
+
+void AddJsonString(JDoc& doc, JValue& object, const char* key, const char* text, size_t length)
+{
+    JValue v(text, rapidjson::SizeType(length), doc.GetAllocator());
+    object.AddMember(rapidjson::StringRef(key), v, doc.GetAllocator());
+}
+
+void AddJsonConstString(JDoc& doc, JValue& object, const char* key, const char* text)
+{
+    object.AddMember(rapidjson::StringRef(key), rapidjson::StringRef(text), doc.GetAllocator());
+}
+
+void WriteJsonArea(JDoc& doc, JValue& object, const char* key, const uint8_t* area, size_t length)
+{
+    size_t used = length;
+    while (used > 1 && area[used - 1] == 0)
+        --used;
+    JValue array(rapidjson::kArrayType);
+    if (used == 0)
+        array.PushBack(0u, doc.GetAllocator());
+    for (size_t i = 0; i < used; ++i)
+        array.PushBack(unsigned(area[i]), doc.GetAllocator());
+    object.AddMember(rapidjson::StringRef(key), array, doc.GetAllocator());
+}
+
+void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length)
+{
+    memset(area, 0, length);
+    JValue* member = GetJsonMember(key, object);
+    if (!member || !member->IsArray())
+        return;
+    size_t k = 0;
+    for (JValue& element : member->GetArray()) {
+        if (k >= length)
+            break;
+        area[k++] = element.IsNumber() ? uint8_t(JsonLowBits(element)) : 0;
+    }
+}

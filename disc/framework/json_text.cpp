@@ -1,0 +1,270 @@
+#include "disc/framework/json_text.h"
+
+#include "platform/safe_output.h"
+
+#include <cstring>
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/reader.h>
+
+size_t Utf8SequenceLength(const uint8_t* s, size_t size)
+{
+    if (size == 0)
+        return 0;
+    uint8_t c = s[0];
+    if (c < 0x80)
+        return 1;
+    size_t n;
+    uint8_t lo = 0x80, hi = 0xBF; // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n  = 3;
+        lo = c == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        hi = c == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n  = 4;
+        lo = c == 0xF0 ? 0x90 : 0x80;
+        hi = c == 0xF4 ? 0x8F : 0xBF; // nothing beyond U+10FFFF
+    } else
+        return 0;
+    if (size < n || s[1] < lo || s[1] > hi)
+        return 0;
+    for (size_t i = 2; i < n; ++i)
+        if (s[i] < 0x80 || s[i] > 0xBF)
+            return 0;
+    return n;
+}
+
+static bool ValidUtf8(const char* text, size_t length)
+{
+    const uint8_t* s = reinterpret_cast<const uint8_t*>(text);
+    for (size_t i = 0; i < length;) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n = Utf8SequenceLength(s + i, length - i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string EscapedJsonString(const char* text, size_t length)
+{
+    static const char kHex[]      = "0123456789ABCDEF";
+    static const char kLowerHex[] = "0123456789abcdef";
+    const uint8_t* s              = reinterpret_cast<const uint8_t*>(text);
+    std::string out               = "\"";
+    for (size_t i = 0; i < length;) {
+        uint8_t c = s[i];
+        if (c >= 0x80) {
+            size_t n = Utf8SequenceLength(s + i, length - i);
+            if (n) {
+                out.append(text + i, n);
+                i += n;
+            } else {
+                out += "\\udc";
+                out += kLowerHex[c >> 4];
+                out += kLowerHex[c & 15];
+                ++i;
+            }
+            continue;
+        }
+        ++i;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else
+                out += char(c);
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool DecodeSurrogateEscapes(std::string& text)
+{
+    size_t at = text.find('\xED');
+    if (at == std::string::npos)
+        return false;
+    bool changed = false;
+    size_t out   = at;
+    for (size_t i = at; i < text.size();) {
+        uint8_t b1 = uint8_t(text[i]);
+        if (b1 == 0xED && i + 2 < text.size() && (uint8_t(text[i + 1]) & 0xFE) == 0xB2 &&
+            uint8_t(text[i + 2]) >= 0x80 && uint8_t(text[i + 2]) <= 0xBF) {
+            // U+DC80 + k is ED B2 80 + k for k below 64, then ED B3 80 onwards.
+            text[out++] =
+                char(0x80 + ((uint8_t(text[i + 1]) & 1) << 6) + (uint8_t(text[i + 2]) & 0x3F));
+            i += 3;
+            changed = true;
+        } else
+            text[out++] = text[i++];
+    }
+    text.resize(out);
+    return changed;
+}
+
+namespace
+{
+
+// An output stream of the JSON library that writes into a SafeOutput in pieces.
+class SafeOutputStream
+{
+  public:
+    typedef char Ch;
+    explicit SafeOutputStream(SafeOutput& out) : m_out(out) {}
+    void Put(char c)
+    {
+        if (m_used == sizeof m_buffer)
+            Flush();
+        m_buffer[m_used++] = c;
+    }
+    void Flush()
+    {
+        if (m_used)
+            m_out.Write(m_buffer, m_used);
+        m_used = 0;
+    }
+
+  private:
+    SafeOutput& m_out;
+    char m_buffer[65536];
+    size_t m_used = 0;
+};
+
+// Passes a document's events to the writer; a string that is not valid UTF-8 is written with
+// its surrogate escapes as raw JSON text (the writer itself would copy the bytes unchecked).
+template <class Writer> class EscapingHandler
+{
+  public:
+    explicit EscapingHandler(Writer& w) : m_w(w) {}
+    bool Null() { return m_w.Null(); }
+    bool Bool(bool b) { return m_w.Bool(b); }
+    bool Int(int i) { return m_w.Int(i); }
+    bool Uint(unsigned u) { return m_w.Uint(u); }
+    bool Int64(int64_t i) { return m_w.Int64(i); }
+    bool Uint64(uint64_t u) { return m_w.Uint64(u); }
+    bool Double(double d) { return m_w.Double(d); }
+    bool RawNumber(const char* s, rapidjson::SizeType n, bool copy)
+    {
+        return m_w.RawNumber(s, n, copy);
+    }
+    bool String(const char* s, rapidjson::SizeType n, bool copy)
+    {
+        if (ValidUtf8(s, n))
+            return m_w.String(s, n, copy);
+        std::string text = EscapedJsonString(s, n);
+        return m_w.RawValue(text.data(), text.size(), rapidjson::kStringType);
+    }
+    bool StartObject() { return m_w.StartObject(); }
+    bool Key(const char* s, rapidjson::SizeType n, bool copy) { return m_w.Key(s, n, copy); }
+    bool EndObject(rapidjson::SizeType n) { return m_w.EndObject(n); }
+    bool StartArray() { return m_w.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) { return m_w.EndArray(n); }
+
+  private:
+    Writer& m_w;
+};
+
+// Passes the parser's events to the document, string values with their surrogate escapes
+// turned back into bytes.
+class DecodingHandler
+{
+  public:
+    explicit DecodingHandler(JDoc& doc) : m_doc(doc) {}
+    bool Null() { return m_doc.Null(); }
+    bool Bool(bool b) { return m_doc.Bool(b); }
+    bool Int(int i) { return m_doc.Int(i); }
+    bool Uint(unsigned u) { return m_doc.Uint(u); }
+    bool Int64(int64_t i) { return m_doc.Int64(i); }
+    bool Uint64(uint64_t u) { return m_doc.Uint64(u); }
+    bool Double(double d) { return m_doc.Double(d); }
+    bool RawNumber(const char* s, rapidjson::SizeType n, bool copy)
+    {
+        return m_doc.RawNumber(s, n, copy);
+    }
+    bool String(const char* s, rapidjson::SizeType n, bool copy)
+    {
+        if (!memchr(s, '\xED', n))
+            return m_doc.String(s, n, copy);
+        std::string bytes(s, n);
+        DecodeSurrogateEscapes(bytes);
+        return m_doc.String(bytes.data(), rapidjson::SizeType(bytes.size()), true);
+    }
+    bool StartObject() { return m_doc.StartObject(); }
+    bool Key(const char* s, rapidjson::SizeType n, bool copy) { return m_doc.Key(s, n, copy); }
+    bool EndObject(rapidjson::SizeType n) { return m_doc.EndObject(n); }
+    bool StartArray() { return m_doc.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) { return m_doc.EndArray(n); }
+
+  private:
+    JDoc& m_doc;
+};
+
+struct StreamParse {
+    rapidjson::FileReadStream& stream;
+    bool ok = false;
+    bool operator()(JDoc& doc)
+    {
+        DecodingHandler handler(doc);
+        rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, JsonHeapAllocator> reader;
+        // Iterative parsing: deeply nested input cannot exhaust the stack.
+        ok = !reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler).IsError();
+        return ok;
+    }
+};
+
+} // namespace
+
+bool ParseJsonStream(FILE* f, JDoc& doc)
+{
+    char buffer[65536];
+    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
+    JDoc parsed;
+    StreamParse parse{stream};
+    parsed.Populate(parse);
+    if (!parse.ok)
+        return false;
+    doc.Swap(parsed);
+    return true;
+}
+
+bool WriteJsonText(const JDoc& doc, SafeOutput& out)
+{
+    SafeOutputStream stream(out);
+    typedef rapidjson::PrettyWriter<SafeOutputStream> Writer;
+    Writer writer(stream);
+    writer.SetIndent(' ', 4);
+    EscapingHandler<Writer> handler(writer);
+    doc.Accept(handler);
+    stream.Flush();
+    return !out.Failed();
+}

@@ -1,0 +1,88 @@
+// index.bdmv files ("INDX"): the disc's titles and its application information.
+#pragma once
+
+#include "disc/framework/extension_data.h"
+#include "disc/framework/serial.h"
+
+#include <cstdint>
+#include <vector>
+
+class CAppInfoBDMV : public CIBDSerial
+{
+  public:
+    uint32_t reserved01                     = 0;
+    uint32_t initial_output_mode_preference = 0;
+    uint32_t SS_content_exist_flag          = 0;
+    uint32_t reserved02                     = 0;
+    uint32_t video_format                   = 0;
+    uint32_t frame_rate                     = 0;
+    uint8_t content_provider_user_data[32]  = {};
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+// One entry of the title table; also the first-playback and top-menu entries. Its fields stand
+// in the object its owner gives it.
+class CTitle : public CIBDSerial
+{
+  public:
+    uint32_t object_type   = 0; // 1 movie object, 2 BD-J object
+    uint32_t access_type   = 0;
+    uint32_t reserved01    = 0;
+    uint32_t playback_type = 0;
+    uint32_t reserved02    = 0;
+    uint32_t mobj_id_ref   = 0;
+    char bdjo_file_name[6] = {}; // five characters and a terminating zero
+    uint32_t reserved03    = 0;
+
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& object) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& object) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CIndexes : public CIBDSerial
+{
+  public:
+    CTitle FirstPlayback;
+    CTitle TopMenu;
+    uint32_t number_of_Titles = 0;
+    std::vector<CTitle> m_titles;
+
+    CIndexes() { m_jsonName = "Indexes"; }
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+class CIndexBDMV : public CIBDSerial
+{
+  public:
+    char version_number[4]               = {0, 0, 0, 0};
+    uint32_t Indexes_start_address       = 0;
+    uint32_t ExtensionData_start_address = 0;
+    uint8_t reserved_header[24]          = {};
+    CAppInfoBDMV AppInfoBDMV;
+    CIndexes Indexes;
+    CExtensionData ExtensionData;
+
+    CIndexBDMV();
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& indx) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& indx) override;
+    int Build(CBitBuffer& bb) override;
+};

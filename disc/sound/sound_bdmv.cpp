@@ -1,0 +1,392 @@
+#include "disc/sound/sound_bdmv.h"
+
+#include "disc/framework/serial_io.h"
+#include "platform/riff_wave.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+
+const size_t kPiece = 65536;
+
+// Samples are 16-bit big-endian on the disc and little-endian in WAVE files.
+void SwapPairs(uint8_t* data, size_t size)
+{
+    for (size_t i = 0; i + 1 < size; i += 2)
+        std::swap(data[i], data[i + 1]);
+}
+
+std::string SamplePath(const std::string& directory, const std::string& name)
+{
+    // The separator is added even after a directory that ends with one; POSIX reads the
+    // doubled slash as one.
+    return directory.empty() ? name : directory + "/" + name;
+}
+
+// A sample-file name from JSON must name a file in the directory itself.
+bool PlainFileName(const std::string& name)
+{
+    return name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+}
+
+} // namespace
+
+// ---- CSoundAttributes ------------------------------------------------------------------
+
+template <class IO> void CSoundAttributes::Fields(IO& io)
+{
+    io.U(4, FLD(channel_configuration));
+    io.U(4, FLD(sampling_frequency));
+    io.U(2, FLD(bits_per_sample));
+    io.Zero(6);
+    io.U(32, FLD(start));
+    io.U(32, FLD(length));
+}
+
+void CSoundAttributes::Clear()
+{
+    channel_configuration = sampling_frequency = bits_per_sample = start = length = 0;
+}
+
+int CSoundAttributes::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
+int CSoundAttributes::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
+
+int CSoundAttributes::ReadJSON(JDoc&, JValue& object)
+{
+    Clear();
+    uint32_t flags        = 0;
+    channel_configuration = ReadJsonUint("channel_configuration", object, &flags);
+    sampling_frequency    = ReadJsonUint("sampling_frequency", object, &flags);
+    bits_per_sample       = ReadJsonUint("bits_per_sample", object, &flags);
+    size_t len            = 0;
+    const char* name      = ReadJsonString("filename", object, nullptr, &len);
+    filename              = name ? std::string(name, len) : std::string();
+    if (!filename.empty() &&
+        (!PlainFileName(filename) || filename.find('\0') != std::string::npos)) {
+        fprintf(stderr, "Improper sample file name %s!\n", filename.c_str());
+        return 1;
+    }
+    return int(flags);
+}
+
+int CSoundAttributes::WriteJSON(JDoc& doc, JValue& object)
+{
+    AddJsonUint(doc, object, "channel_configuration", channel_configuration);
+    AddJsonUint(doc, object, "sampling_frequency", sampling_frequency);
+    AddJsonUint(doc, object, "bits_per_sample", bits_per_sample);
+    AddJsonString(doc, object, "filename", filename.data(), filename.size());
+    return 0;
+}
+
+int CSoundAttributes::WriteSampleFile(CBitBuffer& reader, uint64_t sampleStart,
+                                      const std::string& directory)
+{
+    if (filename.empty())
+        return 0;
+    // Samples past the end of the file would be written as invented zeros, up to 4 GiB of them.
+    uint64_t from = sampleStart + 8ull * start;
+    if (from + 8ull * length > reader.SizeBits()) {
+        fprintf(stderr, "Samples of %s lie outside the file!\n", filename.c_str());
+        return 1;
+    }
+    CWaveWriter wave;
+    if (!wave.Create(SamplePath(directory, filename))) {
+        fprintf(stderr, "Cannot create file %s!\n", filename.c_str());
+        wave.PrintReason(stderr);
+        return 1;
+    }
+    WaveFormat format;
+    format.formatTag      = 1;
+    format.channels       = channel_configuration == 3 ? 2 : 1;
+    format.samplesPerSec  = 48000;
+    format.blockAlign     = uint16_t(format.channels * 16 / 8);
+    format.avgBytesPerSec = format.blockAlign * 48000u;
+    format.bitsPerSample  = 16;
+    bool ok               = wave.Begin(format);
+    reader.m_cursor       = from;
+    std::vector<uint8_t> piece(kPiece);
+    for (uint32_t left = length; ok && left > 0;) {
+        size_t n = left < kPiece ? left : kPiece;
+        reader.ReadBytes(piece.data(), n);
+        SwapPairs(piece.data(), n);
+        ok = wave.Write(piece.data(), n);
+        left -= uint32_t(n);
+    }
+    ok = wave.Finish() && ok;
+    if (!ok) {
+        fprintf(stderr, "Cannot write file %s!\n", filename.c_str());
+        wave.PrintReason(stderr);
+        return 1;
+    }
+    return 0;
+}
+
+int CSoundAttributes::ReadSampleFile(CBitBuffer& writer, uint64_t sampleStart,
+                                     const std::string& directory)
+{
+    if (filename.empty())
+        return 0;
+    if (!PlainFileName(filename)) {
+        fprintf(stderr, "Improper sample file name %s!\n", filename.c_str());
+        return 1;
+    }
+    CWaveReader wave;
+    if (!wave.Open(SamplePath(directory, filename))) {
+        fprintf(stderr, "Cannot open file %s!\n", filename.c_str());
+        return 1;
+    }
+    WaveFormat f;
+    if (!wave.ReadFormat(f)) {
+        fprintf(stderr, "Cannot read wave file %s!\n", filename.c_str());
+        return 1;
+    }
+    if (f.formatTag != 1) {
+        fprintf(stderr, "Improper wave file format!\n");
+        return 1;
+    }
+    if (!((f.channels == 2 && channel_configuration == 3) ||
+          (f.channels == 1 && channel_configuration == 1))) {
+        fprintf(stderr, "Improper wave file format - only mono or stereo is supported!\n");
+        return 1;
+    }
+    if (f.samplesPerSec != 48000 || sampling_frequency != 1) {
+        fprintf(stderr, "Improper wave file format - only 48kHz is supported!\n");
+        return 1;
+    }
+    if (f.bitsPerSample != 16 || bits_per_sample != 1) {
+        fprintf(stderr, "Improper wave file format - only 16-bit is supported!\n");
+        return 1;
+    }
+    if (!wave.FindData()) {
+        fprintf(stderr, "Cannot read wave file %s!\n", filename.c_str());
+        return 1;
+    }
+    // Sample files of several GiB would push a start beyond its 32 bits.
+    if (SectionAddress(writer, sampleStart, start, "sound.bdmv"))
+        return 1;
+    uint64_t total = 0;
+    std::vector<uint8_t> piece(kPiece);
+    for (;;) {
+        long n = wave.Read(piece.data(), piece.size());
+        if (n < 0) {
+            fprintf(stderr, "Cannot read wave file %s!\n", filename.c_str());
+            return 1;
+        }
+        if (n == 0)
+            break;
+        SwapPairs(piece.data(), size_t(n));
+        writer.WriteBytes(piece.data(), size_t(n));
+        total += uint64_t(n);
+    }
+    length = uint32_t(total);
+    while (((writer.m_cursor - sampleStart) / 8) % 4 != 0)
+        writer.WriteBits(8, 0);
+    return 0;
+}
+
+// ---- CSoundIndex ------------------------------------------------------------------------
+
+void CSoundIndex::Clear()
+{
+    reserved = 0;
+    m_sounds.clear();
+}
+
+int CSoundIndex::Parse(CBitBuffer& bb)
+{
+    Clear();
+    ReadLength(bb, 32);
+    if (m_lengthRead != 0) {
+        reserved       = bb.ReadBits(8);
+        uint32_t count = bb.ReadBits(8);
+        for (uint32_t i = 0; i < count; ++i) {
+            if (!bb.TakeElement())
+                return 1;
+            CSoundAttributes sound;
+            sound.Parse(bb);
+            char name[32];
+            snprintf(name, sizeof name, "sound_%03u%s", i, ".wav");
+            sound.filename = name;
+            m_sounds.push_back(sound);
+        }
+    }
+    SkipToBlockEnd(bb);
+    return 0;
+}
+
+int CSoundIndex::Build(CBitBuffer& bb)
+{
+    BeginSection(bb, 32);
+    if (!m_sounds.empty()) {
+        if (CheckListSize(m_sounds.size(), 255, "sounds"))
+            return 1;
+        bb.WriteBits(8, reserved);
+        bb.WriteBits(8, uint32_t(m_sounds.size()));
+        for (size_t i = 0; i < m_sounds.size(); ++i) {
+            int r = m_sounds[i].Build(bb);
+            if (r) {
+                fprintf(stderr, "Error saving sound_attributes[%u]!\n", unsigned(i));
+                return r;
+            }
+        }
+    }
+    return EndSection(bb, 0, "SoundIndex");
+}
+
+int CSoundIndex::ReadJSON(JDoc& doc, JValue& parent)
+{
+    Clear();
+    JValue* object = FindOwnMember(parent);
+    if (!object || !object->IsObject()) {
+        // Building on would silently drop every sound.
+        fprintf(stderr, "Failed to read SoundIndex!\n");
+        return 1;
+    }
+    reserved      = ReadJsonUint("reserved", *object);
+    JValue* array = GetJsonMember("sound_attributes", *object);
+    if (!array)
+        return 0;
+    int r = ReadJSONArray(doc, array, m_sounds);
+    if (r)
+        fprintf(stderr, "Failed to read sound_attributes!\n");
+    return r;
+}
+
+int CSoundIndex::WriteJSON(JDoc& doc, JValue& parent)
+{
+    JValue object(rapidjson::kObjectType);
+    AddJsonUint(doc, object, "reserved", reserved);
+    JValue array(rapidjson::kArrayType);
+    int r = WriteJSONArray(doc, &array, m_sounds);
+    if (r) {
+        fprintf(stderr, "Failed to save sound_attributes!\n");
+        return r;
+    }
+    object.AddMember("sound_attributes", array, doc.GetAllocator());
+    parent.AddMember(rapidjson::StringRef(m_jsonName), object, doc.GetAllocator());
+    return 0;
+}
+
+int CSoundIndex::WriteSampleFiles(CBitBuffer& reader, uint64_t sampleStart,
+                                  const std::string& directory)
+{
+    for (CSoundAttributes& s : m_sounds) {
+        int r = s.WriteSampleFile(reader, sampleStart, directory);
+        if (r)
+            return r;
+    }
+    return 0;
+}
+
+int CSoundIndex::ReadSampleFiles(CBitBuffer& writer, uint64_t sampleStart,
+                                 const std::string& directory)
+{
+    for (CSoundAttributes& s : m_sounds) {
+        int r = s.ReadSampleFile(writer, sampleStart, directory);
+        if (r)
+            return r;
+    }
+    return 0;
+}
+
+// ---- CBCLK ------------------------------------------------------------------------------
+
+void CBCLK::Clear()
+{
+    memset(version_number, 0, sizeof version_number);
+    sample_data_start_address = ExtensionData_start_address = 0;
+    memset(reserved_header, 0, sizeof reserved_header);
+    SoundIndex.Clear();
+    ExtensionData.Clear();
+}
+
+int CBCLK::Parse(CBitBuffer& bb)
+{
+    Clear();
+    const uint64_t fileStart = bb.m_cursor - 32;
+    if (ParseVersion(bb, version_number))
+        return 1;
+    sample_data_start_address   = bb.ReadBits(32);
+    ExtensionData_start_address = bb.ReadBits(32);
+    bb.ReadBytes(reserved_header, sizeof reserved_header);
+    int r = SoundIndex.Parse(bb);
+    if (r)
+        return r;
+    if (sample_data_start_address == 0) {
+        // No sample data: no files, and no names that a later build would look for.
+        for (CSoundAttributes& s : SoundIndex.m_sounds)
+            s.filename.clear();
+    } else if (m_writeSampleFiles) {
+        uint64_t sampleStart = fileStart + 8ull * sample_data_start_address;
+        r                    = SoundIndex.WriteSampleFiles(bb, sampleStart, m_directory);
+        if (r)
+            return r;
+    }
+    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
+}
+
+int CBCLK::Build(CBitBuffer& bb)
+{
+    const uint64_t fileStart = bb.m_cursor - 32;
+    m_startPos               = fileStart;
+    BuildVersion(bb, version_number);
+    const uint64_t addresses = bb.m_cursor;
+    bb.WriteBits(32, sample_data_start_address);
+    bb.WriteBits(32, ExtensionData_start_address);
+    bb.WriteBytes(reserved_header, sizeof reserved_header);
+
+    const uint64_t indexAt = bb.m_cursor;
+    int r                  = SoundIndex.Build(bb);
+    if (r)
+        return r;
+    PadToModulus(bb);
+
+    uint64_t sampleStart = bb.m_cursor;
+    if ((r = SectionAddress(bb, fileStart, sample_data_start_address, "sound.bdmv")) != 0)
+        return r;
+    r = SoundIndex.ReadSampleFiles(bb, sampleStart, m_directory);
+    if (r)
+        return r;
+    PadToModulus(bb);
+    const uint64_t end = bb.m_cursor;
+    bb.m_cursor        = indexAt; // again, now with the real starts and lengths
+    r                  = SoundIndex.Build(bb);
+    bb.m_cursor        = end;
+    if (r)
+        return r;
+
+    if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "sound.bdmv")) != 0 ||
+        (r = ExtensionData.Build(bb)) != 0)
+        return r;
+    PadToModulus(bb);
+    const uint64_t fileEnd = bb.m_cursor;
+    bb.m_cursor            = addresses;
+    bb.WriteBits(32, sample_data_start_address);
+    bb.WriteBits(32, ExtensionData_start_address);
+    bb.m_cursor = fileEnd;
+    return 0;
+}
+
+int CBCLK::ReadJSON(JDoc& doc, JValue& parent)
+{
+    Clear();
+    if (ReadJsonVersion(parent, version_number))
+        return 1;
+    ReadJsonArea(parent, "reserved_header", reserved_header, sizeof reserved_header);
+    int r = SoundIndex.ReadJSON(doc, parent);
+    if (r)
+        return r;
+    return ExtensionData.ReadJSON(doc, parent);
+}
+
+int CBCLK::WriteJSON(JDoc& doc, JValue& parent)
+{
+    WriteJsonVersion(doc, parent, version_number);
+    WriteJsonArea(doc, parent, "reserved_header", reserved_header, sizeof reserved_header);
+    int r = SoundIndex.WriteJSON(doc, parent);
+    if (r)
+        return r;
+    return ExtensionData.WriteJSON(doc, parent);
+}
