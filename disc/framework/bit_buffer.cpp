@@ -15,15 +15,21 @@ void CBitBuffer::Reserve(uint64_t bytes)
         m_bytes.resize(size_t(bytes), 0);
 }
 
-void CBitBuffer::WriteBit(uint32_t bit)
+void CBitBuffer::WriteBit(uint32_t bit) { WriteBits(1, bit); }
+
+// The 8 bytes from byte on as one big-endian word, zeros past the end of the data.
+uint64_t CBitBuffer::WindowAt(uint64_t byte) const
 {
-    Reserve((m_cursor + 8) / 8);
-    uint8_t mask = uint8_t(0x80u >> (m_cursor & 7));
-    if (bit)
-        m_bytes[size_t(m_cursor / 8)] |= mask;
-    else
-        m_bytes[size_t(m_cursor / 8)] &= uint8_t(~mask);
-    ++m_cursor;
+    const size_t size = m_bytes.size();
+    if (byte + 8 <= size) {
+        uint64_t w;
+        memcpy(&w, m_bytes.data() + byte, 8);
+        return FromBigEndian(w);
+    }
+    uint64_t w = 0;
+    for (uint64_t i = 0; i < 8; ++i)
+        w = w << 8 | (byte + i < size ? m_bytes[size_t(byte + i)] : 0);
+    return w;
 }
 
 uint32_t CBitBuffer::ReadBits(unsigned n)
@@ -32,21 +38,11 @@ uint32_t CBitBuffer::ReadBits(unsigned n)
         return 0;
     if (n > 32)
         n = 32;
-    uint64_t byte = m_cursor / 8;
-    if (Aligned() && (n & 7) == 0 && byte + n / 8 <= m_bytes.size()) {
-        uint32_t v = 0;
-        for (unsigned i = 0; i < n / 8; ++i)
-            v = (v << 8) | m_bytes[size_t(byte + i)];
-        m_cursor += n;
-        return v;
-    }
-    uint32_t v = 0;
-    for (unsigned i = 0; i < n; ++i, ++m_cursor) {
-        uint64_t at = m_cursor / 8;
-        uint32_t b  = at < m_bytes.size() ? (m_bytes[size_t(at)] >> (7 - (m_cursor & 7))) & 1 : 0;
-        v           = (v << 1) | b;
-    }
-    return v;
+    // At most 7 + 32 bits: one window holds them all.
+    const uint64_t w    = WindowAt(m_cursor / 8);
+    const unsigned skip = unsigned(m_cursor & 7);
+    m_cursor += n;
+    return uint32_t((w << skip) >> (64 - n));
 }
 
 void CBitBuffer::WriteBits(unsigned n, uint32_t value)
@@ -55,16 +51,26 @@ void CBitBuffer::WriteBits(unsigned n, uint32_t value)
         return;
     if (n > 32)
         n = 32;
+    const uint64_t byte = m_cursor / 8;
+    const unsigned skip = unsigned(m_cursor & 7);
     Reserve((m_cursor + n + 7) / 8);
-    if (Aligned() && (n & 7) == 0) {
-        size_t byte = size_t(m_cursor / 8);
-        for (unsigned i = n / 8; i > 0; --i)
-            m_bytes[byte++] = uint8_t(value >> (8 * (i - 1)));
-        m_cursor += n;
-        return;
+    // The field's place in the window, and the value's low n bits moved there; the other bits
+    // of the bytes it touches stay as they are.
+    const uint64_t mask = (~uint64_t(0) >> (64 - n)) << (64 - skip - n);
+    const uint64_t bits = (uint64_t(value) << (64 - n)) >> skip;
+    if (byte + 8 <= m_bytes.size()) {
+        uint64_t w;
+        memcpy(&w, m_bytes.data() + byte, 8);
+        w = ToBigEndian((FromBigEndian(w) & ~mask) | bits);
+        memcpy(m_bytes.data() + byte, &w, 8);
+    } else {
+        for (unsigned i = 0; i < (skip + n + 7) / 8; ++i) {
+            const unsigned shift = 56 - 8 * i;
+            uint8_t& b           = m_bytes[size_t(byte + i)];
+            b                    = uint8_t((b & ~(mask >> shift)) | ((bits >> shift) & 0xFF));
+        }
     }
-    for (unsigned i = n; i > 0; --i)
-        WriteBit((value >> (i - 1)) & 1);
+    m_cursor += n;
 }
 
 void CBitBuffer::WriteZeroBits(uint64_t n)

@@ -44,4 +44,14 @@ class CBitBuffer
 
   private:
     void Reserve(uint64_t bytes);
+    uint64_t WindowAt(uint64_t byte) const;
+    static uint64_t FromBigEndian(uint64_t w)
+    {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return __builtin_bswap64(w);
+#else
+        return w;
+#endif
+    }
+    static uint64_t ToBigEndian(uint64_t w) { return FromBigEndian(w); }
 };
