@@ -35,7 +35,7 @@ template <class IO> void CAppCacheEntry::Fields(IO& io)
     clpi::Text(io, language_code, sizeof language_code, "language_code");
     bdjo::EndIfMissing(io);
     if constexpr (IO::kOp == ser::Op::kReadJson)
-        io.Chars(reserved, sizeof reserved, "reserved", ser::kOptional);
+        io.Chars(reserved, sizeof reserved, "reserved", ser::kOptionalText);
     else
         clpi::Text(io, reserved, sizeof reserved, "reserved");
 }

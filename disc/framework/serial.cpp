@@ -13,6 +13,27 @@ void CIBDSerial::BeginSection(CBitBuffer& writer, uint32_t bits)
 
 static void AppendZeroByte(CBitBuffer& writer) { writer.WriteBits(8, 0); }
 
+int EndLength(CBitBuffer& writer, uint64_t lengthPos, unsigned bits, uint32_t modulus,
+              const char* name)
+{
+    auto contentBytes = [&] { return (writer.m_cursor - bits - lengthPos) / 8; };
+    if (modulus)
+        while ((bits / 8 + contentBytes()) % modulus != 0)
+            writer.WriteBits(8, 0);
+    uint64_t length = contentBytes();
+    uint64_t limit  = bits >= 32 ? 0xFFFFFFFFull : (1ull << bits) - 1;
+    if (length > limit) {
+        fprintf(stderr, "%s is too long: %" PRIu64 " bytes do not fit its %u-bit length field!\n",
+                name && *name ? name : "block", length, bits);
+        return 1;
+    }
+    uint64_t end    = writer.m_cursor;
+    writer.m_cursor = lengthPos;
+    writer.WriteBits(bits, uint32_t(length));
+    writer.m_cursor = end;
+    return 0;
+}
+
 int CIBDSerial::EndSection(CBitBuffer& writer, uint32_t modulus, const char* blockName)
 {
     auto contentBytes = [&] { return (writer.m_cursor - m_lengthBits - m_lengthPos) / 8; };

@@ -55,3 +55,39 @@ int SectionAddress(const CBitBuffer& writer, uint64_t fileStart, uint32_t& addre
 
 // Build refuses a list that its count field cannot hold: message naming the list, result 1.
 int CheckListSize(uint64_t size, uint64_t limit, const char* what);
+
+// Ends a length-prefixed block whose length field of bits starts at lengthPos: pads it to a
+// multiple of modulus bytes (length field included) and back-patches the length. A length the
+// field cannot hold is refused (message naming the block, or "block"; result 1).
+int EndLength(CBitBuffer& writer, uint64_t lengthPos, unsigned bits, uint32_t modulus,
+              const char* name);
+
+namespace ser
+{
+
+// How a structure stands in the file: its fields alone, or after a length field of LengthBits
+// that counts them, padded to a multiple of Modulus bytes.
+struct Plain {
+    static constexpr unsigned kLengthBits = 0;
+    static constexpr uint32_t kModulus    = 0;
+};
+template <unsigned LengthBits, uint32_t Modulus = 0> struct Length {
+    static constexpr unsigned kLengthBits = LengthBits;
+    static constexpr uint32_t kModulus    = Modulus;
+};
+
+// The operations of a structure whose Fields template describes it, in its framing. Its JSON
+// stands as an object under T::kJsonName when T has one, else flat in the object its owner gives.
+// Base is CIBDSerial, or the structure a variant shares its fields with.
+template <class T, class Framing = Plain, class Base = CIBDSerial> class Described : public Base
+{
+  public:
+    using FramingType = Framing;
+    void Clear() override;
+    int ReadJSON(JDoc& doc, JValue& parent) override;
+    int Parse(CBitBuffer& bb) override;
+    int WriteJSON(JDoc& doc, JValue& parent) override;
+    int Build(CBitBuffer& bb) override;
+};
+
+} // namespace ser

@@ -1,5 +1,7 @@
 // One description of a structure's fields drives all four operations: a Fields(IO&) member
-// template is run with a policy that reads bits, writes bits, reads JSON or writes JSON.
+// template is run with a policy that reads bits, writes bits, reads JSON or writes JSON. The
+// policies below offer the same methods, each a field or a group of fields of the formats; a
+// description uses nothing else.
 //
 // Errors are sticky: after a stopping failure every later call is a no-op. Result() is the
 // first failure code, else bit 0 of the required-member flags (JSON reading).
@@ -12,6 +14,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 // A member's name is its JSON key.
@@ -24,30 +29,56 @@ enum class Op { kParse, kBuild, kReadJson, kWriteJson };
 enum Presence { kRequired, kOptional };
 enum ChildMode { kStop, kKeepGoing };
 
-// Messages a list prints for a failing element, one per operation; each may hold one %u for
-// the element's index. nullptr prints nothing.
-struct ListTexts {
-    const char* parse = nullptr;
-    const char* build = nullptr;
-    const char* read  = nullptr;
-    const char* save  = nullptr;
+// Options of character fields.
+enum TextOption : unsigned {
+    kPlainText    = 0,
+    kCutAtZero    = 1, // JSON holds the text up to its first zero byte
+    kEndIfMissing = 2, // JSON reading ends here, without storing it, once any required member
+                       // so far was missing
+    kOptionalText = 4, // JSON reading is silent when it is missing
+    kSayMissing   = 8, // a missing text adds "failed to read <key>!" to the reader's line
+};
+constexpr TextOption operator|(TextOption a, TextOption b) { return TextOption(unsigned(a) | b); }
+
+// Options of lists.
+enum ListOption : unsigned {
+    kOmitEmpty        = 1, // an empty list writes no JSON member
+    kWhileFits        = 2, // Parse takes elements while whole ones fit the area, whatever the count
+    kQuietAfterBudget = 4, // the parse text is not printed once the element budget ran out
 };
 
-// Messages an owner prints when a child fails, one per operation (no arguments).
+// What a list prints when it fails, per operation. The parse and build texts may hold one %u
+// for the element's index; read is printed when the JSON array fails, missing when the array is
+// absent (an absent array is then a failure). what names the elements when Build refuses a list
+// that does not fit its count. nullptr prints nothing.
+struct ListTexts {
+    const char* parse   = nullptr;
+    const char* build   = nullptr;
+    const char* read    = nullptr;
+    const char* save    = nullptr; // COMPAT
+    const char* missing = nullptr;
+};
+
+// What an owner prints when a child fails, per operation.
 struct ChildTexts {
     const char* parse = nullptr;
     const char* build = nullptr;
     const char* read  = nullptr;
-    const char* save  = nullptr;
+    const char* save  = nullptr; // COMPAT
 };
+
+// Messages of a JSON array of numbers: not an array, and an element (%u) that is not a number.
+struct NumberTexts {
+    const char* notArray  = nullptr;
+    const char* notNumber = nullptr;
+};
+
+// A place in the file, in bits from the buffer's start.
+using Mark = uint64_t;
 
 class IOBase
 {
   public:
-    int m_result     = 0;
-    bool m_stopped   = false;
-    uint32_t m_flags = 0;
-
     bool Ok() const { return !m_stopped; }
     int Result() const { return m_result ? m_result : int(m_flags & 1); }
 
@@ -62,7 +93,24 @@ class IOBase
         va_end(args);
         Stop(1);
     }
-    // Records a failure code without a message and stops.
+    // Prints the message and records failure 1; the remaining fields are still handled.
+    void FailLater(const char* format, ...) __attribute__((format(printf, 2, 3)))
+    {
+        if (m_stopped)
+            return;
+        va_list args;
+        va_start(args, format);
+        vfprintf(stderr, format, args);
+        va_end(args);
+        Note(1);
+    }
+    // JSON reading ends here when a required member was missing; the result is that failure.
+    void EndIfMissing()
+    {
+        if (m_flags & 1)
+            Stop(0);
+    }
+    // Records a failure code and stops.
     void Stop(int code)
     {
         if (!m_result)
@@ -75,85 +123,7 @@ class IOBase
         if (code && !m_result)
             m_result = code;
     }
-
-  protected:
-    static void Say(const char* text, unsigned index)
-    {
-        if (text)
-            fprintf(stderr, text, index);
-    }
-};
-
-// ---- Parse: read bits ------------------------------------------------------------------
-class Parser : public IOBase
-{
-  public:
-    static constexpr Op kOp     = Op::kParse;
-    static constexpr bool kFile = true, kJson = false;
-    CBitBuffer& bb;
-    explicit Parser(CBitBuffer& b) : bb(b) {}
-
-    void U(unsigned n, uint32_t& v, const char*, Presence = kRequired)
-    {
-        if (Ok())
-            v = bb.ReadBits(n);
-    }
-    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
-    void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    void Zero(uint64_t n)
-    {
-        if (Ok())
-            bb.SkipBits(n);
-    }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
-              uint32_t (*)(const char*), Presence = kRequired)
-    {
-        U(n, v, key);
-    }
-    void Chars(char* buf, size_t n, const char*, Presence = kRequired)
-    {
-        if (Ok())
-            bb.ReadBytes(buf, n);
-    }
-    void Area(uint8_t* buf, size_t n, const char*)
-    {
-        if (Ok())
-            bb.ReadBytes(buf, n);
-    }
-    template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
-    {
-        if (!Ok())
-            return;
-        Outcome(c.Parse(bb), mode, t.parse);
-    }
-    // A count field in the file; n receives it.
-    template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*)
-    {
-        if (Ok())
-            n = bb.ReadBits(bits);
-    }
-    // n elements parsed in order, each spending one unit of the element budget.
-    template <class V>
-    void Items(uint32_t n, V& list, const char*, const ListTexts& t = {}, Presence = kOptional)
-    {
-        for (uint32_t i = 0; i < n && Ok(); ++i) {
-            if (!bb.TakeElement()) {
-                Stop(1);
-                return;
-            }
-            typename V::value_type item;
-            int r = item.Parse(bb);
-            if (r) {
-                Say(t.parse, i);
-                Stop(r);
-                return;
-            }
-            list.push_back(std::move(item));
-        }
-    }
-
-  private:
+    // The outcome of a child: kStop ends the fields, kKeepGoing goes on.
     void Outcome(int r, ChildMode mode, const char* text)
     {
         if (!r)
@@ -162,6 +132,311 @@ class Parser : public IOBase
             fputs(text, stderr);
         mode == kStop ? Stop(r) : Note(r);
     }
+
+  protected:
+    static void Say(const char* text, unsigned index)
+    {
+        if (text)
+            fprintf(stderr, text, index);
+    }
+
+    int m_result   = 0;
+    bool m_stopped = false;
+
+  public:
+    uint32_t m_flags = 0; // bit 0: a required JSON member was missing
+};
+
+class Parser;
+template <class T, class... A> int ParseOf(T& t, CBitBuffer& bb, A&&... args);
+template <class T, class... A> int ParseOf(T& t, Parser& io, A&&... args);
+template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args);
+template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args);
+template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args);
+
+// The name a block's messages use: its JSON name, or its kBlockName.
+template <class T, class = void> struct BlockName {
+    static constexpr const char* kValue = nullptr;
+};
+template <class T> struct BlockName<T, std::void_t<decltype(T::kBlockName)>> {
+    static constexpr const char* kValue = T::kBlockName;
+};
+template <class T, class = void> struct JsonName {
+    static constexpr const char* kValue = nullptr;
+};
+template <class T> struct JsonName<T, std::void_t<decltype(T::kJsonName)>> {
+    static constexpr const char* kValue = T::kJsonName;
+};
+template <class T> constexpr const char* NameOf()
+{
+    return JsonName<T>::kValue ? JsonName<T>::kValue : BlockName<T>::kValue;
+}
+// The message of a missing named member: T's kMissingText, or "failed to read <name>".
+template <class T, class = void> struct MissingText {
+    static constexpr const char* kValue = "failed to read %s\n";
+};
+template <class T> struct MissingText<T, std::void_t<decltype(T::kMissingText)>> {
+    static constexpr const char* kValue = T::kMissingText;
+};
+
+// Whether an element type is described (its operations run without virtual calls) or a plain
+// record with a Fields of its own.
+template <class T, class = void> struct IsDescribed : std::false_type {
+};
+template <class T> struct IsDescribed<T, std::void_t<typename T::FramingType>> : std::true_type {
+};
+
+// ---- Parse: read bits ------------------------------------------------------------------
+class Parser : public IOBase
+{
+  public:
+    static constexpr Op kOp     = Op::kParse;
+    static constexpr bool kFile = true, kJson = false;
+    explicit Parser(CBitBuffer& b) : bb(b), m_bb(b) {}
+    CBitBuffer& bb; // COMPAT
+
+    void U(unsigned n, uint32_t& v, const char*, Presence = kRequired)
+    {
+        if (Ok())
+            v = m_bb.ReadBits(n);
+    }
+    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
+    void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
+    void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
+    void Zero(uint64_t n)
+    {
+        if (Ok())
+            m_bb.SkipBits(n);
+    }
+    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
+              uint32_t (*)(const char*), Presence = kRequired)
+    {
+        U(n, v, key);
+    }
+    void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
+    {
+        if (Ok())
+            m_bb.ReadBytes(buf, n);
+    }
+    void Area(uint8_t* buf, size_t n, const char*, bool = false)
+    {
+        if (Ok())
+            m_bb.ReadBytes(buf, n);
+    }
+    // A string of any bytes after its length field; padToEven adds a zero byte when the length
+    // field and the bytes take an odd number of bytes.
+    void ByteString(std::string& s, const char*, unsigned lengthBits, bool padToEven,
+                    const char* = nullptr)
+    {
+        if (!Ok())
+            return;
+        uint32_t n = m_bb.ReadBits(lengthBits);
+        s.resize(n);
+        m_bb.ReadBytes(s.data(), n);
+        if (padToEven)
+            PadToEven(lengthBits / 8 + uint64_t(n));
+    }
+    // A text only JSON carries.
+    void String(std::string&, const char*, Presence = kRequired) {}
+    // A zero byte when bytes is odd.
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Zero(8);
+    }
+
+    template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
+    {
+        if (!Ok())
+            return;
+        if constexpr (IsDescribed<C>::value) {
+            Parser sub(m_bb);
+            sub.m_limit = m_limit;
+            Outcome(ParseOf(c, sub), mode, t.parse);
+        } else
+            Outcome(c.Parse(m_bb), mode, t.parse);
+    }
+    // A nested JSON object; the file has its fields in place.
+    template <class F> void Object(const char*, F&& fields, bool = false)
+    {
+        if (Ok())
+            fields();
+    }
+    // A count field in the file; n receives it.
+    template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*)
+    {
+        if (Ok())
+            n = m_bb.ReadBits(bits);
+    }
+    // n elements parsed in order, each spending one unit of the element budget (kWhileFits:
+    // whole elements while they fit the area). The arguments go to each element's Fields.
+    template <class V, class... A>
+    void Items(uint32_t n, V& list, const char*, const ListTexts& t = {}, unsigned options = 0,
+               A&&... args)
+    {
+        for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
+            typename V::value_type item;
+            if (options & kWhileFits) {
+                // Only whole elements inside the area: a size that disagrees with its elements
+                // cannot carry the loop on past them.
+                const Mark at = m_bb.m_cursor;
+                Element(item, args...);
+                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
+                    m_bb.m_cursor = at;
+                    return;
+                }
+                if (!m_bb.TakeElement())
+                    return Stop(1);
+            } else {
+                if (!m_bb.TakeElement())
+                    return Stop(1);
+                int r = Element(item, args...);
+                if (r) {
+                    if (!(options & kQuietAfterBudget) || !m_bb.m_budgetReported)
+                        Say(t.parse, i);
+                    return Stop(r);
+                }
+            }
+            list.push_back(std::move(item));
+        }
+    }
+    // n numbers of bits each.
+    void Numbers(uint32_t n, unsigned bits, std::vector<uint32_t>& list, const char*,
+                 const NumberTexts& = {}, unsigned = 0)
+    {
+        for (uint32_t i = 0; i < n && Ok(); ++i) {
+            if (!m_bb.TakeElement())
+                return Stop(1);
+            list.push_back(m_bb.ReadBits(bits));
+        }
+    }
+    // File side of a list whose JSON form is written apart: n elements, each described by
+    // element(item).
+    template <class V, class F> void Each(uint32_t n, V& list, F&& element)
+    {
+        for (uint32_t i = 0; i < n && Ok(); ++i) {
+            if (!m_bb.TakeElement())
+                return Stop(1);
+            typename V::value_type item{};
+            element(item);
+            list.push_back(std::move(item));
+        }
+    }
+    void Strings(std::vector<std::string>&, const char*, size_t = 0) {}
+    // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even.
+    void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
+    {
+        uint32_t n = 0;
+        Count(8, n, list, nullptr);
+        Zero(8);
+        Numbers(n, 8, list, key);
+        PadToEven(n);
+    }
+    // Elements whose heads stand in a row and whose bodies stand at the addresses their heads
+    // hold, counted in bytes from origin. In JSON each element is one object (its Fields).
+    template <class V, class Address, class Body>
+    void Split(uint32_t n, V& list, const char*, const ListTexts& t, Mark origin, Address address,
+               Body&& body, unsigned = 0, unsigned options = 0)
+    {
+        for (uint32_t i = 0; i < n && Ok(); ++i) {
+            if (!m_bb.TakeElement())
+                return Stop(1);
+            typename V::value_type item;
+            Element(item);
+            list.push_back(std::move(item));
+        }
+        for (size_t i = 0; i < list.size() && Ok(); ++i) {
+            m_bb.m_cursor = origin + 8ull * address(list[i]);
+            body(list[i]);
+            if (!Ok() && (!(options & kQuietAfterBudget) || !m_bb.m_budgetReported))
+                Say(t.parse, unsigned(i));
+        }
+    }
+
+    // A length field of bits and the area it counts: the fields inside must lie within it, and
+    // the cursor leaves at its end.
+    template <class F>
+    void Sized(unsigned bits, const char*, F&& fields, uint32_t = 0, bool evenAfter = false)
+    {
+        if (!Ok())
+            return;
+        const Mark start      = m_bb.m_cursor;
+        const uint32_t length = m_bb.ReadBits(bits);
+        const Mark end        = m_bb.m_cursor + 8ull * length;
+        const Mark outer = m_limit, outerStart = m_blockStart;
+        const uint32_t held = m_length;
+        m_limit             = end < m_limit ? end : m_limit;
+        m_length            = length;
+        m_blockStart        = start;
+        fields();
+        m_limit      = outer;
+        m_length     = held;
+        m_blockStart = outerStart;
+        if (!Ok())
+            return;
+        m_bb.m_cursor = end;
+        if (evenAfter)
+            PadToEven(bits / 8 + uint64_t(length));
+    }
+    // Parse of a block that has length 0.
+    bool BlockIsEmpty() const { return m_length == 0; }
+    // Where the innermost block's length field starts.
+    Mark BlockStart() const { return m_blockStart; }
+    void Refuse(uint64_t, uint64_t, const char*) {}
+    // Fails (silently) unless bits more from the cursor lie within the area.
+    void Within(uint64_t bits)
+    {
+        if (Ok() && m_bb.m_cursor + bits > m_limit)
+            Stop(1);
+    }
+    // The bytes from origin to the end of the area.
+    uint64_t BytesFrom(Mark origin) const { return m_limit > origin ? (m_limit - origin) / 8 : 0; }
+    // Spends bytes of a budget of bytes; fails (silently) when it does not hold them.
+    void Spend(uint64_t& budget, uint64_t bytes)
+    {
+        if (!Ok())
+            return;
+        if (bytes > budget)
+            return Stop(1);
+        budget -= bytes;
+    }
+    Mark Here() const { return m_bb.m_cursor; }
+    // A field holding the address of something later in the file, counted in bytes from an
+    // origin; Follow goes there.
+    Mark Link(unsigned bits, uint32_t& address, const char*)
+    {
+        U(bits, address, nullptr);
+        return 0;
+    }
+    void Follow(Mark, unsigned, Mark origin, uint32_t& address)
+    {
+        if (Ok())
+            m_bb.m_cursor = origin + 8ull * address;
+    }
+
+    void SetLimit(Mark limit) { m_limit = limit; }
+
+  private:
+    template <class T, class... A> int Element(T& item, A&&... args)
+    {
+        if constexpr (IsDescribed<T>::value) {
+            Parser sub(m_bb);
+            sub.m_limit = m_limit;
+            int r       = ParseOf(item, sub, std::forward<A>(args)...);
+            return r;
+        } else if constexpr (std::is_base_of<CIBDSerial, T>::value) {
+            return item.Parse(m_bb);
+        } else {
+            Parser sub(m_bb);
+            sub.m_limit = m_limit;
+            item.Fields(sub, std::forward<A>(args)...);
+            return sub.Result();
+        }
+    }
+    CBitBuffer& m_bb;
+    Mark m_limit      = ~Mark(0); // the end of the innermost block or area, at most the file's
+    Mark m_blockStart = 0;        // where the innermost block's length field starts
+    uint32_t m_length = 1;        // the length of the innermost block
 };
 
 // ---- Build: write bits -----------------------------------------------------------------
@@ -170,51 +445,74 @@ class Builder : public IOBase
   public:
     static constexpr Op kOp     = Op::kBuild;
     static constexpr bool kFile = true, kJson = false;
-    CBitBuffer& bb;
-    explicit Builder(CBitBuffer& b) : bb(b) {}
+    explicit Builder(CBitBuffer& b) : bb(b), m_bb(b) {}
+    CBitBuffer& bb; // COMPAT
 
     void U(unsigned n, uint32_t& v, const char*, Presence = kRequired)
     {
         if (Ok())
-            bb.WriteBits(n, v);
+            m_bb.WriteBits(n, v);
     }
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char*, Presence = kRequired)
     {
         if (Ok())
-            bb.WriteBit(v != 0);
+            m_bb.WriteBits(1, v != 0);
     }
     void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Bit(v, key, p); }
     void Zero(uint64_t n)
     {
         if (Ok())
-            bb.WriteZeroBits(n);
+            m_bb.WriteZeroBits(n);
     }
     void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
               uint32_t (*)(const char*), Presence = kRequired)
     {
         U(n, v, key);
     }
-    void Chars(char* buf, size_t n, const char*, Presence = kRequired)
+    void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
     {
         if (Ok())
-            bb.WriteBytes(buf, n);
+            m_bb.WriteBytes(buf, n);
     }
-    void Area(uint8_t* buf, size_t n, const char*)
+    void Area(uint8_t* buf, size_t n, const char*, bool = false)
     {
         if (Ok())
-            bb.WriteBytes(buf, n);
+            m_bb.WriteBytes(buf, n);
     }
+    // Refuses a string its length field cannot count (what names it in the message).
+    void ByteString(std::string& s, const char*, unsigned lengthBits, bool padToEven,
+                    const char* what = nullptr)
+    {
+        if (!Ok())
+            return;
+        if (CheckListSize(s.size(), (1ull << lengthBits) - 1, what))
+            return Stop(1);
+        m_bb.WriteBits(lengthBits, uint32_t(s.size()));
+        m_bb.WriteBytes(s.data(), s.size());
+        if (padToEven)
+            PadToEven(lengthBits / 8 + uint64_t(s.size()));
+    }
+    void String(std::string&, const char*, Presence = kRequired) {}
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Zero(8);
+    }
+
     template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
     {
         if (!Ok())
             return;
-        int r = c.Build(bb);
-        if (!r)
-            return;
-        if (t.build)
-            fputs(t.build, stderr);
-        mode == kStop ? Stop(r) : Note(r);
+        if constexpr (IsDescribed<C>::value)
+            Outcome(BuildOf(c, m_bb), mode, t.build);
+        else
+            Outcome(c.Build(m_bb), mode, t.build);
+    }
+    template <class F> void Object(const char*, F&& fields, bool = false)
+    {
+        if (Ok())
+            fields();
     }
     // Writes the list's size, refusing one the field cannot hold.
     template <class V> void Count(unsigned bits, uint32_t& n, V& list, const char* what)
@@ -222,24 +520,154 @@ class Builder : public IOBase
         if (!Ok())
             return;
         uint64_t limit = bits >= 32 ? 0xFFFFFFFFull : (1ull << bits) - 1;
-        if (CheckListSize(list.size(), limit, what)) {
-            Stop(1);
-            return;
-        }
+        if (CheckListSize(list.size(), limit, what))
+            return Stop(1);
         n = uint32_t(list.size());
-        bb.WriteBits(bits, n);
+        m_bb.WriteBits(bits, n);
     }
-    template <class V>
-    void Items(uint32_t, V& list, const char*, const ListTexts& t = {}, Presence = kOptional)
+    template <class V, class... A>
+    void Items(uint32_t, V& list, const char*, const ListTexts& t = {}, unsigned = 0, A&&... args)
     {
         for (size_t i = 0; i < list.size() && Ok(); ++i) {
-            int r = list[i].Build(bb);
+            int r = Element(list[i], args...);
             if (r) {
                 Say(t.build, unsigned(i));
                 Stop(r);
             }
         }
     }
+    void Numbers(uint32_t, unsigned bits, std::vector<uint32_t>& list, const char*,
+                 const NumberTexts& = {}, unsigned = 0)
+    {
+        for (size_t i = 0; i < list.size() && Ok(); ++i)
+            m_bb.WriteBits(bits, list[i]);
+    }
+    template <class V, class F> void Each(uint32_t, V& list, F&& element)
+    {
+        for (size_t i = 0; i < list.size() && Ok(); ++i)
+            element(list[i]);
+    }
+    void Strings(std::vector<std::string>&, const char*, size_t = 0) {}
+    void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
+                const NumberTexts& = {})
+    {
+        uint32_t n = 0;
+        Count(8, n, list, what);
+        Zero(8);
+        Numbers(n, 8, list, key);
+        PadToEven(list.size());
+    }
+    // Heads with the addresses they held, the bodies (each at a multiple of align bytes from
+    // origin), then the heads again with the bodies' addresses.
+    template <class V, class Address, class Body>
+    void Split(uint32_t, V& list, const char*, const ListTexts& t, Mark origin, Address address,
+               Body&& body, unsigned align = 1, unsigned = 0)
+    {
+        const Mark heads = m_bb.m_cursor;
+        Heads(list, t);
+        for (size_t i = 0; i < list.size() && Ok(); ++i) {
+            Align(origin, align);
+            uint64_t offset = (m_bb.m_cursor - origin) / 8;
+            if (CheckListSize(offset, 0xFFFFFFFF, "bytes before a block's address"))
+                return Stop(1);
+            address(list[i]) = uint32_t(offset);
+            body(list[i]);
+            if (!Ok())
+                Say(t.build, unsigned(i));
+        }
+        Align(origin, align);
+        if (!Ok())
+            return;
+        const Mark end = m_bb.m_cursor;
+        m_bb.m_cursor  = heads;
+        Heads(list, t);
+        m_bb.m_cursor = end;
+    }
+    // The length is back-patched once the fields are written, padded inside to a multiple of
+    // modulus bytes (length field included) or, with evenAfter, followed by a zero byte when the
+    // length field and the area take an odd number of bytes. A length the field cannot hold is
+    // refused, the message naming the area.
+    template <class F>
+    void Sized(unsigned bits, const char* name, F&& fields, uint32_t modulus = 0,
+               bool evenAfter = false)
+    {
+        if (!Ok())
+            return;
+        const Mark at = m_bb.m_cursor, outerStart = m_blockStart;
+        m_blockStart = at;
+        m_bb.WriteBits(bits, 0);
+        fields();
+        m_blockStart = outerStart;
+        if (!Ok())
+            return;
+        if (EndLength(m_bb, at, bits, modulus, name))
+            return Stop(1);
+        if (evenAfter)
+            PadToEven((m_bb.m_cursor - at) / 8);
+    }
+    Mark BlockStart() const { return m_blockStart; }
+    // Build refuses a size its field cannot hold, before anything of it is written.
+    void Refuse(uint64_t size, uint64_t limit, const char* what)
+    {
+        if (Ok() && CheckListSize(size, limit, what))
+            Stop(1);
+    }
+    bool BlockIsEmpty() const { return false; }
+    void Within(uint64_t) {}
+    uint64_t BytesFrom(Mark) const { return 0; }
+    void Spend(uint64_t&, uint64_t) {}
+    Mark Here() const { return m_bb.m_cursor; }
+    Mark Link(unsigned bits, uint32_t&, const char*)
+    {
+        const Mark at = m_bb.m_cursor;
+        Zero(bits);
+        return at;
+    }
+    void Follow(Mark link, unsigned bits, Mark origin, uint32_t& address)
+    {
+        if (!Ok())
+            return;
+        const uint64_t offset = (m_bb.m_cursor - origin) / 8;
+        if (CheckListSize(offset, 0xFFFFFFFF, "bytes before a block's address"))
+            return Stop(1);
+        address        = uint32_t(offset);
+        const Mark end = m_bb.m_cursor;
+        m_bb.m_cursor  = link;
+        m_bb.WriteBits(bits, address);
+        m_bb.m_cursor = end;
+    }
+
+  private:
+    template <class T, class... A> int Element(T& item, A&&... args)
+    {
+        if constexpr (IsDescribed<T>::value)
+            return BuildOf(item, m_bb, std::forward<A>(args)...);
+        else if constexpr (std::is_base_of<CIBDSerial, T>::value)
+            return item.Build(m_bb);
+        else {
+            Builder sub(m_bb);
+            item.Fields(sub, std::forward<A>(args)...);
+            return sub.Result();
+        }
+    }
+    template <class V> void Heads(V& list, const ListTexts& t)
+    {
+        for (size_t i = 0; i < list.size() && Ok(); ++i) {
+            int r = Element(list[i]);
+            if (r) {
+                Say(t.build, unsigned(i));
+                Stop(r);
+            }
+        }
+    }
+    void Align(Mark origin, unsigned align)
+    {
+        while (Ok() && align > 1 && ((m_bb.m_cursor - origin) / 8) % align != 0)
+            m_bb.WriteBits(8, 0);
+    }
+
+    CBitBuffer& m_bb;
+    Mark m_blockStart = 0;
 };
 
 // ---- ReadJSON: fields from the object the structure stands in ---------------------------
@@ -248,16 +676,14 @@ class JsonReader : public IOBase
   public:
     static constexpr Op kOp     = Op::kReadJson;
     static constexpr bool kFile = false, kJson = true;
-    JDoc& doc;
-    JValue& obj;
-    JsonReader(JDoc& d, JValue& o) : doc(d), obj(o) {}
-
-    uint32_t* FlagsFor(Presence p) { return p == kRequired ? &m_flags : nullptr; }
+    JsonReader(JDoc& d, JValue& o) : doc(d), obj(o), m_doc(d), m_obj(&o) {}
+    JDoc& doc;   // COMPAT
+    JValue& obj; // COMPAT
 
     void U(unsigned, uint32_t& v, const char* key, Presence p = kRequired)
     {
         if (Ok())
-            v = ReadJsonUint(key, obj, FlagsFor(p));
+            v = ReadJsonUint(key, *m_obj, FlagsFor(p));
     }
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key, kOptional); }
     void Bit(uint32_t& v, const char* key, Presence p = kRequired) { U(1, v, key, p); }
@@ -273,58 +699,203 @@ class JsonReader : public IOBase
     {
         if (!Ok())
             return;
-        const char* name = ReadJsonString(key, obj, FlagsFor(p));
+        const char* name = ReadJsonString(key, *m_obj, FlagsFor(p));
         v                = name ? parser(name) : 0;
     }
     // Fixed-width characters: the string's bytes, cut to n, the rest zero.
-    void Chars(char* buf, size_t n, const char* key, Presence p = kRequired)
+    void Chars(char* buf, size_t n, const char* key, TextOption options = kPlainText)
     {
         if (!Ok())
             return;
-        memset(buf, 0, n);
         size_t len       = 0;
-        const char* text = ReadJsonString(key, obj, FlagsFor(p), &len);
+        const char* text = ReadJsonString(key, *m_obj, FlagsFor(options), &len);
+        if (!text && (options & kSayMissing))
+            fprintf(stderr, "failed to read %s!\n", key);
+        if ((options & kEndIfMissing) && (m_flags & 1))
+            return Stop(1);
+        memset(buf, 0, n);
         if (text)
             memcpy(buf, text, len < n ? len : n);
     }
-    void Area(uint8_t* buf, size_t n, const char* key)
+    void Area(uint8_t* buf, size_t n, const char* key, bool = false)
     {
         if (Ok())
-            ReadJsonArea(obj, key, buf, n);
+            ReadJsonArea(*m_obj, key, buf, n);
     }
+    // Every byte of the JSON string, zero bytes included.
+    void ByteString(std::string& s, const char* key, unsigned, bool, const char* = nullptr)
+    {
+        String(s, key);
+    }
+    void String(std::string& s, const char* key, Presence p = kRequired)
+    {
+        if (!Ok())
+            return;
+        size_t length    = 0;
+        const char* text = ReadJsonString(key, *m_obj, FlagsFor(p), &length);
+        s                = text ? std::string(text, length) : std::string();
+    }
+    void PadToEven(uint64_t) {}
+
     template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
     {
         if (!Ok())
             return;
-        int r = c.ReadJSON(doc, obj);
-        if (!r)
-            return;
-        if (t.read)
-            fputs(t.read, stderr);
-        mode == kStop ? Stop(r) : Note(r);
+        if constexpr (IsDescribed<C>::value)
+            Outcome(ReadOf(c, m_doc, *m_obj), mode, t.read);
+        else
+            Outcome(c.ReadJSON(m_doc, *m_obj), mode, t.read);
     }
-    template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
-    // The array under key, element by element. Missing: an empty list, or with kRequired a
-    // "failed to read" line and failure.
-    template <class V>
-    void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, Presence p = kOptional)
+    // The fields of the object under key. Missing (or with anyValue false, not an object):
+    // "failed to read <key>" and failure. With anyValue whatever value stands there is read.
+    template <class F> void Object(const char* key, F&& fields, bool anyValue = false)
     {
         if (!Ok())
             return;
-        JValue* array = GetJsonMember(key, obj);
+        JValue* object = GetJsonMember(key, *m_obj);
+        if (!object || (!anyValue && !object->IsObject())) {
+            fprintf(stderr, "failed to read %s\n", key);
+            return Stop(1);
+        }
+        JValue* outer = m_obj;
+        m_obj         = object;
+        fields();
+        m_obj = outer;
+    }
+    template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
+    // The array under key, element by element, each through its ReadJSON. Missing: an empty
+    // list, or with a missing text that text and failure.
+    template <class V, class... A>
+    void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, unsigned = 0,
+               A&&... args)
+    {
+        if (!Ok())
+            return;
+        JValue* array = GetJsonMember(key, *m_obj);
         if (!array) {
-            if (p == kRequired) {
-                fprintf(stderr, "failed to read %s\n", key);
+            if (t.missing) {
+                fprintf(stderr, t.missing, key);
                 Stop(1);
             }
             return;
         }
-        int r = ReadJSONArray(doc, array, list);
+        int r = Elements(array, list, args...);
         if (r) {
             Say(t.read, unsigned(list.size()));
             Stop(r);
         }
     }
+    // An array of numbers, each taken as its low 32 bits. Missing: an empty list.
+    void Numbers(uint32_t, unsigned, std::vector<uint32_t>& list, const char* key,
+                 const NumberTexts& t = {}, unsigned = 0)
+    {
+        if (!Ok())
+            return;
+        JValue* array = GetJsonMember(key, *m_obj);
+        if (!array)
+            return;
+        if (!array->IsArray()) {
+            if (t.notArray)
+                fputs(t.notArray, stderr);
+            return Stop(1);
+        }
+        unsigned index = 0;
+        for (JValue& v : array->GetArray()) {
+            if (!v.IsNumber()) {
+                Say(t.notNumber, index);
+                return Stop(1);
+            }
+            list.push_back(JsonLowBits(v));
+            ++index;
+        }
+    }
+    template <class V, class F> void Each(uint32_t, V&, F&&) {}
+    void IdList(std::vector<uint32_t>& list, const char* key, const char*,
+                const NumberTexts& t = {})
+    {
+        Numbers(0, 8, list, key, t);
+    }
+    template <class V, class Address, class Body>
+    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address, Body&&,
+               unsigned = 0, unsigned options = 0)
+    {
+        Items(n, list, key, t, options);
+    }
+    // A JSON array of strings, each cut to maxLength bytes. Missing: an empty list.
+    void Strings(std::vector<std::string>& out, const char* key,
+                 size_t maxLength = std::string::npos)
+    {
+        if (!Ok())
+            return;
+        JValue* list = GetJsonMember(key, *m_obj);
+        if (!list)
+            return;
+        if (!list->IsArray())
+            return Fail("%s is not an array!\n", key);
+        unsigned i = 0;
+        for (JValue& element : list->GetArray()) {
+            if (!element.IsString())
+                return Fail("JSON array element[%u] is not a string!\n", i);
+            size_t length = element.GetStringLength();
+            out.emplace_back(element.GetString(), length < maxLength ? length : maxLength);
+            ++i;
+        }
+    }
+    template <class F> void Sized(unsigned, const char*, F&& fields, uint32_t = 0, bool = false)
+    {
+        if (Ok())
+            fields();
+    }
+    Mark BlockStart() const { return 0; }
+    void Refuse(uint64_t, uint64_t, const char*) {}
+    bool BlockIsEmpty() const { return false; }
+    void Within(uint64_t) {}
+    uint64_t BytesFrom(Mark) const { return 0; }
+    void Spend(uint64_t&, uint64_t) {}
+    Mark Here() const { return 0; }
+    Mark Link(unsigned, uint32_t&, const char*) { return 0; }
+    void Follow(Mark, unsigned, Mark, uint32_t&) {}
+
+    // Whether the object holds key.
+    bool Has(const char* key) { return GetJsonMember(key, *m_obj) != nullptr; }
+
+  private:
+    uint32_t* FlagsFor(Presence p) { return p == kRequired ? &m_flags : nullptr; }
+    uint32_t* FlagsFor(TextOption options) { return options & kOptionalText ? nullptr : &m_flags; }
+
+    // ReadJSONArray with arguments for the elements.
+    template <class V, class... A> int Elements(JValue* value, V& list, A&&... args)
+    {
+        if constexpr (sizeof...(A) == 0 && std::is_base_of<CIBDSerial, typename V::value_type>::value)
+            return ReadJSONArray(m_doc, value, list);
+        else {
+            if (!value->IsArray()) {
+                fprintf(stderr, "JSON element is not an array!\n");
+                return 1;
+            }
+            unsigned i = 0;
+            for (JValue& element : value->GetArray()) {
+                if (!element.IsObject()) {
+                    fprintf(stderr, "JSON array element[%u] is not an object!\n", i);
+                    return 1;
+                }
+                typename V::value_type item;
+                JsonReader sub(m_doc, element);
+                item.Fields(sub, args...);
+                int r = sub.Result();
+                if (r) {
+                    fprintf(stderr, "Failed to read JSON array element[%u]!\n", i);
+                    return r;
+                }
+                list.push_back(std::move(item));
+                ++i;
+            }
+            return 0;
+        }
+    }
+
+    JDoc& m_doc;
+    JValue* m_obj;
 };
 
 // ---- WriteJSON: fields into a new object -------------------------------------------------
@@ -333,14 +904,13 @@ class JsonWriter : public IOBase
   public:
     static constexpr Op kOp     = Op::kWriteJson;
     static constexpr bool kFile = false, kJson = true;
-    JDoc& doc;
-    JValue& obj;
-    JsonWriter(JDoc& d, JValue& o) : doc(d), obj(o) {}
+    JsonWriter(JDoc& d, JValue& o) : doc(d), obj(o), m_doc(d), m_obj(&o) {}
+    JDoc& doc;   // COMPAT
+    JValue& obj; // COMPAT
 
     void U(unsigned, uint32_t& v, const char* key, Presence = kRequired)
     {
-        if (Ok())
-            AddJsonUint(doc, obj, key, v);
+        AddJsonUint(m_doc, *m_obj, key, v);
     }
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
@@ -349,56 +919,128 @@ class JsonWriter : public IOBase
     void Code(unsigned, uint32_t& v, const char* key, const CodeNameTable* table,
               uint32_t (*)(const char*), Presence = kRequired)
     {
-        if (!Ok())
-            return;
         char number[16];
         const char* name = CodeJsonName(table, v, number);
         if (name == number)
-            AddJsonString(doc, obj, key, number, strlen(number));
+            AddJsonString(m_doc, *m_obj, key, number, strlen(number));
         else
-            AddJsonConstString(doc, obj, key, name);
+            AddJsonConstString(m_doc, *m_obj, key, name);
     }
-    void Chars(char* buf, size_t n, const char* key, Presence = kRequired)
+    void Chars(char* buf, size_t n, const char* key, TextOption options = kPlainText)
     {
-        if (Ok())
-            AddJsonString(doc, obj, key, buf, n);
+        AddJsonString(m_doc, *m_obj, key, buf, options & kCutAtZero ? strnlen(buf, n) : n);
     }
-    void Area(uint8_t* buf, size_t n, const char* key)
+    // A reserved area without its trailing zeros (allBytes: every byte).
+    void Area(uint8_t* buf, size_t n, const char* key, bool allBytes = false)
     {
-        if (Ok())
-            WriteJsonArea(doc, obj, key, buf, n);
+        if (!allBytes)
+            return WriteJsonArea(m_doc, *m_obj, key, buf, n);
+        JValue bytes(rapidjson::kArrayType);
+        for (size_t i = 0; i < n; ++i)
+            bytes.PushBack(unsigned(buf[i]), m_doc.GetAllocator());
+        m_obj->AddMember(rapidjson::StringRef(key), bytes, m_doc.GetAllocator());
     }
-    template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
+    void ByteString(std::string& s, const char* key, unsigned, bool, const char* = nullptr)
     {
-        if (!Ok())
-            return;
-        int r = c.WriteJSON(doc, obj);
-        if (!r)
-            return;
-        if (t.save)
-            fputs(t.save, stderr);
-        mode == kStop ? Stop(r) : Note(r);
+        String(s, key);
+    }
+    void String(std::string& s, const char* key, Presence = kRequired)
+    {
+        AddJsonString(m_doc, *m_obj, key, s.data(), s.size());
+    }
+    void PadToEven(uint64_t) {}
+
+    template <class C> void Child(C& c, ChildMode = kStop, const ChildTexts& = {})
+    {
+        if constexpr (IsDescribed<C>::value)
+            WriteOf(c, m_doc, *m_obj);
+        else
+            c.WriteJSON(m_doc, *m_obj);
+    }
+    template <class F> void Object(const char* key, F&& fields, bool = false)
+    {
+        JValue object(rapidjson::kObjectType);
+        JValue* outer = m_obj;
+        m_obj         = &object;
+        fields();
+        m_obj = outer;
+        m_obj->AddMember(rapidjson::StringRef(key), object, m_doc.GetAllocator());
     }
     template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
-    template <class V>
-    void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, Presence = kOptional)
+    template <class V, class... A>
+    void Items(uint32_t, V& list, const char* key, const ListTexts& = {}, unsigned options = 0,
+               A&&... args)
     {
-        if (!Ok())
+        if ((options & kOmitEmpty) && list.empty())
             return;
         JValue array(rapidjson::kArrayType);
-        int r = WriteJSONArray(doc, &array, list);
-        obj.AddMember(rapidjson::StringRef(key), array, doc.GetAllocator());
-        if (r) {
-            Say(t.save, unsigned(list.size()));
-            Stop(r);
+        array.Reserve(rapidjson::SizeType(list.size()), m_doc.GetAllocator());
+        for (auto& item : list) {
+            JValue object(rapidjson::kObjectType);
+            if constexpr (IsDescribed<typename V::value_type>::value)
+                WriteOf(item, m_doc, object, args...);
+            else if constexpr (std::is_base_of<CIBDSerial, typename V::value_type>::value)
+                item.WriteJSON(m_doc, object);
+            else {
+                JsonWriter sub(m_doc, object);
+                item.Fields(sub, args...);
+            }
+            array.PushBack(object, m_doc.GetAllocator());
         }
+        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
     }
+    void Numbers(uint32_t, unsigned, std::vector<uint32_t>& list, const char* key,
+                 const NumberTexts& = {}, unsigned options = 0)
+    {
+        if ((options & kOmitEmpty) && list.empty())
+            return;
+        JValue array(rapidjson::kArrayType);
+        array.Reserve(rapidjson::SizeType(list.size()), m_doc.GetAllocator());
+        for (uint32_t v : list)
+            array.PushBack(v, m_doc.GetAllocator());
+        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+    }
+    template <class V, class F> void Each(uint32_t, V&, F&&) {}
+    void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
+    {
+        Numbers(0, 8, list, key, {}, kOmitEmpty);
+    }
+    template <class V, class Address, class Body>
+    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address, Body&&,
+               unsigned = 0, unsigned options = 0)
+    {
+        Items(n, list, key, t, options);
+    }
+    void Strings(std::vector<std::string>& list, const char* key, size_t = std::string::npos)
+    {
+        JValue array(rapidjson::kArrayType);
+        for (const std::string& s : list)
+            array.PushBack(JValue(s.data(), rapidjson::SizeType(s.size()), m_doc.GetAllocator()),
+                           m_doc.GetAllocator());
+        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+    }
+    template <class F> void Sized(unsigned, const char*, F&& fields, uint32_t = 0, bool = false)
+    {
+        fields();
+    }
+    Mark BlockStart() const { return 0; }
+    void Refuse(uint64_t, uint64_t, const char*) {}
+    bool BlockIsEmpty() const { return false; }
+    void Within(uint64_t) {}
+    uint64_t BytesFrom(Mark) const { return 0; }
+    void Spend(uint64_t&, uint64_t) {}
+    Mark Here() const { return 0; }
+    Mark Link(unsigned, uint32_t&, const char*) { return 0; }
+    void Follow(Mark, unsigned, Mark, uint32_t&) {}
+
+  private:
+    JDoc& m_doc;
+    JValue* m_obj;
 };
 
-// ---- Framing --------------------------------------------------------------------------
+// ---- The operations of a described structure --------------------------------------------
 
-// Clear for free: the object is reset to a default-constructed one, keeping its base data
-// (JSON name and padding modulus survive).
+// Clear for free: the object becomes a default-constructed one.
 template <class T> void Reset(T& t)
 {
     CIBDSerial base             = t;
@@ -406,37 +1048,115 @@ template <class T> void Reset(T& t)
     static_cast<CIBDSerial&>(t) = base;
 }
 
-// Parse of a block without a length field.
+// The fields inside the structure's framing.
+template <class IO, class T, class... A> void Framed(IO& io, T& t, A&&... args)
+{
+    using F = typename T::FramingType;
+    if constexpr (F::kLengthBits == 0)
+        t.Fields(io, std::forward<A>(args)...);
+    else
+        io.Sized(
+            F::kLengthBits, NameOf<T>(), [&] { t.Fields(io, std::forward<A>(args)...); },
+            F::kModulus);
+}
+
+template <class T, class... A> int ParseOf(T& t, Parser& io, A&&... args)
+{
+    Reset(t);
+    Framed(io, t, std::forward<A>(args)...);
+    return io.Result();
+}
+template <class T, class... A> int ParseOf(T& t, CBitBuffer& bb, A&&... args)
+{
+    Parser io(bb);
+    io.SetLimit(bb.SizeBits());
+    return ParseOf(t, io, std::forward<A>(args)...);
+}
+template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args)
+{
+    Builder io(bb);
+    Framed(io, t, std::forward<A>(args)...);
+    return io.Result();
+}
+// A structure with a JSON name stands as an object under it, required; one without stands
+// flat in the object its owner gives.
+template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args)
+{
+    Reset(t);
+    JValue* object = &parent;
+    if constexpr (JsonName<T>::kValue != nullptr) {
+        object = GetJsonMember(T::kJsonName, parent);
+        if (!object || !object->IsObject()) {
+            fprintf(stderr, MissingText<T>::kValue, T::kJsonName);
+            return 1;
+        }
+    }
+    JsonReader io(doc, *object);
+    t.Fields(io, std::forward<A>(args)...);
+    return io.Result();
+}
+template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args)
+{
+    if constexpr (JsonName<T>::kValue != nullptr) {
+        JValue object(rapidjson::kObjectType);
+        JsonWriter io(doc, object);
+        t.Fields(io, std::forward<A>(args)...);
+        parent.AddMember(rapidjson::StringRef(T::kJsonName), object, doc.GetAllocator());
+    } else {
+        JsonWriter io(doc, parent);
+        t.Fields(io, std::forward<A>(args)...);
+    }
+    return 0;
+}
+
+template <class T, class F, class B> void Described<T, F, B>::Clear()
+{
+    Reset(static_cast<T&>(*this));
+}
+template <class T, class F, class B> int Described<T, F, B>::Parse(CBitBuffer& bb)
+{
+    return ParseOf(static_cast<T&>(*this), bb);
+}
+template <class T, class F, class B> int Described<T, F, B>::Build(CBitBuffer& bb)
+{
+    return BuildOf(static_cast<T&>(*this), bb);
+}
+template <class T, class F, class B> int Described<T, F, B>::ReadJSON(JDoc& doc, JValue& parent)
+{
+    return ReadOf(static_cast<T&>(*this), doc, parent);
+}
+template <class T, class F, class B> int Described<T, F, B>::WriteJSON(JDoc& doc, JValue& parent)
+{
+    return WriteOf(static_cast<T&>(*this), doc, parent);
+}
+
+// ---- COMPAT: the framing of structures not yet described through Described -------------
+
 template <class T> int ParseFields(T& t, CBitBuffer& bb)
 {
     t.Clear();
     Parser io(bb);
+    io.SetLimit(bb.SizeBits());
     t.Fields(io);
     return io.Result();
 }
-
-// Build of a block without a length field.
 template <class T> int BuildFields(T& t, CBitBuffer& bb)
 {
     Builder io(bb);
     t.Fields(io);
     return io.Result();
 }
-
-// Parse of a length-prefixed block: on success the cursor moves to the block's end, so bytes
-// beyond the known fields are skipped.
 template <class T> int ParseBlock(T& t, CBitBuffer& bb, uint32_t lengthBits)
 {
     t.Clear();
     t.ReadLength(bb, lengthBits);
     Parser io(bb);
+    io.SetLimit(bb.SizeBits());
     t.Fields(io);
     if (io.Result() == 0)
         t.SkipToBlockEnd(bb);
     return io.Result();
 }
-
-// Build of a length-prefixed block: placeholder, fields, padding and back-patched length.
 template <class T>
 int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uint32_t modulus,
                const char* blockName = nullptr)
@@ -448,10 +1168,6 @@ int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uint32_t modulus,
         return io.Result();
     return t.EndSection(bb, modulus, blockName);
 }
-
-// ReadJSON of a structure standing under key in its owner's object ("" reads the owner's
-// object itself). A missing or non-object member is no failure unless required, then it
-// prints missingText (with the key for its %s) and fails.
 template <class T>
 int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p, const char* key,
                const char* missingText = "failed to read %s\n")
@@ -472,8 +1188,6 @@ template <class T> int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p)
 {
     return ReadObject(t, doc, parent, p, t.m_jsonName);
 }
-
-// WriteJSON of a structure: a new object added under key ("" writes into the owner's object).
 template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent, const char* key)
 {
     if (!*key) {
@@ -494,9 +1208,6 @@ template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent)
 
 } // namespace ser
 
-// The five operations of a structure that its Fields template describes completely. An element
-// of a list lives in the JSON object its owner hands over; a member has its own member of the
-// owner's object, named by m_jsonName; a block is such a member with a 32-bit length.
 #define BDMV_ELEMENT_OPERATIONS(T)                                                                 \
     void T::Clear() { ser::Reset(*this); }                                                         \
     int T::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }                           \
