@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class CApplicationProfile : public CIBDSerial
+class CApplicationProfile : public ser::Described<CApplicationProfile>
 {
   public:
     uint32_t application_profile = 0;
@@ -16,33 +16,23 @@ class CApplicationProfile : public CIBDSerial
     uint32_t version_minor       = 0;
     uint32_t version_micro       = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CApplicationName : public CIBDSerial
+class CApplicationName : public ser::Described<CApplicationName>
 {
   public:
     char language_code[3] = {};
     std::string name; // any bytes, zero included
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CApplicationDescriptor : public CIBDSerial
+class CApplicationDescriptor : public ser::Described<CApplicationDescriptor>
 {
   public:
+    static constexpr const char* kJsonName = "application_descriptor";
+
     uint32_t descriptor_tag     = 0;
     uint32_t reserved01         = 0;
     uint32_t number_of_profiles = 0;
@@ -58,40 +48,26 @@ class CApplicationDescriptor : public CIBDSerial
     std::string initial_class_name;
     std::vector<std::string> parameter;
 
-    CApplicationDescriptor() { m_jsonName = "application_descriptor"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 
   private:
     template <class IO> void Names(IO& io);
     template <class IO> void Parameters(IO& io);
-    // Where entries of the name and parameter areas may lie: inside the descriptor and the data.
-    uint64_t EntryLimit(const CBitBuffer& bb, uint64_t areaEnd) const;
 };
 
-class CApplicationIdentifier : public CIBDSerial
+class CApplicationIdentifier : public ser::Described<CApplicationIdentifier>
 {
   public:
+    static constexpr const char* kJsonName = "application_identifier";
+
     uint32_t xlet_organization_id = 0;
     uint32_t application_id       = 0;
-
-    CApplicationIdentifier() { m_jsonName = "application_identifier"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
 
     template <class IO> void Fields(IO& io);
 };
 
 // One application; its fields stand in the element object the array helpers give it.
-class CApplicationItem : public CIBDSerial
+class CApplicationItem : public ser::Described<CApplicationItem>
 {
   public:
     uint32_t application_control_code = 0;
@@ -99,27 +75,26 @@ class CApplicationItem : public CIBDSerial
     CApplicationIdentifier application_identifier;
     CApplicationDescriptor application_descriptor;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
 // In JSON the block is the bare array of applications.
-class CApplicationManagementTable : public CIBDSerial
+class CApplicationManagementTable
+    : public ser::Described<CApplicationManagementTable, ser::Length<32>>
 {
   public:
+    static constexpr const char* kBlockName = "ApplicationManagementTable";
+
     uint32_t number_of_applications = 0;
     std::vector<CApplicationItem> m_applications;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in application.cpp.
+extern template class ser::Described<CApplicationProfile>;
+extern template class ser::Described<CApplicationName>;
+extern template class ser::Described<CApplicationDescriptor>;
+extern template class ser::Described<CApplicationIdentifier>;
+extern template class ser::Described<CApplicationItem>;
+extern template class ser::Described<CApplicationManagementTable, ser::Length<32>>;

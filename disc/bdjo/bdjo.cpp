@@ -1,7 +1,6 @@
 #include "disc/bdjo/bdjo.h"
 
-#include "disc/bdjo/fields.h"
-#include "disc/framework/text_fields.h"
+#include "disc/framework/serial_io.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,8 +9,8 @@
 
 template <class IO> void CTerminalInfo::Fields(IO& io)
 {
-    io.Chars(default_font_file_name, sizeof default_font_file_name, "default_font_file_name");
-    bdjo::EndIfMissing(io);
+    io.Chars(default_font_file_name, sizeof default_font_file_name, "default_font_file_name",
+             ser::kEndIfMissing);
     // Numbers stay as JSON gives them; the file keeps their low bits, flags included.
     io.U(4, FLD(initial_HAVi_configuration_id));
     io.U(1, FLD(menu_call_mask));
@@ -23,24 +22,21 @@ template <class IO> void CTerminalInfo::Fields(IO& io)
     io.Opt(26, FLD(reserved01));
 }
 
-BDMV_BLOCK_OPERATIONS(CTerminalInfo)
+template class ser::Described<CTerminalInfo, ser::Length<32>>;
 
 // ---- CAppCacheEntry -------------------------------------------------------------------------
 
+// JSON holds each text up to its first zero byte.
 template <class IO> void CAppCacheEntry::Fields(IO& io)
 {
     io.U(8, FLD(entry_type));
-    clpi::Text(io, ref_to_name, sizeof ref_to_name, "ref_to_name");
-    bdjo::EndIfMissing(io);
-    clpi::Text(io, language_code, sizeof language_code, "language_code");
-    bdjo::EndIfMissing(io);
-    if constexpr (IO::kOp == ser::Op::kReadJson)
-        io.Chars(reserved, sizeof reserved, "reserved", ser::kOptionalText);
-    else
-        clpi::Text(io, reserved, sizeof reserved, "reserved");
+    io.Chars(ref_to_name, sizeof ref_to_name, "ref_to_name", ser::kCutAtZero | ser::kEndIfMissing);
+    io.Chars(language_code, sizeof language_code, "language_code",
+             ser::kCutAtZero | ser::kEndIfMissing);
+    io.Chars(reserved, sizeof reserved, "reserved", ser::kCutAtZero | ser::kOptionalText);
 }
 
-BDMV_ELEMENT_OPERATIONS(CAppCacheEntry)
+template class ser::Described<CAppCacheEntry>;
 
 // ---- CAppCacheInfo --------------------------------------------------------------------------
 
@@ -48,63 +44,31 @@ BDMV_ELEMENT_OPERATIONS(CAppCacheEntry)
 template <class IO> void CAppCacheInfo::Fields(IO& io)
 {
     io.Count(8, number_of_entries, m_entries, "AppCacheInfo entries");
-    if constexpr (IO::kFile)
-        io.U(8, FLD(reserved));
+    io.Hidden(8, FLD(reserved));
     io.Items(number_of_entries, m_entries, "AppCacheInfo",
              ser::ListTexts{nullptr, nullptr, "Failed to read AppCacheInfo!\n"});
 }
 
-void CAppCacheInfo::Clear() { ser::Reset(*this); }
-int CAppCacheInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CAppCacheInfo::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-int CAppCacheInfo::ReadJSON(JDoc& d, JValue& p)
-{
-    return ser::ReadObject(*this, d, p, ser::kOptional, "");
-}
-int CAppCacheInfo::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p, ""); }
+template class ser::Described<CAppCacheInfo, ser::Length<32>>;
 
 // ---- CTableOfAccessiblePlayLists ------------------------------------------------------------
 
+// Each name is five bytes and a zero byte on the disc, text of at most five characters in memory
+// and JSON.
 template <class IO> void CTableOfAccessiblePlayLists::Fields(IO& io)
 {
     io.Count(11, number_of_PlayLists, AccessiblePlayLists, "AccessiblePlayLists entries");
     io.Flag(FLD(access_to_all_flag));
     io.Flag(FLD(autostart_first_PlayList_flag));
     io.Opt(19, FLD(reserved));
-    Names(io);
+    io.Each(number_of_PlayLists, AccessiblePlayLists, [&](std::string& name) {
+        io.Text(name, 5, "AccessiblePlayLists");
+        io.Zero(8);
+    });
+    io.Strings(AccessiblePlayLists, "AccessiblePlayLists", 5, ser::kOmitEmpty);
 }
 
-// Each name as five bytes and a zero byte on the disc, as text of at most five characters in
-// memory and JSON.
-template <class IO> void CTableOfAccessiblePlayLists::Names(IO& io)
-{
-    if (!io.Ok())
-        return;
-    if constexpr (IO::kOp == ser::Op::kParse) {
-        for (uint32_t i = 0; i < number_of_PlayLists; ++i) {
-            if (!io.bb.TakeElement()) {
-                io.Stop(1);
-                return;
-            }
-            char name[6] = {};
-            io.bb.ReadBytes(name, 5);
-            io.bb.SkipBits(8);
-            AccessiblePlayLists.emplace_back(name);
-        }
-    } else if constexpr (IO::kOp == ser::Op::kBuild) {
-        for (const std::string& name : AccessiblePlayLists) {
-            char bytes[6] = {};
-            memcpy(bytes, name.data(), name.size() < 5 ? name.size() : 5);
-            io.bb.WriteBytes(bytes, 6);
-        }
-    } else if constexpr (IO::kOp == ser::Op::kReadJson) {
-        bdjo::ReadStrings(io, "AccessiblePlayLists", AccessiblePlayLists, 5);
-    } else if (!AccessiblePlayLists.empty()) {
-        bdjo::WriteStrings(io, "AccessiblePlayLists", AccessiblePlayLists);
-    }
-}
-
-BDMV_BLOCK_OPERATIONS(CTableOfAccessiblePlayLists)
+template class ser::Described<CTableOfAccessiblePlayLists, ser::Length<32>>;
 
 // ---- CKeyInterestTable ----------------------------------------------------------------------
 
@@ -124,28 +88,20 @@ template <class IO> void CKeyInterestTable::Fields(IO& io)
     io.Opt(21, FLD(reserved));
 }
 
-BDMV_MEMBER_OPERATIONS(CKeyInterestTable)
+template class ser::Described<CKeyInterestTable>;
 
 // ---- CFileAccessInfo ------------------------------------------------------------------------
 
 template <class IO> void CFileAccessInfo::Fields(IO& io)
 {
-    bdjo::ByteString(io, directory_path, "directory_path", 16, true);
+    io.ByteString(directory_path, "directory_path", 16, true, "bytes in directory_path");
 }
 
-BDMV_MEMBER_OPERATIONS(CFileAccessInfo)
+template class ser::Described<CFileAccessInfo>;
 
 // ---- CBDJO ----------------------------------------------------------------------------------
 
-CBDJO::CBDJO()
-{
-    TerminalInfo.m_jsonName               = "TerminalInfo";
-    AppCacheInfo.m_jsonName               = "AppCacheInfo";
-    TableOfAccessiblePlayLists.m_jsonName = "TableOfAccessiblePlayLists";
-    ApplicationManagementTable.m_jsonName = "ApplicationManagementTable";
-    KeyInterestTable.m_jsonName           = "KeyInterestTable";
-    FileAccessInfo.m_jsonName             = "FileAccessInfo";
-}
+CBDJO::CBDJO() {}
 
 std::vector<CBDJO::Section> CBDJO::Sections()
 {

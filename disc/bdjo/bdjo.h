@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-class CTerminalInfo : public CIBDSerial
+class CTerminalInfo : public ser::Described<CTerminalInfo, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "TerminalInfo";
+
     char default_font_file_name[5]         = {};
     uint32_t initial_HAVi_configuration_id = 0;
     uint32_t menu_call_mask                = 0;
@@ -22,16 +24,10 @@ class CTerminalInfo : public CIBDSerial
     uint32_t initial_frame_rate            = 0;
     uint32_t reserved01                    = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CAppCacheEntry : public CIBDSerial
+class CAppCacheEntry : public ser::Described<CAppCacheEntry>
 {
   public:
     uint32_t entry_type   = 0;
@@ -39,56 +35,42 @@ class CAppCacheEntry : public CIBDSerial
     char language_code[3] = {};
     char reserved[3]      = {};
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
 // In JSON the block is the bare array of entries; its reserved byte has no JSON form.
-class CAppCacheInfo : public CIBDSerial
+class CAppCacheInfo : public ser::Described<CAppCacheInfo, ser::Length<32>>
 {
   public:
+    static constexpr const char* kBlockName = "AppCacheInfo";
+
     uint32_t number_of_entries = 0;
     uint32_t reserved          = 0;
     std::vector<CAppCacheEntry> m_entries;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CTableOfAccessiblePlayLists : public CIBDSerial
+class CTableOfAccessiblePlayLists
+    : public ser::Described<CTableOfAccessiblePlayLists, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "TableOfAccessiblePlayLists";
+
     uint32_t access_to_all_flag            = 0;
     uint32_t autostart_first_PlayList_flag = 0;
     uint32_t reserved                      = 0;
     uint32_t number_of_PlayLists           = 0;
     std::vector<std::string> AccessiblePlayLists; // at most five characters each
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
-
-  private:
-    template <class IO> void Names(IO& io);
 };
 
-class CKeyInterestTable : public CIBDSerial
+class CKeyInterestTable : public ser::Described<CKeyInterestTable>
 {
   public:
+    static constexpr const char* kJsonName = "KeyInterestTable";
+
     uint32_t VK_PLAY                           = 0;
     uint32_t VK_STOP                           = 0;
     uint32_t VK_FAST_FWD                       = 0;
@@ -102,25 +84,15 @@ class CKeyInterestTable : public CIBDSerial
     uint32_t VK_PG_TEXTST_ENABLE_DISABLE       = 0;
     uint32_t reserved                          = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CFileAccessInfo : public CIBDSerial
+class CFileAccessInfo : public ser::Described<CFileAccessInfo>
 {
   public:
-    std::string directory_path; // any bytes, zero included
+    static constexpr const char* kJsonName = "FileAccessInfo";
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
+    std::string directory_path; // any bytes, zero included
 
     template <class IO> void Fields(IO& io);
 };
@@ -158,3 +130,11 @@ class CBDJO : public CIBDSerial
     };
     std::vector<Section> Sections();
 };
+
+// The descriptions are instantiated in bdjo.cpp.
+extern template class ser::Described<CTerminalInfo, ser::Length<32>>;
+extern template class ser::Described<CAppCacheEntry>;
+extern template class ser::Described<CAppCacheInfo, ser::Length<32>>;
+extern template class ser::Described<CTableOfAccessiblePlayLists, ser::Length<32>>;
+extern template class ser::Described<CKeyInterestTable>;
+extern template class ser::Described<CFileAccessInfo>;

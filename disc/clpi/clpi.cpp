@@ -1,57 +1,43 @@
 #include "disc/clpi/clpi.h"
 
 #include "disc/framework/serial_io.h"
-#include "disc/framework/text_fields.h"
 
 #include <cstdio>
 #include <cstring>
 
 // ---- CTS_type_info_block --------------------------------------------------------------------
 
+// Each text ends the reading of JSON once anything before it was missing.
 template <class IO> void CTS_type_info_block::Fields(IO& io)
 {
     io.U(8, FLD(Validity_flags));
-    clpi::RecordText(io, Format_identifier, 4, "Format_identifier", false);
-    clpi::RecordText(io, Network_information, 9, "Network_information", true);
-    clpi::RecordText(io, Stream_format_name, 16, "Stream_format_name", true);
+    io.Chars(Format_identifier, 4, "Format_identifier", ser::kEndIfMissing);
+    io.Chars(Network_information, 9, "Network_information", ser::kEndIfMissing | ser::kCutAtZero);
+    io.Chars(Stream_format_name, 16, "Stream_format_name", ser::kEndIfMissing | ser::kCutAtZero);
 }
 
-void CTS_type_info_block::Clear() { ser::Reset(*this); }
-int CTS_type_info_block::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 16); }
-int CTS_type_info_block::Build(CBitBuffer& bb)
-{
-    return ser::BuildBlock(*this, bb, 16, 0, "TS_type_info_block");
-}
-int CTS_type_info_block::ReadJSON(JDoc& d, JValue& c)
-{
-    return ser::ReadObject(*this, d, c, ser::kRequired, "TS_type_info_block",
-                           "failed to read TS_type_info_block\n");
-}
-int CTS_type_info_block::WriteJSON(JDoc& d, JValue& c)
-{
-    return ser::WriteObject(*this, d, c, "TS_type_info_block");
-}
+template class ser::Described<CTS_type_info_block, ser::Length<16>>;
 
 // ---- CATC_delta, Cfont_file -----------------------------------------------------------------
 
 template <class IO> void CATC_delta::Fields(IO& io)
 {
     io.U(32, FLD(ATC_delta));
-    clpi::RecordText(io, following_Clip_Information_file_name, 5,
-                     "following_Clip_Information_file_name", false);
-    clpi::RecordText(io, Clip_codec_identifier, 4, "Clip_codec_identifier", false);
+    io.Chars(following_Clip_Information_file_name, 5, "following_Clip_Information_file_name",
+             ser::kEndIfMissing);
+    io.Chars(Clip_codec_identifier, 4, "Clip_codec_identifier", ser::kEndIfMissing);
     io.Opt(8, FLD(reserved01));
 }
 
-BDMV_ELEMENT_OPERATIONS(CATC_delta)
+template class ser::Described<CATC_delta>;
 
 template <class IO> void Cfont_file::Fields(IO& io)
 {
-    clpi::RecordText(io, font_file_name, 5, "font_file_name", false);
+    io.Chars(font_file_name, 5, "font_file_name", ser::kEndIfMissing);
     io.Opt(8, FLD(reserved01));
 }
 
-BDMV_ELEMENT_OPERATIONS(Cfont_file)
+template class ser::Described<Cfont_file>;
 
 // ---- CClipInfo ------------------------------------------------------------------------------
 
@@ -71,55 +57,29 @@ template <class IO> void CClipInfo::Fields(IO& io)
         io.Opt(8, FLD(reserved04));
         io.Count(8, number_of_ATC_delta_entries, ATC_delta, "ATC_delta entries");
         io.Items(number_of_ATC_delta_entries, ATC_delta, "ATC_delta",
-                 ser::ListTexts{nullptr, nullptr, "Failed to read ATC_delta!\n",
-                                "Failed to save ATC_delta!\n"});
+                 ser::ListTexts{nullptr, nullptr, "Failed to read ATC_delta!\n"});
     }
     if (application_type == 6) {
         io.Opt(8, FLD(reserved05));
         io.Count(8, number_of_fonts, font_file, "font_file entries");
         io.Items(number_of_fonts, font_file, "font_file",
-                 ser::ListTexts{nullptr, nullptr, "Failed to read font_file!\n",
-                                "Failed to save font_file!\n"});
+                 ser::ListTexts{nullptr, nullptr, "Failed to read font_file!\n"});
     }
 }
 
-BDMV_BLOCK_OPERATIONS(CClipInfo)
+template class ser::Described<CClipInfo, ser::Length<32>>;
 
 // ---- CClipMark ------------------------------------------------------------------------------
 
-int CClipMark::Parse(CBitBuffer& bb)
-{
-    ReadLength(bb, 32);
-    SkipToBlockEnd(bb); // the marks are not kept
-    return 0;
-}
+// The marks are not kept; JSON has no form of them, and whatever object stands under the name
+// is accepted and ignored.
+template <class IO> void CClipMark::Fields(IO& io) { io.Ignored("ClipMark"); }
 
-int CClipMark::Build(CBitBuffer& bb)
-{
-    BeginSection(bb, 32);
-    return EndSection(bb, 0);
-}
-
-int CClipMark::ReadJSON(JDoc&, JValue& parent)
-{
-    // Whatever object stands here is accepted and ignored.
-    JValue* member = FindOwnMember(parent);
-    if (!member || member->IsObject())
-        return 0;
-    fprintf(stderr, "failed to read %s\n", m_jsonName);
-    return 1;
-}
+template class ser::Described<CClipMark, ser::Length<32>>;
 
 // ---- CCLPI ----------------------------------------------------------------------------------
 
-CCLPI::CCLPI()
-{
-    SequenceInfo.m_jsonName  = "SequenceInfo";
-    ProgramInfo.m_jsonName   = "ProgramInfo";
-    CPI.m_jsonName           = "CPI";
-    ClipMark.m_jsonName      = "ClipMark";
-    ExtensionData.m_jsonName = "ExtensionData";
-}
+CCLPI::CCLPI() { ExtensionData.m_jsonName = "ExtensionData"; }
 
 void CCLPI::Clear()
 {

@@ -11,24 +11,20 @@
 #include <cstdint>
 #include <vector>
 
-class CTS_type_info_block : public CIBDSerial
+class CTS_type_info_block : public ser::Described<CTS_type_info_block, ser::Length<16>>
 {
   public:
+    static constexpr const char* kJsonName = "TS_type_info_block";
+
     uint32_t Validity_flags     = 0;
     char Format_identifier[4]   = {};
     char Network_information[9] = {};
     char Stream_format_name[16] = {};
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& clipInfo) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& clipInfo) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CATC_delta : public CIBDSerial
+class CATC_delta : public ser::Described<CATC_delta>
 {
   public:
     uint32_t ATC_delta                           = 0;
@@ -36,33 +32,23 @@ class CATC_delta : public CIBDSerial
     char Clip_codec_identifier[4]                = {};
     uint32_t reserved01                          = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class Cfont_file : public CIBDSerial
+class Cfont_file : public ser::Described<Cfont_file>
 {
   public:
     char font_file_name[5] = {};
     uint32_t reserved01    = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CClipInfo : public CIBDSerial
+class CClipInfo : public ser::Described<CClipInfo, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "ClipInfo";
+
     uint32_t reserved01               = 0;
     uint32_t Clip_stream_type         = 0;
     uint32_t application_type         = 0;
@@ -79,24 +65,16 @@ class CClipInfo : public CIBDSerial
     uint32_t number_of_fonts = 0;
     std::vector<Cfont_file> font_file;
 
-    CClipInfo() { m_jsonName = "ClipInfo"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
 // Carried as an empty block: its contents are skipped and it is rebuilt with length 0.
-class CClipMark : public CIBDSerial
+class CClipMark : public ser::Described<CClipMark, ser::Length<32>>
 {
   public:
-    void Clear() override {}
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int Build(CBitBuffer& bb) override;
+    static constexpr const char* kBlockName = "ClipMark";
+
+    template <class IO> void Fields(IO& io);
 };
 
 class CCLPI : public CIBDSerial
@@ -123,3 +101,10 @@ class CCLPI : public CIBDSerial
     int WriteJSON(JDoc& doc, JValue& hdmv) override;
     int Build(CBitBuffer& bb) override;
 };
+
+// The descriptions are instantiated in clpi.cpp.
+extern template class ser::Described<CTS_type_info_block, ser::Length<16>>;
+extern template class ser::Described<CATC_delta>;
+extern template class ser::Described<Cfont_file>;
+extern template class ser::Described<CClipInfo, ser::Length<32>>;
+extern template class ser::Described<CClipMark, ser::Length<32>>;

@@ -1,28 +1,21 @@
 #include "disc/clpi/program_info.h"
 
 #include "disc/framework/serial_io.h"
-#include "disc/framework/text_fields.h"
 
 // ---- CISRC ----------------------------------------------------------------------------------
 
+// Each text ends the reading of JSON once anything before it was missing, and a missing one
+// is named twice.
 template <class IO> void CISRC::Fields(IO& io)
 {
-    clpi::RecordText(io, country_code, 2, "country_code", true, "failed to read country_code!\n");
-    clpi::RecordText(io, copyright_holder, 3, "copyright_holder", true,
-                     "failed to read copyright_holder!\n");
-    clpi::RecordText(io, recording_year, 2, "recording_year", true,
-                     "failed to read recording_year!\n");
-    clpi::RecordText(io, recording_number, 5, "recording_number", true,
-                     "failed to read recording_number!\n");
+    const ser::TextOption text = ser::kEndIfMissing | ser::kCutAtZero | ser::kSayMissing;
+    io.Chars(country_code, 2, "country_code", text);
+    io.Chars(copyright_holder, 3, "copyright_holder", text);
+    io.Chars(recording_year, 2, "recording_year", text);
+    io.Chars(recording_number, 5, "recording_number", text);
 }
 
-int CISRC::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CISRC::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CISRC::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "ISRC", "failed to read ISRC\n");
-}
-int CISRC::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, "ISRC"); }
+template class ser::Described<CISRC>;
 
 // ---- CStreamCodingInfo ----------------------------------------------------------------------
 
@@ -83,8 +76,7 @@ template <class IO> void CStreamCodingInfo::Fields(IO& io)
         break;
     case CodingGroup::kUnknown:
         // The file keeps the 4 bytes silently; JSON carries the coding type alone.
-        if constexpr (IO::kFile)
-            io.U(32, FLD(reserved01));
+        io.Hidden(32, FLD(reserved01));
         if constexpr (IO::kOp == ser::Op::kReadJson)
             io.Fail("Failed to read StreamCodingInfo!\n");
         if constexpr (IO::kJson)
@@ -95,17 +87,7 @@ template <class IO> void CStreamCodingInfo::Fields(IO& io)
     io.U(32, FLD(reserved03), ser::kOptional);
 }
 
-void CStreamCodingInfo::Clear() { ser::Reset(*this); }
-int CStreamCodingInfo::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 8); }
-int CStreamCodingInfo::Build(CBitBuffer& bb)
-{
-    return ser::BuildBlock(*this, bb, 8, 0, "StreamCodingInfo");
-}
-int CStreamCodingInfo::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CStreamCodingInfo::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+template class ser::Described<CStreamCodingInfo, ser::Length<8>>;
 
 // ---- Cstream_in_ps --------------------------------------------------------------------------
 
@@ -115,7 +97,7 @@ template <class IO> void Cstream_in_ps::Fields(IO& io)
     io.Child(StreamCodingInfo, ser::kKeepGoing); // flat in the stream's object
 }
 
-BDMV_ELEMENT_OPERATIONS(Cstream_in_ps)
+template class ser::Described<Cstream_in_ps>;
 
 // ---- Cprogram_sequence ----------------------------------------------------------------------
 
@@ -126,11 +108,10 @@ template <class IO> void Cprogram_sequence::Fields(IO& io)
     io.Count(8, number_of_streams_in_ps, stream_in_ps, "stream_in_ps entries");
     io.Opt(8, FLD(reserved01));
     io.Items(number_of_streams_in_ps, stream_in_ps, "stream_in_ps",
-             ser::ListTexts{nullptr, nullptr, "Failed to read stream_in_ps!\n",
-                            "Failed to save stream_in_ps!\n"});
+             ser::ListTexts{nullptr, nullptr, "Failed to read stream_in_ps!\n"});
 }
 
-BDMV_ELEMENT_OPERATIONS(Cprogram_sequence)
+template class ser::Described<Cprogram_sequence>;
 
 // ---- CProgramInfo ---------------------------------------------------------------------------
 
@@ -139,8 +120,8 @@ template <class IO> void CProgramInfo::Fields(IO& io)
     io.Opt(8, FLD(reserved_for_word_align));
     io.Count(8, number_of_program_sequences, program_sequence, "program_sequence entries");
     io.Items(number_of_program_sequences, program_sequence, "program_sequence",
-             ser::ListTexts{nullptr, nullptr, "Failed to read program_sequence!\n",
-                            "Failed to save program_sequence!\n"});
+             ser::ListTexts{nullptr, nullptr, "Failed to read program_sequence!\n"});
 }
 
-BDMV_BLOCK_OPERATIONS(CProgramInfo)
+template class ser::Described<CProgramInfo, ser::Length<32>>;
+template class ser::Described<CProgramInfo_SS, ser::Length<32>, CProgramInfo>;

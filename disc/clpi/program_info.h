@@ -6,27 +6,24 @@
 
 #include <vector>
 
-class CISRC : public CIBDSerial
+class CISRC : public ser::Described<CISRC>
 {
   public:
+    static constexpr const char* kJsonName = "ISRC";
+
     char country_code[2]     = {};
     char copyright_holder[3] = {};
     char recording_year[2]   = {};
     char recording_number[5] = {};
 
-    // Parse overwrites all 12 bytes and ReadJSON each field, so there is nothing to reset.
-    void Clear() override {}
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CStreamCodingInfo : public CIBDSerial
+class CStreamCodingInfo : public ser::Described<CStreamCodingInfo, ser::Length<8>>
 {
   public:
+    static constexpr const char* kBlockName = "StreamCodingInfo";
+
     uint32_t stream_coding_type = 0;
     uint32_t video_format       = 0;
     uint32_t frame_rate         = 0;
@@ -41,31 +38,19 @@ class CStreamCodingInfo : public CIBDSerial
     char language_code[3]            = {};
     uint32_t char_code               = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class Cstream_in_ps : public CIBDSerial
+class Cstream_in_ps : public ser::Described<Cstream_in_ps>
 {
   public:
     uint32_t stream_PID = 0;
     CStreamCodingInfo StreamCodingInfo;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class Cprogram_sequence : public CIBDSerial
+class Cprogram_sequence : public ser::Described<Cprogram_sequence>
 {
   public:
     uint32_t SPN_program_sequence_start = 0;
@@ -74,32 +59,32 @@ class Cprogram_sequence : public CIBDSerial
     uint32_t reserved01                 = 0;
     std::vector<Cstream_in_ps> stream_in_ps;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CProgramInfo : public CIBDSerial
+class CProgramInfo : public ser::Described<CProgramInfo, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "ProgramInfo";
+
     uint32_t reserved_for_word_align     = 0;
     uint32_t number_of_program_sequences = 0;
     std::vector<Cprogram_sequence> program_sequence;
-
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
 
     template <class IO> void Fields(IO& io);
 };
 
 // The same block for the dependent view; only its JSON name differs.
-class CProgramInfo_SS : public CProgramInfo
+class CProgramInfo_SS : public ser::Described<CProgramInfo_SS, ser::Length<32>, CProgramInfo>
 {
+  public:
+    static constexpr const char* kJsonName = "ProgramInfo_SS";
 };
+
+// The descriptions are instantiated in program_info.cpp.
+extern template class ser::Described<CISRC>;
+extern template class ser::Described<CStreamCodingInfo, ser::Length<8>>;
+extern template class ser::Described<Cstream_in_ps>;
+extern template class ser::Described<Cprogram_sequence>;
+extern template class ser::Described<CProgramInfo, ser::Length<32>>;
+extern template class ser::Described<CProgramInfo_SS, ser::Length<32>, CProgramInfo>;

@@ -12,7 +12,7 @@ template <class IO> void CSTC_sequence::Fields(IO& io)
     io.U(32, FLD(presentation_end_time));
 }
 
-BDMV_ELEMENT_OPERATIONS(CSTC_sequence)
+template class ser::Described<CSTC_sequence>;
 
 // ---- CATC_sequence ---------------------------------------------------------------------------
 
@@ -22,11 +22,10 @@ template <class IO> void CATC_sequence::Fields(IO& io)
     io.Count(8, number_of_STC_sequences, STC_sequence, "STC_sequence entries");
     io.U(8, FLD(offset_STC_id));
     io.Items(number_of_STC_sequences, STC_sequence, "STC_sequence",
-             ser::ListTexts{nullptr, nullptr, "Failed to read STC_sequence!\n",
-                            "Failed to save STC_sequence!\n"});
+             ser::ListTexts{nullptr, nullptr, "Failed to read STC_sequence!\n"});
 }
 
-BDMV_ELEMENT_OPERATIONS(CATC_sequence)
+template class ser::Described<CATC_sequence>;
 
 // ---- CSequenceInfo ---------------------------------------------------------------------------
 
@@ -35,8 +34,7 @@ template <class IO> void CSequenceInfo::Fields(IO& io)
     io.Opt(8, FLD(reserved_for_word_align));
     io.Count(8, number_of_ATC_sequences, ATC_sequence, "ATC_sequence entries");
     io.Items(number_of_ATC_sequences, ATC_sequence, "ATC_sequence",
-             ser::ListTexts{nullptr, nullptr, "Failed to read ATC_sequence!\n",
-                            "Failed to save ATC_sequence!\n"});
+             ser::ListTexts{nullptr, nullptr, "Failed to read ATC_sequence!\n"});
 }
 
-BDMV_BLOCK_OPERATIONS(CSequenceInfo)
+template class ser::Described<CSequenceInfo, ser::Length<32>>;

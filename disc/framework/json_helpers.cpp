@@ -125,3 +125,44 @@ void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length)
         area[k++] = element.IsNumber() ? uint8_t(JsonLowBits(element)) : 0;
     }
 }
+
+std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text           = "0x";
+    for (uint8_t b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+static int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes)
+{
+    // The whole JSON string counts: a zero byte inside is not a digit either.
+    if (text.compare(0, 2, "0x") != 0)
+        return 1;
+    std::string digits = text.substr(2);
+    if (digits.size() % 2)
+        digits.insert(digits.begin(), '0');
+    // Digit by digit: a sign, a blank or a second "0x" is not a digit.
+    bytes.assign(digits.size() / 2, 0);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        int hi = HexDigit(digits[2 * i]), lo = HexDigit(digits[2 * i + 1]);
+        if (hi < 0 || lo < 0)
+            return 1;
+        bytes[i] = uint8_t(hi << 4 | lo);
+    }
+    return 0;
+}

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <rapidjson/document.h>
+#include <string>
 #include <vector>
 
 // RapidJSON's heap allocations, with a failure thrown as std::bad_alloc: the library itself
@@ -47,6 +48,12 @@ void AddJsonConstString(JDoc& doc, JValue& object, const char* key, const char* 
 // one element); read into an area of fixed length, zero-filled, extra elements ignored.
 void WriteJsonArea(JDoc& doc, JValue& object, const char* key, const uint8_t* area, size_t length);
 void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length);
+
+// Byte strings as JSON text: "0x" and two upper-case hex digits per byte.
+std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);
+// The bytes of such a text (an odd digit count has a 0 in front); 1 (and no message) when it is
+// not one.
+int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes);
 
 // Turns a JSON array into a vector of structures through each element's ReadJSON.
 template <class T> int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list)

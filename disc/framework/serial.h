@@ -65,6 +65,8 @@ int EndLength(CBitBuffer& writer, uint64_t lengthPos, unsigned bits, uint32_t mo
 namespace ser
 {
 
+class Parser;
+
 // How a structure stands in the file: its fields alone, or after a length field of LengthBits
 // that counts them, padded to a multiple of Modulus bytes.
 struct Plain {
@@ -79,6 +81,9 @@ template <unsigned LengthBits, uint32_t Modulus = 0> struct Length {
 // The operations of a structure whose Fields template describes it, in its framing. Its JSON
 // stands as an object under T::kJsonName when T has one, else flat in the object its owner gives.
 // Base is CIBDSerial, or the structure a variant shares its fields with.
+//
+// The file that defines T's Fields instantiates it once (template class ser::Described<T, ...>);
+// T's header declares that instantiation extern.
 template <class T, class Framing = Plain, class Base = CIBDSerial> class Described : public Base
 {
   public:
@@ -88,6 +93,13 @@ template <class T, class Framing = Plain, class Base = CIBDSerial> class Describ
     int Parse(CBitBuffer& bb) override;
     int WriteJSON(JDoc& doc, JValue& parent) override;
     int Build(CBitBuffer& bb) override;
+
+    // The operations for an owner that describes a T as its child or element: parsing goes on
+    // with the limits of the owner's policy.
+    static int ParseWith(T& t, Parser& owner);
+    static int BuildWith(T& t, CBitBuffer& bb);
+    static int ReadWith(T& t, JDoc& doc, JValue& parent);
+    static int WriteWith(T& t, JDoc& doc, JValue& parent);
 };
 
 } // namespace ser

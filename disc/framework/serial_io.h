@@ -1,7 +1,7 @@
 // One description of a structure's fields drives all four operations: a Fields(IO&) member
-// template is run with a policy that reads bits, writes bits, reads JSON or writes JSON. The
-// policies below offer the same methods, each a field or a group of fields of the formats; a
-// description uses nothing else.
+// template is run with a policy that reads bits, writes bits, reads JSON or writes JSON. The four
+// policies below offer the same methods, each a field or a group of fields of the formats, and a
+// description uses nothing else: this is the whole vocabulary.
 //
 // Errors are sticky: after a stopping failure every later call is a no-op. Result() is the
 // first failure code, else bit 0 of the required-member flags (JSON reading).
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -26,7 +27,8 @@ namespace ser
 {
 
 enum class Op { kParse, kBuild, kReadJson, kWriteJson };
-enum Presence { kRequired, kOptional };
+// A missing JSON member: a failure, silently nothing, or reported without failing.
+enum Presence { kRequired, kOptional, kReported };
 enum ChildMode { kStop, kKeepGoing };
 
 // Options of character fields.
@@ -45,17 +47,16 @@ enum ListOption : unsigned {
     kOmitEmpty        = 1, // an empty list writes no JSON member
     kWhileFits        = 2, // Parse takes elements while whole ones fit the area, whatever the count
     kQuietAfterBudget = 4, // the parse text is not printed once the element budget ran out
+    kTextOnBudget     = 8, // the parse text is also printed when the element budget runs out
 };
 
-// What a list prints when it fails, per operation. The parse and build texts may hold one %u
-// for the element's index; read is printed when the JSON array fails, missing when the array is
-// absent (an absent array is then a failure). what names the elements when Build refuses a list
-// that does not fit its count. nullptr prints nothing.
+// What a list prints when it fails, per operation. The parse and build texts may hold one %u for
+// the element's index; read is printed when the JSON array fails, missing when the array is
+// absent, which is then a failure (both may hold one %s for the key). nullptr prints nothing.
 struct ListTexts {
     const char* parse   = nullptr;
     const char* build   = nullptr;
     const char* read    = nullptr;
-    const char* save    = nullptr; // COMPAT
     const char* missing = nullptr;
 };
 
@@ -64,7 +65,6 @@ struct ChildTexts {
     const char* parse = nullptr;
     const char* build = nullptr;
     const char* read  = nullptr;
-    const char* save  = nullptr; // COMPAT
 };
 
 // Messages of a JSON array of numbers: not an array, and an element (%u) that is not a number.
@@ -73,8 +73,69 @@ struct NumberTexts {
     const char* notNumber = nullptr;
 };
 
+// Messages of the JSON array of a multi-clip item's further clips: no array, an element that is
+// not an object.
+struct ClipTexts {
+    const char* notArray  = nullptr;
+    const char* notObject = nullptr;
+};
+
+// Messages of an array that several lists share: not an array or an element not an object, and
+// an element no list takes (%d: what place reports about it).
+struct SharedTexts {
+    const char* badArray = nullptr;
+    const char* noPlace  = nullptr;
+};
+
+// An argument that differs per element of a list: fn(index) gives it.
+template <class F> struct PerIndex {
+    F fn;
+};
+template <class F> PerIndex<F> ByIndex(F fn) { return PerIndex<F>{fn}; }
+template <class A> decltype(auto) ArgFor(A& arg, uint32_t) { return arg; }
+template <class F> auto ArgFor(PerIndex<F>& arg, uint32_t i) { return arg.fn(i); }
+
 // A place in the file, in bits from the buffer's start.
 using Mark = uint64_t;
+
+class Parser;
+template <class T, class... A> int ParseOf(T& t, CBitBuffer& bb, A&&... args);
+template <class T, class... A> int ParseOf(T& t, Parser& io, A&&... args);
+template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args);
+template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args);
+template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args);
+
+// Whether a type is described through Described (its operations then run without virtual
+// calls); other element types are plain records with a Fields of their own.
+template <class T, class = void> struct IsDescribed : std::false_type {
+};
+template <class T> struct IsDescribed<T, std::void_t<typename T::FramingType>> : std::true_type {
+};
+
+// The name a block's messages use: its JSON name, else its kBlockName.
+template <class T, class = void> struct BlockName {
+    static constexpr const char* kValue = nullptr;
+};
+template <class T> struct BlockName<T, std::void_t<decltype(T::kBlockName)>> {
+    static constexpr const char* kValue = T::kBlockName;
+};
+template <class T, class = void> struct JsonName {
+    static constexpr const char* kValue = nullptr;
+};
+template <class T> struct JsonName<T, std::void_t<decltype(T::kJsonName)>> {
+    static constexpr const char* kValue = T::kJsonName;
+};
+template <class T> constexpr const char* NameOf()
+{
+    return JsonName<T>::kValue ? JsonName<T>::kValue : BlockName<T>::kValue;
+}
+// Whether a missing named member prints T's kMissingText instead of "failed to read <name>".
+template <class T, class = void> struct MissingText {
+    static constexpr bool kCustom = false;
+};
+template <class T> struct MissingText<T, std::void_t<decltype(T::kMissingText)>> {
+    static constexpr bool kCustom = true;
+};
 
 class IOBase
 {
@@ -93,23 +154,6 @@ class IOBase
         va_end(args);
         Stop(1);
     }
-    // Prints the message and records failure 1; the remaining fields are still handled.
-    void FailLater(const char* format, ...) __attribute__((format(printf, 2, 3)))
-    {
-        if (m_stopped)
-            return;
-        va_list args;
-        va_start(args, format);
-        vfprintf(stderr, format, args);
-        va_end(args);
-        Note(1);
-    }
-    // JSON reading ends here when a required member was missing; the result is that failure.
-    void EndIfMissing()
-    {
-        if (m_flags & 1)
-            Stop(0);
-    }
     // Records a failure code and stops.
     void Stop(int code)
     {
@@ -123,6 +167,8 @@ class IOBase
         if (code && !m_result)
             m_result = code;
     }
+
+  protected:
     // The outcome of a child: kStop ends the fields, kKeepGoing goes on.
     void Outcome(int r, ChildMode mode, const char* text)
     {
@@ -132,68 +178,61 @@ class IOBase
             fputs(text, stderr);
         mode == kStop ? Stop(r) : Note(r);
     }
-
-  protected:
+    void Complain(const char* format, va_list args, bool stop)
+    {
+        if (m_stopped)
+            return;
+        vfprintf(stderr, format, args);
+        stop ? Stop(1) : Note(1);
+    }
     static void Say(const char* text, unsigned index)
     {
         if (text)
             fprintf(stderr, text, index);
     }
 
-    int m_result   = 0;
-    bool m_stopped = false;
-
-  public:
+    int m_result     = 0;
+    bool m_stopped   = false;
     uint32_t m_flags = 0; // bit 0: a required JSON member was missing
 };
 
-class Parser;
-template <class T, class... A> int ParseOf(T& t, CBitBuffer& bb, A&&... args);
-template <class T, class... A> int ParseOf(T& t, Parser& io, A&&... args);
-template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args);
-template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args);
-template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args);
-
-// The name a block's messages use: its JSON name, or its kBlockName.
-template <class T, class = void> struct BlockName {
-    static constexpr const char* kValue = nullptr;
-};
-template <class T> struct BlockName<T, std::void_t<decltype(T::kBlockName)>> {
-    static constexpr const char* kValue = T::kBlockName;
-};
-template <class T, class = void> struct JsonName {
-    static constexpr const char* kValue = nullptr;
-};
-template <class T> struct JsonName<T, std::void_t<decltype(T::kJsonName)>> {
-    static constexpr const char* kValue = T::kJsonName;
-};
-template <class T> constexpr const char* NameOf()
+// What the file policies share: the bit buffer and the limits of the areas being read.
+class FileIO : public IOBase
 {
-    return JsonName<T>::kValue ? JsonName<T>::kValue : BlockName<T>::kValue;
-}
-// The message of a missing named member: T's kMissingText, or "failed to read <name>".
-template <class T, class = void> struct MissingText {
-    static constexpr const char* kValue = "failed to read %s\n";
-};
-template <class T> struct MissingText<T, std::void_t<decltype(T::kMissingText)>> {
-    static constexpr const char* kValue = T::kMissingText;
-};
+  public:
+    static constexpr bool kFile = true, kJson = false;
+    explicit FileIO(CBitBuffer& b) : m_bb(b) {}
 
-// Whether an element type is described (its operations run without virtual calls) or a plain
-// record with a Fields of its own.
-template <class T, class = void> struct IsDescribed : std::false_type {
-};
-template <class T> struct IsDescribed<T, std::void_t<typename T::FramingType>> : std::true_type {
+    // JSON only.
+    void String(std::string&, const char*, Presence = kRequired) {}
+    void Strings(std::vector<std::string>&, const char*, size_t = 0, unsigned = 0) {}
+    template <class F> void Object(const char*, F&& fields, bool = false)
+    {
+        if (Ok())
+            fields();
+    }
+    template <class V, class Place>
+    void Shared(const char*, std::initializer_list<V*>, Place&&, const SharedTexts&, unsigned = 0)
+    {
+    }
+    void EndIfMissing(const char* = nullptr) {}
+    void Ignored(const char*) {}
+
+    Mark Here() const { return m_bb.m_cursor; }
+    // Where the innermost block's length field starts.
+    Mark BlockStart() const { return m_blockStart; }
+
+  protected:
+    CBitBuffer& m_bb;
+    Mark m_blockStart = 0;
 };
 
 // ---- Parse: read bits ------------------------------------------------------------------
-class Parser : public IOBase
+class Parser : public FileIO
 {
   public:
-    static constexpr Op kOp     = Op::kParse;
-    static constexpr bool kFile = true, kJson = false;
-    explicit Parser(CBitBuffer& b) : bb(b), m_bb(b) {}
-    CBitBuffer& bb; // COMPAT
+    static constexpr Op kOp = Op::kParse;
+    explicit Parser(CBitBuffer& b) : FileIO(b) {}
 
     void U(unsigned n, uint32_t& v, const char*, Presence = kRequired)
     {
@@ -203,10 +242,19 @@ class Parser : public IOBase
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
     void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
+    // A field only the file carries.
+    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
+    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.SkipBits(n);
+    }
+    // A zero byte when bytes is odd.
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Zero(8);
     }
     void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
               uint32_t (*)(const char*), Presence = kRequired)
@@ -223,8 +271,27 @@ class Parser : public IOBase
         if (Ok())
             m_bb.ReadBytes(buf, n);
     }
+    // A text of at most width characters: width bytes in the file, the text up to the first zero
+    // byte in memory.
+    void Text(std::string& s, size_t width, const char*)
+    {
+        if (!Ok())
+            return;
+        std::string bytes(width, '\0');
+        m_bb.ReadBytes(bytes.data(), width);
+        s = bytes.c_str();
+    }
+    // n bytes held in a vector: a reserved area in JSON, or with hex the text "0x" and two hex
+    // digits per byte, read back into the last n bytes (a text that is not such fails).
+    void Bytes(std::vector<uint8_t>& v, size_t n, const char*, bool = false)
+    {
+        if (!Ok())
+            return;
+        v.resize(n);
+        m_bb.ReadBytes(v.data(), n);
+    }
     // A string of any bytes after its length field; padToEven adds a zero byte when the length
-    // field and the bytes take an odd number of bytes.
+    // field and the bytes take an odd number of bytes. Build refuses one its field cannot count.
     void ByteString(std::string& s, const char*, unsigned lengthBits, bool padToEven,
                     const char* = nullptr)
     {
@@ -236,40 +303,45 @@ class Parser : public IOBase
         if (padToEven)
             PadToEven(lengthBits / 8 + uint64_t(n));
     }
-    // A text only JSON carries.
-    void String(std::string&, const char*, Presence = kRequired) {}
-    // A zero byte when bytes is odd.
-    void PadToEven(uint64_t bytes)
+    // Parse: a failed check prints its message and fails the structure once all of it is read.
+    void ParseCheck(bool ok, const char* format, ...) __attribute__((format(printf, 3, 4)))
     {
-        if (bytes % 2)
-            Zero(8);
+        if (ok)
+            return;
+        va_list args;
+        va_start(args, format);
+        Complain(format, args, false);
+        va_end(args);
     }
+    // Build: a failed check prints its message and refuses the structure.
+    void BuildCheck(bool, const char*, ...) __attribute__((format(printf, 3, 4))) {}
+    // Build refuses a size its field cannot hold, before anything of it is written.
+    void Refuse(uint64_t, uint64_t, const char*) {}
 
     template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
     {
         if (!Ok())
             return;
-        if constexpr (IsDescribed<C>::value) {
-            Parser sub(m_bb);
-            sub.m_limit = m_limit;
-            Outcome(ParseOf(c, sub), mode, t.parse);
-        } else
+        if constexpr (IsDescribed<C>::value)
+            Outcome(C::ParseWith(c, *this), mode, t.parse);
+        else
             Outcome(c.Parse(m_bb), mode, t.parse);
     }
-    // A nested JSON object; the file has its fields in place.
-    template <class F> void Object(const char*, F&& fields, bool = false)
+    // A child that stands flat in JSON the first time and under its role after: the file has it
+    // in place.
+    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
     {
-        if (Ok())
-            fields();
+        Child(c, kStop, t);
     }
     // A count field in the file; n receives it.
-    template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*)
+    template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*, uint32_t = 0)
     {
         if (Ok())
             n = m_bb.ReadBits(bits);
     }
     // n elements parsed in order, each spending one unit of the element budget (kWhileFits:
-    // whole elements while they fit the area). The arguments go to each element's Fields.
+    // whole elements while they fit the area). The arguments go to each element's Fields. A list
+    // without a key stands only in the file.
     template <class V, class... A>
     void Items(uint32_t n, V& list, const char*, const ListTexts& t = {}, unsigned options = 0,
                A&&... args)
@@ -280,7 +352,34 @@ class Parser : public IOBase
                 // Only whole elements inside the area: a size that disagrees with its elements
                 // cannot carry the loop on past them.
                 const Mark at = m_bb.m_cursor;
-                Element(item, args...);
+                Element(item, ArgFor(args, i)...);
+                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
+                    m_bb.m_cursor = at;
+                    return;
+                }
+                if (!m_bb.TakeElement())
+                    return Stop(1);
+            } else {
+                int r = m_bb.TakeElement() ? Element(item, ArgFor(args, i)...) : -1;
+                if (r) {
+                    if (r > 0 || (options & kTextOnBudget))
+                        if (!(options & kQuietAfterBudget) || !m_bb.m_budgetReported)
+                            Say(t.parse, i);
+                    return Stop(r > 0 ? r : 1);
+                }
+            }
+            list.push_back(std::move(item));
+        }
+    }
+    // File side of a list whose JSON form is written apart: n elements (kWhileFits: whole ones
+    // while they fit the area), each described by element(item).
+    template <class V, class F> void Each(uint32_t n, V& list, F&& element, unsigned options = 0)
+    {
+        for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
+            const Mark at = m_bb.m_cursor;
+            typename V::value_type item{};
+            if (options & kWhileFits) {
+                element(item);
                 if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
                     m_bb.m_cursor = at;
                     return;
@@ -290,14 +389,20 @@ class Parser : public IOBase
             } else {
                 if (!m_bb.TakeElement())
                     return Stop(1);
-                int r = Element(item, args...);
-                if (r) {
-                    if (!(options & kQuietAfterBudget) || !m_bb.m_budgetReported)
-                        Say(t.parse, i);
-                    return Stop(r);
-                }
+                element(item);
             }
             list.push_back(std::move(item));
+        }
+    }
+    // The further clips of a multi-clip item: number counts the item's own clip too.
+    template <class V> void ClipEntries(uint32_t& number, V& list, const char*, const ClipTexts&)
+    {
+        for (uint32_t i = 1; i < number && Ok(); ++i) {
+            if (!m_bb.TakeElement())
+                return Stop(1);
+            typename V::value_type entry;
+            entry.Fields(*this);
+            list.push_back(entry);
         }
     }
     // n numbers of bits each.
@@ -310,19 +415,6 @@ class Parser : public IOBase
             list.push_back(m_bb.ReadBits(bits));
         }
     }
-    // File side of a list whose JSON form is written apart: n elements, each described by
-    // element(item).
-    template <class V, class F> void Each(uint32_t n, V& list, F&& element)
-    {
-        for (uint32_t i = 0; i < n && Ok(); ++i) {
-            if (!m_bb.TakeElement())
-                return Stop(1);
-            typename V::value_type item{};
-            element(item);
-            list.push_back(std::move(item));
-        }
-    }
-    void Strings(std::vector<std::string>&, const char*, size_t = 0) {}
     // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even.
     void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
     {
@@ -333,10 +425,12 @@ class Parser : public IOBase
         PadToEven(n);
     }
     // Elements whose heads stand in a row and whose bodies stand at the addresses their heads
-    // hold, counted in bytes from origin. In JSON each element is one object (its Fields).
+    // hold (address(element)), counted in bytes from origin; body(element) describes a body, each
+    // body starting at a multiple of align bytes from origin on Build. In JSON each element is
+    // one object, its Fields.
     template <class V, class Address, class Body>
-    void Split(uint32_t n, V& list, const char*, const ListTexts& t, Mark origin, Address address,
-               Body&& body, unsigned = 0, unsigned options = 0)
+    void Split(uint32_t n, V& list, const char*, const ListTexts& t, Mark origin, Address&& address,
+               Body&& body, unsigned = 1, unsigned options = 0)
     {
         for (uint32_t i = 0; i < n && Ok(); ++i) {
             if (!m_bb.TakeElement())
@@ -352,9 +446,9 @@ class Parser : public IOBase
                 Say(t.parse, unsigned(i));
         }
     }
-
     // A length field of bits and the area it counts: the fields inside must lie within it, and
-    // the cursor leaves at its end.
+    // the cursor leaves at its end; with evenAfter a zero byte follows when the length field
+    // and the area take an odd number of bytes. Build back-patches the length.
     template <class F>
     void Sized(unsigned bits, const char*, F&& fields, uint32_t = 0, bool evenAfter = false)
     {
@@ -364,13 +458,13 @@ class Parser : public IOBase
         const uint32_t length = m_bb.ReadBits(bits);
         const Mark end        = m_bb.m_cursor + 8ull * length;
         const Mark outer = m_limit, outerStart = m_blockStart;
-        const uint32_t held = m_length;
-        m_limit             = end < m_limit ? end : m_limit;
-        m_length            = length;
-        m_blockStart        = start;
+        const uint32_t outerLength = m_length;
+        m_limit                    = end < m_limit ? end : m_limit;
+        m_length                   = length;
+        m_blockStart               = start;
         fields();
         m_limit      = outer;
-        m_length     = held;
+        m_length     = outerLength;
         m_blockStart = outerStart;
         if (!Ok())
             return;
@@ -380,9 +474,6 @@ class Parser : public IOBase
     }
     // Parse of a block that has length 0.
     bool BlockIsEmpty() const { return m_length == 0; }
-    // Where the innermost block's length field starts.
-    Mark BlockStart() const { return m_blockStart; }
-    void Refuse(uint64_t, uint64_t, const char*) {}
     // Fails (silently) unless bits more from the cursor lie within the area.
     void Within(uint64_t bits)
     {
@@ -391,7 +482,7 @@ class Parser : public IOBase
     }
     // The bytes from origin to the end of the area.
     uint64_t BytesFrom(Mark origin) const { return m_limit > origin ? (m_limit - origin) / 8 : 0; }
-    // Spends bytes of a budget of bytes; fails (silently) when it does not hold them.
+    // Spends bytes of a budget; fails (silently) when it does not hold them.
     void Spend(uint64_t& budget, uint64_t bytes)
     {
         if (!Ok())
@@ -400,12 +491,11 @@ class Parser : public IOBase
             return Stop(1);
         budget -= bytes;
     }
-    Mark Here() const { return m_bb.m_cursor; }
-    // A field holding the address of something later in the file, counted in bytes from an
-    // origin; Follow goes there.
-    Mark Link(unsigned bits, uint32_t& address, const char*)
+    // A field of bits holding the address, in bytes from an origin, of what Follow reaches
+    // later: Parse reads it and goes there, Build writes it once it is known.
+    Mark Link(unsigned bits, uint32_t& address, const char* key)
     {
-        U(bits, address, nullptr);
+        U(bits, address, key);
         return 0;
     }
     void Follow(Mark, unsigned, Mark origin, uint32_t& address)
@@ -417,36 +507,36 @@ class Parser : public IOBase
     void SetLimit(Mark limit) { m_limit = limit; }
 
   private:
+    // A list element starts afresh: only its own blocks limit it. An element with inputs is
+    // described in its owner's file.
     template <class T, class... A> int Element(T& item, A&&... args)
     {
-        if constexpr (IsDescribed<T>::value) {
-            Parser sub(m_bb);
-            sub.m_limit = m_limit;
-            int r       = ParseOf(item, sub, std::forward<A>(args)...);
-            return r;
-        } else if constexpr (std::is_base_of<CIBDSerial, T>::value) {
+        Parser sub(m_bb);
+        sub.m_limit = m_bb.SizeBits();
+        if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
+            return T::ParseWith(item, sub);
+        else if constexpr (IsDescribed<T>::value)
+            return ParseOf(item, sub, std::forward<A>(args)...);
+        else if constexpr (std::is_base_of<CIBDSerial, T>::value)
             return item.Parse(m_bb);
-        } else {
-            Parser sub(m_bb);
-            sub.m_limit = m_limit;
+        else {
             item.Fields(sub, std::forward<A>(args)...);
             return sub.Result();
         }
     }
-    CBitBuffer& m_bb;
+
+    template <class T, class F, class B> friend class Described;
+
     Mark m_limit      = ~Mark(0); // the end of the innermost block or area, at most the file's
-    Mark m_blockStart = 0;        // where the innermost block's length field starts
     uint32_t m_length = 1;        // the length of the innermost block
 };
 
 // ---- Build: write bits -----------------------------------------------------------------
-class Builder : public IOBase
+class Builder : public FileIO
 {
   public:
-    static constexpr Op kOp     = Op::kBuild;
-    static constexpr bool kFile = true, kJson = false;
-    explicit Builder(CBitBuffer& b) : bb(b), m_bb(b) {}
-    CBitBuffer& bb; // COMPAT
+    static constexpr Op kOp = Op::kBuild;
+    explicit Builder(CBitBuffer& b) : FileIO(b) {}
 
     void U(unsigned n, uint32_t& v, const char*, Presence = kRequired)
     {
@@ -460,10 +550,17 @@ class Builder : public IOBase
             m_bb.WriteBits(1, v != 0);
     }
     void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Bit(v, key, p); }
+    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
+    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.WriteZeroBits(n);
+    }
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Zero(8);
     }
     void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
               uint32_t (*)(const char*), Presence = kRequired)
@@ -480,7 +577,20 @@ class Builder : public IOBase
         if (Ok())
             m_bb.WriteBytes(buf, n);
     }
-    // Refuses a string its length field cannot count (what names it in the message).
+    void Bytes(std::vector<uint8_t>& v, size_t, const char*, bool = false)
+    {
+        if (Ok())
+            m_bb.WriteBytes(v.data(), v.size());
+    }
+    void Text(std::string& s, size_t width, const char*)
+    {
+        if (!Ok())
+            return;
+        std::string bytes = s.substr(0, width);
+        bytes.resize(width, '\0');
+        m_bb.WriteBytes(bytes.data(), width);
+    }
+    // what names the string when it is refused.
     void ByteString(std::string& s, const char*, unsigned lengthBits, bool padToEven,
                     const char* what = nullptr)
     {
@@ -493,11 +603,20 @@ class Builder : public IOBase
         if (padToEven)
             PadToEven(lengthBits / 8 + uint64_t(s.size()));
     }
-    void String(std::string&, const char*, Presence = kRequired) {}
-    void PadToEven(uint64_t bytes)
+    void ParseCheck(bool, const char*, ...) __attribute__((format(printf, 3, 4))) {}
+    void BuildCheck(bool ok, const char* format, ...) __attribute__((format(printf, 3, 4)))
     {
-        if (bytes % 2)
-            Zero(8);
+        if (ok)
+            return;
+        va_list args;
+        va_start(args, format);
+        Complain(format, args, true);
+        va_end(args);
+    }
+    void Refuse(uint64_t size, uint64_t limit, const char* what)
+    {
+        if (Ok() && CheckListSize(size, limit, what))
+            Stop(1);
     }
 
     template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
@@ -505,36 +624,47 @@ class Builder : public IOBase
         if (!Ok())
             return;
         if constexpr (IsDescribed<C>::value)
-            Outcome(BuildOf(c, m_bb), mode, t.build);
+            Outcome(C::BuildWith(c, m_bb), mode, t.build);
         else
             Outcome(c.Build(m_bb), mode, t.build);
     }
-    template <class F> void Object(const char*, F&& fields, bool = false)
+    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
     {
-        if (Ok())
-            fields();
+        Child(c, kStop, t);
     }
-    // Writes the list's size, refusing one the field cannot hold.
-    template <class V> void Count(unsigned bits, uint32_t& n, V& list, const char* what)
+    // Writes the list's size less less, refusing one the field cannot hold.
+    template <class V>
+    void Count(unsigned bits, uint32_t& n, V& list, const char* what, uint32_t less = 0)
     {
         if (!Ok())
             return;
         uint64_t limit = bits >= 32 ? 0xFFFFFFFFull : (1ull << bits) - 1;
-        if (CheckListSize(list.size(), limit, what))
+        if (CheckListSize(list.size() - less, limit, what))
             return Stop(1);
-        n = uint32_t(list.size());
+        n = uint32_t(list.size() - less);
         m_bb.WriteBits(bits, n);
     }
     template <class V, class... A>
     void Items(uint32_t, V& list, const char*, const ListTexts& t = {}, unsigned = 0, A&&... args)
     {
         for (size_t i = 0; i < list.size() && Ok(); ++i) {
-            int r = Element(list[i], args...);
+            int r = Element(list[i], ArgFor(args, uint32_t(i))...);
             if (r) {
                 Say(t.build, unsigned(i));
                 Stop(r);
             }
         }
+    }
+    template <class V, class F> void Each(uint32_t, V& list, F&& element, unsigned = 0)
+    {
+        for (size_t i = 0; i < list.size() && Ok(); ++i)
+            element(list[i]);
+    }
+    // The clips 1 to number - 1, as far as the list holds them.
+    template <class V> void ClipEntries(uint32_t& number, V& list, const char*, const ClipTexts&)
+    {
+        for (uint32_t i = 1; i < number && i <= list.size() && Ok(); ++i)
+            list[i - 1].Fields(*this);
     }
     void Numbers(uint32_t, unsigned bits, std::vector<uint32_t>& list, const char*,
                  const NumberTexts& = {}, unsigned = 0)
@@ -542,12 +672,7 @@ class Builder : public IOBase
         for (size_t i = 0; i < list.size() && Ok(); ++i)
             m_bb.WriteBits(bits, list[i]);
     }
-    template <class V, class F> void Each(uint32_t, V& list, F&& element)
-    {
-        for (size_t i = 0; i < list.size() && Ok(); ++i)
-            element(list[i]);
-    }
-    void Strings(std::vector<std::string>&, const char*, size_t = 0) {}
+    // what names the ids when they are too many for the count.
     void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
                 const NumberTexts& = {})
     {
@@ -557,17 +682,17 @@ class Builder : public IOBase
         Numbers(n, 8, list, key);
         PadToEven(list.size());
     }
-    // Heads with the addresses they held, the bodies (each at a multiple of align bytes from
-    // origin), then the heads again with the bodies' addresses.
+    // Heads with the addresses they held, the bodies, then the heads again with the bodies'
+    // addresses.
     template <class V, class Address, class Body>
-    void Split(uint32_t, V& list, const char*, const ListTexts& t, Mark origin, Address address,
+    void Split(uint32_t, V& list, const char*, const ListTexts& t, Mark origin, Address&& address,
                Body&& body, unsigned align = 1, unsigned = 0)
     {
         const Mark heads = m_bb.m_cursor;
         Heads(list, t);
         for (size_t i = 0; i < list.size() && Ok(); ++i) {
             Align(origin, align);
-            uint64_t offset = (m_bb.m_cursor - origin) / 8;
+            const uint64_t offset = (m_bb.m_cursor - origin) / 8;
             if (CheckListSize(offset, 0xFFFFFFFF, "bytes before a block's address"))
                 return Stop(1);
             address(list[i]) = uint32_t(offset);
@@ -584,9 +709,8 @@ class Builder : public IOBase
         m_bb.m_cursor = end;
     }
     // The length is back-patched once the fields are written, padded inside to a multiple of
-    // modulus bytes (length field included) or, with evenAfter, followed by a zero byte when the
-    // length field and the area take an odd number of bytes. A length the field cannot hold is
-    // refused, the message naming the area.
+    // modulus bytes (length field included); a length the field cannot hold is refused, the
+    // message naming the area.
     template <class F>
     void Sized(unsigned bits, const char* name, F&& fields, uint32_t modulus = 0,
                bool evenAfter = false)
@@ -598,25 +722,17 @@ class Builder : public IOBase
         m_bb.WriteBits(bits, 0);
         fields();
         m_blockStart = outerStart;
-        if (!Ok())
+        if (!Ok() || m_result) // a failed area is not finished, even when its fields went on
             return;
         if (EndLength(m_bb, at, bits, modulus, name))
             return Stop(1);
         if (evenAfter)
             PadToEven((m_bb.m_cursor - at) / 8);
     }
-    Mark BlockStart() const { return m_blockStart; }
-    // Build refuses a size its field cannot hold, before anything of it is written.
-    void Refuse(uint64_t size, uint64_t limit, const char* what)
-    {
-        if (Ok() && CheckListSize(size, limit, what))
-            Stop(1);
-    }
     bool BlockIsEmpty() const { return false; }
     void Within(uint64_t) {}
     uint64_t BytesFrom(Mark) const { return 0; }
     void Spend(uint64_t&, uint64_t) {}
-    Mark Here() const { return m_bb.m_cursor; }
     Mark Link(unsigned bits, uint32_t&, const char*)
     {
         const Mark at = m_bb.m_cursor;
@@ -640,7 +756,9 @@ class Builder : public IOBase
   private:
     template <class T, class... A> int Element(T& item, A&&... args)
     {
-        if constexpr (IsDescribed<T>::value)
+        if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
+            return T::BuildWith(item, m_bb);
+        else if constexpr (IsDescribed<T>::value)
             return BuildOf(item, m_bb, std::forward<A>(args)...);
         else if constexpr (std::is_base_of<CIBDSerial, T>::value)
             return item.Build(m_bb);
@@ -665,20 +783,45 @@ class Builder : public IOBase
         while (Ok() && align > 1 && ((m_bb.m_cursor - origin) / 8) % align != 0)
             m_bb.WriteBits(8, 0);
     }
+};
 
-    CBitBuffer& m_bb;
-    Mark m_blockStart = 0;
+// What the JSON policies share: the object being read or written.
+class JsonIO : public IOBase
+{
+  public:
+    static constexpr bool kFile = false, kJson = true;
+
+    void Zero(uint64_t) {}
+    void Hidden(unsigned, uint32_t&, const char*) {}
+    void Hidden(uint8_t*, size_t, const char*) {}
+    void PadToEven(uint64_t) {}
+    void ParseCheck(bool, const char*, ...) __attribute__((format(printf, 3, 4))) {}
+    void BuildCheck(bool, const char*, ...) __attribute__((format(printf, 3, 4))) {}
+    void Refuse(uint64_t, uint64_t, const char*) {}
+    template <class V> void Count(unsigned, uint32_t&, V&, const char*, uint32_t = 0) {}
+    template <class V, class F> void Each(uint32_t, V&, F&&, unsigned = 0) {}
+    void Text(std::string&, size_t, const char*) {}
+    template <class F> void Sized(unsigned, const char*, F&& fields, uint32_t = 0, bool = false)
+    {
+        if (Ok())
+            fields();
+    }
+    bool BlockIsEmpty() const { return false; }
+    void Within(uint64_t) {}
+    uint64_t BytesFrom(Mark) const { return 0; }
+    void Spend(uint64_t&, uint64_t) {}
+    Mark Here() const { return 0; }
+    Mark BlockStart() const { return 0; }
+    Mark Link(unsigned, uint32_t&, const char*) { return 0; }
+    void Follow(Mark, unsigned, Mark, uint32_t&) {}
 };
 
 // ---- ReadJSON: fields from the object the structure stands in ---------------------------
-class JsonReader : public IOBase
+class JsonReader : public JsonIO
 {
   public:
-    static constexpr Op kOp     = Op::kReadJson;
-    static constexpr bool kFile = false, kJson = true;
-    JsonReader(JDoc& d, JValue& o) : doc(d), obj(o), m_doc(d), m_obj(&o) {}
-    JDoc& doc;   // COMPAT
-    JValue& obj; // COMPAT
+    static constexpr Op kOp = Op::kReadJson;
+    JsonReader(JDoc& d, JValue& o) : m_doc(d), m_obj(&o) {}
 
     void U(unsigned, uint32_t& v, const char* key, Presence p = kRequired)
     {
@@ -693,7 +836,6 @@ class JsonReader : public IOBase
         U(1, v, key, p);
         v = v != 0;
     }
-    void Zero(uint64_t) {}
     void Code(unsigned, uint32_t& v, const char* key, const CodeNameTable*,
               uint32_t (*parser)(const char*), Presence p = kRequired)
     {
@@ -717,6 +859,7 @@ class JsonReader : public IOBase
         if (text)
             memcpy(buf, text, len < n ? len : n);
     }
+    // Bytes of a reserved area (allBytes: an area written whole).
     void Area(uint8_t* buf, size_t n, const char* key, bool = false)
     {
         if (Ok())
@@ -727,6 +870,33 @@ class JsonReader : public IOBase
     {
         String(s, key);
     }
+    void Bytes(std::vector<uint8_t>& v, size_t n, const char* key, bool hex = false)
+    {
+        if (!Ok())
+            return;
+        if (!hex) {
+            v.resize(n);
+            return ReadJsonArea(*m_obj, key, v.data(), n);
+        }
+        size_t length    = 0;
+        const char* text = ReadJsonString(key, *m_obj, &m_flags, &length);
+        if (!text || ParseDiscIdHex(std::string(text, length), v))
+            return Stop(1);
+        // The last n bytes, with zero bytes in front when there are fewer.
+        if (v.size() > n)
+            v.erase(v.begin(), v.end() - ptrdiff_t(n));
+        else
+            v.insert(v.begin(), n - v.size(), 0);
+    }
+    // A member with no JSON form: whatever object stands under key is accepted and ignored,
+    // anything else fails.
+    void Ignored(const char* key)
+    {
+        JValue* member = GetJsonMember(key, *m_obj);
+        if (Ok() && member && !member->IsObject())
+            Fail("failed to read %s\n", key);
+    }
+    // A text only JSON carries.
     void String(std::string& s, const char* key, Presence p = kRequired)
     {
         if (!Ok())
@@ -735,19 +905,67 @@ class JsonReader : public IOBase
         const char* text = ReadJsonString(key, *m_obj, FlagsFor(p), &length);
         s                = text ? std::string(text, length) : std::string();
     }
-    void PadToEven(uint64_t) {}
+    // A JSON array of strings, each cut to maxLength bytes. Missing: an empty list.
+    void Strings(std::vector<std::string>& out, const char* key,
+                 size_t maxLength = std::string::npos, unsigned = 0)
+    {
+        if (!Ok())
+            return;
+        JValue* list = GetJsonMember(key, *m_obj);
+        if (!list)
+            return;
+        if (!list->IsArray())
+            return Fail("%s is not an array!\n", key);
+        unsigned i = 0;
+        for (JValue& element : list->GetArray()) {
+            if (!element.IsString())
+                return Fail("JSON array element[%u] is not a string!\n", i);
+            size_t length = element.GetStringLength();
+            out.emplace_back(element.GetString(), length < maxLength ? length : maxLength);
+            ++i;
+        }
+    }
+    // Reading ends here once a required member was missing or a child failed; text, when
+    // given, is printed then.
+    void EndIfMissing(const char* text = nullptr)
+    {
+        if (!Ok() || (!m_result && !(m_flags & 1)))
+            return;
+        if (text)
+            fputs(text, stderr);
+        Stop(0);
+    }
 
     template <class C> void Child(C& c, ChildMode mode = kStop, const ChildTexts& t = {})
     {
         if (!Ok())
             return;
         if constexpr (IsDescribed<C>::value)
-            Outcome(ReadOf(c, m_doc, *m_obj), mode, t.read);
+            Outcome(C::ReadWith(c, m_doc, *m_obj), mode, t.read);
         else
             Outcome(c.ReadJSON(m_doc, *m_obj), mode, t.read);
     }
-    // The fields of the object under key. Missing (or with anyValue false, not an object):
-    // "failed to read <key>" and failure. With anyValue whatever value stands there is read.
+    // The first child that stands flat reads the object itself; later ones their own object
+    // under role, or the flat keys when they have none.
+    template <class C>
+    void FlatOrNested(C& c, const char* role, bool& flatUsed, const ChildTexts& t)
+    {
+        if (!Ok())
+            return;
+        JValue* from = m_obj;
+        if (flatUsed) {
+            JValue* own = GetJsonMember(role, *m_obj);
+            if (own && own->IsObject())
+                from = own;
+        }
+        flatUsed      = true;
+        JValue* outer = m_obj;
+        m_obj         = from;
+        Child(c, kStop, t);
+        m_obj = outer;
+    }
+    // The fields of the object under key. Missing (or, without anyValue, not an object):
+    // "failed to read <key>" and failure; with anyValue whatever value stands there is read.
     template <class F> void Object(const char* key, F&& fields, bool anyValue = false)
     {
         if (!Ok())
@@ -762,14 +980,13 @@ class JsonReader : public IOBase
         fields();
         m_obj = outer;
     }
-    template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
-    // The array under key, element by element, each through its ReadJSON. Missing: an empty
-    // list, or with a missing text that text and failure.
+    // The array under key, element by element (ReadJSONArray). Missing: an empty list, or with a
+    // missing text that text and failure.
     template <class V, class... A>
     void Items(uint32_t, V& list, const char* key, const ListTexts& t = {}, unsigned = 0,
                A&&... args)
     {
-        if (!Ok())
+        if (!Ok() || !key)
             return;
         JValue* array = GetJsonMember(key, *m_obj);
         if (!array) {
@@ -781,9 +998,39 @@ class JsonReader : public IOBase
         }
         int r = Elements(array, list, args...);
         if (r) {
-            Say(t.read, unsigned(list.size()));
+            if (t.read)
+                fprintf(stderr, t.read, key);
             Stop(r);
         }
+    }
+    // The further clips of a multi-clip item, read with the item's own failures: number becomes
+    // their count with the item's own clip.
+    template <class V>
+    void ClipEntries(uint32_t& number, V& list, const char* key, const ClipTexts& t)
+    {
+        if (!Ok())
+            return;
+        JValue* array = GetJsonMember(key, *m_obj);
+        if (!array || !array->IsArray()) {
+            fputs(t.notArray, stderr);
+            return Stop(1);
+        }
+        JValue* outer = m_obj;
+        for (JValue& element : array->GetArray()) {
+            if (!element.IsObject()) {
+                fputs(t.notObject, stderr);
+                Stop(1);
+                break;
+            }
+            m_obj = &element;
+            typename V::value_type entry;
+            entry.Fields(*this);
+            if (!Ok())
+                break;
+            list.push_back(entry);
+        }
+        m_obj  = outer;
+        number = uint32_t(list.size() + 1);
     }
     // An array of numbers, each taken as its low 32 bits. Missing: an empty list.
     void Numbers(uint32_t, unsigned, std::vector<uint32_t>& list, const char* key,
@@ -809,64 +1056,69 @@ class JsonReader : public IOBase
             ++index;
         }
     }
-    template <class V, class F> void Each(uint32_t, V&, F&&) {}
     void IdList(std::vector<uint32_t>& list, const char* key, const char*,
                 const NumberTexts& t = {})
     {
         Numbers(0, 8, list, key, t);
     }
     template <class V, class Address, class Body>
-    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address, Body&&,
-               unsigned = 0, unsigned options = 0)
+    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address&&, Body&&,
+               unsigned = 1, unsigned options = 0)
     {
         Items(n, list, key, t, options);
     }
-    // A JSON array of strings, each cut to maxLength bytes. Missing: an empty list.
-    void Strings(std::vector<std::string>& out, const char* key,
-                 size_t maxLength = std::string::npos)
+    // One JSON array that several lists share: each element is read (a failure counts only once
+    // it has a place) and joins the list place(element, code) names; nullptr fails with noPlace
+    // and the code place reports.
+    template <class V, class Place>
+    void Shared(const char* key, std::initializer_list<V*>, Place&& place, const SharedTexts& t,
+                unsigned = 0)
     {
         if (!Ok())
             return;
-        JValue* list = GetJsonMember(key, *m_obj);
-        if (!list)
+        JValue* array = GetJsonMember(key, *m_obj);
+        if (!array)
             return;
-        if (!list->IsArray())
-            return Fail("%s is not an array!\n", key);
-        unsigned i = 0;
-        for (JValue& element : list->GetArray()) {
-            if (!element.IsString())
-                return Fail("JSON array element[%u] is not a string!\n", i);
-            size_t length = element.GetStringLength();
-            out.emplace_back(element.GetString(), length < maxLength ? length : maxLength);
-            ++i;
+        if (!array->IsArray()) {
+            fputs(t.badArray, stderr);
+            return Stop(1);
+        }
+        for (JValue& element : array->GetArray()) {
+            if (!element.IsObject()) {
+                fputs(t.badArray, stderr);
+                return Stop(1);
+            }
+            typename V::value_type item;
+            int r     = V::value_type::ReadWith(item, m_doc, element);
+            int code  = 0;
+            V* target = place(item, code);
+            if (!target) {
+                fprintf(stderr, t.noPlace, code);
+                return Stop(1);
+            }
+            if (r)
+                return Stop(r);
+            target->push_back(std::move(item));
         }
     }
-    template <class F> void Sized(unsigned, const char*, F&& fields, uint32_t = 0, bool = false)
-    {
-        if (Ok())
-            fields();
-    }
-    Mark BlockStart() const { return 0; }
-    void Refuse(uint64_t, uint64_t, const char*) {}
-    bool BlockIsEmpty() const { return false; }
-    void Within(uint64_t) {}
-    uint64_t BytesFrom(Mark) const { return 0; }
-    void Spend(uint64_t&, uint64_t) {}
-    Mark Here() const { return 0; }
-    Mark Link(unsigned, uint32_t&, const char*) { return 0; }
-    void Follow(Mark, unsigned, Mark, uint32_t&) {}
 
     // Whether the object holds key.
     bool Has(const char* key) { return GetJsonMember(key, *m_obj) != nullptr; }
 
   private:
-    uint32_t* FlagsFor(Presence p) { return p == kRequired ? &m_flags : nullptr; }
+    uint32_t* FlagsFor(Presence p)
+    {
+        if (p == kReported)
+            return &m_reported;
+        return p == kRequired ? &m_flags : nullptr;
+    }
     uint32_t* FlagsFor(TextOption options) { return options & kOptionalText ? nullptr : &m_flags; }
 
-    // ReadJSONArray with arguments for the elements.
+    // ReadJSONArray, with arguments for the elements.
     template <class V, class... A> int Elements(JValue* value, V& list, A&&... args)
     {
-        if constexpr (sizeof...(A) == 0 && std::is_base_of<CIBDSerial, typename V::value_type>::value)
+        using T = typename V::value_type;
+        if constexpr (sizeof...(A) == 0 && std::is_base_of<CIBDSerial, T>::value)
             return ReadJSONArray(m_doc, value, list);
         else {
             if (!value->IsArray()) {
@@ -879,10 +1131,17 @@ class JsonReader : public IOBase
                     fprintf(stderr, "JSON array element[%u] is not an object!\n", i);
                     return 1;
                 }
-                typename V::value_type item;
-                JsonReader sub(m_doc, element);
-                item.Fields(sub, args...);
-                int r = sub.Result();
+                T item;
+                int r;
+                if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
+                    r = T::ReadWith(item, m_doc, element);
+                else if constexpr (IsDescribed<T>::value)
+                    r = ReadOf(item, m_doc, element, ArgFor(args, i)...);
+                else {
+                    JsonReader sub(m_doc, element);
+                    item.Fields(sub, ArgFor(args, i)...);
+                    r = sub.Result();
+                }
                 if (r) {
                     fprintf(stderr, "Failed to read JSON array element[%u]!\n", i);
                     return r;
@@ -896,17 +1155,15 @@ class JsonReader : public IOBase
 
     JDoc& m_doc;
     JValue* m_obj;
+    uint32_t m_reported = 0; // the members reported missing that are no failure
 };
 
 // ---- WriteJSON: fields into a new object -------------------------------------------------
-class JsonWriter : public IOBase
+class JsonWriter : public JsonIO
 {
   public:
-    static constexpr Op kOp     = Op::kWriteJson;
-    static constexpr bool kFile = false, kJson = true;
-    JsonWriter(JDoc& d, JValue& o) : doc(d), obj(o), m_doc(d), m_obj(&o) {}
-    JDoc& doc;   // COMPAT
-    JValue& obj; // COMPAT
+    static constexpr Op kOp = Op::kWriteJson;
+    JsonWriter(JDoc& d, JValue& o) : m_doc(d), m_obj(&o) {}
 
     void U(unsigned, uint32_t& v, const char* key, Presence = kRequired)
     {
@@ -915,7 +1172,6 @@ class JsonWriter : public IOBase
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
     void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    void Zero(uint64_t) {}
     void Code(unsigned, uint32_t& v, const char* key, const CodeNameTable* table,
               uint32_t (*)(const char*), Presence = kRequired)
     {
@@ -948,14 +1204,40 @@ class JsonWriter : public IOBase
     {
         AddJsonString(m_doc, *m_obj, key, s.data(), s.size());
     }
-    void PadToEven(uint64_t) {}
+    void Bytes(std::vector<uint8_t>& v, size_t, const char* key, bool hex = false)
+    {
+        if (!hex)
+            return WriteJsonArea(m_doc, *m_obj, key, v.data(), v.size());
+        std::string text = FormatDiscIdHex(v);
+        AddJsonString(m_doc, *m_obj, key, text.data(), text.size());
+    }
+    void Ignored(const char*) {}
+    void Strings(std::vector<std::string>& list, const char* key, size_t = 0, unsigned options = 0)
+    {
+        if ((options & kOmitEmpty) && list.empty())
+            return;
+        JValue array(rapidjson::kArrayType);
+        for (const std::string& s : list)
+            array.PushBack(JValue(s.data(), rapidjson::SizeType(s.size()), m_doc.GetAllocator()),
+                           m_doc.GetAllocator());
+        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+    }
+    void EndIfMissing(const char* = nullptr) {}
 
     template <class C> void Child(C& c, ChildMode = kStop, const ChildTexts& = {})
     {
         if constexpr (IsDescribed<C>::value)
-            WriteOf(c, m_doc, *m_obj);
+            C::WriteWith(c, m_doc, *m_obj);
         else
             c.WriteJSON(m_doc, *m_obj);
+    }
+    template <class C> void FlatOrNested(C& c, const char* role, bool& flatUsed, const ChildTexts&)
+    {
+        if (!flatUsed) {
+            flatUsed = true;
+            return Child(c);
+        }
+        Object(role, [&] { Child(c); });
     }
     template <class F> void Object(const char* key, F&& fields, bool = false)
     {
@@ -966,27 +1248,24 @@ class JsonWriter : public IOBase
         m_obj = outer;
         m_obj->AddMember(rapidjson::StringRef(key), object, m_doc.GetAllocator());
     }
-    template <class V> void Count(unsigned, uint32_t&, V&, const char*) {}
     template <class V, class... A>
     void Items(uint32_t, V& list, const char* key, const ListTexts& = {}, unsigned options = 0,
                A&&... args)
     {
-        if ((options & kOmitEmpty) && list.empty())
+        if (!key || ((options & kOmitEmpty) && list.empty()))
             return;
         JValue array(rapidjson::kArrayType);
         array.Reserve(rapidjson::SizeType(list.size()), m_doc.GetAllocator());
-        for (auto& item : list) {
-            JValue object(rapidjson::kObjectType);
-            if constexpr (IsDescribed<typename V::value_type>::value)
-                WriteOf(item, m_doc, object, args...);
-            else if constexpr (std::is_base_of<CIBDSerial, typename V::value_type>::value)
-                item.WriteJSON(m_doc, object);
-            else {
-                JsonWriter sub(m_doc, object);
-                item.Fields(sub, args...);
-            }
-            array.PushBack(object, m_doc.GetAllocator());
-        }
+        for (uint32_t i = 0; i < list.size(); ++i)
+            array.PushBack(Element(list[i], ArgFor(args, i)...), m_doc.GetAllocator());
+        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+    }
+    template <class V>
+    void ClipEntries(uint32_t& number, V& list, const char* key, const ClipTexts&)
+    {
+        JValue array(rapidjson::kArrayType);
+        for (uint32_t i = 1; i < number && i <= list.size(); ++i)
+            array.PushBack(Element(list[i - 1]), m_doc.GetAllocator());
         m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
     }
     void Numbers(uint32_t, unsigned, std::vector<uint32_t>& list, const char* key,
@@ -1000,40 +1279,45 @@ class JsonWriter : public IOBase
             array.PushBack(v, m_doc.GetAllocator());
         m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
     }
-    template <class V, class F> void Each(uint32_t, V&, F&&) {}
     void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
     {
         Numbers(0, 8, list, key, {}, kOmitEmpty);
     }
     template <class V, class Address, class Body>
-    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address, Body&&,
-               unsigned = 0, unsigned options = 0)
+    void Split(uint32_t n, V& list, const char* key, const ListTexts& t, Mark, Address&&, Body&&,
+               unsigned = 1, unsigned options = 0)
     {
         Items(n, list, key, t, options);
     }
-    void Strings(std::vector<std::string>& list, const char* key, size_t = std::string::npos)
+    template <class V, class Place>
+    void Shared(const char* key, std::initializer_list<V*> lists, Place&&, const SharedTexts&,
+                unsigned options = 0)
     {
         JValue array(rapidjson::kArrayType);
-        for (const std::string& s : list)
-            array.PushBack(JValue(s.data(), rapidjson::SizeType(s.size()), m_doc.GetAllocator()),
-                           m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+        for (V* list : lists)
+            for (auto& item : *list)
+                array.PushBack(Element(item), m_doc.GetAllocator());
+        if (!(options & kOmitEmpty) || !array.Empty())
+            m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
     }
-    template <class F> void Sized(unsigned, const char*, F&& fields, uint32_t = 0, bool = false)
-    {
-        fields();
-    }
-    Mark BlockStart() const { return 0; }
-    void Refuse(uint64_t, uint64_t, const char*) {}
-    bool BlockIsEmpty() const { return false; }
-    void Within(uint64_t) {}
-    uint64_t BytesFrom(Mark) const { return 0; }
-    void Spend(uint64_t&, uint64_t) {}
-    Mark Here() const { return 0; }
-    Mark Link(unsigned, uint32_t&, const char*) { return 0; }
-    void Follow(Mark, unsigned, Mark, uint32_t&) {}
 
   private:
+    template <class T, class... A> JValue Element(T& item, A&&... args)
+    {
+        JValue object(rapidjson::kObjectType);
+        if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
+            T::WriteWith(item, m_doc, object);
+        else if constexpr (IsDescribed<T>::value)
+            WriteOf(item, m_doc, object, std::forward<A>(args)...);
+        else if constexpr (std::is_base_of<CIBDSerial, T>::value)
+            item.WriteJSON(m_doc, object);
+        else {
+            JsonWriter sub(m_doc, object);
+            item.Fields(sub, std::forward<A>(args)...);
+        }
+        return object;
+    }
+
     JDoc& m_doc;
     JValue* m_obj;
 };
@@ -1087,7 +1371,10 @@ template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&..
     if constexpr (JsonName<T>::kValue != nullptr) {
         object = GetJsonMember(T::kJsonName, parent);
         if (!object || !object->IsObject()) {
-            fprintf(stderr, MissingText<T>::kValue, T::kJsonName);
+            if constexpr (MissingText<T>::kCustom)
+                fputs(T::kMissingText, stderr);
+            else
+                fprintf(stderr, "failed to read %s\n", T::kJsonName);
             return 1;
         }
     }
@@ -1098,10 +1385,8 @@ template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&..
 template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args)
 {
     if constexpr (JsonName<T>::kValue != nullptr) {
-        JValue object(rapidjson::kObjectType);
-        JsonWriter io(doc, object);
-        t.Fields(io, std::forward<A>(args)...);
-        parent.AddMember(rapidjson::StringRef(T::kJsonName), object, doc.GetAllocator());
+        JsonWriter io(doc, parent);
+        io.Object(T::kJsonName, [&] { t.Fields(io, std::forward<A>(args)...); });
     } else {
         JsonWriter io(doc, parent);
         t.Fields(io, std::forward<A>(args)...);
@@ -1129,105 +1414,25 @@ template <class T, class F, class B> int Described<T, F, B>::WriteJSON(JDoc& doc
 {
     return WriteOf(static_cast<T&>(*this), doc, parent);
 }
-
-// ---- COMPAT: the framing of structures not yet described through Described -------------
-
-template <class T> int ParseFields(T& t, CBitBuffer& bb)
+template <class T, class F, class B> int Described<T, F, B>::ParseWith(T& t, Parser& owner)
 {
-    t.Clear();
-    Parser io(bb);
-    io.SetLimit(bb.SizeBits());
-    t.Fields(io);
-    return io.Result();
+    Parser io(owner.m_bb);
+    io.m_limit = owner.m_limit;
+    return ParseOf(t, io);
 }
-template <class T> int BuildFields(T& t, CBitBuffer& bb)
+template <class T, class F, class B> int Described<T, F, B>::BuildWith(T& t, CBitBuffer& bb)
 {
-    Builder io(bb);
-    t.Fields(io);
-    return io.Result();
+    return BuildOf(t, bb);
 }
-template <class T> int ParseBlock(T& t, CBitBuffer& bb, uint32_t lengthBits)
+template <class T, class F, class B>
+int Described<T, F, B>::ReadWith(T& t, JDoc& doc, JValue& parent)
 {
-    t.Clear();
-    t.ReadLength(bb, lengthBits);
-    Parser io(bb);
-    io.SetLimit(bb.SizeBits());
-    t.Fields(io);
-    if (io.Result() == 0)
-        t.SkipToBlockEnd(bb);
-    return io.Result();
+    return ReadOf(t, doc, parent);
 }
-template <class T>
-int BuildBlock(T& t, CBitBuffer& bb, uint32_t lengthBits, uint32_t modulus,
-               const char* blockName = nullptr)
+template <class T, class F, class B>
+int Described<T, F, B>::WriteWith(T& t, JDoc& doc, JValue& parent)
 {
-    t.BeginSection(bb, lengthBits);
-    Builder io(bb);
-    t.Fields(io);
-    if (io.Result())
-        return io.Result();
-    return t.EndSection(bb, modulus, blockName);
-}
-template <class T>
-int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p, const char* key,
-               const char* missingText = "failed to read %s\n")
-{
-    t.Clear();
-    JValue* object = *key ? GetJsonMember(key, parent) : &parent;
-    if (!object || !object->IsObject()) {
-        if (p == kOptional)
-            return 0;
-        fprintf(stderr, missingText, key);
-        return 1;
-    }
-    JsonReader io(doc, *object);
-    t.Fields(io);
-    return io.Result();
-}
-template <class T> int ReadObject(T& t, JDoc& doc, JValue& parent, Presence p)
-{
-    return ReadObject(t, doc, parent, p, t.m_jsonName);
-}
-template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent, const char* key)
-{
-    if (!*key) {
-        JsonWriter io(doc, parent);
-        t.Fields(io);
-        return io.Result();
-    }
-    JValue object(rapidjson::kObjectType);
-    JsonWriter io(doc, object);
-    t.Fields(io);
-    parent.AddMember(rapidjson::StringRef(key), object, doc.GetAllocator());
-    return io.Result();
-}
-template <class T> int WriteObject(T& t, JDoc& doc, JValue& parent)
-{
-    return WriteObject(t, doc, parent, t.m_jsonName);
+    return WriteOf(t, doc, parent);
 }
 
 } // namespace ser
-
-#define BDMV_ELEMENT_OPERATIONS(T)                                                                 \
-    void T::Clear() { ser::Reset(*this); }                                                         \
-    int T::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }                           \
-    int T::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }                           \
-    int T::ReadJSON(JDoc& d, JValue& o)                                                            \
-    {                                                                                              \
-        return ser::ReadObject(*this, d, o, ser::kRequired, "");                                   \
-    }                                                                                              \
-    int T::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
-
-#define BDMV_BLOCK_OPERATIONS(T)                                                                   \
-    void T::Clear() { ser::Reset(*this); }                                                         \
-    int T::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }                        \
-    int T::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }                     \
-    int T::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }   \
-    int T::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }
-
-#define BDMV_MEMBER_OPERATIONS(T)                                                                  \
-    void T::Clear() { ser::Reset(*this); }                                                         \
-    int T::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }                           \
-    int T::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }                           \
-    int T::ReadJSON(JDoc& d, JValue& p) { return ser::ReadObject(*this, d, p, ser::kRequired); }   \
-    int T::WriteJSON(JDoc& d, JValue& p) { return ser::WriteObject(*this, d, p); }

@@ -6,19 +6,16 @@
 #include <string>
 #include <vector>
 
-class CBDIDData : public CIBDSerial
+class CBDIDData : public ser::Described<CBDIDData>
 {
   public:
+    static constexpr const char* kJsonName = "ID_Data";
+
     std::vector<uint8_t> Disc_Organization_ID; // 4 bytes
     std::vector<uint8_t> Disc_ID;              // 16 bytes
     std::vector<uint8_t> reserved_block;       // 44 bytes
 
-    CBDIDData() { m_jsonName = "ID_Data"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
+    template <class IO> void Fields(IO& io);
 };
 
 class CBDID : public CIBDSerial
@@ -35,7 +32,5 @@ class CBDID : public CIBDSerial
     int Build(CBitBuffer& bb) override;
 };
 
-// "0x" and two upper-case hex digits per byte.
-std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);
-// The bytes of a hex text; 1 (and no message) when it is not one.
-int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes);
+// The descriptions are instantiated in bdid.cpp.
+extern template class ser::Described<CBDIDData>;

@@ -16,18 +16,12 @@ template <class IO> void CAppInfoBDMV::Fields(IO& io)
     io.Opt(5, FLD(reserved02));
     io.Code(4, FLD(video_format), kVideoFormatNames, ParseVideoFormat);
     io.Code(4, FLD(frame_rate), kFrameRateNames, ParseFrameRate);
-    if constexpr (IO::kOp == ser::Op::kWriteJson) {
-        // Unlike a reserved area, every byte is written, trailing zeros included.
-        JValue bytes(rapidjson::kArrayType);
-        for (uint8_t b : content_provider_user_data)
-            bytes.PushBack(unsigned(b), io.doc.GetAllocator());
-        io.obj.AddMember("content_provider_user_data", bytes, io.doc.GetAllocator());
-    } else
-        io.Area(content_provider_user_data, sizeof content_provider_user_data,
-                "content_provider_user_data");
+    // Unlike a reserved area, every byte is written, trailing zeros included.
+    io.Area(content_provider_user_data, sizeof content_provider_user_data,
+            "content_provider_user_data", true);
 }
 
-BDMV_BLOCK_OPERATIONS(CAppInfoBDMV)
+template class ser::Described<CAppInfoBDMV, ser::Length<32>>;
 
 // ---- CTitle ---------------------------------------------------------------------------------
 
@@ -42,13 +36,7 @@ template <class IO> void CTitle::Fields(IO& io)
         io.U(16, FLD(mobj_id_ref));
         io.Opt(32, FLD(reserved03));
     } else if (object_type == 2) {
-        if constexpr (IO::kOp == ser::Op::kReadJson)
-            if (!ReadJsonString("bdjo_file_name", io.obj)) {
-                // A missing name ends the entry with the flags collected so far.
-                io.Chars(bdjo_file_name, 5, "bdjo_file_name");
-                io.Stop(0);
-            }
-        io.Chars(bdjo_file_name, 5, "bdjo_file_name");
+        io.Chars(bdjo_file_name, 5, "bdjo_file_name", ser::kEndIfMissing);
         io.Opt(8, FLD(reserved03));
     } else {
         // Any other kind: the last six bytes are not kept, so they come back as zeros.
@@ -56,108 +44,42 @@ template <class IO> void CTitle::Fields(IO& io)
     }
 }
 
-void CTitle::Clear() { ser::Reset(*this); }
-int CTitle::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CTitle::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CTitle::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
-
-int CTitle::ReadJSON(JDoc& doc, JValue& object)
-{
-    // The owner hands over the entry's own value, whatever its kind: a value that is not an
-    // object reports its required members as missing.
-    Clear();
-    ser::JsonReader io(doc, object);
-    Fields(io);
-    return io.Result();
-}
+// The owner hands over the entry's own value, whatever its kind: a value that is not an object
+// reports its required members as missing.
+template class ser::Described<CTitle>;
 
 // ---- CIndexes -------------------------------------------------------------------------------
 
-// The file side; JSON names the entries and is written by hand below.
 template <class IO> void CIndexes::Fields(IO& io)
 {
-    io.Child(FirstPlayback, ser::kStop,
-             ser::ChildTexts{"Error reading FirstPlayback!\n", "Error saving FirstPlayback!\n"});
-    io.Child(TopMenu, ser::kStop,
-             ser::ChildTexts{"Error reading TopMenu!\n", "Error saving TopMenu!\n"});
+    io.Object(
+        "FirstPlayback",
+        [&] {
+            io.Child(FirstPlayback, ser::kStop,
+                     ser::ChildTexts{"Error reading FirstPlayback!\n",
+                                     "Error saving FirstPlayback!\n",
+                                     "Error reading FirstPlayback!\n"});
+        },
+        true);
+    io.Object(
+        "TopMenu",
+        [&] {
+            io.Child(TopMenu, ser::kStop,
+                     ser::ChildTexts{"Error reading TopMenu!\n", "Error saving TopMenu!\n",
+                                     "Error reading TopMenu!\n"});
+        },
+        true);
     io.Count(16, number_of_Titles, m_titles, "titles");
-    io.Items(number_of_Titles, m_titles, "Title", ser::ListTexts{"Error parsing Title[%u]!\n"});
+    io.Items(number_of_Titles, m_titles, "Title",
+             ser::ListTexts{"Error parsing Title[%u]!\n", nullptr, "Failed to read Title!\n"},
+             ser::kOmitEmpty);
 }
 
-void CIndexes::Clear() { ser::Reset(*this); }
-int CIndexes::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CIndexes::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-
-int CIndexes::ReadJSON(JDoc& doc, JValue& parent)
-{
-    Clear();
-    JValue* indexes = FindOwnMember(parent);
-    if (!indexes || !indexes->IsObject()) {
-        fprintf(stderr, "failed to read %s\n", "Indexes");
-        return 1;
-    }
-    JValue* entry = GetJsonMember("FirstPlayback", *indexes);
-    if (!entry) {
-        fprintf(stderr, "failed to read FirstPlayback\n");
-        return 1;
-    }
-    int r = FirstPlayback.ReadJSON(doc, *entry);
-    if (r) {
-        fprintf(stderr, "Error reading FirstPlayback!\n");
-        return r;
-    }
-    entry = GetJsonMember("TopMenu", *indexes);
-    if (!entry) {
-        fprintf(stderr, "failed to read TopMenu\n");
-        return 1;
-    }
-    if ((r = TopMenu.ReadJSON(doc, *entry)) != 0) {
-        fprintf(stderr, "Error reading TopMenu!\n");
-        return r;
-    }
-    JValue* titles = GetJsonMember("Title", *indexes);
-    if (titles && (r = ReadJSONArray(doc, titles, m_titles)) != 0) {
-        fprintf(stderr, "Failed to read Title!\n");
-        return r;
-    }
-    return 0;
-}
-
-int CIndexes::WriteJSON(JDoc& doc, JValue& parent)
-{
-    JValue indexes(rapidjson::kObjectType);
-    JValue entry(rapidjson::kObjectType);
-    int r = FirstPlayback.WriteJSON(doc, entry);
-    if (r) {
-        fprintf(stderr, "Error saving FirstPlayback!\n");
-        return r;
-    }
-    indexes.AddMember("FirstPlayback", entry, doc.GetAllocator());
-    entry.SetObject();
-    if ((r = TopMenu.WriteJSON(doc, entry)) != 0) {
-        fprintf(stderr, "Error saving TopMenu!\n");
-        return r;
-    }
-    indexes.AddMember("TopMenu", entry, doc.GetAllocator());
-    if (!m_titles.empty()) {
-        JValue titles(rapidjson::kArrayType);
-        if ((r = WriteJSONArray(doc, &titles, m_titles)) != 0) {
-            fprintf(stderr, "Failed to save Title!\n");
-            return r;
-        }
-        indexes.AddMember("Title", titles, doc.GetAllocator());
-    }
-    parent.AddMember(rapidjson::StringRef(m_jsonName), indexes, doc.GetAllocator());
-    return 0;
-}
+template class ser::Described<CIndexes, ser::Length<32>>;
 
 // ---- CIndexBDMV -----------------------------------------------------------------------------
 
-CIndexBDMV::CIndexBDMV()
-{
-    AppInfoBDMV.m_jsonName   = "AppInfoBDMV";
-    ExtensionData.m_jsonName = "ExtensionData";
-}
+CIndexBDMV::CIndexBDMV() { ExtensionData.m_jsonName = "ExtensionData"; }
 
 void CIndexBDMV::Clear()
 {

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-class CAppInfoBDMV : public CIBDSerial
+class CAppInfoBDMV : public ser::Described<CAppInfoBDMV, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "AppInfoBDMV";
+
     uint32_t reserved01                     = 0;
     uint32_t initial_output_mode_preference = 0;
     uint32_t SS_content_exist_flag          = 0;
@@ -18,18 +20,12 @@ class CAppInfoBDMV : public CIBDSerial
     uint32_t frame_rate                     = 0;
     uint8_t content_provider_user_data[32]  = {};
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
 // One entry of the title table; also the first-playback and top-menu entries. Its fields stand
 // in the object its owner gives it.
-class CTitle : public CIBDSerial
+class CTitle : public ser::Described<CTitle>
 {
   public:
     uint32_t object_type   = 0; // 1 movie object, 2 BD-J object
@@ -41,29 +37,18 @@ class CTitle : public CIBDSerial
     char bdjo_file_name[6] = {}; // five characters and a terminating zero
     uint32_t reserved03    = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CIndexes : public CIBDSerial
+class CIndexes : public ser::Described<CIndexes, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "Indexes";
+
     CTitle FirstPlayback;
     CTitle TopMenu;
     uint32_t number_of_Titles = 0;
     std::vector<CTitle> m_titles;
-
-    CIndexes() { m_jsonName = "Indexes"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
 
     template <class IO> void Fields(IO& io);
 };
@@ -86,3 +71,8 @@ class CIndexBDMV : public CIBDSerial
     int WriteJSON(JDoc& doc, JValue& indx) override;
     int Build(CBitBuffer& bb) override;
 };
+
+// The descriptions are instantiated in index_bdmv.cpp.
+extern template class ser::Described<CAppInfoBDMV, ser::Length<32>>;
+extern template class ser::Described<CTitle>;
+extern template class ser::Described<CIndexes, ser::Length<32>>;

@@ -14,65 +14,32 @@ template <class IO> void CMovieObject::Fields(IO& io)
     io.Flag(FLD(title_search_mask));
     io.Opt(13, FLD(reserved01));
     io.Count(16, number_of_navigation_commands, m_commands, "navigation commands");
-    // An empty command list has no JSON member.
-    if (IO::kOp != ser::Op::kWriteJson || !m_commands.empty())
-        io.Items(number_of_navigation_commands, m_commands, "NavigationCommand",
-                 ser::ListTexts{nullptr, "Failed to save navigation_command!\n",
-                                "Failed to read navigation_command!\n",
-                                "Failed to save navigation_command!\n"});
+    io.Items(number_of_navigation_commands, m_commands, "NavigationCommand",
+             ser::ListTexts{nullptr, "Failed to save navigation_command!\n",
+                            "Failed to read navigation_command!\n"},
+             ser::kOmitEmpty);
 }
 
-BDMV_ELEMENT_OPERATIONS(CMovieObject)
+template class ser::Described<CMovieObject>;
 
 // ---- CMovieObjects --------------------------------------------------------------------------
 
-// The file side; in JSON the block is the bare array, written by hand below.
+// The reserved field is kept from Parse to Build; JSON has no place for it, so it becomes 0.
 template <class IO> void CMovieObjects::Fields(IO& io)
 {
-    io.U(32, FLD(reserved));
+    io.Hidden(32, FLD(reserved));
     io.Count(16, number_of_mobjs, m_objects, "movie objects");
-    io.Items(
-        number_of_mobjs, m_objects, "MovieObjects",
-        ser::ListTexts{"failed to read MovieObject[%d]\n", "failed to save MovieObject[%d]\n"});
+    io.Items(number_of_mobjs, m_objects, "MovieObjects",
+             ser::ListTexts{"failed to read MovieObject[%d]\n", "failed to save MovieObject[%d]\n",
+                            "Failed to read %s\n"},
+             ser::kOmitEmpty);
 }
 
-void CMovieObjects::Clear() { ser::Reset(*this); }
-int CMovieObjects::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CMovieObjects::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-
-int CMovieObjects::ReadJSON(JDoc& doc, JValue& mobj)
-{
-    Clear(); // the reserved field is not in JSON: it becomes 0
-    JValue* objects = FindOwnMember(mobj);
-    if (!objects)
-        return 0;
-    int r = ReadJSONArray(doc, objects, m_objects);
-    if (r)
-        fprintf(stderr, "Failed to read %s\n", "MovieObjects");
-    return r;
-}
-
-int CMovieObjects::WriteJSON(JDoc& doc, JValue& mobj)
-{
-    if (m_objects.empty())
-        return 0;
-    JValue objects(rapidjson::kArrayType);
-    int r = WriteJSONArray(doc, &objects, m_objects);
-    if (r) {
-        fprintf(stderr, "Failed to save %s\n", "MovieObjects");
-        return r;
-    }
-    mobj.AddMember(rapidjson::StringRef(m_jsonName), objects, doc.GetAllocator());
-    return 0;
-}
+template class ser::Described<CMovieObjects, ser::Length<32>>;
 
 // ---- CMovieObjectBDMV -----------------------------------------------------------------------
 
-CMovieObjectBDMV::CMovieObjectBDMV()
-{
-    MovieObjects.m_jsonName  = "MovieObjects";
-    ExtensionData.m_jsonName = "ExtensionData";
-}
+CMovieObjectBDMV::CMovieObjectBDMV() { ExtensionData.m_jsonName = "ExtensionData"; }
 
 void CMovieObjectBDMV::Clear()
 {

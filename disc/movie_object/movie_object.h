@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-class CMovieObject : public CIBDSerial
+class CMovieObject : public ser::Described<CMovieObject>
 {
   public:
     uint32_t resume_intention_flag         = 0;
@@ -18,28 +18,18 @@ class CMovieObject : public CIBDSerial
     uint32_t number_of_navigation_commands = 0;
     std::vector<CNavigationCommand> m_commands;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
 // In JSON the block is the array of movie objects itself.
-class CMovieObjects : public CIBDSerial
+class CMovieObjects : public ser::Described<CMovieObjects, ser::Length<32>>
 {
   public:
+    static constexpr const char* kBlockName = "MovieObjects";
+
     uint32_t reserved        = 0; // kept from Parse to Build, not in JSON
     uint32_t number_of_mobjs = 0;
     std::vector<CMovieObject> m_objects;
-
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& mobj) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& mobj) override;
-    int Build(CBitBuffer& bb) override;
 
     template <class IO> void Fields(IO& io);
 };
@@ -60,3 +50,7 @@ class CMovieObjectBDMV : public CIBDSerial
     int WriteJSON(JDoc& doc, JValue& mobj) override;
     int Build(CBitBuffer& bb) override;
 };
+
+// The descriptions are instantiated in movie_object.cpp.
+extern template class ser::Described<CMovieObject>;
+extern template class ser::Described<CMovieObjects, ser::Length<32>>;

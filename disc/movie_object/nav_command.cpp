@@ -89,26 +89,15 @@ void CNavigationCommand::FormatNavigationCommand()
         AppendOperand(command, operation_code >> 22 & 1, operand_2);
 }
 
+// The text follows the numbers; JSON carries it, and nothing reads it back.
 template <class IO> void CNavigationCommand::Fields(IO& io)
 {
     io.U(32, FLD(operation_code));
     io.U(32, FLD(operand_1));
     io.U(32, FLD(operand_2));
+    FormatNavigationCommand();
     if constexpr (IO::kOp == ser::Op::kWriteJson)
-        AddJsonString(io.doc, io.obj, "command", command.data(), command.size());
-    if constexpr (IO::kOp == ser::Op::kParse || IO::kOp == ser::Op::kReadJson)
-        FormatNavigationCommand(); // a "command" member in JSON is never read
+        io.String(command, "command");
 }
 
-void CNavigationCommand::Clear()
-{
-    ser::Reset(*this);
-    FormatNavigationCommand();
-}
-int CNavigationCommand::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CNavigationCommand::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CNavigationCommand::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
-int CNavigationCommand::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
+template class ser::Described<CNavigationCommand>;

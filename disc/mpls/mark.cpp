@@ -14,44 +14,16 @@ template <class IO> void CPL_mark::Fields(IO& io)
     io.U(32, FLD(duration));
 }
 
-BDMV_ELEMENT_OPERATIONS(CPL_mark)
+template class ser::Described<CPL_mark>;
 
-// The file side only: in JSON the marks are the array itself, without a wrapping object.
 template <class IO> void CPlayListMark::Fields(IO& io)
 {
     io.Count(16, number_of_PlayList_marks, m_marks, "PlayList marks");
-    io.Items(number_of_PlayList_marks, m_marks, "PlayListMark");
+    io.Items(number_of_PlayList_marks, m_marks, "PlayListMark",
+             ser::ListTexts{nullptr, nullptr, "Failed to read PlayListMark!\n"}, ser::kOmitEmpty);
 }
 
-void CPlayListMark::Clear() { ser::Reset(*this); }
-int CPlayListMark::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CPlayListMark::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0); }
-
-int CPlayListMark::ReadJSON(JDoc& doc, JValue& mpls)
-{
-    Clear();
-    JValue* marks = FindOwnMember(mpls);
-    if (!marks)
-        return 0;
-    int r = ReadJSONArray(doc, marks, m_marks);
-    if (r)
-        fprintf(stderr, "Failed to read PlayListMark!\n");
-    return r;
-}
-
-int CPlayListMark::WriteJSON(JDoc& doc, JValue& mpls)
-{
-    if (m_marks.empty())
-        return 0;
-    JValue marks(rapidjson::kArrayType);
-    int r = WriteJSONArray(doc, &marks, m_marks);
-    if (r) {
-        fprintf(stderr, "Failed to save PlayListMark!\n");
-        return r;
-    }
-    mpls.AddMember(rapidjson::StringRef(m_jsonName), marks, doc.GetAllocator());
-    return 0;
-}
+template class ser::Described<CPlayListMark, ser::Length<32>>;
 
 void CPlayListMark::PrintTimes()
 {

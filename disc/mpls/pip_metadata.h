@@ -5,22 +5,16 @@
 
 #include <vector>
 
-class CPIPMetaDataEntry : public CIBDSerial
+class CPIPMetaDataEntry : public ser::Described<CPIPMetaDataEntry>
 {
   public:
     uint32_t pip_metadata_time_stamp = 0, pip_horizontal_position = 0, pip_vertical_position = 0;
     uint32_t pip_scale = 0, reserved01 = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CMetaDataBlockHeader : public CIBDSerial
+class CMetaDataBlockHeader : public ser::Described<CMetaDataBlockHeader>
 {
   public:
     uint32_t ref_to_PlayItem_id = 0, ref_to_secondary_video_stream_id = 0, reserved01 = 0;
@@ -28,50 +22,43 @@ class CMetaDataBlockHeader : public CIBDSerial
     uint32_t reserved03 = 0, upper_limit_luma_key = 0, reserved04 = 0;
     uint32_t metadata_block_data_start_address = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
+    template <class IO> void Fields(IO& io);
+};
+
+class CMetaDataBlockData : public ser::Described<CMetaDataBlockData>
+{
+  public:
+    uint32_t number_of_pip_metadata_entries = 0;
+    std::vector<CPIPMetaDataEntry> m_entries;
 
     template <class IO> void Fields(IO& io);
 };
 
-class CMetaDataBlockData : public CIBDSerial
-{
-  public:
-    std::vector<CPIPMetaDataEntry> m_entries;
-
-    void Clear() override { m_entries.clear(); }
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    // Reads the entry count and entries; the data must end by limit (in bits).
-    int ParseWithin(CBitBuffer& bb, uint64_t limit);
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-};
-
-class CMetaDataBlock : public CIBDSerial
+// In the file a block's header stands among the other headers and its data apart: Parse and
+// Build of a block handle its header, CPIPMetaData places the data.
+class CMetaDataBlock : public ser::Described<CMetaDataBlock>
 {
   public:
     CMetaDataBlockHeader header;
     CMetaDataBlockData data;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    // Headers and data lie apart in the file: CPIPMetaData handles them separately.
-    int Parse(CBitBuffer&) override { return 1; }
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer&) override { return 1; }
+    template <class IO> void Fields(IO& io);
 };
 
-class CPIPMetaData : public CIBDSerial
+class CPIPMetaData : public ser::Described<CPIPMetaData, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "pip_metadata";
+
+    uint32_t number_of_metadata_block_entries = 0;
     std::vector<CMetaDataBlock> m_blocks;
 
-    void Clear() override { m_blocks.clear(); }
-    int ReadJSON(JDoc& doc, JValue& entry) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& entry) override;
-    int Build(CBitBuffer& bb) override;
+    template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in pip_metadata.cpp.
+extern template class ser::Described<CPIPMetaDataEntry>;
+extern template class ser::Described<CMetaDataBlockHeader>;
+extern template class ser::Described<CMetaDataBlockData>;
+extern template class ser::Described<CMetaDataBlock>;
+extern template class ser::Described<CPIPMetaData, ser::Length<32>>;

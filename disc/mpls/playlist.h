@@ -9,27 +9,25 @@
 
 #include <vector>
 
-class CAppInfoPlayList : public CIBDSerial
+class CAppInfoPlayList : public ser::Described<CAppInfoPlayList, ser::Length<32>>
 {
   public:
+    static constexpr const char* kJsonName = "AppInfoPlayList";
+
     uint32_t reserved01 = 0, PlayList_playback_type = 0, playback_count = 0;
     CUOMaskTable UO_mask_table;
     uint32_t PlayList_random_access_flag = 0, audio_mix_app_flag = 0;
     uint32_t lossless_may_bypass_mixer_flag = 0, MVC_Base_view_R_flag = 0;
     uint32_t reserved02 = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& mpls) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& mpls) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
 
-class CPlayItem : public CIBDSerial
+class CPlayItem : public ser::Described<CPlayItem, ser::Length<16>>
 {
   public:
+    static constexpr const char* kBlockName = "PlayItem";
+
     char Clip_Information_file_name[5] = {0, 0, 0, 0, 0};
     char Clip_codec_identifier[4]      = {0, 0, 0, 0};
     uint32_t reserved01                = 0;
@@ -52,27 +50,26 @@ class CPlayItem : public CIBDSerial
     // The item's place on the playlist timeline (45 kHz ticks), set after a file is parsed.
     uint64_t playlist_start_time = 0, playlist_end_time = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-    void Print(int indent) override;
-};
-
-class CPlayList : public CIBDSerial
-{
-  public:
-    uint32_t reserved01 = 0, number_of_PlayItems = 0, number_of_SubPaths = 0;
-    std::vector<CPlayItem> m_playItems; // the PlayItems in file order
-    std::vector<CSubPath> m_subPaths;
-
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& mpls) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& mpls) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
     template <class IO> void Fields(IO& io);
 };
+
+class CPlayList : public ser::Described<CPlayList, ser::Length<32>>
+{
+  public:
+    static constexpr const char* kJsonName = "PlayList";
+
+    uint32_t reserved01 = 0, number_of_PlayItems = 0, number_of_SubPaths = 0;
+    std::vector<CPlayItem> m_playItems; // the PlayItems in file order
+    std::vector<CSubPath> m_subPaths;
+
+    void Print(int indent) override;
+
+    template <class IO> void Fields(IO& io);
+};
+
+// The descriptions are instantiated in playlist.cpp.
+extern template class ser::Described<CAppInfoPlayList, ser::Length<32>>;
+extern template class ser::Described<CPlayItem, ser::Length<16>>;
+extern template class ser::Described<CPlayList, ser::Length<32>>;

@@ -6,9 +6,28 @@
 
 #include <vector>
 
-class CSTNTable : public CIBDSerial
+// One stream of an STN table: entry, attributes and, for secondary streams, the lists of
+// stream ids it refers to.
+class CSingleStream : public ser::Described<CSingleStream>
 {
   public:
+    CStreamEntry stream_entry;
+    CStreamAttributes stream_attributes;
+    std::vector<uint32_t> stream_id_ref;
+    std::vector<uint32_t> PiP_PG_textST_stream_id_ref;
+
+    void Print(int indent) override;
+
+    // refLists, given by the owning table: how many id lists the file has after the
+    // attributes (0 primary, 1 secondary audio, 2 secondary video).
+    template <class IO> void Fields(IO& io, uint32_t refLists = 0);
+};
+
+class CSTNTable : public ser::Described<CSTNTable, ser::Length<16>>
+{
+  public:
+    static constexpr const char* kJsonName = "STN_table";
+
     uint32_t reserved01 = 0;
     // The counts as parsed; STN_table_SS sizes its per-PlayItem lists from them. Build writes
     // the list sizes instead.
@@ -28,10 +47,11 @@ class CSTNTable : public CIBDSerial
     std::vector<CSingleStream> m_secondaryAudio;
     std::vector<CSingleStream> m_secondaryVideo;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& playItem) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& playItem) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
+
+    template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in stn_table.cpp.
+extern template class ser::Described<CSingleStream>;
+extern template class ser::Described<CSTNTable, ser::Length<16>>;

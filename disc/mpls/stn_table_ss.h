@@ -9,9 +9,10 @@
 
 class CPlayList;
 class CPlayItem;
+class CSTNTable;
 
 // The 3D data of one PG/textST stream.
-class CPGStreamSS : public CIBDSerial
+class CPGStreamSS : public ser::Described<CPGStreamSS>
 {
   public:
     uint32_t PG_textST_offset_sequence_id_ref = 0, reserved01 = 0;
@@ -21,18 +22,11 @@ class CPGStreamSS : public CIBDSerial
     uint32_t SS_PG_offset_sequence_id_ref = 0, top_AS_PG_textST_offset_sequence_id_ref = 0;
     uint32_t bottom_AS_PG_textST_offset_sequence_id_ref = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
-  private:
-    template <class IO> int Fields(IO& io);
+    template <class IO> void Fields(IO& io);
 };
 
 // The 3D data of one IG stream.
-class CIGStreamSS : public CIBDSerial
+class CIGStreamSS : public ser::Described<CIGStreamSS>
 {
   public:
     uint32_t IG_offset_sequence_id_ref = 0, IG_Plane_offset_direction_during_BB_video_flag = 0;
@@ -41,42 +35,42 @@ class CIGStreamSS : public CIBDSerial
     CStreamEntry SS_IG_L, SS_IG_R;
     uint32_t SS_IG_offset_sequence_id_ref = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
-  private:
-    template <class IO> int Fields(IO& io);
+    template <class IO> void Fields(IO& io);
 };
 
 // STN_table_SS for one PlayItem.
-class CSTNTableSSPlayItem : public CIBDSerial
+class CSTNTableSSPlayItem : public ser::Described<CSTNTableSSPlayItem, ser::Length<16, 4>>
 {
   public:
+    static constexpr const char* kBlockName = "STN_table_SS_for_PlayItem";
+
     uint32_t Fixed_offset_during_PopUp_flag = 0, reserved01 = 0;
     std::vector<CMVCDependentStream> m_mvcStreams;
     std::vector<CPGStreamSS> m_pgStreams;
     std::vector<CIGStreamSS> m_igStreams;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
     // The lists are sized by the PlayItem's STN table as parsed.
     virtual int ParseWithContext(CBitBuffer& bb, const CPlayItem& item);
+
+    // stn: the PlayItem's STN table, whose counts size the lists on Parse.
+    template <class IO> void Fields(IO& io, const CSTNTable* stn = nullptr);
 };
 
-class CSTNTableSS : public CIBDSerial
+class CSTNTableSS : public ser::Described<CSTNTableSS>
 {
   public:
+    static constexpr const char* kJsonName = "STN_Table_SS";
+
     std::vector<CSTNTableSSPlayItem> m_playItems;
 
-    void Clear() override { m_playItems.clear(); }
-    int ReadJSON(JDoc& doc, JValue& entry) override;
-    int WriteJSON(JDoc& doc, JValue& entry) override;
-    int Build(CBitBuffer& bb) override;
     // One per-PlayItem block for each PlayItem of the playlist.
     virtual int ParseWithContext(CBitBuffer& bb, CPlayList* context);
+
+    template <class IO> void Fields(IO& io, const CPlayList* playlist = nullptr);
 };
+
+// The descriptions are instantiated in stn_table_ss.cpp.
+extern template class ser::Described<CPGStreamSS>;
+extern template class ser::Described<CIGStreamSS>;
+extern template class ser::Described<CSTNTableSSPlayItem, ser::Length<16, 4>>;
+extern template class ser::Described<CSTNTableSS>;

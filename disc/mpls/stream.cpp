@@ -34,14 +34,7 @@ template <class IO> void CStreamEntry::Fields(IO& io)
     }
 }
 
-void CStreamEntry::Clear() { ser::Reset(*this); }
-int CStreamEntry::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 8); }
-int CStreamEntry::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 8, 0, "stream_entry"); }
-int CStreamEntry::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CStreamEntry::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+template class ser::Described<CStreamEntry, ser::Length<8>>;
 
 void CStreamEntry::Print(int indent)
 {
@@ -122,29 +115,16 @@ template <class IO> void CStreamAttributes::Fields(IO& io)
         break;
     case CodingGroup::kUnknown:
         // The file keeps 4 bytes and skips the rest of the block; JSON has only the name.
-        if constexpr (IO::kOp == ser::Op::kParse) {
+        if constexpr (IO::kOp == ser::Op::kParse)
             fprintf(stderr, "Unrecognized stream coding type %02x!\n", stream_coding_type);
-            io.U(32, FLD(reserved01));
-        }
-        if constexpr (IO::kOp == ser::Op::kBuild)
-            io.U(32, FLD(reserved01));
+        io.Hidden(32, FLD(reserved01));
         if constexpr (IO::kOp == ser::Op::kReadJson)
             io.Fail("Failed to read stream_attributes!\n");
         break;
     }
 }
 
-void CStreamAttributes::Clear() { ser::Reset(*this); }
-int CStreamAttributes::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 8); }
-int CStreamAttributes::Build(CBitBuffer& bb)
-{
-    return ser::BuildBlock(*this, bb, 8, 0, "stream_attributes");
-}
-int CStreamAttributes::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CStreamAttributes::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+template class ser::Described<CStreamAttributes, ser::Length<8>>;
 
 void CStreamAttributes::Print(int indent)
 {
@@ -194,155 +174,7 @@ template <class IO> void CStreamAttributesSS::Fields(IO& io)
     io.U(24, FLD(reserved01));
 }
 
-void CStreamAttributesSS::Clear() { ser::Reset(*this); }
-int CStreamAttributesSS::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 8); }
-int CStreamAttributesSS::Build(CBitBuffer& bb)
-{
-    return ser::BuildBlock(*this, bb, 8, 0, "stream_attributes_SS");
-}
-int CStreamAttributesSS::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CStreamAttributesSS::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
-
-// ---- CSingleStream --------------------------------------------------------------------------
-
-void CSingleStream::Clear()
-{
-    uint32_t keep = ref_list_count;
-    ser::Reset(*this);
-    ref_list_count = keep;
-}
-
-// A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it word-aligned.
-static int ParseIdList(CBitBuffer& bb, std::vector<uint32_t>& list)
-{
-    uint32_t count = bb.ReadBits(8);
-    bb.SkipBits(8);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (!bb.TakeElement())
-            return 1;
-        list.push_back(bb.ReadBits(8));
-    }
-    if (count & 1)
-        bb.SkipBits(8);
-    return 0;
-}
-
-static int BuildIdList(CBitBuffer& bb, const std::vector<uint32_t>& list, const char* what)
-{
-    if (CheckListSize(list.size(), 255, what))
-        return 1;
-    bb.WriteBits(8, uint32_t(list.size()));
-    bb.WriteBits(8, 0);
-    for (uint32_t id : list)
-        bb.WriteBits(8, id);
-    if (list.size() & 1)
-        bb.WriteBits(8, 0);
-    return 0;
-}
-
-int CSingleStream::Parse(CBitBuffer& bb)
-{
-    Clear();
-    int r = stream_entry.Parse(bb);
-    if (r)
-        return r;
-    r = stream_attributes.Parse(bb);
-    if (r)
-        return r;
-    if (ref_list_count >= 1 && ParseIdList(bb, stream_id_ref))
-        return 1;
-    if (ref_list_count == 2 && ParseIdList(bb, PiP_PG_textST_stream_id_ref))
-        return 1;
-    return 0;
-}
-
-int CSingleStream::Build(CBitBuffer& bb)
-{
-    int r = stream_entry.Build(bb);
-    if (r)
-        return r;
-    r = stream_attributes.Build(bb);
-    if (r)
-        return r;
-    if (ref_list_count >= 1 && BuildIdList(bb, stream_id_ref, "stream_id_ref entries"))
-        return 1;
-    if (ref_list_count == 2 &&
-        BuildIdList(bb, PiP_PG_textST_stream_id_ref, "PiP_PG_textST_stream_id_ref entries"))
-        return 1;
-    return 0;
-}
-
-static int ReadIdList(JValue& object, const char* key, std::vector<uint32_t>& list,
-                      const char* notArray, const char* notNumber)
-{
-    JValue* array = GetJsonMember(key, object);
-    if (!array)
-        return 0;
-    if (!array->IsArray()) {
-        fputs(notArray, stderr);
-        return 1;
-    }
-    unsigned index = 0;
-    for (JValue& id : array->GetArray()) {
-        if (!id.IsNumber()) {
-            fprintf(stderr, notNumber, index);
-            return 1;
-        }
-        list.push_back(JsonLowBits(id));
-        ++index;
-    }
-    return 0;
-}
-
-int CSingleStream::ReadJSON(JDoc& doc, JValue& object)
-{
-    Clear();
-    int r = stream_entry.ReadJSON(doc, object);
-    if (r)
-        return r;
-    r = stream_attributes.ReadJSON(doc, object);
-    if (r)
-        return r;
-    if (ReadIdList(object, "stream_id_ref", stream_id_ref, "stream_id_ref is not an array!\n",
-                   "stream_id_ref[%u] is not a number!\n"))
-        return 1;
-    return ReadIdList(object, "PiP_PG_textST_stream_id_ref", PiP_PG_textST_stream_id_ref,
-                      "PiP_PG_textST_stream_id_ref is not an array!\n",
-                      "PiP_PG_textST_stream_id_ref[%u] is not a number!\n");
-}
-
-static void WriteIdList(JDoc& doc, JValue& object, const char* key,
-                        const std::vector<uint32_t>& list)
-{
-    if (list.empty())
-        return;
-    JValue array(rapidjson::kArrayType);
-    for (uint32_t id : list)
-        array.PushBack(id, doc.GetAllocator());
-    object.AddMember(rapidjson::StringRef(key), array, doc.GetAllocator());
-}
-
-int CSingleStream::WriteJSON(JDoc& doc, JValue& object)
-{
-    int r = stream_entry.WriteJSON(doc, object);
-    if (r)
-        return r;
-    r = stream_attributes.WriteJSON(doc, object);
-    if (r)
-        return r;
-    WriteIdList(doc, object, "stream_id_ref", stream_id_ref);
-    WriteIdList(doc, object, "PiP_PG_textST_stream_id_ref", PiP_PG_textST_stream_id_ref);
-    return 0;
-}
-
-void CSingleStream::Print(int indent)
-{
-    stream_entry.Print(indent);
-    stream_attributes.Print(indent);
-}
+template class ser::Described<CStreamAttributesSS, ser::Length<8>>;
 
 // ---- CMVCDependentStream --------------------------------------------------------------------
 
@@ -351,15 +183,13 @@ template <class IO> void CMVCDependentStream::Fields(IO& io)
     io.Child(stream_entry, ser::kStop,
              ser::ChildTexts{"Failed to read CMVCDependentStream.stream_entry!\n",
                              "Failed to save CMVCDependentStream.stream_entry!\n",
-                             "Failed to read CMVCDependentStream.stream_entry!\n",
-                             "Failed to save CMVCDependentStream.stream_entry!\n"});
+                             "Failed to read CMVCDependentStream.stream_entry!\n"});
     io.Child(stream_attributes_SS, ser::kStop,
              ser::ChildTexts{"Failed to read CMVCDependentStream.stream_attributes_SS!\n",
                              "Failed to save CMVCDependentStream.stream_attributes_SS!\n",
-                             "Failed to read CMVCDependentStream.stream_attributes_SS!\n",
-                             "Failed to save CMVCDependentStream.stream_attributes_SS!\n"});
+                             "Failed to read CMVCDependentStream.stream_attributes_SS!\n"});
     io.Opt(10, FLD(reserved02));
     io.U(6, FLD(number_of_offset_sequences));
 }
 
-BDMV_ELEMENT_OPERATIONS(CMVCDependentStream)
+template class ser::Described<CMVCDependentStream>;

@@ -6,25 +6,24 @@
 #include <vector>
 
 // stream_entry(): where a stream comes from.
-class CStreamEntry : public CIBDSerial
+class CStreamEntry : public ser::Described<CStreamEntry, ser::Length<8>>
 {
   public:
+    static constexpr const char* kBlockName = "stream_entry";
+
     uint32_t type = 0, subpath_id = 0, subclip_id = 0, pid = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
     template <class IO> void Fields(IO& io);
 };
 
 // stream_attributes(): how a stream is coded, by coding-type group.
-class CStreamAttributes : public CIBDSerial
+class CStreamAttributes : public ser::Described<CStreamAttributes, ser::Length<8>>
 {
   public:
+    static constexpr const char* kBlockName = "stream_attributes";
+
     uint32_t stream_coding_type      = 0;
     uint32_t video_format            = 0;
     uint32_t frame_rate              = 0;
@@ -35,64 +34,35 @@ class CStreamAttributes : public CIBDSerial
     uint32_t char_code               = 0;
     char language_code[3]            = {0, 0, 0};
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
     template <class IO> void Fields(IO& io);
 };
 
 // stream_attributes_SS() of an MVC dependent-view video stream.
-class CStreamAttributesSS : public CIBDSerial
+class CStreamAttributesSS : public ser::Described<CStreamAttributesSS, ser::Length<8>>
 {
   public:
-    uint32_t stream_coding_type = 0, video_format = 0, frame_rate = 0, reserved01 = 0;
+    static constexpr const char* kBlockName = "stream_attributes_SS";
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
+    uint32_t stream_coding_type = 0, video_format = 0, frame_rate = 0, reserved01 = 0;
 
     template <class IO> void Fields(IO& io);
 };
 
-// One stream of an STN table: entry, attributes and, for secondary streams, the lists of
-// stream ids it refers to.
-class CSingleStream : public CIBDSerial
-{
-  public:
-    CStreamEntry stream_entry;
-    CStreamAttributes stream_attributes;
-    uint32_t ref_list_count =
-        0; // set by the owning table: 0 primary, 1 secondary audio, 2 secondary video
-    std::vector<uint32_t> stream_id_ref;
-    std::vector<uint32_t> PiP_PG_textST_stream_id_ref;
-
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-    void Print(int indent) override;
-};
-
 // One MVC dependent-view video stream of STN_table_SS.
-class CMVCDependentStream : public CIBDSerial
+class CMVCDependentStream : public ser::Described<CMVCDependentStream>
 {
   public:
     CStreamEntry stream_entry;
     CStreamAttributesSS stream_attributes_SS;
     uint32_t reserved02 = 0, number_of_offset_sequences = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in stream.cpp.
+extern template class ser::Described<CStreamEntry, ser::Length<8>>;
+extern template class ser::Described<CStreamAttributes, ser::Length<8>>;
+extern template class ser::Described<CStreamAttributesSS, ser::Length<8>>;
+extern template class ser::Described<CMVCDependentStream>;

@@ -7,109 +7,39 @@
 
 // ---- CSubPlayItem ---------------------------------------------------------------------------
 
-void CSubPlayItem::Clear() { ser::Reset(*this); }
-
-int CSubPlayItem::Parse(CBitBuffer& bb)
-{
-    Clear();
-    ReadLength(bb, 16);
-    bb.ReadBytes(Clip_Information_file_name, 5);
-    bb.ReadBytes(Clip_codec_identifier, 4);
-    reserved01                 = bb.ReadBits(27);
-    sp_connection_condition    = bb.ReadBits(4);
-    is_multi_Clip_entries      = bb.ReadBits(1);
-    ref_to_STC_id              = bb.ReadBits(8);
-    SubPlayItem_IN_time        = bb.ReadBits(32);
-    SubPlayItem_OUT_time       = bb.ReadBits(32);
-    sync_PlayItem_id           = bb.ReadBits(16);
-    sync_start_PTS_of_PlayItem = bb.ReadBits(32);
-    if (is_multi_Clip_entries) {
-        number_of_multi_Clip_entries = bb.ReadBits(8);
-        bb.SkipBits(8);
-        if (ParseClipEntries(bb, number_of_multi_Clip_entries, m_subClips))
-            return 1;
-    }
-    SkipToBlockEnd(bb);
-    return 0;
-}
-
-int CSubPlayItem::Build(CBitBuffer& bb)
-{
-    // The count includes the item's own clip.
-    if (is_multi_Clip_entries && CheckListSize(m_subClips.size(), 254, "subClip entries"))
-        return 1;
-    BeginSection(bb, 16);
-    bb.WriteBytes(Clip_Information_file_name, 5);
-    bb.WriteBytes(Clip_codec_identifier, 4);
-    bb.WriteBits(27, reserved01);
-    bb.WriteBits(4, sp_connection_condition);
-    bb.WriteBit(is_multi_Clip_entries != 0);
-    bb.WriteBits(8, ref_to_STC_id);
-    bb.WriteBits(32, SubPlayItem_IN_time);
-    bb.WriteBits(32, SubPlayItem_OUT_time);
-    bb.WriteBits(16, sync_PlayItem_id);
-    bb.WriteBits(32, sync_start_PTS_of_PlayItem);
-    if (is_multi_Clip_entries) {
-        bb.WriteBits(8, number_of_multi_Clip_entries);
-        bb.WriteBits(8, 0);
-        BuildClipEntries(bb, number_of_multi_Clip_entries, m_subClips);
-    }
-    return EndSection(bb, 0, "SubPlayItem");
-}
-
-// JSON holds the fields in another order than the file.
-template <class IO> void CSubPlayItem::JsonFields(IO& io)
+// JSON holds the STC id before the reserved bits, and the multi-clip flag before the condition.
+template <class IO> void CSubPlayItem::Fields(IO& io)
 {
     io.Chars(Clip_Information_file_name, 5, "Clip_Information_file_name");
     io.Chars(Clip_codec_identifier, 4, "Clip_codec_identifier");
-    io.U(8, FLD(ref_to_STC_id));
+    if constexpr (IO::kJson)
+        io.U(8, FLD(ref_to_STC_id));
     io.Opt(27, FLD(reserved01));
-    io.U(1, FLD(is_multi_Clip_entries));
-    io.U(4, FLD(sp_connection_condition));
+    if constexpr (IO::kJson) {
+        io.Bit(FLD(is_multi_Clip_entries));
+        io.U(4, FLD(sp_connection_condition));
+    } else {
+        io.U(4, FLD(sp_connection_condition));
+        io.Bit(FLD(is_multi_Clip_entries));
+        io.U(8, FLD(ref_to_STC_id));
+    }
     io.U(32, FLD(SubPlayItem_IN_time));
     io.U(32, FLD(SubPlayItem_OUT_time));
     io.U(16, FLD(sync_PlayItem_id));
     io.U(32, FLD(sync_start_PTS_of_PlayItem));
+    if (is_multi_Clip_entries) {
+        io.Refuse(m_subClips.size(), 254, "subClip entries"); // the count includes the item's clip
+        io.Hidden(8, FLD(number_of_multi_Clip_entries));
+        io.Zero(8);
+        io.Object("multi_clip_entries", [&] {
+            io.ClipEntries(
+                number_of_multi_Clip_entries, m_subClips, "subClip_entry",
+                ser::ClipTexts{"failed to read subClip_entry\n", "failed to read subClip_entry\n"});
+        });
+    }
 }
 
-int CSubPlayItem::ReadJSON(JDoc& doc, JValue& object)
-{
-    Clear();
-    ser::JsonReader io(doc, object);
-    JsonFields(io);
-    if (is_multi_Clip_entries) {
-        JValue* multi = GetJsonMember("multi_clip_entries", object);
-        if (!multi || !multi->IsObject()) {
-            fprintf(stderr, "failed to read multi_clip_entries\n");
-            return 1;
-        }
-        JValue* entries = GetJsonMember("subClip_entry", *multi);
-        if (!entries || !entries->IsArray()) {
-            fprintf(stderr, "failed to read subClip_entry\n");
-            return 1;
-        }
-        int failed = int(io.m_flags);
-        if (ReadClipEntries(doc, *entries, m_subClips, failed, "failed to read subClip_entry\n"))
-            return failed;
-        io.m_flags                   = uint32_t(failed);
-        number_of_multi_Clip_entries = uint32_t(m_subClips.size() + 1);
-    }
-    return int(io.m_flags);
-}
-
-int CSubPlayItem::WriteJSON(JDoc& doc, JValue& object)
-{
-    ser::JsonWriter io(doc, object);
-    JsonFields(io);
-    if (is_multi_Clip_entries) {
-        JValue entries(rapidjson::kArrayType);
-        WriteClipEntries(doc, entries, number_of_multi_Clip_entries, m_subClips);
-        JValue multi(rapidjson::kObjectType);
-        multi.AddMember("subClip_entry", entries, doc.GetAllocator());
-        object.AddMember("multi_clip_entries", multi, doc.GetAllocator());
-    }
-    return 0;
-}
+template class ser::Described<CSubPlayItem, ser::Length<16>>;
 
 void CSubPlayItem::Print(int indent)
 {
@@ -126,12 +56,9 @@ template <class IO> void CSubPath::Body(IO& io)
     io.Bit(FLD(is_repeat_SubPath));
     io.Opt(8, FLD(reserved03));
     io.Count(8, number_of_SubPlayItems, m_subPlayItems, "SubPlayItems");
-    if constexpr (IO::kOp == ser::Op::kReadJson)
-        if (!GetJsonMember("SubPlayItem", io.obj))
-            io.Fail("Failed to read SubPlayItem!\n");
     io.Items(number_of_SubPlayItems, m_subPlayItems, "SubPlayItem",
              ser::ListTexts{"Error parsing SubPlayItem[%u]\n", "Error saving SubPlayItem[%u]\n",
-                            "Failed to read SubPlayItem!\n", "Failed to save SubPlayItem!\n"});
+                            "Failed to read SubPlayItem!\n", "Failed to read SubPlayItem!\n"});
 }
 
 template <class IO> void CSubPath::Fields(IO& io)
@@ -141,14 +68,7 @@ template <class IO> void CSubPath::Fields(IO& io)
     Body(io);
 }
 
-void CSubPath::Clear() { ser::Reset(*this); }
-int CSubPath::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CSubPath::Build(CBitBuffer& bb) { return ser::BuildBlock(*this, bb, 32, 0, "SubPath"); }
-int CSubPath::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CSubPath::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+template class ser::Described<CSubPath, ser::Length<32>>;
 
 void CSubPath::Print(int indent)
 {
@@ -159,27 +79,19 @@ void CSubPath::Print(int indent)
 
 // ---- CSubPath_extension ---------------------------------------------------------------------
 
+// Only the stereoscopic types carry a body; Build gives any other two zero bytes, and Parse skips
+// the rest of its block by its length.
 template <class IO> void CSubPath_extension::Fields(IO& io)
 {
     io.Opt(8, FLD(reserved01));
     io.U(8, FLD(SubPath_type));
     if (SubPath_type == 8 || SubPath_type == 9)
         Body(io);
-    else if constexpr (IO::kOp == ser::Op::kBuild)
+    else
         io.Zero(16);
-    // Parse skips the rest of another type's block by its length.
 }
 
-int CSubPath_extension::Parse(CBitBuffer& bb) { return ser::ParseBlock(*this, bb, 32); }
-int CSubPath_extension::Build(CBitBuffer& bb)
-{
-    return ser::BuildBlock(*this, bb, 32, 0, "SubPath_extension");
-}
-int CSubPath_extension::ReadJSON(JDoc& d, JValue& o)
-{
-    return ser::ReadObject(*this, d, o, ser::kRequired, "");
-}
-int CSubPath_extension::WriteJSON(JDoc& d, JValue& o) { return ser::WriteObject(*this, d, o, ""); }
+template class ser::Described<CSubPath_extension, ser::Length<32>, CSubPath>;
 
 // ---- SubPath_type names ---------------------------------------------------------------------
 

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-class CSubPlayItem : public CIBDSerial
+class CSubPlayItem : public ser::Described<CSubPlayItem, ser::Length<16>>
 {
   public:
+    static constexpr const char* kBlockName = "SubPlayItem";
+
     char Clip_Information_file_name[5]    = {0, 0, 0, 0, 0};
     char Clip_codec_identifier[4]         = {0, 0, 0, 0};
     uint32_t ref_to_STC_id                = 0;
@@ -23,20 +25,16 @@ class CSubPlayItem : public CIBDSerial
     uint32_t number_of_multi_Clip_entries = 0; // counts this item's own clip too
     std::vector<CSubClipEntry> m_subClips;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
-  private:
-    template <class IO> void JsonFields(IO& io);
+    template <class IO> void Fields(IO& io);
 };
 
-class CSubPath : public CIBDSerial
+class CSubPath : public ser::Described<CSubPath, ser::Length<32>>
 {
   public:
+    static constexpr const char* kBlockName = "SubPath";
+
     uint32_t reserved01             = 0;
     uint32_t SubPath_type           = 0;
     uint32_t reserved02             = 0;
@@ -45,11 +43,6 @@ class CSubPath : public CIBDSerial
     uint32_t number_of_SubPlayItems = 0;
     std::vector<CSubPlayItem> m_subPlayItems;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
     template <class IO> void Fields(IO& io);
@@ -58,13 +51,10 @@ class CSubPath : public CIBDSerial
 };
 
 // An element of the SubPath extension block: only the stereoscopic types carry a body.
-class CSubPath_extension : public CSubPath
+class CSubPath_extension : public ser::Described<CSubPath_extension, ser::Length<32>, CSubPath>
 {
   public:
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
+    static constexpr const char* kBlockName = "SubPath_extension";
 
     template <class IO> void Fields(IO& io);
 };
@@ -74,3 +64,8 @@ const char* SubPathTypeName(uint32_t type);
 // The name shortened for a heading at indent level: at most 4 x (16 - level) characters, a
 // longer one cut and ended with "...".
 std::string ShortSubPathTypeName(uint32_t type, int level);
+
+// The descriptions are instantiated in subpath.cpp.
+extern template class ser::Described<CSubPlayItem, ser::Length<16>>;
+extern template class ser::Described<CSubPath, ser::Length<32>>;
+extern template class ser::Described<CSubPath_extension, ser::Length<32>, CSubPath>;

@@ -6,15 +6,20 @@
 
 #include <vector>
 
-class CSubPath_entries_extension : public CIBDSerial
+// In JSON the block is the array "SubPath_extension" itself, in its entry's object.
+class CSubPath_entries_extension
+    : public ser::Described<CSubPath_entries_extension, ser::Length<32, 4>>
 {
   public:
+    static constexpr const char* kBlockName = "SubPath_extension";
+
+    uint32_t number_of_SubPath_extensions = 0;
     std::vector<CSubPath_extension> m_subPaths;
 
-    void Clear() override { m_subPaths.clear(); }
-    int ReadJSON(JDoc& doc, JValue& entry) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& entry) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
+
+    template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in subpath_extension.cpp.
+extern template class ser::Described<CSubPath_entries_extension, ser::Length<32, 4>>;

@@ -42,15 +42,4 @@ template <class IO> void CUOMaskTable::Fields(IO& io)
     io.Opt(30, FLD(reserved03));
 }
 
-void CUOMaskTable::Clear() { ser::Reset(*this); }
-int CUOMaskTable::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CUOMaskTable::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-int CUOMaskTable::ReadJSON(JDoc& d, JValue& owner)
-{
-    return ser::ReadObject(*this, d, owner, ser::kRequired, "UO_mask_table",
-                           "failed to read UO_mask_table\n");
-}
-int CUOMaskTable::WriteJSON(JDoc& d, JValue& owner)
-{
-    return ser::WriteObject(*this, d, owner, "UO_mask_table");
-}
+template class ser::Described<CUOMaskTable>;

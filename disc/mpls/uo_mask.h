@@ -3,9 +3,11 @@
 
 #include "disc/framework/serial.h"
 
-class CUOMaskTable : public CIBDSerial
+class CUOMaskTable : public ser::Described<CUOMaskTable>
 {
   public:
+    static constexpr const char* kJsonName = "UO_mask_table";
+
     uint32_t menu_call_mask                            = 0;
     uint32_t title_search_mask                         = 0;
     uint32_t chapter_search_mask                       = 0;
@@ -42,11 +44,8 @@ class CUOMaskTable : public CIBDSerial
     uint32_t PiP_PG_textST_stream_number_change_mask   = 0;
     uint32_t reserved03                                = 0;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& owner) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& owner) override;
-    int Build(CBitBuffer& bb) override;
-
     template <class IO> void Fields(IO& io);
 };
+
+// The descriptions are instantiated in uo_mask.cpp.
+extern template class ser::Described<CUOMaskTable>;

@@ -41,44 +41,17 @@ template <class IO> void CSoundAttributes::Fields(IO& io)
     io.U(4, FLD(sampling_frequency));
     io.U(2, FLD(bits_per_sample));
     io.Zero(6);
-    io.U(32, FLD(start));
-    io.U(32, FLD(length));
+    // Where the samples lie comes from the sample files; JSON names the file instead.
+    io.Hidden(32, FLD(start));
+    io.Hidden(32, FLD(length));
+    io.String(filename, "filename", ser::kOptional);
+    if constexpr (IO::kOp == ser::Op::kReadJson)
+        if (!filename.empty() &&
+            (!PlainFileName(filename) || filename.find('\0') != std::string::npos))
+            io.Fail("Improper sample file name %s!\n", filename.c_str());
 }
 
-void CSoundAttributes::Clear()
-{
-    channel_configuration = sampling_frequency = bits_per_sample = start = length = 0;
-}
-
-int CSoundAttributes::Parse(CBitBuffer& bb) { return ser::ParseFields(*this, bb); }
-int CSoundAttributes::Build(CBitBuffer& bb) { return ser::BuildFields(*this, bb); }
-
-int CSoundAttributes::ReadJSON(JDoc&, JValue& object)
-{
-    Clear();
-    uint32_t flags        = 0;
-    channel_configuration = ReadJsonUint("channel_configuration", object, &flags);
-    sampling_frequency    = ReadJsonUint("sampling_frequency", object, &flags);
-    bits_per_sample       = ReadJsonUint("bits_per_sample", object, &flags);
-    size_t len            = 0;
-    const char* name      = ReadJsonString("filename", object, nullptr, &len);
-    filename              = name ? std::string(name, len) : std::string();
-    if (!filename.empty() &&
-        (!PlainFileName(filename) || filename.find('\0') != std::string::npos)) {
-        fprintf(stderr, "Improper sample file name %s!\n", filename.c_str());
-        return 1;
-    }
-    return int(flags);
-}
-
-int CSoundAttributes::WriteJSON(JDoc& doc, JValue& object)
-{
-    AddJsonUint(doc, object, "channel_configuration", channel_configuration);
-    AddJsonUint(doc, object, "sampling_frequency", sampling_frequency);
-    AddJsonUint(doc, object, "bits_per_sample", bits_per_sample);
-    AddJsonString(doc, object, "filename", filename.data(), filename.size());
-    return 0;
-}
+template class ser::Described<CSoundAttributes>;
 
 int CSoundAttributes::WriteSampleFile(CBitBuffer& reader, uint64_t sampleStart,
                                       const std::string& directory)
@@ -188,86 +161,26 @@ int CSoundAttributes::ReadSampleFile(CBitBuffer& writer, uint64_t sampleStart,
 
 // ---- CSoundIndex ------------------------------------------------------------------------
 
-void CSoundIndex::Clear()
+// A block without sounds is empty in the file, without even the reserved byte; JSON always
+// has both. Parse names each sound's sample file by its index.
+template <class IO> void CSoundIndex::Fields(IO& io)
 {
-    reserved = 0;
-    m_sounds.clear();
-}
-
-int CSoundIndex::Parse(CBitBuffer& bb)
-{
-    Clear();
-    ReadLength(bb, 32);
-    if (m_lengthRead != 0) {
-        reserved       = bb.ReadBits(8);
-        uint32_t count = bb.ReadBits(8);
-        for (uint32_t i = 0; i < count; ++i) {
-            if (!bb.TakeElement())
-                return 1;
-            CSoundAttributes sound;
-            sound.Parse(bb);
-            char name[32];
-            snprintf(name, sizeof name, "sound_%03u%s", i, ".wav");
-            sound.filename = name;
-            m_sounds.push_back(sound);
-        }
-    }
-    SkipToBlockEnd(bb);
-    return 0;
-}
-
-int CSoundIndex::Build(CBitBuffer& bb)
-{
-    BeginSection(bb, 32);
-    if (!m_sounds.empty()) {
-        if (CheckListSize(m_sounds.size(), 255, "sounds"))
-            return 1;
-        bb.WriteBits(8, reserved);
-        bb.WriteBits(8, uint32_t(m_sounds.size()));
+    if (io.BlockIsEmpty() || (IO::kOp == ser::Op::kBuild && m_sounds.empty()))
+        return;
+    io.U(8, FLD(reserved), ser::kOptional);
+    io.Count(8, number_of_sounds, m_sounds, "sounds");
+    io.Items(number_of_sounds, m_sounds, "sound_attributes",
+             ser::ListTexts{nullptr, "Error saving sound_attributes[%u]!\n",
+                            "Failed to read sound_attributes!\n"});
+    if constexpr (IO::kOp == ser::Op::kParse)
         for (size_t i = 0; i < m_sounds.size(); ++i) {
-            int r = m_sounds[i].Build(bb);
-            if (r) {
-                fprintf(stderr, "Error saving sound_attributes[%u]!\n", unsigned(i));
-                return r;
-            }
+            char name[32];
+            snprintf(name, sizeof name, "sound_%03u%s", unsigned(i), ".wav");
+            m_sounds[i].filename = name;
         }
-    }
-    return EndSection(bb, 0, "SoundIndex");
 }
 
-int CSoundIndex::ReadJSON(JDoc& doc, JValue& parent)
-{
-    Clear();
-    JValue* object = FindOwnMember(parent);
-    if (!object || !object->IsObject()) {
-        // Building on would silently drop every sound.
-        fprintf(stderr, "Failed to read SoundIndex!\n");
-        return 1;
-    }
-    reserved      = ReadJsonUint("reserved", *object);
-    JValue* array = GetJsonMember("sound_attributes", *object);
-    if (!array)
-        return 0;
-    int r = ReadJSONArray(doc, array, m_sounds);
-    if (r)
-        fprintf(stderr, "Failed to read sound_attributes!\n");
-    return r;
-}
-
-int CSoundIndex::WriteJSON(JDoc& doc, JValue& parent)
-{
-    JValue object(rapidjson::kObjectType);
-    AddJsonUint(doc, object, "reserved", reserved);
-    JValue array(rapidjson::kArrayType);
-    int r = WriteJSONArray(doc, &array, m_sounds);
-    if (r) {
-        fprintf(stderr, "Failed to save sound_attributes!\n");
-        return r;
-    }
-    object.AddMember("sound_attributes", array, doc.GetAllocator());
-    parent.AddMember(rapidjson::StringRef(m_jsonName), object, doc.GetAllocator());
-    return 0;
-}
+template class ser::Described<CSoundIndex, ser::Length<32>>;
 
 int CSoundIndex::WriteSampleFiles(CBitBuffer& reader, uint64_t sampleStart,
                                   const std::string& directory)

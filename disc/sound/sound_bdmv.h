@@ -8,18 +8,12 @@
 #include <string>
 #include <vector>
 
-class CSoundAttributes : public CIBDSerial
+class CSoundAttributes : public ser::Described<CSoundAttributes>
 {
   public:
     uint32_t channel_configuration = 0, sampling_frequency = 0, bits_per_sample = 0;
     uint32_t start = 0, length = 0; // of its samples in the sample-data area, in bytes
     std::string filename;           // its sample file, without directory
-
-    void Clear() override; // keeps the file name
-    int ReadJSON(JDoc& doc, JValue& object) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& object) override;
-    int Build(CBitBuffer& bb) override;
 
     // Writes the sound's samples, read at sampleStart (bits) + start, to its sample file.
     int WriteSampleFile(CBitBuffer& reader, uint64_t sampleStart, const std::string& directory);
@@ -29,18 +23,17 @@ class CSoundAttributes : public CIBDSerial
     template <class IO> void Fields(IO& io);
 };
 
-class CSoundIndex : public CIBDSerial
+class CSoundIndex : public ser::Described<CSoundIndex, ser::Length<32>>
 {
   public:
-    uint32_t reserved = 0;
+    static constexpr const char* kJsonName = "SoundIndex";
+    // Building on would silently drop every sound.
+    static constexpr const char* kMissingText = "Failed to read SoundIndex!\n";
+
+    uint32_t reserved = 0, number_of_sounds = 0;
     std::vector<CSoundAttributes> m_sounds;
 
-    CSoundIndex() { m_jsonName = "SoundIndex"; }
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
+    template <class IO> void Fields(IO& io);
 
     int WriteSampleFiles(CBitBuffer& reader, uint64_t sampleStart, const std::string& directory);
     int ReadSampleFiles(CBitBuffer& writer, uint64_t sampleStart, const std::string& directory);
@@ -64,3 +57,7 @@ class CBCLK : public CIBDSerial
     int WriteJSON(JDoc& doc, JValue& parent) override;
     int Build(CBitBuffer& bb) override;
 };
+
+// The descriptions are instantiated in sound_bdmv.cpp.
+extern template class ser::Described<CSoundAttributes>;
+extern template class ser::Described<CSoundIndex, ser::Length<32>>;

@@ -184,7 +184,6 @@ TEST(Playlist, StnJsonPlacesStreamsByCodingType)
     EXPECT_EQ(video.video_format, 6u);
     EXPECT_EQ(video.frame_rate, 1u);
     const CSingleStream& sec = stn.m_secondaryAudio[0];
-    EXPECT_EQ(sec.ref_list_count, 1u);
     EXPECT_EQ(sec.stream_attributes.stream_coding_type, 0xA1u);
     EXPECT_EQ(sec.stream_attributes.audio_presentation_type, 3u);
     EXPECT_EQ(sec.stream_attributes.sampling_frequency, 1u);
@@ -192,7 +191,6 @@ TEST(Playlist, StnJsonPlacesStreamsByCodingType)
     EXPECT_EQ(stn.m_secondaryAudio[1].stream_attributes.stream_coding_type, 0x86u);
     EXPECT_EQ(stn.m_secondaryAudio[1].stream_attributes.audio_presentation_type, 6u);
     EXPECT_EQ(stn.m_secondaryAudio[1].stream_attributes.sampling_frequency, 14u);
-    EXPECT_EQ(stn.m_PGTextST[0].ref_list_count, 0u);
     EXPECT_EQ(std::string(stn.m_PGTextST[0].stream_attributes.language_code, 3), "jpn");
 
     // Written back, the secondary audio streams stand under "secondary_stream" and the PG
