@@ -2,13 +2,31 @@
 
 #include "disc/framework/json_text.h"
 #include "platform/safe_output.h"
+#include "platform/win32_file.h"
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <vector>
 
-static const char* const kTypeCodes[] = {"MPLS", "HDMV", "BDJO", "MOBJ", "INDX", "BCLK", "BDID"};
+namespace
+{
+
+// The type codes and their roots, in dispatch order (the same on both sides).
+struct RootKind {
+    const char* code;
+    ser::RootBase& (*root)(CBDMV&);
+};
+const RootKind kRoots[] = {
+    {"MPLS", [](CBDMV& b) -> ser::RootBase& { return b.m_mpls; }},
+    {"HDMV", [](CBDMV& b) -> ser::RootBase& { return b.m_clpi; }},
+    {"BDJO", [](CBDMV& b) -> ser::RootBase& { return b.m_bdjo; }},
+    {"MOBJ", [](CBDMV& b) -> ser::RootBase& { return b.m_movieObject; }},
+    {"INDX", [](CBDMV& b) -> ser::RootBase& { return b.m_index; }},
+    {"BCLK", [](CBDMV& b) -> ser::RootBase& { return b.m_sound; }},
+    {"BDID", [](CBDMV& b) -> ser::RootBase& { return b.m_bdid; }},
+};
+
+} // namespace
 
 CBDMV::CBDMV() { Clear(); }
 
@@ -17,21 +35,15 @@ CBDMV::~CBDMV() { Clear(); }
 void CBDMV::Clear()
 {
     memset(m_typeCode, 0, sizeof m_typeCode);
-    m_mpls.Clear();
-    m_clpi.Clear();
-    m_bdjo.Clear();
-    m_movieObject.Clear();
-    m_index.Clear();
-    m_sound.Clear();
-    m_bdid.Clear();
+    for (const RootKind& kind : kRoots)
+        kind.root(*this).Clear();
 }
 
-CIBDSerial* CBDMV::RootFor(const char* code)
+ser::RootBase* CBDMV::RootFor(const char* code)
 {
-    CIBDSerial* roots[] = {&m_mpls, &m_clpi, &m_bdjo, &m_movieObject, &m_index, &m_sound, &m_bdid};
-    for (int i = 0; i < 7; ++i)
-        if (memcmp(code, kTypeCodes[i], 4) == 0)
-            return roots[i];
+    for (const RootKind& kind : kRoots)
+        if (memcmp(code, kind.code, 4) == 0)
+            return &kind.root(*this);
     return nullptr;
 }
 
@@ -46,7 +58,7 @@ int CBDMV::Parse(CBitBuffer& bb)
     Clear();
     bb.ResetBudget();
     bb.ReadBytes(m_typeCode, 4);
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (root) {
         if (root == &m_sound)
             PrepareSound();
@@ -54,16 +66,17 @@ int CBDMV::Parse(CBitBuffer& bb)
     }
     fprintf(stderr, "failed signature match:\n");
     fprintf(stderr, "found    \"%.4s\"\n", m_typeCode);
-    fprintf(stderr, "expected \"%.4s\"\n", kTypeCodes[0]);
-    for (int i = 1; i < 7; ++i)
-        fprintf(stderr, "      or \"%.4s\"\n", kTypeCodes[i]);
+    fprintf(stderr, "expected \"%.4s\"\n", kRoots[0].code);
+    for (const RootKind& kind : kRoots)
+        if (&kind != kRoots)
+            fprintf(stderr, "      or \"%.4s\"\n", kind.code);
     return 1;
 }
 
 int CBDMV::Build(CBitBuffer& bb)
 {
     bb.WriteBytes(m_typeCode, 4);
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (!root) {
         fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
         return 1;
@@ -76,11 +89,11 @@ int CBDMV::Build(CBitBuffer& bb)
 
 int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
 {
-    for (const char* code : kTypeCodes) {
-        JValue* member = GetJsonMember(code, parent);
+    for (const RootKind& kind : kRoots) {
+        JValue* member = GetJsonMember(kind.code, parent);
         if (member) {
-            memcpy(m_typeCode, code, 4);
-            CIBDSerial* root = RootFor(code);
+            memcpy(m_typeCode, kind.code, 4);
+            CIBDSerial* root = &kind.root(*this);
             if (root == &m_sound)
                 PrepareSound();
             return root->ReadJSON(doc, *member);
@@ -92,7 +105,7 @@ int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
 
 int CBDMV::WriteJSON(JDoc& doc, JValue& parent)
 {
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (!root) {
         fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
         return 1;
@@ -108,7 +121,7 @@ int CBDMV::WriteJSON(JDoc& doc, JValue& parent)
 
 void CBDMV::Print(int indent)
 {
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (root)
         root->Print(indent);
 }
@@ -145,6 +158,21 @@ int CBDMV::CheckPadding()
     return 0;
 }
 
+int CBDMV::LoadBinary(const char* name)
+{
+    Clear();
+    int r;
+    {
+        CBitBuffer bb;
+        r = bb.LoadFile(name);
+        if (r == 0)
+            r = Parse(bb);
+    }
+    if (r)
+        Clear();
+    return r;
+}
+
 int CBDMV::SaveBinary(const char* name)
 {
     int r = CheckPadding();
@@ -157,25 +185,19 @@ int CBDMV::SaveBinary(const char* name)
     return bb.SaveFile(name);
 }
 
-// Opens a named file for reading, refusing directories.
-static FILE* OpenInput(const char* name)
-{
-    FILE* f = fopen(name, "r");
-    struct stat st;
-    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        fclose(f);
-        return nullptr;
-    }
-    return f;
-}
-
 int CBDMV::LoadJson(const char* name)
 {
     Clear();
     JDoc doc;
     doc.SetObject();
     bool useStdin = !name || !*name;
-    FILE* f       = useStdin ? stdin : OpenInput(name);
+    FILE* f       = stdin;
+    if (!useStdin) {
+        FileHandle h = CreateFileForRead(name, nullptr);
+        f            = h == kInvalidFileHandle ? nullptr : fdopen(h, "r");
+        if (!f && h != kInvalidFileHandle)
+            CloseFileHandle(h);
+    }
     if (!f) {
         fprintf(stderr, "Failed to open %s\n", name);
         return 1;

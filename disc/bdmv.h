@@ -23,6 +23,7 @@ class CBDMV : public CIBDSerial
     CIndexBDMV m_index;
     CBCLK m_sound;
     CBDID m_bdid;
+    uint32_t m_padding = 0;         // section alignment of the built file, 0 for none
     std::string m_directory;        // drive and directory for sound.bdmv sample files
     bool m_writeSampleFiles = true; // programs that only print turn this off
 
@@ -36,6 +37,8 @@ class CBDMV : public CIBDSerial
     int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 
+    // Loads a disc file and parses it; cleared again when either fails.
+    int LoadBinary(const char* name);
     // Builds the file and writes it; a padding modulus that would push a section beyond the
     // file's 32-bit addresses is refused before anything is built with it.
     int SaveBinary(const char* name);
@@ -45,7 +48,7 @@ class CBDMV : public CIBDSerial
 
   private:
     // The root of a type code, or nullptr.
-    CIBDSerial* RootFor(const char* code);
+    ser::RootBase* RootFor(const char* code);
     // Hands the container's sample-file settings to sound.bdmv before it converts.
     void PrepareSound();
 };

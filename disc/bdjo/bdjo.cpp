@@ -101,96 +101,21 @@ template class ser::Described<CFileAccessInfo>;
 
 // ---- CBDJO ----------------------------------------------------------------------------------
 
-CBDJO::CBDJO() {}
-
-std::vector<CBDJO::Section> CBDJO::Sections()
+// Every block is written, empty ones too. TerminalInfo is written directly after the header and
+// read there whatever its address says.
+ser::Layout CBDJO::Layout()
 {
-    return {{TerminalInfo_start_address, TerminalInfo},
-            {AppCacheInfo_start_address, AppCacheInfo},
-            {TableOfAccessiblePlayLists_start_address, TableOfAccessiblePlayLists},
-            {ApplicationManagementTable_start_address, ApplicationManagementTable},
-            {KeyInterestTable_start_address, KeyInterestTable},
-            {FileAccessInfo_start_address, FileAccessInfo}};
-}
-
-void CBDJO::Clear()
-{
-    memset(version_number, 0, sizeof version_number);
-    memset(reserved_header, 0, sizeof reserved_header);
-    for (Section& s : Sections()) {
-        s.address = 0;
-        s.block.Clear();
-    }
-}
-
-int CBDJO::Parse(CBitBuffer& bb)
-{
-    Clear();
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code
-    int r                    = ParseVersion(bb, version_number);
-    if (r)
-        return r;
-    std::vector<Section> sections = Sections();
-    for (Section& s : sections)
-        s.address = bb.ReadBits(32);
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    // A block whose address is 0 is absent and stays cleared. TerminalInfo is read where the
-    // header ends, whatever its address says.
-    for (size_t i = 0; i < sections.size(); ++i) {
-        if (!sections[i].address)
-            continue;
-        if (i > 0)
-            bb.m_cursor = fileStart + 8ull * sections[i].address;
-        if ((r = sections[i].block.Parse(bb)) != 0)
-            return r;
-    }
-    return 0;
-}
-
-int CBDJO::Build(CBitBuffer& bb)
-{
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
-    m_startPos               = fileStart;
-    BuildVersion(bb, version_number);
-    const uint64_t addresses      = bb.m_cursor;
-    std::vector<Section> sections = Sections();
-    for (Section& s : sections)
-        bb.WriteBits(32, s.address); // placeholders
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-    // Every block is written, empty ones too; TerminalInfo directly after the header.
-    for (Section& s : sections) {
-        int r = SectionAddress(bb, fileStart, s.address, "BD-J object file");
-        if (r || (r = s.block.Build(bb)) != 0)
-            return r;
-        PadToModulus(bb);
-    }
-    bb.m_cursor = addresses;
-    for (Section& s : sections)
-        bb.WriteBits(32, s.address);
-    return 0;
-}
-
-int CBDJO::ReadJSON(JDoc& doc, JValue& bdjo)
-{
-    Clear();
-    int r = ReadJsonVersion(bdjo, version_number);
-    if (r)
-        return r;
-    ReadJsonArea(bdjo, "reserved_header", reserved_header, sizeof reserved_header);
-    for (Section& s : Sections())
-        if ((r = s.block.ReadJSON(doc, bdjo)) != 0)
-            return r;
-    return 0;
-}
-
-int CBDJO::WriteJSON(JDoc& doc, JValue& bdjo)
-{
-    WriteJsonVersion(doc, bdjo, version_number);
-    WriteJsonArea(doc, bdjo, "reserved_header", reserved_header, sizeof reserved_header);
-    for (Section& s : Sections()) {
-        int r = s.block.WriteJSON(doc, bdjo);
-        if (r)
-            return r;
-    }
-    return 0;
+    return {version_number,
+            {&TerminalInfo_start_address, &AppCacheInfo_start_address,
+             &TableOfAccessiblePlayLists_start_address, &ApplicationManagementTable_start_address,
+             &KeyInterestTable_start_address, &FileAccessInfo_start_address},
+            reserved_header,
+            sizeof reserved_header,
+            {ser::InPlaceAt(TerminalInfo, TerminalInfo_start_address),
+             ser::At(AppCacheInfo, AppCacheInfo_start_address),
+             ser::At(TableOfAccessiblePlayLists, TableOfAccessiblePlayLists_start_address),
+             ser::At(ApplicationManagementTable, ApplicationManagementTable_start_address),
+             ser::At(KeyInterestTable, KeyInterestTable_start_address),
+             ser::At(FileAccessInfo, FileAccessInfo_start_address)},
+            "BD-J object file"};
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "disc/bdjo/application.h"
-#include "disc/framework/serial.h"
+#include "disc/framework/root.h"
 
 #include <cstdint>
 #include <string>
@@ -97,7 +97,7 @@ class CFileAccessInfo : public ser::Described<CFileAccessInfo>
     template <class IO> void Fields(IO& io);
 };
 
-class CBDJO : public CIBDSerial
+class CBDJO : public ser::Root<CBDJO>
 {
   public:
     char version_number[4]                            = {0, 0, 0, 0};
@@ -115,20 +115,7 @@ class CBDJO : public CIBDSerial
     CKeyInterestTable KeyInterestTable;
     CFileAccessInfo FileAccessInfo;
 
-    CBDJO();
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& bdjo) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& bdjo) override;
-    int Build(CBitBuffer& bb) override;
-
-  private:
-    // The six blocks with their start addresses, in file order.
-    struct Section {
-        uint32_t& address;
-        CIBDSerial& block;
-    };
-    std::vector<Section> Sections();
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in bdjo.cpp.

@@ -79,121 +79,17 @@ template class ser::Described<CClipMark, ser::Length<32>>;
 
 // ---- CCLPI ----------------------------------------------------------------------------------
 
-CCLPI::CCLPI() { ExtensionData.m_jsonName = "ExtensionData"; }
-
-void CCLPI::Clear()
+// The four blocks before ExtensionData are always written, also when they were absent.
+ser::Layout CCLPI::Layout()
 {
-    memset(version_number, 0, sizeof version_number);
-    SequenceInfo_start_address = ProgramInfo_start_address = CPI_start_address = 0;
-    ClipMark_start_address = ExtensionData_start_address = 0;
-    memset(reserved_header, 0, sizeof reserved_header);
-    ClipInfo.Clear();
-    SequenceInfo.Clear();
-    ProgramInfo.Clear();
-    CPI.Clear();
-    ClipMark.Clear();
-    ExtensionData.Clear();
-}
-
-int CCLPI::Parse(CBitBuffer& bb)
-{
-    Clear();
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code
-    int r                    = ParseVersion(bb, version_number);
-    if (r)
-        return r;
-    SequenceInfo_start_address  = bb.ReadBits(32);
-    ProgramInfo_start_address   = bb.ReadBits(32);
-    CPI_start_address           = bb.ReadBits(32);
-    ClipMark_start_address      = bb.ReadBits(32);
-    ExtensionData_start_address = bb.ReadBits(32);
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    if ((r = ClipInfo.Parse(bb)) != 0)
-        return r;
-    // A block whose address is 0 is absent and stays cleared.
-    struct {
-        uint32_t address;
-        CIBDSerial* block;
-    } blocks[] = {{SequenceInfo_start_address, &SequenceInfo},
-                  {ProgramInfo_start_address, &ProgramInfo},
-                  {CPI_start_address, &CPI},
-                  {ClipMark_start_address, &ClipMark}};
-    for (auto& b : blocks) {
-        if (!b.address)
-            continue;
-        bb.m_cursor = fileStart + 8ull * b.address;
-        if ((r = b.block->Parse(bb)) != 0)
-            return r;
-    }
-    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
-}
-
-int CCLPI::Build(CBitBuffer& bb)
-{
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
-    m_startPos               = fileStart;
-    BuildVersion(bb, version_number);
-    const uint64_t addresses = bb.m_cursor;
-    bb.WriteZeroBits(5 * 32); // the five start addresses, written at the end
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-    int r = ClipInfo.Build(bb);
-    if (r)
-        return r;
-    // The four blocks before ExtensionData are always written, also when they were absent.
-    struct {
-        uint32_t& address;
-        CIBDSerial* block;
-    } blocks[] = {{SequenceInfo_start_address, &SequenceInfo},
-                  {ProgramInfo_start_address, &ProgramInfo},
-                  {CPI_start_address, &CPI},
-                  {ClipMark_start_address, &ClipMark}};
-    for (auto& b : blocks) {
-        PadToModulus(bb);
-        if ((r = SectionAddress(bb, fileStart, b.address, "Clip information")) != 0 ||
-            (r = b.block->Build(bb)) != 0)
-            return r;
-    }
-    PadToModulus(bb);
-    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
-                                        "Clip information")) != 0)
-        return r;
-    const uint64_t end = bb.m_cursor;
-    bb.m_cursor        = addresses;
-    bb.WriteBits(32, SequenceInfo_start_address);
-    bb.WriteBits(32, ProgramInfo_start_address);
-    bb.WriteBits(32, CPI_start_address);
-    bb.WriteBits(32, ClipMark_start_address);
-    bb.WriteBits(32, ExtensionData_start_address);
-    bb.m_cursor = end;
-    return 0;
-}
-
-int CCLPI::ReadJSON(JDoc& doc, JValue& hdmv)
-{
-    Clear();
-    int r = ReadJsonVersion(hdmv, version_number);
-    if (r)
-        return r;
-    ReadJsonArea(hdmv, "reserved_header", reserved_header, sizeof reserved_header);
-    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo,
-                             &CPI,      &ClipMark,     &ExtensionData};
-    for (CIBDSerial* member : members)
-        if ((r = member->ReadJSON(doc, hdmv)) != 0)
-            return r;
-    return 0;
-}
-
-int CCLPI::WriteJSON(JDoc& doc, JValue& hdmv)
-{
-    WriteJsonVersion(doc, hdmv, version_number);
-    WriteJsonArea(doc, hdmv, "reserved_header", reserved_header, sizeof reserved_header);
-    // ClipMark adds nothing.
-    CIBDSerial* members[] = {&ClipInfo, &SequenceInfo, &ProgramInfo,
-                             &CPI,      &ClipMark,     &ExtensionData};
-    for (CIBDSerial* member : members) {
-        int r = member->WriteJSON(doc, hdmv);
-        if (r)
-            return r;
-    }
-    return 0;
+    return {version_number,
+            {&SequenceInfo_start_address, &ProgramInfo_start_address, &CPI_start_address,
+             &ClipMark_start_address, &ExtensionData_start_address},
+            reserved_header,
+            sizeof reserved_header,
+            {ser::InPlace(ClipInfo), ser::At(SequenceInfo, SequenceInfo_start_address),
+             ser::At(ProgramInfo, ProgramInfo_start_address), ser::At(CPI, CPI_start_address),
+             ser::At(ClipMark, ClipMark_start_address),
+             ser::Extension(ExtensionData, ExtensionData_start_address)},
+            "Clip information"};
 }

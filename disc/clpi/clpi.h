@@ -5,7 +5,8 @@
 #include "disc/clpi/cpi.h"
 #include "disc/clpi/program_info.h"
 #include "disc/clpi/sequence_info.h"
-#include "disc/framework/extension_data.h"
+#include "disc/extension_kinds.h"
+#include "disc/framework/root.h"
 #include "disc/framework/serial.h"
 
 #include <cstdint>
@@ -77,7 +78,7 @@ class CClipMark : public ser::Described<CClipMark, ser::Length<32>>
     template <class IO> void Fields(IO& io);
 };
 
-class CCLPI : public CIBDSerial
+class CCLPI : public ser::Root<CCLPI>
 {
   public:
     char version_number[4]               = {};
@@ -92,14 +93,9 @@ class CCLPI : public CIBDSerial
     CProgramInfo ProgramInfo;
     CCPI CPI;
     CClipMark ClipMark;
-    CExtensionData ExtensionData;
+    CExtensionData ExtensionData{kExtensionBlocks};
 
-    CCLPI();
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& hdmv) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& hdmv) override;
-    int Build(CBitBuffer& bb) override;
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in clpi.cpp.

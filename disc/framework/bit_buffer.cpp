@@ -1,11 +1,11 @@
 #include "disc/framework/bit_buffer.h"
 
 #include "platform/safe_output.h"
+#include "platform/win32_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,16 +144,13 @@ const uint64_t kMaxInputBytes = uint64_t(1) << 30;
 
 int CBitBuffer::LoadFile(const char* name)
 {
-    int fd;
-    do
-        fd = ::open(name, O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    int fd = CreateFileForRead(name, nullptr);
     struct stat st;
-    if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
+    if (fd != kInvalidFileHandle && fstat(fd, &st) != 0) {
+        CloseFileHandle(fd);
+        fd = kInvalidFileHandle;
     }
-    if (fd < 0) {
+    if (fd == kInvalidFileHandle) {
         fprintf(stderr, "Failed to open %s\n", name);
         return 1;
     }

@@ -3,42 +3,22 @@
 #include <cstdio>
 #include <cstring>
 
-namespace
+CExtDataEntry::CExtDataEntry(const CExtDataEntry& other) : CIBDSerial(other) { *this = other; }
+
+CExtDataEntry& CExtDataEntry::operator=(const CExtDataEntry& other)
 {
-
-struct BlockKind {
-    uint32_t id1, id2;
-    const char* key;
-    const char* altKey; // a second key that also selects the block, or nullptr
-};
-
-const BlockKind kBlockKinds[] = {
-    {1, 1, "pip_metadata", nullptr},
-    // An LPCM down-mix block without coefficients still has its stuffing byte.
-    {1, 2, "HDMV_LPCM_down_mix_coefficient", "HDMV_LPCM_down_mix_coefficient_stuffing_byte"},
-    {2, 1, "STN_Table_SS", nullptr},
-    {2, 2, "SubPath_extension", nullptr},
-    {2, 3, "active_video_window", nullptr},
-    {2, 4, "Extent_Start_Point", nullptr},
-    {2, 5, "ProgramInfo_SS", nullptr},
-    {2, 6, "CPI_SS", nullptr},
-};
-
-const BlockKind* FindKind(uint32_t id1, uint32_t id2)
-{
-    for (const BlockKind& k : kBlockKinds)
-        if (k.id1 == id1 && k.id2 == id2)
-            return &k;
-    return nullptr;
-}
-
-} // namespace
-
-CExtDataEntry::CExtDataEntry()
-{
-    Extent_Start_Point.m_jsonName = "Extent_Start_Point";
-    ProgramInfo_SS.m_jsonName     = "ProgramInfo_SS";
-    CPI_SS.m_jsonName             = "CPI_SS";
+    if (this == &other)
+        return *this;
+    ID1                      = other.ID1;
+    ID2                      = other.ID2;
+    data_block_start_address = other.data_block_start_address;
+    data_block_length        = other.data_block_length;
+    m_unknownKind            = other.m_unknownKind;
+    m_data                   = other.m_data;
+    m_kinds                  = other.m_kinds;
+    m_blockKind              = other.m_blockKind;
+    m_block.reset(other.m_block ? other.m_blockKind->make(other.m_block.get()) : nullptr);
+    return *this;
 }
 
 void CExtDataEntry::Clear()
@@ -47,36 +27,24 @@ void CExtDataEntry::Clear()
     m_data.clear();
 }
 
-CIBDSerial* CExtDataEntry::Block()
+const ExtBlockKind* CExtDataEntry::Kind() const
 {
-    if (ID1 > 0xFFFF || ID2 > 0xFFFF)
-        return nullptr;
-    switch (ID1 << 16 | ID2) {
-    case 0x10001:
-        return &pip_metadata;
-    case 0x10002:
-        return &HDMV_LPCM_down_mix_coefficient;
-    case 0x20001:
-        return &STN_Table_SS;
-    case 0x20002:
-        return &SubPath_extension;
-    case 0x20003:
-        return &active_video_window;
-    case 0x20004:
-        return &Extent_Start_Point;
-    case 0x20005:
-        return &ProgramInfo_SS;
-    case 0x20006:
-        return &CPI_SS;
-    default:
-        return nullptr;
-    }
+    for (const ExtBlockKind* k = m_kinds; k && k->key; ++k)
+        if (k->ID1 == ID1 && k->ID2 == ID2)
+            return k;
+    return nullptr;
 }
 
-const char* CExtDataEntry::BlockKey() const
+CIBDSerial* CExtDataEntry::Block()
 {
-    const BlockKind* k = FindKind(ID1, ID2);
-    return k ? k->key : nullptr;
+    const ExtBlockKind* kind = Kind();
+    if (!kind)
+        return nullptr;
+    if (m_blockKind != kind) {
+        m_block.reset(kind->make(nullptr));
+        m_blockKind = kind;
+    }
+    return m_block.get();
 }
 
 int CExtDataEntry::ReadJSON(JDoc& doc, JValue& entry)
@@ -87,11 +55,10 @@ int CExtDataEntry::ReadJSON(JDoc& doc, JValue& entry)
     ID2            = ReadJsonUint("ID2", entry, &flags);
     m_unknownKind  = 0;
 
-    const BlockKind* kind = FindKind(ID1, ID2);
-    CIBDSerial* block     = Block();
-    if (kind && block &&
+    const ExtBlockKind* kind = Kind();
+    if (kind &&
         (GetJsonMember(kind->key, entry) || (kind->altKey && GetJsonMember(kind->altKey, entry))))
-        return block->ReadJSON(doc, entry);
+        return Block()->ReadJSON(doc, entry);
 
     m_unknownKind = 1;
     JValue* data  = GetJsonMember("data_block", entry);
@@ -105,9 +72,7 @@ int CExtDataEntry::ReadJSON(JDoc& doc, JValue& entry)
             fprintf(stderr, "failed to read ExtDataEntry.data_block[%d]\n", index);
             return 1;
         }
-        m_data.push_back(uint8_t(byte.IsUint64()  ? byte.GetUint64()
-                                 : byte.IsInt64() ? uint64_t(byte.GetInt64())
-                                                  : uint64_t(int64_t(byte.GetDouble()))));
+        m_data.push_back(uint8_t(JsonLowBits(byte)));
         ++index;
     }
     return int(flags);
@@ -117,8 +82,8 @@ int CExtDataEntry::WriteJSON(JDoc& doc, JValue& entry)
 {
     AddJsonUint(doc, entry, "ID1", ID1);
     AddJsonUint(doc, entry, "ID2", ID2);
-    CIBDSerial* block = Block();
-    if (!m_unknownKind && block)
+    CIBDSerial* block = m_unknownKind ? nullptr : Block();
+    if (block)
         return block->WriteJSON(doc, entry);
     JValue data(rapidjson::kArrayType);
     data.Reserve(rapidjson::SizeType(m_data.size()), doc.GetAllocator());
@@ -130,25 +95,25 @@ int CExtDataEntry::WriteJSON(JDoc& doc, JValue& entry)
 
 void CExtDataEntry::Print(int indent)
 {
-    CIBDSerial* block = Block();
-    if (!m_unknownKind && block)
+    CIBDSerial* block = m_unknownKind ? nullptr : Block();
+    if (block)
         block->Print(indent);
 }
 
 int CExtensionData::ParseWithContext(CBitBuffer& bb, CPlayList* context)
 {
     Clear();
-    ReadLength(bb, 32);
-    const uint64_t start = m_lengthPos - 32; // addresses count from the length field
-    const uint64_t end   = m_lengthPos + 8ull * m_lengthRead;
-    if (m_lengthRead != 0) {
+    const uint64_t start  = bb.m_cursor; // addresses count from the length field
+    const uint32_t length = bb.ReadBits(32);
+    const uint64_t end    = bb.m_cursor + 8ull * length;
+    if (length != 0) {
         bb.ReadBits(32); // data_block_start_address: each entry has its own
         bb.SkipBits(24);
         uint32_t count = bb.ReadBits(8);
         for (uint32_t i = 0; i < count; ++i) {
             if (!bb.TakeElement())
                 return 1;
-            CExtDataEntry entry;
+            CExtDataEntry entry(m_kinds);
             entry.ID1                      = bb.ReadBits(16);
             entry.ID2                      = bb.ReadBits(16);
             entry.data_block_start_address = bb.ReadBits(32);
@@ -170,19 +135,15 @@ int CExtensionData::ParseWithContext(CBitBuffer& bb, CPlayList* context)
                     unsigned(i), e.ID1, e.ID2);
             return 1;
         }
-        bb.m_cursor       = blockPos;
-        CIBDSerial* block = e.Block();
-        int r             = 0;
-        if (block && e.ID1 == 2 && e.ID2 == 1) {
-            // STN_table_SS only means something beside the playlist it extends.
-            if (context)
-                r = e.STN_Table_SS.ParseWithContext(bb, context);
-            else
-                e.m_unknownKind = 1;
-        } else if (block)
-            r = block->Parse(bb);
+        bb.m_cursor              = blockPos;
+        const ExtBlockKind* kind = e.Kind();
+        int r                    = 0;
+        if (!kind || (kind->parseWith && !context))
+            e.m_unknownKind = 1; // a block parsed beside its playlist means nothing without it
+        else if (kind->parseWith)
+            r = kind->parseWith(*e.Block(), bb, context);
         else
-            e.m_unknownKind = 1;
+            r = e.Block()->Parse(bb);
         if (r && !result)
             result = r;
         bb.m_cursor = blockPos;
@@ -195,10 +156,10 @@ int CExtensionData::ParseWithContext(CBitBuffer& bb, CPlayList* context)
 
 int CExtensionData::Build(CBitBuffer& bb)
 {
-    BeginSection(bb, 32);
-    const uint64_t start = m_lengthPos;
+    const uint64_t start = bb.m_cursor;
+    bb.WriteBits(32, 0);
     if (m_entries.empty())
-        return EndSection(bb, 2, "ExtensionData");
+        return EndLength(bb, start, 32, 2, kJsonName);
     if (CheckListSize(m_entries.size(), 255, "ExtensionData entries"))
         return 1;
 
@@ -208,9 +169,9 @@ int CExtensionData::Build(CBitBuffer& bb)
         while (((bb.m_cursor - start) / 8) % 4 != 0)
             bb.WriteBits(8, 0);
         uint64_t blockStart = (bb.m_cursor - start) / 8;
-        CIBDSerial* block   = e.Block();
+        CIBDSerial* block   = e.m_unknownKind ? nullptr : e.Block();
         int r               = 0;
-        if (!e.m_unknownKind && block)
+        if (block)
             r = block->Build(bb);
         else
             bb.WriteBytes(e.m_data.data(), e.m_data.size());
@@ -239,17 +200,17 @@ int CExtensionData::Build(CBitBuffer& bb)
         bb.WriteBits(32, e.data_block_length);
     }
     bb.m_cursor = end;
-    int r       = EndSection(bb, 2, "ExtensionData");
+    int r       = EndLength(bb, start, 32, 2, kJsonName);
     return result ? result : r;
 }
 
 int CExtensionData::ReadJSON(JDoc& doc, JValue& parent)
 {
     Clear();
-    JValue* member = FindOwnMember(parent);
+    JValue* member = GetJsonMember(kJsonName, parent);
     if (!member)
         return 0;
-    return ReadJSONArray(doc, member, m_entries);
+    return ReadJSONArray(doc, member, m_entries, CExtDataEntry(m_kinds));
 }
 
 int CExtensionData::WriteJSON(JDoc& doc, JValue& parent)
@@ -258,7 +219,7 @@ int CExtensionData::WriteJSON(JDoc& doc, JValue& parent)
         return 0;
     JValue array(rapidjson::kArrayType);
     int r = WriteJSONArray(doc, &array, m_entries);
-    parent.AddMember(rapidjson::StringRef(m_jsonName), array, doc.GetAllocator());
+    parent.AddMember(rapidjson::StringRef(kJsonName), array, doc.GetAllocator());
     return r;
 }
 
@@ -266,27 +227,4 @@ void CExtensionData::Print(int indent)
 {
     for (CExtDataEntry& e : m_entries)
         e.Print(indent);
-}
-
-int CExtensionData::ParseAt(CBitBuffer& bb, uint64_t fileStart, uint32_t address,
-                            CPlayList* context)
-{
-    if (!address)
-        return 0;
-    bb.m_cursor = fileStart + 8ull * address;
-    return ParseWithContext(bb, context);
-}
-
-int CExtensionData::BuildSection(CIBDSerial& root, CBitBuffer& bb, uint64_t fileStart,
-                                 uint32_t& address, const char* fileKind)
-{
-    address = 0;
-    if (m_entries.empty())
-        return 0;
-    int r = SectionAddress(bb, fileStart, address, fileKind);
-    if (!r)
-        r = Build(bb);
-    if (!r)
-        root.PadToModulus(bb);
-    return r;
 }

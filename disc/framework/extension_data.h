@@ -1,14 +1,31 @@
-// The ExtensionData block shared by playlists, clip information, index.bdmv,
-// MovieObject.bdmv and sound.bdmv.
+// The ExtensionData block shared by playlists, clip information, index.bdmv, MovieObject.bdmv and
+// sound.bdmv: a table of entries, each naming its kind by an (ID1, ID2) pair and pointing at a
+// data block. Which pairs it knows, and the block each selects, its owner hands in.
 #pragma once
 
-#include "disc/clpi/extension_blocks.h"
 #include "disc/framework/serial.h"
-#include "disc/mpls/extension_blocks.h"
 
+#include <memory>
 #include <vector>
 
 class CPlayList;
+
+// One kind of extension block: its pair, its JSON key (and a second key that also selects it)
+// and how a block of the kind is made, new or as a copy of from. A kind with parseWith is parsed
+// beside its playlist (the context), and kept raw without one.
+struct ExtBlockKind {
+    uint32_t ID1, ID2;
+    const char* key;
+    const char* altKey;
+    CIBDSerial* (*make)(const CIBDSerial* from);
+    int (*parseWith)(CIBDSerial& block, CBitBuffer& bb, CPlayList* context);
+};
+
+// Makes a block of class B for a kind table.
+template <class B> CIBDSerial* MakeExtBlock(const CIBDSerial* from)
+{
+    return from ? new B(static_cast<const B&>(*from)) : new B();
+}
 
 class CExtDataEntry : public CIBDSerial
 {
@@ -20,16 +37,13 @@ class CExtDataEntry : public CIBDSerial
     uint32_t m_unknownKind            = 0;
     std::vector<uint8_t> m_data; // the raw data block, kept for every entry
 
-    CPIPMetaData pip_metadata;
-    CLPCMDownMix HDMV_LPCM_down_mix_coefficient;
-    CSTNTableSS STN_Table_SS;
-    CSubPath_entries_extension SubPath_extension;
-    CActiveVideoWindow active_video_window;
-    CExtent_Start_Point Extent_Start_Point;
-    CProgramInfo_SS ProgramInfo_SS;
-    CCPI_SS CPI_SS;
+    // kinds: the table of known pairs, ended by a row without key.
+    explicit CExtDataEntry(const ExtBlockKind* kinds = nullptr) : m_kinds(kinds) {}
+    CExtDataEntry(const CExtDataEntry& other);
+    CExtDataEntry& operator=(const CExtDataEntry& other);
+    CExtDataEntry(CExtDataEntry&&)            = default;
+    CExtDataEntry& operator=(CExtDataEntry&&) = default;
 
-    CExtDataEntry();
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& entry) override;
     int Parse(CBitBuffer&) override { return 1; } // CExtensionData parses the blocks
@@ -37,18 +51,26 @@ class CExtDataEntry : public CIBDSerial
     int Build(CBitBuffer&) override { return 1; } // CExtensionData builds the blocks
     void Print(int indent) override;
 
-    // The block object the (ID1, ID2) pair selects, or nullptr for a pair of unknown kind.
+    // The kind of its pair, or nullptr.
+    const ExtBlockKind* Kind() const;
+    // The block of its kind, made when first asked for; nullptr for a pair of unknown kind.
     CIBDSerial* Block();
-    // Its JSON key, or nullptr.
-    const char* BlockKey() const;
+    template <class B> B* BlockAs() { return dynamic_cast<B*>(Block()); }
+
+  private:
+    const ExtBlockKind* m_kinds;
+    const ExtBlockKind* m_blockKind = nullptr; // the kind m_block was made for
+    std::unique_ptr<CIBDSerial> m_block;
 };
 
 class CExtensionData : public CIBDSerial
 {
   public:
+    static constexpr const char* kJsonName = "ExtensionData";
+
     std::vector<CExtDataEntry> m_entries;
 
-    CExtensionData() { m_jsonName = "ExtensionData"; }
+    explicit CExtensionData(const ExtBlockKind* kinds) : m_kinds(kinds) {}
     void Clear() override { m_entries.clear(); }
     int ReadJSON(JDoc& doc, JValue& parent) override;
     int WriteJSON(JDoc& doc, JValue& parent) override;
@@ -57,9 +79,6 @@ class CExtensionData : public CIBDSerial
     // The context is the playlist's PlayList for playlists, else nullptr.
     virtual int ParseWithContext(CBitBuffer& bb, CPlayList* context);
 
-    // A root's trailing section: parsed only where its start address is not 0, and built
-    // only when it has entries (its address stays 0 otherwise), then padded by the root.
-    int ParseAt(CBitBuffer& bb, uint64_t fileStart, uint32_t address, CPlayList* context);
-    int BuildSection(CIBDSerial& root, CBitBuffer& bb, uint64_t fileStart, uint32_t& address,
-                     const char* fileKind);
+  private:
+    const ExtBlockKind* m_kinds;
 };

@@ -55,8 +55,10 @@ std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);
 // not one.
 int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes);
 
-// Turns a JSON array into a vector of structures through each element's ReadJSON.
-template <class T> int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list)
+// Turns a JSON array into a vector of structures through each element's ReadJSON; each element
+// starts as a copy of prototype.
+template <class T>
+int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& prototype = T())
 {
     if (!value) {
         fprintf(stderr, "JSON element is NULL!\n");
@@ -72,8 +74,8 @@ template <class T> int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& l
             fprintf(stderr, "JSON array element[%u] is not an object!\n", i);
             return 1;
         }
-        T item;
-        int r = item.ReadJSON(doc, element);
+        T item = prototype;
+        int r  = item.ReadJSON(doc, element);
         if (r) {
             fprintf(stderr, "Failed to read JSON array element[%u]!\n", i);
             return r;

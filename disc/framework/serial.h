@@ -1,4 +1,5 @@
-// CIBDSerial, the base of every disc structure, with the section and padding helpers.
+// CIBDSerial, the base of every disc structure, the framing helpers, and ser::Described, which
+// derives a structure's operations from its description.
 #pragma once
 
 #include "disc/framework/bit_buffer.h"
@@ -6,47 +7,27 @@
 
 #include <cstdint>
 
+// The six operations every disc structure offers. It carries no data: a structure's framing
+// state lives where it is used.
 class CIBDSerial
 {
   public:
-    uint64_t m_lengthPos   = 0; // Build: where the length field starts; Parse: just after it
-    uint32_t m_lengthBits  = 0; // 32 or 16
-    uint64_t m_startPos    = 0; // where PadToModulus counts from
-    uint32_t m_lengthRead  = 0; // the length field as parsed
-    uint32_t m_padding     = 0; // section alignment in bytes, 0 for none
-    const char* m_jsonName = "";
-
     virtual void Clear() {}
     virtual int ReadJSON(JDoc&, JValue&) { return 0; }
     virtual int Parse(CBitBuffer&) { return 0; }
     virtual int WriteJSON(JDoc&, JValue&) { return 0; }
     virtual int Build(CBitBuffer&) { return 0; }
     virtual void Print(int) {}
-
-    // Build side of a length-prefixed block: notes the field and writes its placeholder.
-    void BeginSection(CBitBuffer& writer, uint32_t bits);
-    // Pads the block to a multiple of modulus bytes (length field included) and back-patches
-    // its length. A length that does not fit the field is refused (message, result 1).
-    int EndSection(CBitBuffer& writer, uint32_t modulus, const char* blockName = nullptr);
-    // Appends zero bytes until the distance from m_startPos is a multiple of m_padding.
-    void PadToModulus(CBitBuffer& writer);
-    // The member of parent named by m_jsonName, or nullptr.
-    JValue* FindOwnMember(JValue& parent);
-
-    // Parse side of a length-prefixed block: reads the length and notes the position after it.
-    void ReadLength(CBitBuffer& reader, uint32_t bits);
-    // Moves the cursor just past the block whose length ReadLength read.
-    void SkipToBlockEnd(CBitBuffer& reader) const
-    {
-        reader.m_cursor = m_lengthPos + 8ull * m_lengthRead;
-    }
 };
 
-// The 4-character version_number every root carries after its type code.
-int ParseVersion(CBitBuffer& reader, char version[4]);
-int ReadJsonVersion(JValue& object, char version[4]);
-void BuildVersion(CBitBuffer& writer, const char version[4]);
-void WriteJsonVersion(JDoc& doc, JValue& object, const char version[4]);
+// Ends a length-prefixed block whose length field of bits starts at lengthPos: pads it to a
+// multiple of modulus bytes (length field included) and back-patches the length. A length the
+// field cannot hold is refused (message naming the block, or "block"; result 1).
+int EndLength(CBitBuffer& writer, uint64_t lengthPos, unsigned bits, uint32_t modulus,
+              const char* name);
+
+// Appends zero bytes until the distance from start is a multiple of modulus bytes (0: none).
+void PadToModulus(CBitBuffer& writer, uint64_t start, uint32_t modulus);
 
 // The cursor's byte offset from fileStart as a 32-bit start address; an offset beyond 32 bits
 // is refused (message naming the file kind, result 1) instead of written cut.
@@ -55,12 +36,6 @@ int SectionAddress(const CBitBuffer& writer, uint64_t fileStart, uint32_t& addre
 
 // Build refuses a list that its count field cannot hold: message naming the list, result 1.
 int CheckListSize(uint64_t size, uint64_t limit, const char* what);
-
-// Ends a length-prefixed block whose length field of bits starts at lengthPos: pads it to a
-// multiple of modulus bytes (length field included) and back-patches the length. A length the
-// field cannot hold is refused (message naming the block, or "block"; result 1).
-int EndLength(CBitBuffer& writer, uint64_t lengthPos, unsigned bits, uint32_t modulus,
-              const char* name);
 
 namespace ser
 {

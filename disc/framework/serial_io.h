@@ -1325,12 +1325,7 @@ class JsonWriter : public JsonIO
 // ---- The operations of a described structure --------------------------------------------
 
 // Clear for free: the object becomes a default-constructed one.
-template <class T> void Reset(T& t)
-{
-    CIBDSerial base             = t;
-    t                           = T();
-    static_cast<CIBDSerial&>(t) = base;
-}
+template <class T> void Reset(T& t) { t = T(); }
 
 // The fields inside the structure's framing.
 template <class IO, class T, class... A> void Framed(IO& io, T& t, A&&... args)

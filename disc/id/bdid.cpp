@@ -28,41 +28,10 @@ template class ser::Described<CBDIDData>;
 
 // ---- CBDID ------------------------------------------------------------------------------
 
-void CBDID::Clear()
+ser::Layout CBDID::Layout()
 {
-    memset(version_number, 0, sizeof version_number);
-    memset(reserved_header, 0, sizeof reserved_header);
-    ID_Data.Clear();
-}
-
-int CBDID::Parse(CBitBuffer& bb)
-{
-    Clear();
-    if (ParseVersion(bb, version_number))
-        return 1;
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    return ID_Data.Parse(bb);
-}
-
-int CBDID::Build(CBitBuffer& bb)
-{
-    BuildVersion(bb, version_number);
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-    return ID_Data.Build(bb);
-}
-
-int CBDID::ReadJSON(JDoc& doc, JValue& parent)
-{
-    Clear();
-    if (ReadJsonVersion(parent, version_number))
-        return 1;
-    ReadJsonArea(parent, "reserved_header", reserved_header, sizeof reserved_header);
-    return ID_Data.ReadJSON(doc, parent);
-}
-
-int CBDID::WriteJSON(JDoc& doc, JValue& parent)
-{
-    WriteJsonVersion(doc, parent, version_number);
-    WriteJsonArea(doc, parent, "reserved_header", reserved_header, sizeof reserved_header);
-    return ID_Data.WriteJSON(doc, parent);
+    ser::Layout layout{version_number,          {},       reserved_header, sizeof reserved_header,
+                       {ser::InPlace(ID_Data)}, "id.bdmv"};
+    layout.padded = false;
+    return layout;
 }

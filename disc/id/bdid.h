@@ -1,7 +1,7 @@
 // id.bdmv ("BDID"): the organisation and disc identifiers.
 #pragma once
 
-#include "disc/framework/serial.h"
+#include "disc/framework/root.h"
 
 #include <string>
 #include <vector>
@@ -18,18 +18,15 @@ class CBDIDData : public ser::Described<CBDIDData>
     template <class IO> void Fields(IO& io);
 };
 
-class CBDID : public CIBDSerial
+// A fixed 104 bytes: no section addresses and no padding.
+class CBDID : public ser::Root<CBDID>
 {
   public:
     char version_number[4]      = {0, 0, 0, 0};
     uint8_t reserved_header[32] = {};
     CBDIDData ID_Data;
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in bdid.cpp.

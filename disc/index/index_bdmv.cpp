@@ -79,88 +79,13 @@ template class ser::Described<CIndexes, ser::Length<32>>;
 
 // ---- CIndexBDMV -----------------------------------------------------------------------------
 
-CIndexBDMV::CIndexBDMV() { ExtensionData.m_jsonName = "ExtensionData"; }
-
-void CIndexBDMV::Clear()
+ser::Layout CIndexBDMV::Layout()
 {
-    memset(version_number, 0, sizeof version_number);
-    Indexes_start_address = ExtensionData_start_address = 0;
-    memset(reserved_header, 0, sizeof reserved_header);
-    AppInfoBDMV.Clear();
-    Indexes.Clear();
-    ExtensionData.Clear();
-}
-
-int CIndexBDMV::Parse(CBitBuffer& bb)
-{
-    Clear();
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code
-    int r                    = ParseVersion(bb, version_number);
-    if (r)
-        return r;
-    Indexes_start_address       = bb.ReadBits(32);
-    ExtensionData_start_address = bb.ReadBits(32);
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    if ((r = AppInfoBDMV.Parse(bb)) != 0)
-        return r;
-    // A section whose address is 0 is absent and stays cleared.
-    if (Indexes_start_address) {
-        bb.m_cursor = fileStart + 8ull * Indexes_start_address;
-        if ((r = Indexes.Parse(bb)) != 0)
-            return r;
-    }
-    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
-}
-
-int CIndexBDMV::Build(CBitBuffer& bb)
-{
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
-    m_startPos               = fileStart;
-    BuildVersion(bb, version_number);
-    bb.WriteBits(32, Indexes_start_address);
-    bb.WriteBits(32, ExtensionData_start_address);
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-
-    int r = AppInfoBDMV.Build(bb);
-    if (r)
-        return r;
-    PadToModulus(bb);
-    if ((r = SectionAddress(bb, fileStart, Indexes_start_address, "index.bdmv")) != 0 ||
-        (r = Indexes.Build(bb)) != 0)
-        return r;
-    PadToModulus(bb);
-    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
-                                        "index.bdmv")) != 0)
-        return r;
-    bb.m_cursor = fileStart + 64; // just after version_number; the file is complete
-    bb.WriteBits(32, Indexes_start_address);
-    bb.WriteBits(32, ExtensionData_start_address);
-    return 0;
-}
-
-int CIndexBDMV::ReadJSON(JDoc& doc, JValue& indx)
-{
-    Clear();
-    int r = ReadJsonVersion(indx, version_number);
-    if (r)
-        return r;
-    ReadJsonArea(indx, "reserved_header", reserved_header, sizeof reserved_header);
-    CIBDSerial* members[] = {&AppInfoBDMV, &Indexes, &ExtensionData};
-    for (CIBDSerial* member : members)
-        if ((r = member->ReadJSON(doc, indx)) != 0)
-            return r;
-    return 0;
-}
-
-int CIndexBDMV::WriteJSON(JDoc& doc, JValue& indx)
-{
-    WriteJsonVersion(doc, indx, version_number);
-    WriteJsonArea(doc, indx, "reserved_header", reserved_header, sizeof reserved_header);
-    CIBDSerial* members[] = {&AppInfoBDMV, &Indexes, &ExtensionData};
-    for (CIBDSerial* member : members) {
-        int r = member->WriteJSON(doc, indx);
-        if (r)
-            return r;
-    }
-    return 0;
+    return {version_number,
+            {&Indexes_start_address, &ExtensionData_start_address},
+            reserved_header,
+            sizeof reserved_header,
+            {ser::InPlace(AppInfoBDMV), ser::At(Indexes, Indexes_start_address),
+             ser::Extension(ExtensionData, ExtensionData_start_address)},
+            "index.bdmv"};
 }

@@ -1,7 +1,8 @@
 // index.bdmv files ("INDX"): the disc's titles and its application information.
 #pragma once
 
-#include "disc/framework/extension_data.h"
+#include "disc/extension_kinds.h"
+#include "disc/framework/root.h"
 #include "disc/framework/serial.h"
 
 #include <cstdint>
@@ -53,7 +54,7 @@ class CIndexes : public ser::Described<CIndexes, ser::Length<32>>
     template <class IO> void Fields(IO& io);
 };
 
-class CIndexBDMV : public CIBDSerial
+class CIndexBDMV : public ser::Root<CIndexBDMV>
 {
   public:
     char version_number[4]               = {0, 0, 0, 0};
@@ -62,14 +63,9 @@ class CIndexBDMV : public CIBDSerial
     uint8_t reserved_header[24]          = {};
     CAppInfoBDMV AppInfoBDMV;
     CIndexes Indexes;
-    CExtensionData ExtensionData;
+    CExtensionData ExtensionData{kExtensionBlocks};
 
-    CIndexBDMV();
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& indx) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& indx) override;
-    int Build(CBitBuffer& bb) override;
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in index_bdmv.cpp.

@@ -39,69 +39,13 @@ template class ser::Described<CMovieObjects, ser::Length<32>>;
 
 // ---- CMovieObjectBDMV -----------------------------------------------------------------------
 
-CMovieObjectBDMV::CMovieObjectBDMV() { ExtensionData.m_jsonName = "ExtensionData"; }
-
-void CMovieObjectBDMV::Clear()
+ser::Layout CMovieObjectBDMV::Layout()
 {
-    memset(version_number, 0, sizeof version_number);
-    ExtensionData_start_address = 0;
-    memset(reserved_header, 0, sizeof reserved_header);
-    MovieObjects.Clear();
-    ExtensionData.Clear();
-}
-
-int CMovieObjectBDMV::Parse(CBitBuffer& bb)
-{
-    Clear();
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code
-    int r                    = ParseVersion(bb, version_number);
-    if (r)
-        return r;
-    ExtensionData_start_address = bb.ReadBits(32);
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    if ((r = MovieObjects.Parse(bb)) != 0)
-        return r;
-    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
-}
-
-int CMovieObjectBDMV::Build(CBitBuffer& bb)
-{
-    const uint64_t fileStart = bb.m_cursor - 32; // the type code CBDMV has written
-    m_startPos               = fileStart;
-    BuildVersion(bb, version_number);
-    bb.WriteBits(32, ExtensionData_start_address);
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-
-    int r = MovieObjects.Build(bb);
-    if (r)
-        return r;
-    PadToModulus(bb);
-    if ((r = ExtensionData.BuildSection(*this, bb, fileStart, ExtensionData_start_address,
-                                        "MovieObject.bdmv")) != 0)
-        return r;
-    bb.m_cursor = fileStart + 64; // just after version_number; the file is complete
-    bb.WriteBits(32, ExtensionData_start_address);
-    return 0;
-}
-
-int CMovieObjectBDMV::ReadJSON(JDoc& doc, JValue& mobj)
-{
-    Clear();
-    int r = ReadJsonVersion(mobj, version_number);
-    if (r)
-        return r;
-    ReadJsonArea(mobj, "reserved_header", reserved_header, sizeof reserved_header);
-    if ((r = MovieObjects.ReadJSON(doc, mobj)) != 0)
-        return r;
-    return ExtensionData.ReadJSON(doc, mobj);
-}
-
-int CMovieObjectBDMV::WriteJSON(JDoc& doc, JValue& mobj)
-{
-    WriteJsonVersion(doc, mobj, version_number);
-    WriteJsonArea(doc, mobj, "reserved_header", reserved_header, sizeof reserved_header);
-    int r = MovieObjects.WriteJSON(doc, mobj);
-    if (r)
-        return r;
-    return ExtensionData.WriteJSON(doc, mobj);
+    return {
+        version_number,
+        {&ExtensionData_start_address},
+        reserved_header,
+        sizeof reserved_header,
+        {ser::InPlace(MovieObjects), ser::Extension(ExtensionData, ExtensionData_start_address)},
+        "MovieObject.bdmv"};
 }

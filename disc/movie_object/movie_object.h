@@ -1,7 +1,8 @@
 // MovieObject.bdmv files ("MOBJ"): the movie objects and their navigation commands.
 #pragma once
 
-#include "disc/framework/extension_data.h"
+#include "disc/extension_kinds.h"
+#include "disc/framework/root.h"
 #include "disc/framework/serial.h"
 #include "disc/movie_object/nav_command.h"
 
@@ -34,21 +35,16 @@ class CMovieObjects : public ser::Described<CMovieObjects, ser::Length<32>>
     template <class IO> void Fields(IO& io);
 };
 
-class CMovieObjectBDMV : public CIBDSerial
+class CMovieObjectBDMV : public ser::Root<CMovieObjectBDMV>
 {
   public:
     char version_number[4]               = {0, 0, 0, 0};
     uint32_t ExtensionData_start_address = 0;
     uint8_t reserved_header[28]          = {};
     CMovieObjects MovieObjects;
-    CExtensionData ExtensionData;
+    CExtensionData ExtensionData{kExtensionBlocks};
 
-    CMovieObjectBDMV();
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& mobj) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& mobj) override;
-    int Build(CBitBuffer& bb) override;
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in movie_object.cpp.

@@ -1,14 +1,14 @@
 // Playlist files ("MPLS"): the header, the four sections and the playlist timeline.
 #pragma once
 
-#include "disc/framework/extension_data.h"
-#include "disc/framework/serial.h"
+#include "disc/extension_kinds.h"
+#include "disc/framework/root.h"
 #include "disc/mpls/mark.h"
 #include "disc/mpls/playlist.h"
 
 #include <cstdint>
 
-class CMPLS : public CIBDSerial
+class CMPLS : public ser::Root<CMPLS>
 {
   public:
     char version_number[4]               = {0, 0, 0, 0};
@@ -19,16 +19,15 @@ class CMPLS : public CIBDSerial
     CAppInfoPlayList AppInfoPlayList;
     CPlayList PlayList;
     CPlayListMark PlayListMark;
-    CExtensionData ExtensionData;
+    CExtensionData ExtensionData{kExtensionBlocks};
     uint64_t total_duration = 0; // 45 kHz ticks, the sum of the PlayItem durations
 
-    CMPLS();
     void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& mpls) override;
+    // The timeline is laid out after a successful parse.
     int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& mpls) override;
-    int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
     // Lays the PlayItems end to end and gives every mark its time on that timeline.
     virtual void UpdateTimes();
+
+    ser::Layout Layout();
 };

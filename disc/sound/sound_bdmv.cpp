@@ -206,100 +206,39 @@ int CSoundIndex::ReadSampleFiles(CBitBuffer& writer, uint64_t sampleStart,
 
 // ---- CBCLK ------------------------------------------------------------------------------
 
-void CBCLK::Clear()
+// The sample data is a section of the root's own, between the index and ExtensionData: parsing
+// writes a sample file per sound, building reads them back, and the index is built again with
+// where each sound's samples now lie. ExtensionData is always written.
+ser::Layout CBCLK::Layout()
 {
-    memset(version_number, 0, sizeof version_number);
-    sample_data_start_address = ExtensionData_start_address = 0;
-    memset(reserved_header, 0, sizeof reserved_header);
-    SoundIndex.Clear();
-    ExtensionData.Clear();
-}
-
-int CBCLK::Parse(CBitBuffer& bb)
-{
-    Clear();
-    const uint64_t fileStart = bb.m_cursor - 32;
-    if (ParseVersion(bb, version_number))
-        return 1;
-    sample_data_start_address   = bb.ReadBits(32);
-    ExtensionData_start_address = bb.ReadBits(32);
-    bb.ReadBytes(reserved_header, sizeof reserved_header);
-    int r = SoundIndex.Parse(bb);
-    if (r)
-        return r;
-    if (sample_data_start_address == 0) {
-        // No sample data: no files, and no names that a later build would look for.
-        for (CSoundAttributes& s : SoundIndex.m_sounds)
-            s.filename.clear();
-    } else if (m_writeSampleFiles) {
-        uint64_t sampleStart = fileStart + 8ull * sample_data_start_address;
-        r                    = SoundIndex.WriteSampleFiles(bb, sampleStart, m_directory);
+    ser::Section samples;
+    samples.address = &sample_data_start_address;
+    samples.parse   = [this](CBitBuffer& bb, uint64_t fileStart, uint32_t address) {
+        if (address == 0) {
+            // No sample data: no files, and no names that a later build would look for.
+            for (CSoundAttributes& s : SoundIndex.m_sounds)
+                s.filename.clear();
+            return 0;
+        }
+        return m_writeSampleFiles
+                     ? SoundIndex.WriteSampleFiles(bb, fileStart + 8ull * address, m_directory)
+                     : 0;
+    };
+    samples.build = [this](CBitBuffer& bb, uint64_t fileStart, uint32_t) {
+        int r = SoundIndex.ReadSampleFiles(bb, bb.m_cursor, m_directory);
         if (r)
             return r;
-    }
-    return ExtensionData.ParseAt(bb, fileStart, ExtensionData_start_address, nullptr);
-}
-
-int CBCLK::Build(CBitBuffer& bb)
-{
-    const uint64_t fileStart = bb.m_cursor - 32;
-    m_startPos               = fileStart;
-    BuildVersion(bb, version_number);
-    const uint64_t addresses = bb.m_cursor;
-    bb.WriteBits(32, sample_data_start_address);
-    bb.WriteBits(32, ExtensionData_start_address);
-    bb.WriteBytes(reserved_header, sizeof reserved_header);
-
-    const uint64_t indexAt = bb.m_cursor;
-    int r                  = SoundIndex.Build(bb);
-    if (r)
+        const uint64_t end = bb.m_cursor;
+        bb.m_cursor        = fileStart + 8 * 40; // the index, after the header
+        r                  = SoundIndex.Build(bb);
+        bb.m_cursor        = end;
         return r;
-    PadToModulus(bb);
-
-    uint64_t sampleStart = bb.m_cursor;
-    if ((r = SectionAddress(bb, fileStart, sample_data_start_address, "sound.bdmv")) != 0)
-        return r;
-    r = SoundIndex.ReadSampleFiles(bb, sampleStart, m_directory);
-    if (r)
-        return r;
-    PadToModulus(bb);
-    const uint64_t end = bb.m_cursor;
-    bb.m_cursor        = indexAt; // again, now with the real starts and lengths
-    r                  = SoundIndex.Build(bb);
-    bb.m_cursor        = end;
-    if (r)
-        return r;
-
-    if ((r = SectionAddress(bb, fileStart, ExtensionData_start_address, "sound.bdmv")) != 0 ||
-        (r = ExtensionData.Build(bb)) != 0)
-        return r;
-    PadToModulus(bb);
-    const uint64_t fileEnd = bb.m_cursor;
-    bb.m_cursor            = addresses;
-    bb.WriteBits(32, sample_data_start_address);
-    bb.WriteBits(32, ExtensionData_start_address);
-    bb.m_cursor = fileEnd;
-    return 0;
-}
-
-int CBCLK::ReadJSON(JDoc& doc, JValue& parent)
-{
-    Clear();
-    if (ReadJsonVersion(parent, version_number))
-        return 1;
-    ReadJsonArea(parent, "reserved_header", reserved_header, sizeof reserved_header);
-    int r = SoundIndex.ReadJSON(doc, parent);
-    if (r)
-        return r;
-    return ExtensionData.ReadJSON(doc, parent);
-}
-
-int CBCLK::WriteJSON(JDoc& doc, JValue& parent)
-{
-    WriteJsonVersion(doc, parent, version_number);
-    WriteJsonArea(doc, parent, "reserved_header", reserved_header, sizeof reserved_header);
-    int r = SoundIndex.WriteJSON(doc, parent);
-    if (r)
-        return r;
-    return ExtensionData.WriteJSON(doc, parent);
+    };
+    return {version_number,
+            {&sample_data_start_address, &ExtensionData_start_address},
+            reserved_header,
+            sizeof reserved_header,
+            {ser::InPlace(SoundIndex), samples,
+             ser::Extension(ExtensionData, ExtensionData_start_address, true)},
+            "sound.bdmv"};
 }

@@ -2,7 +2,8 @@
 // each sound travel beside the JSON as RIFF WAVE files.
 #pragma once
 
-#include "disc/framework/extension_data.h"
+#include "disc/extension_kinds.h"
+#include "disc/framework/root.h"
 #include "disc/framework/serial.h"
 
 #include <string>
@@ -39,7 +40,7 @@ class CSoundIndex : public ser::Described<CSoundIndex, ser::Length<32>>
     int ReadSampleFiles(CBitBuffer& writer, uint64_t sampleStart, const std::string& directory);
 };
 
-class CBCLK : public CIBDSerial
+class CBCLK : public ser::Root<CBCLK>
 {
   public:
     char version_number[4]               = {0, 0, 0, 0};
@@ -47,15 +48,11 @@ class CBCLK : public CIBDSerial
     uint32_t ExtensionData_start_address = 0;
     uint8_t reserved_header[24]          = {};
     CSoundIndex SoundIndex;
-    CExtensionData ExtensionData;
+    CExtensionData ExtensionData{kExtensionBlocks};
     std::string m_directory;        // where the sample files are written and read
     bool m_writeSampleFiles = true; // off for programs that only print
 
-    void Clear() override;
-    int ReadJSON(JDoc& doc, JValue& parent) override;
-    int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
-    int Build(CBitBuffer& bb) override;
+    ser::Layout Layout();
 };
 
 // The descriptions are instantiated in sound_bdmv.cpp.

@@ -1,6 +1,7 @@
 // Clip information in process: round trips, JSON shape, conditional lists, layout from JSON,
 // padding, the ClipMark and StreamCodingInfo quirks, and hostile input.
 #include "disc/bdmv.h"
+#include "disc/clpi/extension_blocks.h"
 #include "tests/disc/clpi/clpi_writer.h"
 #include "tests/support/test_support.h"
 
@@ -647,11 +648,12 @@ TEST(ClipBuild, ListsLongerThanTheirCountsAreRefused)
          "Too many EP_coarse entries: 65536 do not fit, at most 65535!\nFailed to save EP_map!\n"},
         {[](CCLPI& c) { c.CPI.EP_map.EP_map_for_one_stream_PID[1].EP_fine.resize(262144); },
          "Too many EP_fine entries: 262144 do not fit, at most 262143!\nFailed to save EP_map!\n"},
-        {[&](CCLPI& c) { entry(c, 4).Extent_Start_Point.SPN_extent_start.resize(65536); },
+        {[&](CCLPI& c) {
+             entry(c, 4).BlockAs<CExtent_Start_Point>()->SPN_extent_start.resize(65536);
+         },
          "Too many SPN_extent_start values: 65536 do not fit, at most 65535!\n"},
         {[&](CCLPI& c) {
-             entry(c, 2).HDMV_LPCM_down_mix_coefficient.HDMV_LPCM_down_mix_coefficient.resize(
-                 65536);
+             entry(c, 2).BlockAs<CLPCMDownMix>()->HDMV_LPCM_down_mix_coefficient.resize(65536);
          },
          "Too many HDMV_LPCM_down_mix_coefficient entries: 65536 do not fit, at most 65535!\n"},
     };

@@ -1,4 +1,4 @@
-#include "disc/framework/serial.h"
+#include "disc/framework/root.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +13,11 @@ std::vector<uint8_t> Block(uint32_t width, size_t content, uint32_t modulus, int
 {
     CBitBuffer bb;
     bb.WriteBits(8, 0xEE); // something before the block
-    CIBDSerial s;
-    s.BeginSection(bb, width);
+    const uint64_t at = bb.m_cursor;
+    bb.WriteBits(width, 0);
     for (size_t i = 0; i < content; ++i)
         bb.WriteBits(8, 0x11);
-    int r = s.EndSection(bb, modulus);
+    int r = EndLength(bb, at, width, modulus, nullptr);
     if (rc)
         *rc = r;
     return bb.m_bytes;
@@ -44,11 +44,9 @@ TEST(Serial, EndSectionRefusesLengthsThatDoNotFit)
     Block(16, 65536, 0, &rc);
     EXPECT_EQ(rc, 1);
     CBitBuffer bb;
-    CIBDSerial named;
-    named.m_jsonName = "PlayListMark";
-    named.BeginSection(bb, 16);
+    bb.WriteBits(16, 0);
     bb.WriteZeroBits(8 * 70000);
-    EXPECT_EQ(named.EndSection(bb, 0), 1);
+    EXPECT_EQ(EndLength(bb, 0, 16, 0, "PlayListMark"), 1);
     EXPECT_EQ(cap.Err(), "block is too long: 65536 bytes do not fit its 16-bit length field!\n"
                          "PlayListMark is too long: 70000 bytes do not fit its 16-bit length "
                          "field!\n");
@@ -57,18 +55,15 @@ TEST(Serial, EndSectionRefusesLengthsThatDoNotFit)
 TEST(Serial, PadToModulusCountsFromStart)
 {
     CBitBuffer bb;
-    CIBDSerial s;
     bb.WriteZeroBits(8 * 100);
-    s.PadToModulus(bb);
+    PadToModulus(bb, 0, 0);
     EXPECT_EQ(bb.m_bytes.size(), 100u) << "modulus 0 pads nothing";
-    s.m_padding = 2048;
-    s.PadToModulus(bb);
+    PadToModulus(bb, 0, 2048);
     EXPECT_EQ(bb.m_bytes.size(), 2048u);
-    s.PadToModulus(bb);
+    PadToModulus(bb, 0, 2048);
     EXPECT_EQ(bb.m_bytes.size(), 2048u) << "already aligned";
-    s.m_startPos = 8 * 48;
     bb.WriteBits(8, 1);
-    s.PadToModulus(bb);
+    PadToModulus(bb, 8 * 48, 2048);
     EXPECT_EQ(bb.m_bytes.size(), 48u + 2048) << "counted from the start position";
 }
 
@@ -78,17 +73,17 @@ TEST(Serial, VersionCheck)
     char v[4];
     CBitBuffer bb;
     bb.m_bytes = {'0', '3', '0', '0', '0', '4', '0', '0'};
-    EXPECT_EQ(ParseVersion(bb, v), 0);
-    EXPECT_EQ(ParseVersion(bb, v), 1);
+    EXPECT_EQ(ser::ParseVersion(bb, v), 0);
+    EXPECT_EQ(ser::ParseVersion(bb, v), 1);
 
     JDoc doc;
     doc.Parse(R"({"a":{"version_number":"02"},"b":{"version_number":"0100x"},"c":{},
                  "d":{"version_number":200}})");
-    EXPECT_EQ(ReadJsonVersion(doc["a"], v), 1);
-    EXPECT_EQ(ReadJsonVersion(doc["b"], v), 0);
+    EXPECT_EQ(ser::ReadJsonVersion(doc["a"], v), 1);
+    EXPECT_EQ(ser::ReadJsonVersion(doc["b"], v), 0);
     EXPECT_EQ(std::string(v, 4), "0100");
-    EXPECT_EQ(ReadJsonVersion(doc["c"], v), 1);
-    EXPECT_EQ(ReadJsonVersion(doc["d"], v), 1);
+    EXPECT_EQ(ser::ReadJsonVersion(doc["c"], v), 1);
+    EXPECT_EQ(ser::ReadJsonVersion(doc["d"], v), 1);
     EXPECT_EQ(cap.Err(), "Unknown version_number!\nfound    \"0400\"\nexpected \"0200\"\n"
                          "Unknown version_number!\nfound    \"02\"\nexpected \"0200\"\n"
                          "failed to read version_number\nfailed to read version_number!\n"
@@ -97,10 +92,10 @@ TEST(Serial, VersionCheck)
     // A zeroed version is written as 0200 on both sides.
     char zero[4] = {0, 0, 0, 0};
     CBitBuffer out;
-    BuildVersion(out, zero);
+    ser::BuildVersion(out, zero);
     EXPECT_EQ(ToString(out.m_bytes), "0200");
     JValue obj(rapidjson::kObjectType);
-    WriteJsonVersion(doc, obj, zero);
+    ser::WriteJsonVersion(doc, obj, zero);
     EXPECT_STREQ(obj["version_number"].GetString(), "0200");
 }
 

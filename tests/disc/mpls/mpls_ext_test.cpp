@@ -1,6 +1,9 @@
 // Playlist ExtensionData blocks: STN_table_SS, SubPath extensions, the active video window
 // and picture-in-picture metadata, in process and through the programs.
 #include "disc/bdmv.h"
+#include "disc/mpls/pip_metadata.h"
+#include "disc/mpls/stn_table_ss.h"
+#include "disc/mpls/subpath_extension.h"
 #include "tests/disc/mpls/mpls_ext_writer.h"
 #include "tests/support/test_support.h"
 
@@ -111,7 +114,7 @@ TEST(STNTableSS, ThreeDPlaylistRoundTripsAndEveryEntryKeepsItsKeys)
     std::vector<uint8_t> bytes = PlaylistFile(ThreeD());
     CBDMV bdmv;
     ASSERT_EQ(ParseBytes(bdmv, bytes), 0);
-    const CSTNTableSS& ss = bdmv.m_mpls.ExtensionData.m_entries[0].STN_Table_SS;
+    const CSTNTableSS& ss = *bdmv.m_mpls.ExtensionData.m_entries[0].BlockAs<CSTNTableSS>();
     ASSERT_EQ(ss.m_playItems.size(), 2u);
     EXPECT_EQ(ss.m_playItems[0].m_pgStreams.size(), 2u) << "the PiP PG entry has no element";
 
@@ -156,7 +159,7 @@ TEST(STNTableSS, FlatJsonOfEarlierOutputStillReads)
     CBDMV b;
     ASSERT_EQ(ParseBytes(b, rebuilt), 0);
     const CIGStreamSS& ig =
-        b.m_mpls.ExtensionData.m_entries[0].STN_Table_SS.m_playItems[0].m_igStreams[0];
+        b.m_mpls.ExtensionData.m_entries[0].BlockAs<CSTNTableSS>()->m_playItems[0].m_igStreams[0];
     EXPECT_EQ(ig.SS_IG_L.pid, 0x14A0u);
     EXPECT_EQ(ig.SS_IG_R.pid, 0x14A0u);
 }
@@ -346,7 +349,7 @@ TEST(PipMetadata, DataIsPackedInOrderWithNewAddresses)
     ASSERT_EQ(bdmv.Build(out), 0);
     CBDMV again;
     ASSERT_EQ(ParseBytes(again, out.m_bytes), 0);
-    const CPIPMetaData& pip = again.m_mpls.ExtensionData.m_entries[0].pip_metadata;
+    const CPIPMetaData& pip = *again.m_mpls.ExtensionData.m_entries[0].BlockAs<CPIPMetaData>();
     ASSERT_EQ(pip.m_blocks.size(), 2u);
     EXPECT_EQ(pip.m_blocks[0].header.metadata_block_data_start_address, 34u);
     EXPECT_EQ(pip.m_blocks[1].header.metadata_block_data_start_address, 60u);

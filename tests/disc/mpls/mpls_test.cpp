@@ -449,7 +449,7 @@ TEST(PlaylistRobustness, StnTableSsWithoutPlaylistIsRaw)
     WriteExtensionData(w, {{2, 1, {9, 8, 7, 6}}});
     CBitBuffer bb;
     bb.m_bytes = w.Data();
-    CExtensionData ext;
+    CExtensionData ext(kExtensionBlocks);
     ASSERT_EQ(ext.ParseWithContext(bb, nullptr), 0);
     ASSERT_EQ(ext.m_entries.size(), 1u);
     EXPECT_EQ(ext.m_entries[0].m_unknownKind, 1u);
