@@ -103,20 +103,17 @@ int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
     return 1;
 }
 
-int CBDMV::WriteJSON(JDoc& doc, JValue& parent)
+void CBDMV::WriteJSON(JWriter& w)
 {
     ser::RootBase* root = RootFor(m_typeCode);
-    if (!root) {
-        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
-        return 1;
-    }
+    if (!root)
+        return;
     if (root == &m_sound)
         PrepareSound();
-    JValue object(rapidjson::kObjectType);
-    int r = root->WriteJSON(doc, object);
-    JValue key(m_typeCode, 4, doc.GetAllocator());
-    parent.AddMember(key, object, doc.GetAllocator());
-    return r;
+    w.Key(m_typeCode);
+    w.StartObject();
+    root->WriteJSON(w);
+    w.EndObject();
 }
 
 void CBDMV::Print(int indent)
@@ -216,11 +213,11 @@ int CBDMV::LoadJson(const char* name)
 
 int CBDMV::SaveJson(const char* name)
 {
-    JDoc doc;
-    doc.SetObject();
-    int r = WriteJSON(doc, doc);
-    if (r)
-        return r;
+    // Checked before anything is written: standard output cannot take back what it was given.
+    if (!RootFor(m_typeCode)) {
+        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        return 1;
+    }
     bool useStdout = !name || !*name;
     SafeOutput out;
     if (useStdout)
@@ -230,7 +227,7 @@ int CBDMV::SaveJson(const char* name)
         out.PrintReason(stderr);
         return 1;
     }
-    if (!WriteJsonText(doc, out) || !out.Commit()) {
+    if (!WriteJsonText(*this, out) || !out.Commit()) {
         fprintf(stderr, "Failed to write %s\n", useStdout ? "" : name);
         out.PrintReason(stderr);
         return 1;

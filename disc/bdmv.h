@@ -33,7 +33,8 @@ class CBDMV : public CIBDSerial
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& parent) override;
     int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
+    // An unknown type code writes nothing.
+    void WriteJSON(JWriter& w) override;
     int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
 

@@ -78,19 +78,20 @@ int CExtDataEntry::ReadJSON(JDoc& doc, JValue& entry)
     return int(flags);
 }
 
-int CExtDataEntry::WriteJSON(JDoc& doc, JValue& entry)
+void CExtDataEntry::WriteJSON(JWriter& w)
 {
-    AddJsonUint(doc, entry, "ID1", ID1);
-    AddJsonUint(doc, entry, "ID2", ID2);
+    w.Key("ID1");
+    w.Uint(ID1);
+    w.Key("ID2");
+    w.Uint(ID2);
     CIBDSerial* block = m_unknownKind ? nullptr : Block();
     if (block)
-        return block->WriteJSON(doc, entry);
-    JValue data(rapidjson::kArrayType);
-    data.Reserve(rapidjson::SizeType(m_data.size()), doc.GetAllocator());
+        return block->WriteJSON(w);
+    w.Key("data_block");
+    w.StartArray();
     for (uint8_t b : m_data)
-        data.PushBack(unsigned(b), doc.GetAllocator());
-    entry.AddMember("data_block", data, doc.GetAllocator());
-    return 0;
+        w.Uint(b);
+    w.EndArray();
 }
 
 void CExtDataEntry::Print(int indent)
@@ -213,14 +214,12 @@ int CExtensionData::ReadJSON(JDoc& doc, JValue& parent)
     return ReadJSONArray(doc, member, m_entries, CExtDataEntry(m_kinds));
 }
 
-int CExtensionData::WriteJSON(JDoc& doc, JValue& parent)
+void CExtensionData::WriteJSON(JWriter& w)
 {
     if (m_entries.empty())
-        return 0;
-    JValue array(rapidjson::kArrayType);
-    int r = WriteJSONArray(doc, &array, m_entries);
-    parent.AddMember(rapidjson::StringRef(kJsonName), array, doc.GetAllocator());
-    return r;
+        return;
+    w.Key(kJsonName);
+    WriteJSONArray(w, m_entries);
 }
 
 void CExtensionData::Print(int indent)

@@ -47,7 +47,7 @@ class CExtDataEntry : public CIBDSerial
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& entry) override;
     int Parse(CBitBuffer&) override { return 1; } // CExtensionData parses the blocks
-    int WriteJSON(JDoc& doc, JValue& entry) override;
+    void WriteJSON(JWriter& w) override;
     int Build(CBitBuffer&) override { return 1; } // CExtensionData builds the blocks
     void Print(int indent) override;
 
@@ -73,7 +73,7 @@ class CExtensionData : public CIBDSerial
     explicit CExtensionData(const ExtBlockKind* kinds) : m_kinds(kinds) {}
     void Clear() override { m_entries.clear(); }
     int ReadJSON(JDoc& doc, JValue& parent) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
+    void WriteJSON(JWriter& w) override;
     int Build(CBitBuffer& bb) override;
     void Print(int indent) override;
     // The context is the playlist's PlayList for playlists, else nullptr.

@@ -83,33 +83,18 @@ const char* ReadJsonString(const char* name, JValue& value, uint32_t* flags, siz
     return nullptr;
 }
 
-void AddJsonUint(JDoc& doc, JValue& object, const char* key, uint32_t value)
-{
-    object.AddMember(rapidjson::StringRef(key), JValue(value), doc.GetAllocator());
-}
-
-void AddJsonString(JDoc& doc, JValue& object, const char* key, const char* text, size_t length)
-{
-    JValue v(text, rapidjson::SizeType(length), doc.GetAllocator());
-    object.AddMember(rapidjson::StringRef(key), v, doc.GetAllocator());
-}
-
-void AddJsonConstString(JDoc& doc, JValue& object, const char* key, const char* text)
-{
-    object.AddMember(rapidjson::StringRef(key), rapidjson::StringRef(text), doc.GetAllocator());
-}
-
-void WriteJsonArea(JDoc& doc, JValue& object, const char* key, const uint8_t* area, size_t length)
+void WriteJsonArea(JWriter& w, const char* key, const uint8_t* area, size_t length)
 {
     size_t used = length;
     while (used > 1 && area[used - 1] == 0)
         --used;
-    JValue array(rapidjson::kArrayType);
+    w.Key(key);
+    w.StartArray();
     if (used == 0)
-        array.PushBack(0u, doc.GetAllocator());
+        w.Uint(0);
     for (size_t i = 0; i < used; ++i)
-        array.PushBack(unsigned(area[i]), doc.GetAllocator());
-    object.AddMember(rapidjson::StringRef(key), array, doc.GetAllocator());
+        w.Uint(area[i]);
+    w.EndArray();
 }
 
 void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length)

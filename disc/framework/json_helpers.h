@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,86 @@ typedef rapidjson::MemoryPoolAllocator<JsonHeapAllocator> JAllocator;
 typedef rapidjson::GenericDocument<rapidjson::UTF8<>, JAllocator, JsonHeapAllocator> JDoc;
 typedef JDoc::ValueType JValue;
 
+// ---- Writing: JSON text as it is made, with no document in between. ---------------------
+// The pretty writer (four spaces per level) of every structure's WriteJSON. Text fields hold
+// bytes of the disc file, which need not be UTF-8: a byte that starts no valid UTF-8 sequence
+// is written as the escape \udcXX.
+
+// Where the text goes, in pieces.
+class JsonSink
+{
+  public:
+    virtual void Write(const char* data, size_t size) = 0;
+
+  protected:
+    ~JsonSink() = default;
+};
+
+// A sink that keeps the text.
+class JsonStringSink : public JsonSink
+{
+  public:
+    std::string m_text;
+    void Write(const char* data, size_t size) override { m_text.append(data, size); }
+};
+
+class JWriter
+{
+  public:
+    explicit JWriter(JsonSink& sink) : m_stream(sink), m_writer(m_stream)
+    {
+        m_writer.SetIndent(' ', 4);
+    }
+    JWriter(const JWriter&)            = delete;
+    JWriter& operator=(const JWriter&) = delete;
+    ~JWriter() { Flush(); }
+
+    // Keys are constants of the program.
+    void Key(const char* key) { m_writer.Key(key, rapidjson::SizeType(strlen(key))); }
+    void Uint(uint32_t value) { m_writer.Uint(value); }
+    // A string of any bytes, escaped where they are not UTF-8.
+    void String(const char* text, size_t length);
+    // A constant of the program (a code name).
+    void ConstString(const char* text) { m_writer.String(text, rapidjson::SizeType(strlen(text))); }
+    void StartObject() { m_writer.StartObject(); }
+    void EndObject() { m_writer.EndObject(); }
+    void StartArray() { m_writer.StartArray(); }
+    void EndArray() { m_writer.EndArray(); }
+    // Hands what is written so far to the sink.
+    void Flush() { m_stream.Flush(); }
+
+  private:
+    class Stream
+    {
+      public:
+        typedef char Ch;
+        explicit Stream(JsonSink& sink) : m_sink(sink) {}
+        void Put(char c)
+        {
+            if (m_used == sizeof m_buffer)
+                Flush();
+            m_buffer[m_used++] = c;
+        }
+        void Flush()
+        {
+            if (m_used)
+                m_sink.Write(m_buffer, m_used);
+            m_used = 0;
+        }
+
+      private:
+        JsonSink& m_sink;
+        char m_buffer[65536];
+        size_t m_used = 0;
+    };
+
+    Stream m_stream;
+    rapidjson::PrettyWriter<Stream, rapidjson::UTF8<>, rapidjson::UTF8<>, JsonHeapAllocator>
+        m_writer;
+};
+
+// ---- Reading: members of a parsed document. --------------------------------------------
+
 // The member of value found through the JSON Pointer "/name", or nullptr.
 JValue* GetJsonMember(const char* name, JValue& value);
 
@@ -39,14 +121,9 @@ uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags = nullptr
 const char* ReadJsonString(const char* name, JValue& value, uint32_t* flags = nullptr,
                            size_t* length = nullptr);
 
-// Adds members. Keys are string constants and are not copied; string values are.
-void AddJsonUint(JDoc& doc, JValue& object, const char* key, uint32_t value);
-void AddJsonString(JDoc& doc, JValue& object, const char* key, const char* text, size_t length);
-void AddJsonConstString(JDoc& doc, JValue& object, const char* key, const char* text);
-
 // Reserved byte areas: written as an array of byte values without trailing zeros (at least
 // one element); read into an area of fixed length, zero-filled, extra elements ignored.
-void WriteJsonArea(JDoc& doc, JValue& object, const char* key, const uint8_t* area, size_t length);
+void WriteJsonArea(JWriter& w, const char* key, const uint8_t* area, size_t length);
 void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length);
 
 // Byte strings as JSON text: "0x" and two upper-case hex digits per byte.
@@ -86,26 +163,14 @@ int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& proto
     return 0;
 }
 
-// Turns a vector of structures into the elements of a JSON array through their WriteJSON.
-template <class T> int WriteJSONArray(JDoc& doc, JValue* value, std::vector<T>& list)
+// Writes a vector of structures as a JSON array, each element an object of its WriteJSON.
+template <class T> void WriteJSONArray(JWriter& w, std::vector<T>& list)
 {
-    if (!value) {
-        fprintf(stderr, "JSON element is NULL!\n");
-        return 1;
+    w.StartArray();
+    for (T& item : list) {
+        w.StartObject();
+        item.WriteJSON(w);
+        w.EndObject();
     }
-    if (!value->IsArray()) {
-        fprintf(stderr, "JSON element is not an array!\n");
-        return 1;
-    }
-    value->Reserve(rapidjson::SizeType(list.size()), doc.GetAllocator());
-    for (size_t i = 0; i < list.size(); ++i) {
-        JValue object(rapidjson::kObjectType);
-        int r = list[i].WriteJSON(doc, object);
-        if (r) {
-            fprintf(stderr, "Failed to save JSON array element[%u]!\n", unsigned(i));
-            return r;
-        }
-        value->PushBack(object, doc.GetAllocator());
-    }
-    return 0;
+    w.EndArray();
 }

@@ -1,10 +1,11 @@
 #include "disc/framework/json_text.h"
 
+#include "disc/framework/serial.h"
 #include "platform/safe_output.h"
 
 #include <cstring>
 #include <rapidjson/filereadstream.h>
-#include <rapidjson/prettywriter.h>
+#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 size_t Utf8SequenceLength(const uint8_t* s, size_t size)
@@ -135,63 +136,15 @@ bool DecodeSurrogateEscapes(std::string& text)
 namespace
 {
 
-// An output stream of the JSON library that writes into a SafeOutput in pieces.
-class SafeOutputStream
+// The sink of JSON text written into a SafeOutput.
+class SafeOutputSink : public JsonSink
 {
   public:
-    typedef char Ch;
-    explicit SafeOutputStream(SafeOutput& out) : m_out(out) {}
-    void Put(char c)
-    {
-        if (m_used == sizeof m_buffer)
-            Flush();
-        m_buffer[m_used++] = c;
-    }
-    void Flush()
-    {
-        if (m_used)
-            m_out.Write(m_buffer, m_used);
-        m_used = 0;
-    }
+    explicit SafeOutputSink(SafeOutput& out) : m_out(out) {}
+    void Write(const char* data, size_t size) override { m_out.Write(data, size); }
 
   private:
     SafeOutput& m_out;
-    char m_buffer[65536];
-    size_t m_used = 0;
-};
-
-// Passes a document's events to the writer; a string that is not valid UTF-8 is written with
-// its surrogate escapes as raw JSON text (the writer itself would copy the bytes unchecked).
-template <class Writer> class EscapingHandler
-{
-  public:
-    explicit EscapingHandler(Writer& w) : m_w(w) {}
-    bool Null() { return m_w.Null(); }
-    bool Bool(bool b) { return m_w.Bool(b); }
-    bool Int(int i) { return m_w.Int(i); }
-    bool Uint(unsigned u) { return m_w.Uint(u); }
-    bool Int64(int64_t i) { return m_w.Int64(i); }
-    bool Uint64(uint64_t u) { return m_w.Uint64(u); }
-    bool Double(double d) { return m_w.Double(d); }
-    bool RawNumber(const char* s, rapidjson::SizeType n, bool copy)
-    {
-        return m_w.RawNumber(s, n, copy);
-    }
-    bool String(const char* s, rapidjson::SizeType n, bool copy)
-    {
-        if (ValidUtf8(s, n))
-            return m_w.String(s, n, copy);
-        std::string text = EscapedJsonString(s, n);
-        return m_w.RawValue(text.data(), text.size(), rapidjson::kStringType);
-    }
-    bool StartObject() { return m_w.StartObject(); }
-    bool Key(const char* s, rapidjson::SizeType n, bool copy) { return m_w.Key(s, n, copy); }
-    bool EndObject(rapidjson::SizeType n) { return m_w.EndObject(n); }
-    bool StartArray() { return m_w.StartArray(); }
-    bool EndArray(rapidjson::SizeType n) { return m_w.EndArray(n); }
-
-  private:
-    Writer& m_w;
 };
 
 // Passes the parser's events to the document, string values with their surrogate escapes
@@ -229,8 +182,8 @@ class DecodingHandler
     JDoc& m_doc;
 };
 
-struct StreamParse {
-    rapidjson::FileReadStream& stream;
+template <class Stream> struct StreamParse {
+    Stream& stream;
     bool ok = false;
     bool operator()(JDoc& doc)
     {
@@ -242,14 +195,10 @@ struct StreamParse {
     }
 };
 
-} // namespace
-
-bool ParseJsonStream(FILE* f, JDoc& doc)
+template <class Stream> bool ParseInto(Stream& stream, JDoc& doc)
 {
-    char buffer[65536];
-    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
     JDoc parsed;
-    StreamParse parse{stream};
+    StreamParse<Stream> parse{stream};
     parsed.Populate(parse);
     if (!parse.ok)
         return false;
@@ -257,14 +206,51 @@ bool ParseJsonStream(FILE* f, JDoc& doc)
     return true;
 }
 
-bool WriteJsonText(const JDoc& doc, SafeOutput& out)
+} // namespace
+
+bool ParseJsonStream(FILE* f, JDoc& doc)
 {
-    SafeOutputStream stream(out);
-    typedef rapidjson::PrettyWriter<SafeOutputStream> Writer;
-    Writer writer(stream);
-    writer.SetIndent(' ', 4);
-    EscapingHandler<Writer> handler(writer);
-    doc.Accept(handler);
-    stream.Flush();
+    char buffer[65536];
+    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
+    return ParseInto(stream, doc);
+}
+
+bool ParseJsonText(const std::string& text, JDoc& doc)
+{
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    return ParseInto(stream, doc);
+}
+
+std::string JsonText(CIBDSerial& root)
+{
+    JsonStringSink sink;
+    {
+        JWriter w(sink);
+        w.StartObject();
+        root.WriteJSON(w);
+        w.EndObject();
+    }
+    return sink.m_text;
+}
+
+bool WriteJsonText(CIBDSerial& root, SafeOutput& out)
+{
+    SafeOutputSink sink(out);
+    JWriter w(sink);
+    w.StartObject();
+    root.WriteJSON(w);
+    w.EndObject();
+    w.Flush();
     return !out.Failed();
+}
+
+void JWriter::String(const char* text, size_t length)
+{
+    if (ValidUtf8(text, length)) {
+        m_writer.String(text, rapidjson::SizeType(length), true);
+        return;
+    }
+    // The writer itself would copy the bytes unchecked.
+    std::string escaped = EscapedJsonString(text, length);
+    m_writer.RawValue(escaped.data(), escaped.size(), rapidjson::kStringType);
 }

@@ -10,13 +10,21 @@
 #include <string>
 
 class SafeOutput;
+class CIBDSerial;
 
 // Parses the JSON text of a stream into doc, without reading the text whole first; false on a
 // syntax error (doc is then left as it was).
 bool ParseJsonStream(FILE* stream, JDoc& doc);
 
-// Writes doc pretty-printed with four-space indentation; false when a write failed.
-bool WriteJsonText(const JDoc& doc, SafeOutput& out);
+// The same for JSON text in memory.
+bool ParseJsonText(const std::string& text, JDoc& doc);
+
+// The JSON text of a structure as WriteJsonText writes it, in memory.
+std::string JsonText(CIBDSerial& root);
+
+// Writes the JSON text of a structure, an object with the members its WriteJSON writes,
+// pretty-printed with four-space indentation; false when a write failed.
+bool WriteJsonText(CIBDSerial& root, SafeOutput& out);
 
 // The length (1 to 4) of the valid UTF-8 sequence at the start of s, or 0 when none starts
 // there (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).

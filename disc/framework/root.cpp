@@ -48,9 +48,10 @@ void BuildVersion(CBitBuffer& writer, const char version[4])
     writer.WriteBytes(version[0] ? version : "0200", 4);
 }
 
-void WriteJsonVersion(JDoc& doc, JValue& object, const char version[4])
+void WriteJsonVersion(JWriter& w, const char version[4])
 {
-    AddJsonString(doc, object, "version_number", version[0] ? version : "0200", 4);
+    w.Key("version_number");
+    w.String(version[0] ? version : "0200", 4);
 }
 
 Section InPlace(CIBDSerial& block)
@@ -165,16 +166,13 @@ int ReadRoot(JDoc& doc, JValue& object, const Layout& layout)
     return 0;
 }
 
-int WriteRoot(JDoc& doc, JValue& object, const Layout& layout)
+void WriteRoot(JWriter& w, const Layout& layout)
 {
-    WriteJsonVersion(doc, object, layout.version);
-    WriteJsonArea(doc, object, "reserved_header", layout.reserved, layout.reservedSize);
-    for (const Section& s : layout.sections) {
-        int r = s.block ? s.block->WriteJSON(doc, object) : 0;
-        if (r)
-            return r;
-    }
-    return 0;
+    WriteJsonVersion(w, layout.version);
+    WriteJsonArea(w, "reserved_header", layout.reserved, layout.reservedSize);
+    for (const Section& s : layout.sections)
+        if (s.block)
+            s.block->WriteJSON(w);
 }
 
 } // namespace ser

@@ -54,7 +54,7 @@ void ClearRoot(const Layout& layout);
 int ParseRoot(CBitBuffer& bb, const Layout& layout);
 int BuildRoot(CBitBuffer& bb, const Layout& layout, uint32_t padding);
 int ReadRoot(JDoc& doc, JValue& object, const Layout& layout);
-int WriteRoot(JDoc& doc, JValue& object, const Layout& layout);
+void WriteRoot(JWriter& w, const Layout& layout);
 
 // What the container sets in every root before Build.
 class RootBase : public CIBDSerial
@@ -78,10 +78,7 @@ template <class T> class Root : public RootBase
         Clear();
         return ParseRoot(bb, Self().Layout());
     }
-    int WriteJSON(JDoc& doc, JValue& object) override
-    {
-        return WriteRoot(doc, object, Self().Layout());
-    }
+    void WriteJSON(JWriter& w) override { WriteRoot(w, Self().Layout()); }
     int Build(CBitBuffer& bb) override { return BuildRoot(bb, Self().Layout(), m_padding); }
 
   private:
@@ -93,6 +90,6 @@ template <class T> class Root : public RootBase
 int ParseVersion(CBitBuffer& reader, char version[4]);
 int ReadJsonVersion(JValue& object, char version[4]);
 void BuildVersion(CBitBuffer& writer, const char version[4]);
-void WriteJsonVersion(JDoc& doc, JValue& object, const char version[4]);
+void WriteJsonVersion(JWriter& w, const char version[4]);
 
 } // namespace ser

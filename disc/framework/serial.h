@@ -8,14 +8,15 @@
 #include <cstdint>
 
 // The six operations every disc structure offers. It carries no data: a structure's framing
-// state lives where it is used.
+// state lives where it is used. WriteJSON adds the structure's members to the JSON object being
+// written; it cannot fail, since what is written cannot be taken back.
 class CIBDSerial
 {
   public:
     virtual void Clear() {}
     virtual int ReadJSON(JDoc&, JValue&) { return 0; }
     virtual int Parse(CBitBuffer&) { return 0; }
-    virtual int WriteJSON(JDoc&, JValue&) { return 0; }
+    virtual void WriteJSON(JWriter&) {}
     virtual int Build(CBitBuffer&) { return 0; }
     virtual void Print(int) {}
 };
@@ -66,7 +67,7 @@ template <class T, class Framing = Plain, class Base = CIBDSerial> class Describ
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& parent) override;
     int Parse(CBitBuffer& bb) override;
-    int WriteJSON(JDoc& doc, JValue& parent) override;
+    void WriteJSON(JWriter& w) override;
     int Build(CBitBuffer& bb) override;
 
     // The operations for an owner that describes a T as its child or element: parsing goes on
@@ -74,7 +75,7 @@ template <class T, class Framing = Plain, class Base = CIBDSerial> class Describ
     static int ParseWith(T& t, Parser& owner);
     static int BuildWith(T& t, CBitBuffer& bb);
     static int ReadWith(T& t, JDoc& doc, JValue& parent);
-    static int WriteWith(T& t, JDoc& doc, JValue& parent);
+    static void WriteWith(T& t, JWriter& w);
 };
 
 } // namespace ser

@@ -103,7 +103,7 @@ template <class T, class... A> int ParseOf(T& t, CBitBuffer& bb, A&&... args);
 template <class T, class... A> int ParseOf(T& t, Parser& io, A&&... args);
 template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args);
 template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args);
-template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args);
+template <class T, class... A> void WriteOf(T& t, JWriter& w, A&&... args);
 
 // Whether a type is described through Described (its operations then run without virtual
 // calls); other element types are plain records with a Fields of their own.
@@ -1158,16 +1158,17 @@ class JsonReader : public JsonIO
     uint32_t m_reported = 0; // the members reported missing that are no failure
 };
 
-// ---- WriteJSON: fields into a new object -------------------------------------------------
+// ---- WriteJSON: fields straight into the JSON text ---------------------------------------
 class JsonWriter : public JsonIO
 {
   public:
     static constexpr Op kOp = Op::kWriteJson;
-    JsonWriter(JDoc& d, JValue& o) : m_doc(d), m_obj(&o) {}
+    explicit JsonWriter(JWriter& w) : m_w(w) {}
 
     void U(unsigned, uint32_t& v, const char* key, Presence = kRequired)
     {
-        AddJsonUint(m_doc, *m_obj, key, v);
+        m_w.Key(key);
+        m_w.Uint(v);
     }
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
@@ -1176,25 +1177,24 @@ class JsonWriter : public JsonIO
               uint32_t (*)(const char*), Presence = kRequired)
     {
         char number[16];
-        const char* name = CodeJsonName(table, v, number);
-        if (name == number)
-            AddJsonString(m_doc, *m_obj, key, number, strlen(number));
-        else
-            AddJsonConstString(m_doc, *m_obj, key, name);
+        m_w.Key(key);
+        m_w.ConstString(CodeJsonName(table, v, number));
     }
     void Chars(char* buf, size_t n, const char* key, TextOption options = kPlainText)
     {
-        AddJsonString(m_doc, *m_obj, key, buf, options & kCutAtZero ? strnlen(buf, n) : n);
+        m_w.Key(key);
+        m_w.String(buf, options & kCutAtZero ? strnlen(buf, n) : n);
     }
     // A reserved area without its trailing zeros (allBytes: every byte).
     void Area(uint8_t* buf, size_t n, const char* key, bool allBytes = false)
     {
         if (!allBytes)
-            return WriteJsonArea(m_doc, *m_obj, key, buf, n);
-        JValue bytes(rapidjson::kArrayType);
+            return WriteJsonArea(m_w, key, buf, n);
+        m_w.Key(key);
+        m_w.StartArray();
         for (size_t i = 0; i < n; ++i)
-            bytes.PushBack(unsigned(buf[i]), m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), bytes, m_doc.GetAllocator());
+            m_w.Uint(buf[i]);
+        m_w.EndArray();
     }
     void ByteString(std::string& s, const char* key, unsigned, bool, const char* = nullptr)
     {
@@ -1202,34 +1202,35 @@ class JsonWriter : public JsonIO
     }
     void String(std::string& s, const char* key, Presence = kRequired)
     {
-        AddJsonString(m_doc, *m_obj, key, s.data(), s.size());
+        m_w.Key(key);
+        m_w.String(s.data(), s.size());
     }
     void Bytes(std::vector<uint8_t>& v, size_t, const char* key, bool hex = false)
     {
         if (!hex)
-            return WriteJsonArea(m_doc, *m_obj, key, v.data(), v.size());
+            return WriteJsonArea(m_w, key, v.data(), v.size());
         std::string text = FormatDiscIdHex(v);
-        AddJsonString(m_doc, *m_obj, key, text.data(), text.size());
+        String(text, key);
     }
-    void Ignored(const char*) {}
     void Strings(std::vector<std::string>& list, const char* key, size_t = 0, unsigned options = 0)
     {
         if ((options & kOmitEmpty) && list.empty())
             return;
-        JValue array(rapidjson::kArrayType);
+        m_w.Key(key);
+        m_w.StartArray();
         for (const std::string& s : list)
-            array.PushBack(JValue(s.data(), rapidjson::SizeType(s.size()), m_doc.GetAllocator()),
-                           m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+            m_w.String(s.data(), s.size());
+        m_w.EndArray();
     }
+    void Ignored(const char*) {}
     void EndIfMissing(const char* = nullptr) {}
 
     template <class C> void Child(C& c, ChildMode = kStop, const ChildTexts& = {})
     {
         if constexpr (IsDescribed<C>::value)
-            C::WriteWith(c, m_doc, *m_obj);
+            C::WriteWith(c, m_w);
         else
-            c.WriteJSON(m_doc, *m_obj);
+            c.WriteJSON(m_w);
     }
     template <class C> void FlatOrNested(C& c, const char* role, bool& flatUsed, const ChildTexts&)
     {
@@ -1241,12 +1242,10 @@ class JsonWriter : public JsonIO
     }
     template <class F> void Object(const char* key, F&& fields, bool = false)
     {
-        JValue object(rapidjson::kObjectType);
-        JValue* outer = m_obj;
-        m_obj         = &object;
+        m_w.Key(key);
+        m_w.StartObject();
         fields();
-        m_obj = outer;
-        m_obj->AddMember(rapidjson::StringRef(key), object, m_doc.GetAllocator());
+        m_w.EndObject();
     }
     template <class V, class... A>
     void Items(uint32_t, V& list, const char* key, const ListTexts& = {}, unsigned options = 0,
@@ -1254,30 +1253,31 @@ class JsonWriter : public JsonIO
     {
         if (!key || ((options & kOmitEmpty) && list.empty()))
             return;
-        JValue array(rapidjson::kArrayType);
-        array.Reserve(rapidjson::SizeType(list.size()), m_doc.GetAllocator());
+        m_w.Key(key);
+        m_w.StartArray();
         for (uint32_t i = 0; i < list.size(); ++i)
-            array.PushBack(Element(list[i], ArgFor(args, i)...), m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+            Element(list[i], ArgFor(args, i)...);
+        m_w.EndArray();
     }
     template <class V>
     void ClipEntries(uint32_t& number, V& list, const char* key, const ClipTexts&)
     {
-        JValue array(rapidjson::kArrayType);
+        m_w.Key(key);
+        m_w.StartArray();
         for (uint32_t i = 1; i < number && i <= list.size(); ++i)
-            array.PushBack(Element(list[i - 1]), m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+            Element(list[i - 1]);
+        m_w.EndArray();
     }
     void Numbers(uint32_t, unsigned, std::vector<uint32_t>& list, const char* key,
                  const NumberTexts& = {}, unsigned options = 0)
     {
         if ((options & kOmitEmpty) && list.empty())
             return;
-        JValue array(rapidjson::kArrayType);
-        array.Reserve(rapidjson::SizeType(list.size()), m_doc.GetAllocator());
+        m_w.Key(key);
+        m_w.StartArray();
         for (uint32_t v : list)
-            array.PushBack(v, m_doc.GetAllocator());
-        m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+            m_w.Uint(v);
+        m_w.EndArray();
     }
     void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
     {
@@ -1293,33 +1293,36 @@ class JsonWriter : public JsonIO
     void Shared(const char* key, std::initializer_list<V*> lists, Place&&, const SharedTexts&,
                 unsigned options = 0)
     {
-        JValue array(rapidjson::kArrayType);
+        bool empty = true;
+        for (V* list : lists)
+            empty = empty && list->empty();
+        if (empty && (options & kOmitEmpty))
+            return;
+        m_w.Key(key);
+        m_w.StartArray();
         for (V* list : lists)
             for (auto& item : *list)
-                array.PushBack(Element(item), m_doc.GetAllocator());
-        if (!(options & kOmitEmpty) || !array.Empty())
-            m_obj->AddMember(rapidjson::StringRef(key), array, m_doc.GetAllocator());
+                Element(item);
+        m_w.EndArray();
     }
 
   private:
-    template <class T, class... A> JValue Element(T& item, A&&... args)
+    // One element: an object of its fields.
+    template <class T, class... A> void Element(T& item, A&&... args)
     {
-        JValue object(rapidjson::kObjectType);
+        m_w.StartObject();
         if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
-            T::WriteWith(item, m_doc, object);
+            T::WriteWith(item, m_w);
         else if constexpr (IsDescribed<T>::value)
-            WriteOf(item, m_doc, object, std::forward<A>(args)...);
+            WriteOf(item, m_w, std::forward<A>(args)...);
         else if constexpr (std::is_base_of<CIBDSerial, T>::value)
-            item.WriteJSON(m_doc, object);
-        else {
-            JsonWriter sub(m_doc, object);
-            item.Fields(sub, std::forward<A>(args)...);
-        }
-        return object;
+            item.WriteJSON(m_w);
+        else
+            item.Fields(*this, std::forward<A>(args)...);
+        m_w.EndObject();
     }
 
-    JDoc& m_doc;
-    JValue* m_obj;
+    JWriter& m_w;
 };
 
 // ---- The operations of a described structure --------------------------------------------
@@ -1377,16 +1380,13 @@ template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&..
     t.Fields(io, std::forward<A>(args)...);
     return io.Result();
 }
-template <class T, class... A> int WriteOf(T& t, JDoc& doc, JValue& parent, A&&... args)
+template <class T, class... A> void WriteOf(T& t, JWriter& w, A&&... args)
 {
-    if constexpr (JsonName<T>::kValue != nullptr) {
-        JsonWriter io(doc, parent);
+    JsonWriter io(w);
+    if constexpr (JsonName<T>::kValue != nullptr)
         io.Object(T::kJsonName, [&] { t.Fields(io, std::forward<A>(args)...); });
-    } else {
-        JsonWriter io(doc, parent);
+    else
         t.Fields(io, std::forward<A>(args)...);
-    }
-    return 0;
 }
 
 template <class T, class F, class B> void Described<T, F, B>::Clear()
@@ -1405,9 +1405,9 @@ template <class T, class F, class B> int Described<T, F, B>::ReadJSON(JDoc& doc,
 {
     return ReadOf(static_cast<T&>(*this), doc, parent);
 }
-template <class T, class F, class B> int Described<T, F, B>::WriteJSON(JDoc& doc, JValue& parent)
+template <class T, class F, class B> void Described<T, F, B>::WriteJSON(JWriter& w)
 {
-    return WriteOf(static_cast<T&>(*this), doc, parent);
+    WriteOf(static_cast<T&>(*this), w);
 }
 template <class T, class F, class B> int Described<T, F, B>::ParseWith(T& t, Parser& owner)
 {
@@ -1424,10 +1424,9 @@ int Described<T, F, B>::ReadWith(T& t, JDoc& doc, JValue& parent)
 {
     return ReadOf(t, doc, parent);
 }
-template <class T, class F, class B>
-int Described<T, F, B>::WriteWith(T& t, JDoc& doc, JValue& parent)
+template <class T, class F, class B> void Described<T, F, B>::WriteWith(T& t, JWriter& w)
 {
-    return WriteOf(t, doc, parent);
+    WriteOf(t, w);
 }
 
 } // namespace ser

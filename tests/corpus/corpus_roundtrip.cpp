@@ -1,6 +1,7 @@
 #include "tests/corpus/corpus_roundtrip.h"
 
 #include "disc/bdmv.h"
+#include "disc/framework/json_text.h"
 #include "tests/support/test_support.h"
 
 #include <cstring>
@@ -8,8 +9,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 #include <sys/stat.h>
 
 namespace testing_support
@@ -65,22 +64,10 @@ static std::map<std::string, std::string> ExpectedDifferences()
     return m;
 }
 
-static std::string JsonText(CBDMV& bdmv, int& rc)
-{
-    JDoc doc;
-    doc.SetObject();
-    rc = bdmv.WriteJSON(doc, doc);
-    rapidjson::StringBuffer sb;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(sb);
-    doc.Accept(writer);
-    return std::string(sb.GetString(), sb.GetSize());
-}
-
 static int FromJsonText(CBDMV& bdmv, const std::string& text)
 {
     JDoc doc;
-    doc.Parse(text.c_str(), text.size());
-    if (doc.HasParseError())
+    if (!ParseJsonText(text, doc))
         return -1;
     return bdmv.ReadJSON(doc, doc);
 }
@@ -110,7 +97,7 @@ void RunCorpusKind(const char* typeCode)
         CBDMV first;
         first.m_directory = samples.Path() + "/";
         int rc            = first.Parse(bb);
-        std::string json  = rc == 0 ? JsonText(first, rc) : std::string();
+        std::string json  = rc == 0 ? JsonText(first) : std::string();
         CBDMV second;
         second.m_directory = samples.Path() + "/";
         int rcRead         = rc == 0 ? FromJsonText(second, json) : 1;
@@ -125,7 +112,7 @@ void RunCorpusKind(const char* typeCode)
             again.m_bytes = rebuilt.m_bytes;
             rcJson2       = third.Parse(again);
             if (rcJson2 == 0)
-                json2 = JsonText(third, rcJson2);
+                json2 = JsonText(third);
         }
         capture.Stop();
         EXPECT_EQ(rc, 0) << rel << " failed to parse or write JSON:\n" << capture.Err();

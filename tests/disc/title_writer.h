@@ -5,6 +5,7 @@
 
 #include "disc/bdmv.h"
 #include "tests/disc/mpls/mpls_writer.h"
+#include "tests/support/json_support.h"
 
 #include <cstdint>
 #include <rapidjson/stringbuffer.h>
@@ -146,16 +147,7 @@ inline std::vector<uint8_t> Build(CBDMV& bdmv, int* rc = nullptr)
     return bb.m_bytes;
 }
 
-inline std::string ToJson(CBDMV& bdmv)
-{
-    JDoc doc;
-    doc.SetObject();
-    bdmv.WriteJSON(doc, doc);
-    rapidjson::StringBuffer sb;
-    rapidjson::Writer<rapidjson::StringBuffer> w(sb);
-    doc.Accept(w);
-    return std::string(sb.GetString(), sb.GetSize());
-}
+inline std::string ToJson(CBDMV& bdmv) { return testing_support::CompactJson(bdmv); }
 
 inline int FromJson(CBDMV& bdmv, const std::string& text)
 {

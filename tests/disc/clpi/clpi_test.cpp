@@ -3,6 +3,7 @@
 #include "disc/bdmv.h"
 #include "disc/clpi/extension_blocks.h"
 #include "tests/disc/clpi/clpi_writer.h"
+#include "tests/support/json_support.h"
 #include "tests/support/test_support.h"
 
 #include <chrono>
@@ -23,14 +24,6 @@ struct Outcome {
     std::string err;
 };
 
-std::string Compact(const JValue& v)
-{
-    rapidjson::StringBuffer sb;
-    rapidjson::Writer<rapidjson::StringBuffer> w(sb);
-    v.Accept(w);
-    return std::string(sb.GetString(), sb.GetSize());
-}
-
 Outcome FileToJson(const std::vector<uint8_t>& bytes)
 {
     Outcome o;
@@ -39,12 +32,8 @@ Outcome FileToJson(const std::vector<uint8_t>& bytes)
     CBitBuffer bb;
     bb.m_bytes = bytes;
     o.rc       = bdmv.Parse(bb);
-    if (o.rc == 0) {
-        JDoc doc;
-        doc.SetObject();
-        o.rc   = bdmv.WriteJSON(doc, doc);
-        o.text = Compact(doc);
-    }
+    if (o.rc == 0)
+        o.text = testing_support::CompactJson(bdmv);
     o.err = capture.Err();
     return o;
 }

@@ -94,9 +94,14 @@ TEST(Serial, VersionCheck)
     CBitBuffer out;
     ser::BuildVersion(out, zero);
     EXPECT_EQ(ToString(out.m_bytes), "0200");
-    JValue obj(rapidjson::kObjectType);
-    ser::WriteJsonVersion(doc, obj, zero);
-    EXPECT_STREQ(obj["version_number"].GetString(), "0200");
+    JsonStringSink sink;
+    {
+        JWriter w(sink);
+        w.StartObject();
+        ser::WriteJsonVersion(w, zero);
+        w.EndObject();
+    }
+    EXPECT_EQ(sink.m_text, "{\n    \"version_number\": \"0200\"\n}");
 }
 
 TEST(Serial, ListSizeRefusal)

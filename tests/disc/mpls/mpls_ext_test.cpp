@@ -5,6 +5,7 @@
 #include "disc/mpls/stn_table_ss.h"
 #include "disc/mpls/subpath_extension.h"
 #include "tests/disc/mpls/mpls_ext_writer.h"
+#include "tests/support/json_support.h"
 #include "tests/support/test_support.h"
 
 #include <chrono>
@@ -36,8 +37,7 @@ std::string Compact(const JValue& v)
 std::string ExtJson(CBDMV& bdmv)
 {
     JDoc doc;
-    doc.SetObject();
-    EXPECT_EQ(bdmv.WriteJSON(doc, doc), 0);
+    testing_support::WrittenJson(bdmv, doc);
     return Compact(doc["MPLS"]["ExtensionData"]);
 }
 
@@ -47,10 +47,7 @@ std::vector<uint8_t> ThroughJson(const std::vector<uint8_t>& bytes, const std::s
 {
     CBDMV a, b;
     EXPECT_EQ(ParseBytes(a, bytes), 0);
-    JDoc doc;
-    doc.SetObject();
-    a.WriteJSON(doc, doc);
-    std::string text = Compact(doc);
+    std::string text = testing_support::CompactJson(a);
     if (!edit.empty()) {
         size_t at = text.find(edit);
         EXPECT_NE(at, std::string::npos) << edit;

@@ -1,6 +1,7 @@
 // Playlist classes in process: file and JSON quirks, STN placement, timeline, refusals.
 #include "disc/bdmv.h"
 #include "tests/disc/mpls/mpls_sample.h"
+#include "tests/support/json_support.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
@@ -40,13 +41,7 @@ std::string Compact(const JValue& v)
     return std::string(sb.GetString(), sb.GetSize());
 }
 
-std::string ToJson(CBDMV& bdmv)
-{
-    JDoc doc;
-    doc.SetObject();
-    EXPECT_EQ(bdmv.WriteJSON(doc, doc), 0);
-    return Compact(doc);
-}
+std::string ToJson(CBDMV& bdmv) { return testing_support::CompactJson(bdmv); }
 
 int FromJson(CBDMV& bdmv, const std::string& text)
 {
@@ -196,8 +191,7 @@ TEST(Playlist, StnJsonPlacesStreamsByCodingType)
     // Written back, the secondary audio streams stand under "secondary_stream" and the PG
     // stream under "stream"; the secondary stream's id list is built, count 1 and padding.
     JDoc out;
-    out.SetObject();
-    ASSERT_EQ(stn.WriteJSON(out, out), 0);
+    testing_support::WrittenJson(stn, out);
     std::string json = Compact(out);
     EXPECT_LT(json.find("\"pid\":3"), json.find("secondary_stream"));
     EXPECT_GT(json.find("\"pid\":1,"), json.find("secondary_stream"));
@@ -265,8 +259,7 @@ TEST(Playlist, UoMaskKeepsJsonValuesAndBuildsBits)
     uo.Build(bb);
     EXPECT_EQ(bb.m_bytes, testing_support::Hex("80 00 00 01 7F FF FF FF"));
     JDoc out;
-    out.SetObject();
-    uo.WriteJSON(out, out);
+    testing_support::WrittenJson(uo, out);
     EXPECT_EQ(out["UO_mask_table"]["menu_call_mask"].GetUint(), 2u);
 }
 
@@ -284,8 +277,7 @@ TEST(Playlist, SubPathBlocks)
     sp.Build(built);
     EXPECT_EQ(built.m_bytes, testing_support::Hex("00 00 00 06 00 03 00 00 00 00"));
     JDoc doc;
-    doc.SetObject();
-    sp.WriteJSON(doc, doc);
+    testing_support::WrittenJson(sp, doc);
     EXPECT_EQ(
         Compact(doc),
         R"({"reserved01":0,"SubPath_type":3,"reserved02":0,"is_repeat_SubPath":0,"reserved03":0,"SubPlayItem":[]})");
