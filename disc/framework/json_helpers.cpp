@@ -56,7 +56,11 @@ uint32_t JsonLowBits(const JValue& v)
 
 uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags)
 {
-    JValue* member = GetJsonMember(name, value);
+    return JsonUintOf(name, GetJsonMember(name, value), flags);
+}
+
+uint32_t JsonUintOf(const char* name, const JValue* member, uint32_t* flags)
+{
     if (member && member->IsNumber())
         return JsonLowBits(*member);
     if (flags) {
@@ -68,7 +72,11 @@ uint32_t ReadJsonUint(const char* name, JValue& value, uint32_t* flags)
 
 const char* ReadJsonString(const char* name, JValue& value, uint32_t* flags, size_t* length)
 {
-    JValue* member = GetJsonMember(name, value);
+    return JsonStringOf(name, GetJsonMember(name, value), flags, length);
+}
+
+const char* JsonStringOf(const char* name, const JValue* member, uint32_t* flags, size_t* length)
+{
     if (member && member->IsString()) {
         if (length)
             *length = member->GetStringLength();
@@ -99,12 +107,16 @@ void WriteJsonArea(JWriter& w, const char* key, const uint8_t* area, size_t leng
 
 void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length)
 {
+    JsonAreaOf(GetJsonMember(key, object), area, length);
+}
+
+void JsonAreaOf(const JValue* member, uint8_t* area, size_t length)
+{
     memset(area, 0, length);
-    JValue* member = GetJsonMember(key, object);
     if (!member || !member->IsArray())
         return;
     size_t k = 0;
-    for (JValue& element : member->GetArray()) {
+    for (const JValue& element : member->GetArray()) {
         if (k >= length)
             break;
         area[k++] = element.IsNumber() ? uint8_t(JsonLowBits(element)) : 0;

@@ -60,8 +60,8 @@ class JWriter
     JWriter& operator=(const JWriter&) = delete;
     ~JWriter() { Flush(); }
 
-    // Keys are constants of the program.
-    void Key(const char* key) { m_writer.Key(key, rapidjson::SizeType(strlen(key))); }
+    // Keys are constants of the program, which need no escape.
+    void Key(const char* key) { m_writer.PlainKey(key, strlen(key)); }
     void Uint(uint32_t value) { m_writer.Uint(value); }
     // A string of any bytes, escaped where they are not UTF-8.
     void String(const char* text, size_t length);
@@ -75,33 +75,70 @@ class JWriter
     void Flush() { m_stream.Flush(); }
 
   private:
+    // The writer's output in pieces; the writer reserves room before it puts characters, and
+    // indents with runs of one character.
     class Stream
     {
       public:
         typedef char Ch;
-        explicit Stream(JsonSink& sink) : m_sink(sink) {}
+        explicit Stream(JsonSink& sink) : m_sink(sink), m_buffer(65536) {}
         void Put(char c)
         {
-            if (m_used == sizeof m_buffer)
+            if (m_used == m_buffer.size())
                 Flush();
             m_buffer[m_used++] = c;
         }
         void Flush()
         {
             if (m_used)
-                m_sink.Write(m_buffer, m_used);
+                m_sink.Write(m_buffer.data(), m_used);
             m_used = 0;
+        }
+        friend void PutReserve(Stream& s, size_t count)
+        {
+            if (s.m_used + count <= s.m_buffer.size())
+                return;
+            s.Flush();
+            if (count > s.m_buffer.size())
+                s.m_buffer.resize(count);
+        }
+        friend void PutUnsafe(Stream& s, char c) { s.m_buffer[s.m_used++] = c; }
+        friend void PutN(Stream& s, char c, size_t n)
+        {
+            PutReserve(s, n);
+            memset(s.m_buffer.data() + s.m_used, c, n);
+            s.m_used += n;
+        }
+        void PutRaw(const char* text, size_t n)
+        {
+            PutReserve(*this, n);
+            memcpy(m_buffer.data() + m_used, text, n);
+            m_used += n;
         }
 
       private:
         JsonSink& m_sink;
-        char m_buffer[65536];
+        std::vector<char> m_buffer;
         size_t m_used = 0;
     };
 
+    class Writer : public rapidjson::PrettyWriter<Stream, rapidjson::UTF8<>, rapidjson::UTF8<>,
+                                                  JsonHeapAllocator>
+    {
+      public:
+        explicit Writer(Stream& s) : PrettyWriter(s) {}
+        void PlainKey(const char* key, size_t length)
+        {
+            PrettyPrefix(rapidjson::kStringType);
+            PutReserve(*os_, length + 2);
+            PutUnsafe(*os_, '"');
+            os_->PutRaw(key, length);
+            PutUnsafe(*os_, '"');
+        }
+    };
+
     Stream m_stream;
-    rapidjson::PrettyWriter<Stream, rapidjson::UTF8<>, rapidjson::UTF8<>, JsonHeapAllocator>
-        m_writer;
+    Writer m_writer;
 };
 
 // ---- Reading: members of a parsed document. --------------------------------------------
@@ -125,6 +162,13 @@ const char* ReadJsonString(const char* name, JValue& value, uint32_t* flags = nu
 // one element); read into an area of fixed length, zero-filled, extra elements ignored.
 void WriteJsonArea(JWriter& w, const char* key, const uint8_t* area, size_t length);
 void ReadJsonArea(JValue& object, const char* key, uint8_t* area, size_t length);
+
+// The same for a member already found (nullptr when missing); name is the member's name for the
+// report.
+uint32_t JsonUintOf(const char* name, const JValue* member, uint32_t* flags);
+const char* JsonStringOf(const char* name, const JValue* member, uint32_t* flags,
+                         size_t* length = nullptr);
+void JsonAreaOf(const JValue* member, uint8_t* area, size_t length);
 
 // Byte strings as JSON text: "0x" and two upper-case hex digits per byte.
 std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);

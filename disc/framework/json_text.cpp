@@ -4,7 +4,7 @@
 #include "platform/safe_output.h"
 
 #include <cstring>
-#include <rapidjson/filereadstream.h>
+#include <memory>
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
@@ -182,6 +182,75 @@ class DecodingHandler
     JDoc& m_doc;
 };
 
+// The JSON text of a file, read in pieces as the library's file stream reads it; the runs of
+// blanks that pretty-printed text indents with are skipped a word at a time.
+class FileInput
+{
+  public:
+    typedef char Ch;
+    explicit FileInput(FILE* f) : m_file(f) { Read(); }
+
+    Ch Peek() const { return *m_current; }
+    Ch Take()
+    {
+        Ch c = *m_current;
+        Read();
+        return c;
+    }
+    size_t Tell() const { return m_count + size_t(m_current - m_buffer); }
+    // Never written to.
+    void Put(Ch) {}
+    void Flush() {}
+    Ch* PutBegin() { return nullptr; }
+    size_t PutEnd(Ch*) { return 0; }
+
+    friend void SkipWhitespace(FileInput& in)
+    {
+        for (;;) {
+            const char* p    = in.m_current;
+            const char* last = in.m_last; // at the end of the text, the zero byte after it
+            uint64_t word;
+            while (p + 8 <= last && (memcpy(&word, p, 8), word == 0x2020202020202020ull))
+                p += 8;
+            while (p <= last && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t'))
+                ++p;
+            if (p <= last) {
+                in.m_current = const_cast<char*>(p);
+                return;
+            }
+            in.m_current = in.m_last;
+            in.Read();
+        }
+    }
+
+  private:
+    // As the library's file stream: one character on, or the next piece when this one is spent;
+    // after the end of the text a zero byte is read for ever.
+    void Read()
+    {
+        if (m_current < m_last)
+            ++m_current;
+        else if (!m_eof) {
+            m_count += m_read;
+            m_read    = fread(m_buffer, 1, sizeof m_buffer - 1, m_file);
+            m_last    = m_buffer + m_read - 1;
+            m_current = m_buffer;
+            if (m_read < sizeof m_buffer - 1) {
+                m_buffer[m_read] = '\0';
+                ++m_last;
+                m_eof = true;
+            }
+        }
+    }
+
+    FILE* m_file;
+    char m_buffer[65536];
+    char* m_last    = nullptr;
+    char* m_current = m_buffer;
+    size_t m_read = 0, m_count = 0;
+    bool m_eof = false;
+};
+
 template <class Stream> struct StreamParse {
     Stream& stream;
     bool ok = false;
@@ -210,9 +279,8 @@ template <class Stream> bool ParseInto(Stream& stream, JDoc& doc)
 
 bool ParseJsonStream(FILE* f, JDoc& doc)
 {
-    char buffer[65536];
-    rapidjson::FileReadStream stream(f, buffer, sizeof buffer);
-    return ParseInto(stream, doc);
+    std::unique_ptr<FileInput> stream(new FileInput(f));
+    return ParseInto(*stream, doc);
 }
 
 bool ParseJsonText(const std::string& text, JDoc& doc)

@@ -42,6 +42,7 @@ namespace ser
 {
 
 class Parser;
+class JsonReader;
 
 // How a structure stands in the file: its fields alone, or after a length field of LengthBits
 // that counts them, padded to a multiple of Modulus bytes.
@@ -75,6 +76,7 @@ template <class T, class Framing = Plain, class Base = CIBDSerial> class Describ
     static int ParseWith(T& t, Parser& owner);
     static int BuildWith(T& t, CBitBuffer& bb);
     static int ReadWith(T& t, JDoc& doc, JValue& parent);
+    static int ReadWith(T& t, JsonReader& owner);
     static void WriteWith(T& t, JWriter& w);
 };
 

@@ -817,16 +817,29 @@ class JsonIO : public IOBase
 };
 
 // ---- ReadJSON: fields from the object the structure stands in ---------------------------
+
+// The object being read, and where its next member is expected. A description reads each key of
+// an object at most once, in the order the JSON it writes has them: while the members read so
+// far are the ones in front of the hint, the member at the hint, when it has the key, is its
+// first occurrence, and no member is scanned twice. Any other order falls back to the lookup of
+// the first member with the key.
+struct JsonScope {
+    JValue* obj;
+    uint32_t hint = 0;
+    bool inOrder  = true;
+};
+
 class JsonReader : public JsonIO
 {
   public:
     static constexpr Op kOp = Op::kReadJson;
-    JsonReader(JDoc& d, JValue& o) : m_doc(d), m_obj(&o) {}
+    JsonReader(JDoc& d, JValue& o) : m_doc(d), m_scope{&o} {}
+    JsonReader(JDoc& d, const JsonScope& scope) : m_doc(d), m_scope(scope) {}
 
     void U(unsigned, uint32_t& v, const char* key, Presence p = kRequired)
     {
         if (Ok())
-            v = ReadJsonUint(key, *m_obj, FlagsFor(p));
+            v = JsonUintOf(key, Find(key), FlagsFor(p));
     }
     void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key, kOptional); }
     void Bit(uint32_t& v, const char* key, Presence p = kRequired) { U(1, v, key, p); }
@@ -841,7 +854,7 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        const char* name = ReadJsonString(key, *m_obj, FlagsFor(p));
+        const char* name = JsonStringOf(key, Find(key), FlagsFor(p));
         v                = name ? parser(name) : 0;
     }
     // Fixed-width characters: the string's bytes, cut to n, the rest zero.
@@ -850,7 +863,7 @@ class JsonReader : public JsonIO
         if (!Ok())
             return;
         size_t len       = 0;
-        const char* text = ReadJsonString(key, *m_obj, FlagsFor(options), &len);
+        const char* text = JsonStringOf(key, Find(key), FlagsFor(options), &len);
         if (!text && (options & kSayMissing))
             fprintf(stderr, "failed to read %s!\n", key);
         if ((options & kEndIfMissing) && (m_flags & 1))
@@ -863,7 +876,7 @@ class JsonReader : public JsonIO
     void Area(uint8_t* buf, size_t n, const char* key, bool = false)
     {
         if (Ok())
-            ReadJsonArea(*m_obj, key, buf, n);
+            JsonAreaOf(Find(key), buf, n);
     }
     // Every byte of the JSON string, zero bytes included.
     void ByteString(std::string& s, const char* key, unsigned, bool, const char* = nullptr)
@@ -876,10 +889,10 @@ class JsonReader : public JsonIO
             return;
         if (!hex) {
             v.resize(n);
-            return ReadJsonArea(*m_obj, key, v.data(), n);
+            return JsonAreaOf(Find(key), v.data(), n);
         }
         size_t length    = 0;
-        const char* text = ReadJsonString(key, *m_obj, &m_flags, &length);
+        const char* text = JsonStringOf(key, Find(key), &m_flags, &length);
         if (!text || ParseDiscIdHex(std::string(text, length), v))
             return Stop(1);
         // The last n bytes, with zero bytes in front when there are fewer.
@@ -892,7 +905,7 @@ class JsonReader : public JsonIO
     // anything else fails.
     void Ignored(const char* key)
     {
-        JValue* member = GetJsonMember(key, *m_obj);
+        JValue* member = Find(key);
         if (Ok() && member && !member->IsObject())
             Fail("failed to read %s\n", key);
     }
@@ -902,7 +915,7 @@ class JsonReader : public JsonIO
         if (!Ok())
             return;
         size_t length    = 0;
-        const char* text = ReadJsonString(key, *m_obj, FlagsFor(p), &length);
+        const char* text = JsonStringOf(key, Find(key), FlagsFor(p), &length);
         s                = text ? std::string(text, length) : std::string();
     }
     // A JSON array of strings, each cut to maxLength bytes. Missing: an empty list.
@@ -911,7 +924,7 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        JValue* list = GetJsonMember(key, *m_obj);
+        JValue* list = Find(key);
         if (!list)
             return;
         if (!list->IsArray())
@@ -941,28 +954,26 @@ class JsonReader : public JsonIO
         if (!Ok())
             return;
         if constexpr (IsDescribed<C>::value)
-            Outcome(C::ReadWith(c, m_doc, *m_obj), mode, t.read);
+            Outcome(C::ReadWith(c, *this), mode, t.read);
         else
-            Outcome(c.ReadJSON(m_doc, *m_obj), mode, t.read);
+            Outcome(c.ReadJSON(m_doc, *m_scope.obj), mode, t.read);
     }
     // The first child that stands flat reads the object itself; later ones their own object
-    // under role, or the flat keys when they have none.
+    // under role, or the flat keys again when they have none.
     template <class C>
     void FlatOrNested(C& c, const char* role, bool& flatUsed, const ChildTexts& t)
     {
         if (!Ok())
             return;
-        JValue* from = m_obj;
-        if (flatUsed) {
-            JValue* own = GetJsonMember(role, *m_obj);
-            if (own && own->IsObject())
-                from = own;
+        if (!flatUsed) {
+            flatUsed = true;
+            return Child(c, kStop, t);
         }
-        flatUsed      = true;
-        JValue* outer = m_obj;
-        m_obj         = from;
+        JValue* own = Find(role);
+        if (own && own->IsObject())
+            return InObject(JsonScope{own}, [&] { Child(c, kStop, t); });
+        m_scope.inOrder = false; // its keys are read a second time
         Child(c, kStop, t);
-        m_obj = outer;
     }
     // The fields of the object under key. Missing (or, without anyValue, not an object):
     // "failed to read <key>" and failure; with anyValue whatever value stands there is read.
@@ -970,15 +981,12 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        JValue* object = GetJsonMember(key, *m_obj);
+        JValue* object = Find(key);
         if (!object || (!anyValue && !object->IsObject())) {
             fprintf(stderr, "failed to read %s\n", key);
             return Stop(1);
         }
-        JValue* outer = m_obj;
-        m_obj         = object;
-        fields();
-        m_obj = outer;
+        InObject(JsonScope{object}, fields);
     }
     // The array under key, element by element (ReadJSONArray). Missing: an empty list, or with a
     // missing text that text and failure.
@@ -988,7 +996,7 @@ class JsonReader : public JsonIO
     {
         if (!Ok() || !key)
             return;
-        JValue* array = GetJsonMember(key, *m_obj);
+        JValue* array = Find(key);
         if (!array) {
             if (t.missing) {
                 fprintf(stderr, t.missing, key);
@@ -1010,26 +1018,23 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        JValue* array = GetJsonMember(key, *m_obj);
+        JValue* array = Find(key);
         if (!array || !array->IsArray()) {
             fputs(t.notArray, stderr);
             return Stop(1);
         }
-        JValue* outer = m_obj;
         for (JValue& element : array->GetArray()) {
             if (!element.IsObject()) {
                 fputs(t.notObject, stderr);
                 Stop(1);
                 break;
             }
-            m_obj = &element;
             typename V::value_type entry;
-            entry.Fields(*this);
+            InObject(JsonScope{&element}, [&] { entry.Fields(*this); });
             if (!Ok())
                 break;
             list.push_back(entry);
         }
-        m_obj  = outer;
         number = uint32_t(list.size() + 1);
     }
     // An array of numbers, each taken as its low 32 bits. Missing: an empty list.
@@ -1038,7 +1043,7 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        JValue* array = GetJsonMember(key, *m_obj);
+        JValue* array = Find(key);
         if (!array)
             return;
         if (!array->IsArray()) {
@@ -1076,7 +1081,7 @@ class JsonReader : public JsonIO
     {
         if (!Ok())
             return;
-        JValue* array = GetJsonMember(key, *m_obj);
+        JValue* array = Find(key);
         if (!array)
             return;
         if (!array->IsArray()) {
@@ -1102,8 +1107,29 @@ class JsonReader : public JsonIO
         }
     }
 
-    // Whether the object holds key.
-    bool Has(const char* key) { return GetJsonMember(key, *m_obj) != nullptr; }
+    // The member under key of the object being read, or nullptr. Keys are plain names.
+    JValue* Find(const char* key)
+    {
+        JValue& o = *m_scope.obj;
+        if (!o.IsObject())
+            return GetJsonMember(key, o);
+        if (m_scope.inOrder && m_scope.hint < o.MemberCount()) {
+            JValue::MemberIterator at = o.MemberBegin() + m_scope.hint;
+            const size_t length       = strlen(key);
+            if (at->name.GetStringLength() == length &&
+                memcmp(at->name.GetString(), key, length) == 0) {
+                ++m_scope.hint;
+                return &at->value;
+            }
+        }
+        JValue* found = GetJsonMember(key, o);
+        if (found)
+            m_scope.inOrder = false; // the members stand in another order than they are read
+        return found;
+    }
+
+    JDoc& Doc() { return m_doc; }
+    JsonScope& Scope() { return m_scope; }
 
   private:
     uint32_t* FlagsFor(Presence p)
@@ -1114,10 +1140,21 @@ class JsonReader : public JsonIO
     }
     uint32_t* FlagsFor(TextOption options) { return options & kOptionalText ? nullptr : &m_flags; }
 
+    // The fields in another object; the reading goes on in this one afterwards.
+    template <class F> void InObject(const JsonScope& scope, F&& fields)
+    {
+        JsonScope outer = m_scope;
+        m_scope         = scope;
+        fields();
+        m_scope = outer;
+    }
+
     // ReadJSONArray, with arguments for the elements.
     template <class V, class... A> int Elements(JValue* value, V& list, A&&... args)
     {
         using T = typename V::value_type;
+        if (value->IsArray())
+            list.reserve(list.size() + value->Size());
         if constexpr (sizeof...(A) == 0 && std::is_base_of<CIBDSerial, T>::value)
             return ReadJSONArray(m_doc, value, list);
         else {
@@ -1133,9 +1170,7 @@ class JsonReader : public JsonIO
                 }
                 T item;
                 int r;
-                if constexpr (IsDescribed<T>::value && sizeof...(A) == 0)
-                    r = T::ReadWith(item, m_doc, element);
-                else if constexpr (IsDescribed<T>::value)
+                if constexpr (IsDescribed<T>::value)
                     r = ReadOf(item, m_doc, element, ArgFor(args, i)...);
                 else {
                     JsonReader sub(m_doc, element);
@@ -1154,7 +1189,7 @@ class JsonReader : public JsonIO
     }
 
     JDoc& m_doc;
-    JValue* m_obj;
+    JsonScope m_scope;
     uint32_t m_reported = 0; // the members reported missing that are no failure
 };
 
@@ -1423,6 +1458,29 @@ template <class T, class F, class B>
 int Described<T, F, B>::ReadWith(T& t, JDoc& doc, JValue& parent)
 {
     return ReadOf(t, doc, parent);
+}
+template <class T, class F, class B> int Described<T, F, B>::ReadWith(T& t, JsonReader& owner)
+{
+    Reset(t);
+    if constexpr (JsonName<T>::kValue != nullptr) {
+        JValue* object = owner.Find(T::kJsonName);
+        if (!object || !object->IsObject()) {
+            if constexpr (MissingText<T>::kCustom)
+                fputs(T::kMissingText, stderr);
+            else
+                fprintf(stderr, "failed to read %s\n", T::kJsonName);
+            return 1;
+        }
+        JsonReader io(owner.Doc(), *object);
+        t.Fields(io);
+        return io.Result();
+    } else {
+        // Flat in the owner's object: its keys are read in turn with the owner's.
+        JsonReader io(owner.Doc(), owner.Scope());
+        t.Fields(io);
+        owner.Scope() = io.Scope();
+        return io.Result();
+    }
 }
 template <class T, class F, class B> void Described<T, F, B>::WriteWith(T& t, JWriter& w)
 {
