@@ -26,6 +26,11 @@ const RootKind kRoots[] = {
     {"BDID", [](CBDMV& b) -> ser::RootBase& { return b.m_bdid; }},
 };
 
+void ReportUnknownSignature(const char* code)
+{
+    fprintf(stderr, "Unknown signature \"%.4s\" !\n", code);
+}
+
 } // namespace
 
 CBDMV::CBDMV() { Clear(); }
@@ -78,7 +83,7 @@ int CBDMV::Build(CBitBuffer& bb)
     bb.WriteBytes(m_typeCode, 4);
     ser::RootBase* root = RootFor(m_typeCode);
     if (!root) {
-        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        ReportUnknownSignature(m_typeCode);
         return 1;
     }
     root->m_padding = m_padding;
@@ -215,7 +220,7 @@ int CBDMV::SaveJson(const char* name)
 {
     // Checked before anything is written: standard output cannot take back what it was given.
     if (!RootFor(m_typeCode)) {
-        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        ReportUnknownSignature(m_typeCode);
         return 1;
     }
     bool useStdout = !name || !*name;

@@ -176,10 +176,10 @@ std::string FormatDiscIdHex(const std::vector<uint8_t>& bytes);
 // not one.
 int ParseDiscIdHex(const std::string& text, std::vector<uint8_t>& bytes);
 
-// Turns a JSON array into a vector of structures through each element's ReadJSON; each element
-// starts as a copy of prototype.
-template <class T>
-int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& prototype = T())
+// Turns a JSON array into a vector of structures, each element read by read(item, element,
+// index) into a copy of prototype; elements read before a failure stay.
+template <class T, class Read>
+int ReadJSONArrayWith(JValue* value, std::vector<T>& list, const T& prototype, Read&& read)
 {
     if (!value) {
         fprintf(stderr, "JSON element is NULL!\n");
@@ -196,7 +196,7 @@ int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& proto
             return 1;
         }
         T item = prototype;
-        int r  = item.ReadJSON(doc, element);
+        int r  = read(item, element, i);
         if (r) {
             fprintf(stderr, "Failed to read JSON array element[%u]!\n", i);
             return r;
@@ -205,6 +205,15 @@ int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& proto
         ++i;
     }
     return 0;
+}
+
+// The same through each element's ReadJSON.
+template <class T>
+int ReadJSONArray(JDoc& doc, JValue* value, std::vector<T>& list, const T& prototype = T())
+{
+    return ReadJSONArrayWith(value, list, prototype, [&](T& item, JValue& element, unsigned) {
+        return item.ReadJSON(doc, element);
+    });
 }
 
 // Writes a vector of structures as a JSON array, each element an object of its WriteJSON.

@@ -1153,39 +1153,19 @@ class JsonReader : public JsonIO
     template <class V, class... A> int Elements(JValue* value, V& list, A&&... args)
     {
         using T = typename V::value_type;
-        if (value->IsArray())
-            list.reserve(list.size() + value->Size());
-        if constexpr (sizeof...(A) == 0 && std::is_base_of<CIBDSerial, T>::value)
-            return ReadJSONArray(m_doc, value, list);
-        else {
-            if (!value->IsArray()) {
-                fprintf(stderr, "JSON element is not an array!\n");
-                return 1;
+        return ReadJSONArrayWith(value, list, T(), [&](T& item, JValue& element, unsigned i) {
+            if constexpr (sizeof...(A) == 0 && IsDescribed<T>::value)
+                return T::ReadWith(item, m_doc, element);
+            else if constexpr (IsDescribed<T>::value)
+                return ReadOf(item, m_doc, element, ArgFor(args, i)...);
+            else if constexpr (std::is_base_of<CIBDSerial, T>::value)
+                return item.ReadJSON(m_doc, element);
+            else {
+                JsonReader sub(m_doc, element);
+                item.Fields(sub, ArgFor(args, i)...);
+                return sub.Result();
             }
-            unsigned i = 0;
-            for (JValue& element : value->GetArray()) {
-                if (!element.IsObject()) {
-                    fprintf(stderr, "JSON array element[%u] is not an object!\n", i);
-                    return 1;
-                }
-                T item;
-                int r;
-                if constexpr (IsDescribed<T>::value)
-                    r = ReadOf(item, m_doc, element, ArgFor(args, i)...);
-                else {
-                    JsonReader sub(m_doc, element);
-                    item.Fields(sub, ArgFor(args, i)...);
-                    r = sub.Result();
-                }
-                if (r) {
-                    fprintf(stderr, "Failed to read JSON array element[%u]!\n", i);
-                    return r;
-                }
-                list.push_back(std::move(item));
-                ++i;
-            }
-            return 0;
-        }
+        });
     }
 
     JDoc& m_doc;
