@@ -2,6 +2,7 @@
 // structures and reserved byte areas.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +190,9 @@ int ReadJSONArrayWith(JValue* value, std::vector<T>& list, const T& prototype, R
         fprintf(stderr, "JSON element is not an array!\n");
         return 1;
     }
+    // Room for the elements up front, within a bound: the count comes from the input.
+    const size_t kMostReserved = size_t(16) << 20;
+    list.reserve(list.size() + std::min<size_t>(value->Size(), kMostReserved / sizeof(T)));
     unsigned i = 0;
     for (JValue& element : value->GetArray()) {
         if (!element.IsObject()) {

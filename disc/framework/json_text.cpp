@@ -244,7 +244,7 @@ class FileInput
     }
 
     FILE* m_file;
-    char m_buffer[65536];
+    char m_buffer[65536 + 1]; // whole blocks, read past the stdio buffer, and the zero byte
     char* m_last    = nullptr;
     char* m_current = m_buffer;
     size_t m_read = 0, m_count = 0;
