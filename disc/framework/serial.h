@@ -13,6 +13,7 @@
 class CIBDSerial
 {
   public:
+    virtual ~CIBDSerial() = default; // an ExtensionData entry owns its block through this base
     virtual void Clear() {}
     virtual int ReadJSON(JDoc&, JValue&) { return 0; }
     virtual int Parse(CBitBuffer&) { return 0; }
