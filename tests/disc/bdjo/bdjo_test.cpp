@@ -211,36 +211,6 @@ TEST(Bdjo, JsonMessageChains)
     }
 }
 
-TEST(Bdjo, KeyInterestTableBits)
-{
-    CKeyInterestTable k;
-    CBitBuffer bb;
-    bb.m_bytes = Hex("F0000000");
-    ASSERT_EQ(k.Parse(bb), 0);
-    EXPECT_EQ(k.VK_PLAY + k.VK_STOP + k.VK_FAST_FWD + k.VK_REWIND, 4u);
-    EXPECT_EQ(k.VK_TRACK_NEXT + k.VK_PAUSE + k.VK_PG_TEXTST_ENABLE_DISABLE + k.reserved, 0u);
-    CBitBuffer out;
-    ASSERT_EQ(k.Build(out), 0);
-    EXPECT_EQ(out.m_bytes, Hex("F0000000"));
-
-    // A key above 1 reads as 1; a reserved value wider than its 21 bits stays in JSON whole.
-    CBDMV bdmv;
-    ASSERT_EQ(Parse(bdmv, BdjoFile(TwoApps())), 0);
-    std::string json = ToJson(bdmv);
-    ASSERT_TRUE(Replace(json, R"("VK_PLAY":1,"VK_STOP":1,"VK_FAST_FWD":1,"VK_REWIND":1)",
-                        R"("VK_PLAY":0,"VK_STOP":0,"VK_FAST_FWD":0,"VK_REWIND":0)"));
-    ASSERT_TRUE(Replace(json, R"("VK_PAUSE":0)", R"("VK_PAUSE":5)"));
-    ASSERT_TRUE(Replace(json, R"("reserved":0},"FileAccessInfo")",
-                        R"("reserved":4294967295},"FileAccessInfo")"));
-    ASSERT_EQ(FromJson(bdmv, json), 0);
-    EXPECT_EQ(bdmv.m_bdjo.KeyInterestTable.VK_PAUSE, 1u);
-    EXPECT_NE(ToJson(bdmv).find(R"("VK_PAUSE":1,)"), std::string::npos);
-    EXPECT_NE(ToJson(bdmv).find(R"("reserved":4294967295})"), std::string::npos);
-    Bdjo expected = TwoApps();
-    expected.keys = 0x021FFFFF;
-    EXPECT_EQ(Build(bdmv), BdjoFile(expected));
-}
-
 TEST(Bdjo, AreaSizesThatDisagreeWithTheirEntriesStayInside)
 {
     // Sizes smaller and larger than the entries: the loops stop at whole entries inside the

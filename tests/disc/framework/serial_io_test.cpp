@@ -36,6 +36,20 @@ template <class T> int ReadFrom(T& t, const std::string& json)
     return t.ReadJSON(doc, doc);
 }
 
+// Plain numbers: a byte, a bit, a flag and an optional 16-bit field, in one byte of bits and two
+// bytes.
+struct Numbers : ser::Described<Numbers> {
+    uint32_t byte = 0, bit = 0, flag = 0, optional = 0;
+    template <class IO> void Fields(IO& io)
+    {
+        io.U(8, FLD(byte));
+        io.Bit(FLD(bit));
+        io.Flag(FLD(flag));
+        io.Zero(6);
+        io.Opt(16, FLD(optional));
+    }
+};
+
 // A nested JSON object and a sized area: a; a 16-bit length and the area it counts, holding b
 // and c, which JSON nests under "inner", then a zero byte when the area is odd; h, which only the
 // file has.
@@ -162,6 +176,25 @@ struct Checked : ser::Described<Checked> {
 };
 
 } // namespace
+
+// A number builds from its low bits, a bit as 1 for any number but 0; a flag also reads as 0 or
+// 1, while a bit keeps in JSON the number it read. An optional member may be missing (zero), a
+// required one may not.
+TEST(SerialIO, NumbersKeepTheirLowBits)
+{
+    Numbers n;
+    ASSERT_EQ(ReadFrom(n, R"({"byte":300,"bit":2,"flag":2})"), 0);
+    EXPECT_EQ(Built(n), Hex("2C C0 0000"));
+    EXPECT_EQ(CompactJson(n), R"({"byte":300,"bit":2,"flag":1,"optional":0})");
+    ASSERT_EQ(ReadFrom(n, R"({"byte":1,"bit":0,"flag":0,"optional":65537})"), 0);
+    EXPECT_EQ(Built(n), Hex("01 00 0001"));
+    ASSERT_EQ(ParsedFrom(n, "FF 40 1234"), 0);
+    EXPECT_EQ(CompactJson(n), R"({"byte":255,"bit":0,"flag":1,"optional":4660})");
+
+    CaptureOutput capture;
+    EXPECT_EQ(ReadFrom(n, R"({"bit":0,"flag":0})"), 1);
+    EXPECT_EQ(capture.Err(), "failed to read byte\n");
+}
 
 TEST(SerialIO, NestedObjectAndSizedArea)
 {

@@ -284,7 +284,7 @@ TEST(SubPathExtension, RoundTripPaddingAndListing)
     EXPECT_EQ(rc, 1) << "the known key is missing: the entry falls back to raw bytes, also missing";
 }
 
-TEST(ActiveVideoWindow, FieldsAndLowBits)
+TEST(ActiveVideoWindow, JsonAndMessages)
 {
     Playlist p;
     PlayItem item;
@@ -298,10 +298,7 @@ TEST(ActiveVideoWindow, FieldsAndLowBits)
                              R"("reserved01":3735928559}}])");
     EXPECT_EQ(ThroughJson(bytes), bytes);
 
-    // An offset of 300 keeps its low 8 bits; a missing reserved01 builds as zeros.
-    Playlist low = p;
-    low.ext      = {{2, 3, ActiveVideoWindowBlock(44, 2, 3, 4, 0xDEADBEEF)}};
-    EXPECT_EQ(ThroughJson(bytes, R"("top_offset":1,)", R"("top_offset":300,)"), PlaylistFile(low));
+    // A missing reserved01 builds as zeros.
     Playlist noReserved = p;
     noReserved.ext      = {{2, 3, ActiveVideoWindowBlock(1, 2, 3, 4, 0)}};
     EXPECT_EQ(ThroughJson(bytes, R"(,"reserved01":3735928559)", ""), PlaylistFile(noReserved));
@@ -353,7 +350,7 @@ TEST(PipMetadata, DataIsPackedInOrderWithNewAddresses)
     EXPECT_EQ(out.m_bytes, PlaylistFile(p)) << "the same file as the packed one";
 }
 
-TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
+TEST(PipMetadata, JsonShapeAndEmptyLists)
 {
     PipBlock a;
     a.entries = {{1, 2, 3, 4, 5}};
@@ -387,15 +384,6 @@ TEST(PipMetadata, JsonShapeEmptyListsAndLowestBits)
     EXPECT_EQ(ExtJson(empty),
               R"([{"ID1":1,"ID2":1,"pip_metadata":{"metadata_block_entries":[]}}])");
     EXPECT_EQ(ThroughJson(PlaylistFile(none)), PlaylistFile(none));
-
-    // is_luma_key and trick_playing_flag build from their lowest bit.
-    PipBlock lowBits  = a;
-    lowBits.luma      = 1;
-    Playlist expected = p;
-    expected.ext      = {{1, 1, PipBlockData({lowBits, PipBlock()})}};
-    EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":3)"),
-              PlaylistFile(expected));
-    EXPECT_EQ(ThroughJson(bytes, R"("is_luma_key":0)", R"("is_luma_key":2)"), bytes);
 
     // Missing members: the header's and the entry's message chains.
     const std::string entry = "Failed to read JSON array element[0]!\n"; // of ExtensionData
