@@ -1,18 +1,28 @@
-// Benchmark of clip information conversion with a long EP map: Varnel forward (clip -> JSON)
-// and reverse (JSON -> clip) against RapidJSON alone parsing and pretty-writing the same
-// JSON, each in its own process so that its peak memory can be read.
+// Benchmark of clip information conversion with a long EP map, each direction beside a
+// reference that does the same work with RapidJSON alone: forward (clip -> JSON) beside the
+// library's streaming copy of the same JSON text (reader into pretty writer), reverse (JSON ->
+// clip) beside its parse of the text into a document. Every program runs in its own process, so
+// that its peak memory can be read; the runs of a pair alternate, and each figure is the minimum
+// and the median of the rounds. Then every file of the corpus is converted both ways, beside
+// starting the converter with nothing to do: most of a real file's time is process start-up.
 //
-// Usage: clpi_bench [-entries N] [-runs R] [-dir D]
-//        clpi_bench -reference in.json out.json   (the reference, run by the benchmark)
+// Usage: clpi_bench [-entries N] [-runs R] [-dir D] [-varnel PATH] [-corpus DIR] [-keep 1]
+//        (-keep 1 leaves the clip and its JSON in D, for profiling)
+//        clpi_bench -copy in.json out.json | -parse in.json   (the references, run by itself)
+#include "disc/bdmv.h"
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <random>
 #include <rapidjson/document.h>
 #include <rapidjson/filereadstream.h>
 #include <rapidjson/filewritestream.h>
 #include <rapidjson/prettywriter.h>
+#include <rapidjson/reader.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -20,32 +30,40 @@
 #include <unistd.h>
 #include <vector>
 
-#include "disc/bdmv.h"
+namespace
+{
 
-namespace {
+// The forward reference: RapidJSON's reader straight into its pretty writer.
+int Copy(const char* in, const char* out)
+{
+    FILE* f = fopen(in, "r");
+    FILE* g = fopen(out, "w");
+    if (!f || !g)
+        return 1;
+    static char readBuffer[65536], writeBuffer[65536];
+    rapidjson::FileReadStream input(f, readBuffer, sizeof readBuffer);
+    rapidjson::FileWriteStream output(g, writeBuffer, sizeof writeBuffer);
+    rapidjson::PrettyWriter<rapidjson::FileWriteStream> writer(output);
+    writer.SetIndent(' ', 4);
+    rapidjson::Reader reader;
+    bool ok = !reader.Parse<rapidjson::kParseIterativeFlag>(input, writer).IsError();
+    output.Flush();
+    fclose(f);
+    return fclose(g) == 0 && ok ? 0 : 1;
+}
 
-// What RapidJSON alone does with the document: the same reading and writing as Varnel's.
-int Reference(const char* in, const char* out)
+// The reverse reference: RapidJSON's parse of the text into a document.
+int ParseOnly(const char* in)
 {
     FILE* f = fopen(in, "r");
     if (!f)
         return 1;
-    char buffer[65536];
+    static char buffer[65536];
     rapidjson::FileReadStream input(f, buffer, sizeof buffer);
     rapidjson::Document doc;
     doc.ParseStream<rapidjson::kParseIterativeFlag>(input);
     fclose(f);
-    if (doc.HasParseError())
-        return 1;
-    FILE* g = fopen(out, "w");
-    if (!g)
-        return 1;
-    rapidjson::FileWriteStream output(g, buffer, sizeof buffer);
-    rapidjson::PrettyWriter<rapidjson::FileWriteStream> writer(output);
-    writer.SetIndent(' ', 4);
-    doc.Accept(writer);
-    output.Flush();
-    return fclose(g) != 0;
+    return doc.HasParseError() || !doc.IsObject();
 }
 
 // A clip of video and audio streams whose EP map has `fine` entries in all.
@@ -55,10 +73,10 @@ int MakeClip(const std::string& path, uint32_t fine)
     memcpy(bdmv.m_typeCode, "HDMV", 4);
     CCLPI& clip = bdmv.m_clpi;
     memcpy(clip.version_number, "0200", 4);
-    clip.ClipInfo.Clip_stream_type  = 1;
-    clip.ClipInfo.application_type  = 1;
-    clip.ClipInfo.TS_recording_rate = 6000000;
-    clip.ClipInfo.number_of_source_packets = 40000000;
+    clip.ClipInfo.Clip_stream_type                  = 1;
+    clip.ClipInfo.application_type                  = 1;
+    clip.ClipInfo.TS_recording_rate                 = 6000000;
+    clip.ClipInfo.number_of_source_packets          = 40000000;
     clip.ClipInfo.TS_type_info_block.Validity_flags = 0x80;
     memcpy(clip.ClipInfo.TS_type_info_block.Format_identifier, "HDMV", 4);
 
@@ -71,16 +89,16 @@ int MakeClip(const std::string& path, uint32_t fine)
 
     Cprogram_sequence program;
     program.program_map_PID = 0x100;
-    const uint32_t codes[] = {0x1B, 0x83, 0x81};
+    const uint32_t codes[]  = {0x1B, 0x83, 0x81};
     for (uint32_t i = 0; i < 3; ++i) {
         Cstream_in_ps stream;
-        stream.stream_PID                            = i ? 0x1100 + i - 1 : 0x1011;
-        stream.StreamCodingInfo.stream_coding_type   = codes[i];
-        stream.StreamCodingInfo.video_format         = 6;
-        stream.StreamCodingInfo.frame_rate           = 1;
-        stream.StreamCodingInfo.aspect_ratio         = 3;
+        stream.stream_PID                               = i ? 0x1100 + i - 1 : 0x1011;
+        stream.StreamCodingInfo.stream_coding_type      = codes[i];
+        stream.StreamCodingInfo.video_format            = 6;
+        stream.StreamCodingInfo.frame_rate              = 1;
+        stream.StreamCodingInfo.aspect_ratio            = 3;
         stream.StreamCodingInfo.audio_presentation_type = 6;
-        stream.StreamCodingInfo.sampling_frequency   = 1;
+        stream.StreamCodingInfo.sampling_frequency      = 1;
         memcpy(stream.StreamCodingInfo.language_code, "eng", 3);
         program.stream_in_ps.push_back(stream);
     }
@@ -124,10 +142,12 @@ struct Measure {
     int status     = 0;
 };
 
-// Runs a program with its output thrown away; wall time and the child's peak resident size.
-Measure Run(const std::vector<std::string>& args)
+// Runs a program (in cwd when given) with its standard output thrown away; wall time and the
+// child's peak resident size.
+Measure Run(const std::vector<std::string>& args, const std::string& cwd = "")
 {
     Measure m;
+    fflush(nullptr); // the child must not write out what this process has buffered
     auto start = std::chrono::steady_clock::now();
     pid_t pid  = fork();
     if (pid == 0) {
@@ -135,7 +155,9 @@ Measure Run(const std::vector<std::string>& args)
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        freopen("/dev/null", "w", stdout);
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr) ||
+            (!cwd.empty() && chdir(cwd.c_str()) != 0))
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -148,18 +170,53 @@ Measure Run(const std::vector<std::string>& args)
     return m;
 }
 
-// The fastest of several runs (and its peak memory).
-Measure Best(const std::vector<std::string>& args, int runs)
-{
-    Measure best;
-    for (int i = 0; i < runs; ++i) {
-        Measure m = Run(args);
-        if (m.status)
-            return m;
-        if (i == 0 || m.seconds < best.seconds)
-            best = m;
+// The figures of several rounds of one program.
+struct Series {
+    std::vector<Measure> runs;
+    double Min() const
+    {
+        double m = runs.front().seconds;
+        for (const Measure& r : runs)
+            m = std::min(m, r.seconds);
+        return m;
     }
-    return best;
+    double Median() const
+    {
+        std::vector<double> s;
+        for (const Measure& r : runs)
+            s.push_back(r.seconds);
+        std::sort(s.begin(), s.end());
+        return s.size() % 2 ? s[s.size() / 2] : (s[s.size() / 2 - 1] + s[s.size() / 2]) / 2;
+    }
+    long PeakKiB() const
+    {
+        long m = 0;
+        for (const Measure& r : runs)
+            m = std::max(m, r.peakKiB);
+        return m;
+    }
+    int Status() const
+    {
+        for (const Measure& r : runs)
+            if (r.status)
+                return r.status;
+        return 0;
+    }
+};
+
+// Rounds of a program and its reference, alternating, the reference first in even rounds.
+void Alternate(const std::vector<std::string>& a, const std::vector<std::string>& b, int rounds,
+               Series& sa, Series& sb)
+{
+    for (int i = 0; i < rounds; ++i) {
+        if (i % 2) {
+            sa.runs.push_back(Run(a));
+            sb.runs.push_back(Run(b));
+        } else {
+            sb.runs.push_back(Run(b));
+            sa.runs.push_back(Run(a));
+        }
+    }
 }
 
 long FileSize(const std::string& path)
@@ -170,8 +227,8 @@ long FileSize(const std::string& path)
 
 bool SameFiles(const std::string& a, const std::string& b)
 {
-    FILE* f = fopen(a.c_str(), "rb");
-    FILE* g = fopen(b.c_str(), "rb");
+    FILE* f   = fopen(a.c_str(), "rb");
+    FILE* g   = fopen(b.c_str(), "rb");
     bool same = f && g;
     while (same) {
         int x = fgetc(f), y = fgetc(g);
@@ -186,55 +243,145 @@ bool SameFiles(const std::string& a, const std::string& b)
     return same;
 }
 
+void ListFiles(const std::string& dir, std::vector<std::string>& out)
+{
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        std::string path = dir + "/" + e->d_name;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            ListFiles(path, out);
+        else if (S_ISREG(st.st_mode))
+            out.push_back(path);
+    }
+    closedir(d);
+}
+
+void PrintRow(const char* name, const Series& s, const Series* ref, double jsonMiB)
+{
+    printf("%-26s %8.3f %8.3f", name, s.Min(), s.Median());
+    if (ref)
+        printf(" %8.2f %8.2f", s.Min() / ref->Min(), s.Median() / ref->Median());
+    else
+        printf(" %8s %8s", "", "");
+    printf(" %9.1f %7.2f\n", s.PeakKiB() / 1024.0, s.PeakKiB() / 1024.0 / jsonMiB);
+}
+
+// Every corpus file to JSON and back, beside starting the converter with nothing to do.
+void CorpusRun(const std::string& varnel, const std::string& corpus, const std::string& dir)
+{
+    std::vector<std::string> files;
+    ListFiles(corpus + "/disc", files);
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        printf("\ncorpus run skipped: no corpus at %s\n", corpus.c_str());
+        return;
+    }
+    const std::string work = dir + "/bench.corpus";
+    mkdir(work.c_str(), 0755);
+    double forward = 0, reverse = 0, idle = 0;
+    long bytes = 0, peak = 0;
+    int converted = 0;
+    for (const std::string& file : files) {
+        const std::string json = work + "/out.json", back = work + "/back.bin";
+        Measure f = Run({varnel, file, json}, work);
+        Measure i = Run({varnel}, work);
+        idle += i.seconds;
+        forward += f.seconds;
+        peak = std::max(peak, f.peakKiB);
+        bytes += FileSize(file);
+        if (f.status == 0) {
+            Measure r = Run({varnel, "-reverse", json, back}, work);
+            reverse += r.seconds;
+            peak = std::max(peak, r.peakKiB);
+            ++converted;
+        }
+    }
+    std::vector<std::string> left;
+    ListFiles(work, left);
+    for (const std::string& file : left)
+        unlink(file.c_str());
+    rmdir(work.c_str());
+    const double n = double(files.size());
+    printf("\ncorpus: %zu files (%.1f MiB), %d converted both ways\n", files.size(),
+           bytes / 1048576.0, converted);
+    printf("%-26s %8s %10s\n", "", "seconds", "ms a file");
+    printf("%-26s %8.3f %10.2f\n", "start-up (usage only)", idle, 1000 * idle / n);
+    printf("%-26s %8.3f %10.2f\n", "forward (file->JSON)", forward, 1000 * forward / n);
+    printf("%-26s %8.3f %10.2f\n", "reverse (JSON->file)", reverse, 1000 * reverse / converted);
+    printf("%-26s %8.1f MiB\n", "largest peak memory", peak / 1024.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && strcmp(argv[1], "-reference") == 0)
-        return Reference(argv[2], argv[3]);
-    uint32_t entries = 500000;
-    int runs         = 3;
-    std::string dir  = "/tmp";
+    if (argc == 4 && strcmp(argv[1], "-copy") == 0)
+        return Copy(argv[2], argv[3]);
+    if (argc == 3 && strcmp(argv[1], "-parse") == 0)
+        return ParseOnly(argv[2]);
+    uint32_t entries   = 500000;
+    int runs           = 7;
+    std::string dir    = "/tmp";
+    std::string varnel = VARNEL_EXE;
+    std::string corpus = CORPUS_DIR;
+    bool keep          = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "-entries") == 0)
             entries = uint32_t(strtoul(argv[i + 1], nullptr, 10));
         else if (strcmp(argv[i], "-runs") == 0)
-            runs = atoi(argv[i + 1]);
+            runs = std::max(1, atoi(argv[i + 1]));
         else if (strcmp(argv[i], "-dir") == 0)
             dir = argv[i + 1];
+        else if (strcmp(argv[i], "-varnel") == 0)
+            varnel = argv[i + 1];
+        else if (strcmp(argv[i], "-corpus") == 0)
+            corpus = argv[i + 1];
+        else if (strcmp(argv[i], "-keep") == 0)
+            keep = atoi(argv[i + 1]) != 0;
     }
     const std::string clip = dir + "/bench.clpi", json = dir + "/bench.json",
-                      back = dir + "/bench.back.clpi", ref = dir + "/bench.ref.json";
+                      back = dir + "/bench.back.clpi", copy = dir + "/bench.copy.json";
     const std::string self = argv[0];
     if (MakeClip(clip, entries)) {
         fprintf(stderr, "could not write %s\n", clip.c_str());
         return 1;
     }
-    Measure forward   = Best({VARNEL_EXE, clip, json}, runs);
-    Measure reverse   = Best({VARNEL_EXE, "-reverse", json, back}, runs);
-    Measure reference = Best({self, "-reference", json, ref}, runs);
-    if (forward.status || reverse.status || reference.status) {
-        fprintf(stderr, "a run failed: forward %d, reverse %d, reference %d\n", forward.status,
-                reverse.status, reference.status);
+    // The JSON text both directions work on, and warm caches.
+    Run({varnel, clip, json});
+    Run({self, "-copy", json, copy});
+
+    Series forward, copying, reverse, parsing;
+    Alternate({varnel, clip, json}, {self, "-copy", json, copy}, runs, forward, copying);
+    Alternate({varnel, "-reverse", json, back}, {self, "-parse", json}, runs, reverse, parsing);
+    if (forward.Status() || copying.Status() || reverse.Status() || parsing.Status()) {
+        fprintf(stderr, "a run failed: forward %d, copy %d, reverse %d, parse %d\n",
+                forward.Status(), copying.Status(), reverse.Status(), parsing.Status());
         return 1;
     }
     const double jsonMiB = FileSize(json) / 1048576.0;
+    printf("varnel                 %s\n", varnel.c_str());
     printf("EP_fine entries        %u\n", entries);
     printf("clip file              %.1f MiB\n", FileSize(clip) / 1048576.0);
     printf("JSON text              %.1f MiB\n", jsonMiB);
     printf("round trip identical   %s\n", SameFiles(clip, back) ? "yes" : "NO");
-    printf("reference output same  %s\n", SameFiles(json, ref) ? "yes" : "NO");
-    printf("%-24s %8s %8s %10s %8s\n", "", "seconds", "x ref", "peak MiB", "x JSON");
-    const struct {
-        const char* name;
-        Measure m;
-    } rows[] = {{"RapidJSON parse+write", reference}, {"forward (clip->JSON)", forward},
-                {"reverse (JSON->clip)", reverse}};
-    for (const auto& row : rows)
-        printf("%-24s %8.3f %8.2f %10.1f %8.2f\n", row.name, row.m.seconds,
-               row.m.seconds / reference.seconds, row.m.peakKiB / 1024.0,
-               row.m.peakKiB / 1024.0 / jsonMiB);
-    for (const std::string& file : {clip, json, back, ref})
-        unlink(file.c_str());
+    printf("reference copy same    %s\n", SameFiles(json, copy) ? "yes" : "NO");
+    printf("rounds                 %d, alternating with the reference\n", runs);
+    printf("%-26s %8s %8s %8s %8s %9s %7s\n", "", "min s", "median s", "min x", "median x",
+           "peak MiB", "x JSON");
+    PrintRow("RapidJSON copy (ref)", copying, nullptr, jsonMiB);
+    PrintRow("forward (clip->JSON)", forward, &copying, jsonMiB);
+    PrintRow("RapidJSON parse (ref)", parsing, nullptr, jsonMiB);
+    PrintRow("reverse (JSON->clip)", reverse, &parsing, jsonMiB);
+    for (const std::string& file : {clip, json, back, copy})
+        if (!keep || (file != clip && file != json))
+            unlink(file.c_str());
+    CorpusRun(varnel, corpus, dir);
     return 0;
 }

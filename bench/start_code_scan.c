@@ -17,18 +17,18 @@ int main(int argc, char** argv)
         perror(argv[1]);
         return 1;
     }
-    const size_t cap = 1 << 20;
+    const size_t cap   = 1 << 20;
     unsigned char* buf = malloc(cap + 2);
-    size_t keep = 0;
-    long long count = 0;
+    size_t keep        = 0;
+    long long count    = 0;
     ssize_t n;
     /* The last two bytes of a block are kept in front of the next, so no start code is
        missed at a block boundary. */
     buf[0] = buf[1] = 0xFF;
-    keep = 2;
+    keep            = 2;
     while ((n = read(fd, buf + keep, cap)) > 0) {
-        size_t len = keep + (size_t)n;
-        const unsigned char* p = buf + 2;
+        size_t len               = keep + (size_t)n;
+        const unsigned char* p   = buf + 2;
         const unsigned char* end = buf + len;
         while (p < end) {
             const unsigned char* q = memchr(p, 1, (size_t)(end - p));

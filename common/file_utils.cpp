@@ -1,11 +1,11 @@
 #include "common/file_utils.h"
 
+#include "common/file_errors.h"
+#include "platform/crt_compat.h"
+
 #include <inttypes.h>
 #include <memory>
 #include <new>
-
-#include "common/file_errors.h"
-#include "platform/crt_compat.h"
 
 static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -80,8 +80,7 @@ static uint64_t SizeOf(FileHandle h, uint64_t consumed, uint8_t* scratch)
     return consumed;
 }
 
-int CompareFiles(const char* a, const char* b, uint64_t* sizeA, uint64_t* sizeB,
-                 uint64_t* position)
+int CompareFiles(const char* a, const char* b, uint64_t* sizeA, uint64_t* sizeB, uint64_t* position)
 {
     std::unique_ptr<uint8_t[]> bufA(new (std::nothrow) uint8_t[kCompareChunkSize]);
     std::unique_ptr<uint8_t[]> bufB(new (std::nothrow) uint8_t[kCompareChunkSize]);
@@ -98,7 +97,7 @@ int CompareFiles(const char* a, const char* b, uint64_t* sizeA, uint64_t* sizeB,
     }
 
     uint64_t pos = 0, readA = 0, readB = 0;
-    int64_t d    = 0;
+    int64_t d = 0;
     size_t na = 0, nb = 0;
     int err = ReadChunk(ha, bufA.get(), kCompareChunkSize, &na);
     readA += na;
@@ -153,9 +152,10 @@ void ReportComparison(FILE* stream, const char* a, const char* b)
                 sizeB);
     else if (sizeA != sizeB && (pos == sizeA || pos == sizeB))
         fprintf(stream,
-                "%s (%" PRIu64 ") and %s (%" PRIu64 ") have different lengths with identical subset.\n",
+                "%s (%" PRIu64 ") and %s (%" PRIu64
+                ") have different lengths with identical subset.\n",
                 a, sizeA, b, sizeB);
     else
-        fprintf(stream, "%s (%" PRIu64 ") and %s (%" PRIu64 ") differ at position %" PRIu64 ".\n", a,
-                sizeA, b, sizeB, pos);
+        fprintf(stream, "%s (%" PRIu64 ") and %s (%" PRIu64 ") differ at position %" PRIu64 ".\n",
+                a, sizeA, b, sizeB, pos);
 }

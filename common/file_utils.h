@@ -1,10 +1,10 @@
 // Named-pipe-aware opening, chunked reading and byte-wise file comparison.
 #pragma once
 
+#include "platform/win32_file.h"
+
 #include <cstdint>
 #include <cstdio>
-
-#include "platform/win32_file.h"
 
 constexpr size_t kCompareChunkSize = 1048576;
 

@@ -1,14 +1,37 @@
 #include "disc/bdmv.h"
 
+#include "disc/framework/json_text.h"
 #include "platform/safe_output.h"
-#include "disc/json_text.h"
+#include "platform/win32_file.h"
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <vector>
 
-static const char* const kTypeCodes[] = {"MPLS", "HDMV", "BDJO", "MOBJ", "INDX", "BCLK", "BDID"};
+namespace
+{
+
+// The type codes and their roots, in dispatch order (the same on both sides).
+struct RootKind {
+    const char* code;
+    ser::RootBase& (*root)(CBDMV&);
+};
+const RootKind kRoots[] = {
+    {"MPLS", [](CBDMV& b) -> ser::RootBase& { return b.m_mpls; }},
+    {"HDMV", [](CBDMV& b) -> ser::RootBase& { return b.m_clpi; }},
+    {"BDJO", [](CBDMV& b) -> ser::RootBase& { return b.m_bdjo; }},
+    {"MOBJ", [](CBDMV& b) -> ser::RootBase& { return b.m_movieObject; }},
+    {"INDX", [](CBDMV& b) -> ser::RootBase& { return b.m_index; }},
+    {"BCLK", [](CBDMV& b) -> ser::RootBase& { return b.m_sound; }},
+    {"BDID", [](CBDMV& b) -> ser::RootBase& { return b.m_bdid; }},
+};
+
+void ReportUnknownSignature(const char* code)
+{
+    fprintf(stderr, "Unknown signature \"%.4s\" !\n", code);
+}
+
+} // namespace
 
 CBDMV::CBDMV() { Clear(); }
 
@@ -17,21 +40,15 @@ CBDMV::~CBDMV() { Clear(); }
 void CBDMV::Clear()
 {
     memset(m_typeCode, 0, sizeof m_typeCode);
-    m_mpls.Clear();
-    m_clpi.Clear();
-    m_bdjo.Clear();
-    m_movieObject.Clear();
-    m_index.Clear();
-    m_sound.Clear();
-    m_bdid.Clear();
+    for (const RootKind& kind : kRoots)
+        kind.root(*this).Clear();
 }
 
-CIBDSerial* CBDMV::RootFor(const char* code)
+ser::RootBase* CBDMV::RootFor(const char* code)
 {
-    CIBDSerial* roots[] = {&m_mpls, &m_clpi, &m_bdjo, &m_movieObject, &m_index, &m_sound, &m_bdid};
-    for (int i = 0; i < 7; ++i)
-        if (memcmp(code, kTypeCodes[i], 4) == 0)
-            return roots[i];
+    for (const RootKind& kind : kRoots)
+        if (memcmp(code, kind.code, 4) == 0)
+            return &kind.root(*this);
     return nullptr;
 }
 
@@ -46,7 +63,7 @@ int CBDMV::Parse(CBitBuffer& bb)
     Clear();
     bb.ResetBudget();
     bb.ReadBytes(m_typeCode, 4);
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (root) {
         if (root == &m_sound)
             PrepareSound();
@@ -54,18 +71,19 @@ int CBDMV::Parse(CBitBuffer& bb)
     }
     fprintf(stderr, "failed signature match:\n");
     fprintf(stderr, "found    \"%.4s\"\n", m_typeCode);
-    fprintf(stderr, "expected \"%.4s\"\n", kTypeCodes[0]);
-    for (int i = 1; i < 7; ++i)
-        fprintf(stderr, "      or \"%.4s\"\n", kTypeCodes[i]);
+    fprintf(stderr, "expected \"%.4s\"\n", kRoots[0].code);
+    for (const RootKind& kind : kRoots)
+        if (&kind != kRoots)
+            fprintf(stderr, "      or \"%.4s\"\n", kind.code);
     return 1;
 }
 
 int CBDMV::Build(CBitBuffer& bb)
 {
     bb.WriteBytes(m_typeCode, 4);
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (!root) {
-        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
+        ReportUnknownSignature(m_typeCode);
         return 1;
     }
     root->m_padding = m_padding;
@@ -76,11 +94,11 @@ int CBDMV::Build(CBitBuffer& bb)
 
 int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
 {
-    for (const char* code : kTypeCodes) {
-        JValue* member = GetJsonMember(code, parent);
+    for (const RootKind& kind : kRoots) {
+        JValue* member = GetJsonMember(kind.code, parent);
         if (member) {
-            memcpy(m_typeCode, code, 4);
-            CIBDSerial* root = RootFor(code);
+            memcpy(m_typeCode, kind.code, 4);
+            CIBDSerial* root = &kind.root(*this);
             if (root == &m_sound)
                 PrepareSound();
             return root->ReadJSON(doc, *member);
@@ -90,25 +108,22 @@ int CBDMV::ReadJSON(JDoc& doc, JValue& parent)
     return 1;
 }
 
-int CBDMV::WriteJSON(JDoc& doc, JValue& parent)
+void CBDMV::WriteJSON(JWriter& w)
 {
-    CIBDSerial* root = RootFor(m_typeCode);
-    if (!root) {
-        fprintf(stderr, "Unknown signature \"%.4s\" !\n", m_typeCode);
-        return 1;
-    }
+    ser::RootBase* root = RootFor(m_typeCode);
+    if (!root)
+        return;
     if (root == &m_sound)
         PrepareSound();
-    JValue object(rapidjson::kObjectType);
-    int r = root->WriteJSON(doc, object);
-    JValue key(m_typeCode, 4, doc.GetAllocator());
-    parent.AddMember(key, object, doc.GetAllocator());
-    return r;
+    w.Key(m_typeCode);
+    w.StartObject();
+    root->WriteJSON(w);
+    w.EndObject();
 }
 
 void CBDMV::Print(int indent)
 {
-    CIBDSerial* root = RootFor(m_typeCode);
+    ser::RootBase* root = RootFor(m_typeCode);
     if (root)
         root->Print(indent);
 }
@@ -145,6 +160,21 @@ int CBDMV::CheckPadding()
     return 0;
 }
 
+int CBDMV::LoadBinary(const char* name)
+{
+    Clear();
+    int r;
+    {
+        CBitBuffer bb;
+        r = bb.LoadFile(name);
+        if (r == 0)
+            r = Parse(bb);
+    }
+    if (r)
+        Clear();
+    return r;
+}
+
 int CBDMV::SaveBinary(const char* name)
 {
     int r = CheckPadding();
@@ -157,25 +187,19 @@ int CBDMV::SaveBinary(const char* name)
     return bb.SaveFile(name);
 }
 
-// Opens a named file for reading, refusing directories.
-static FILE* OpenInput(const char* name)
-{
-    FILE* f = fopen(name, "r");
-    struct stat st;
-    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        fclose(f);
-        return nullptr;
-    }
-    return f;
-}
-
 int CBDMV::LoadJson(const char* name)
 {
     Clear();
     JDoc doc;
     doc.SetObject();
     bool useStdin = !name || !*name;
-    FILE* f       = useStdin ? stdin : OpenInput(name);
+    FILE* f       = stdin;
+    if (!useStdin) {
+        FileHandle h = CreateFileForRead(name, nullptr);
+        f            = h == kInvalidFileHandle ? nullptr : fdopen(h, "r");
+        if (!f && h != kInvalidFileHandle)
+            CloseFileHandle(h);
+    }
     if (!f) {
         fprintf(stderr, "Failed to open %s\n", name);
         return 1;
@@ -194,11 +218,11 @@ int CBDMV::LoadJson(const char* name)
 
 int CBDMV::SaveJson(const char* name)
 {
-    JDoc doc;
-    doc.SetObject();
-    int r = WriteJSON(doc, doc);
-    if (r)
-        return r;
+    // Checked before anything is written: standard output cannot take back what it was given.
+    if (!RootFor(m_typeCode)) {
+        ReportUnknownSignature(m_typeCode);
+        return 1;
+    }
     bool useStdout = !name || !*name;
     SafeOutput out;
     if (useStdout)
@@ -208,7 +232,7 @@ int CBDMV::SaveJson(const char* name)
         out.PrintReason(stderr);
         return 1;
     }
-    if (!WriteJsonText(doc, out) || !out.Commit()) {
+    if (!WriteJsonText(*this, out) || !out.Commit()) {
         fprintf(stderr, "Failed to write %s\n", useStdout ? "" : name);
         out.PrintReason(stderr);
         return 1;

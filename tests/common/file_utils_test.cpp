@@ -1,12 +1,11 @@
+#include "common/file_errors.h"
 #include "common/file_utils.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-
-#include "common/file_errors.h"
-#include "tests/support/test_support.h"
 
 using namespace testing_support;
 
@@ -33,7 +32,8 @@ TEST(FileUtils, ErrorTexts)
     EXPECT_EQ(FileErrorText(0), nullptr);
 }
 
-namespace {
+namespace
+{
 
 std::string Report(const std::string& a, const std::string& b)
 {
@@ -78,7 +78,8 @@ TEST(FileUtils, ComparisonThatCannotBeMadeSaysWhy)
     std::string a = d.File("a"), missing = d.File("missing");
     EXPECT_EQ(CompareFiles(a.c_str(), missing.c_str(), nullptr, nullptr, nullptr), 101);
     EXPECT_EQ(CompareFiles(missing.c_str(), a.c_str(), nullptr, nullptr, nullptr), 101);
-    EXPECT_EQ(Report(a, missing), a + " and " + missing + " could not be compared: Cannot open file!\n");
+    EXPECT_EQ(Report(a, missing),
+              a + " and " + missing + " could not be compared: Cannot open file!\n");
     EXPECT_EQ(Report(d.Path(), a),
               d.Path() + " and " + a + " could not be compared: Cannot open file!\n");
 }

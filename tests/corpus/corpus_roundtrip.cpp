@@ -1,18 +1,18 @@
 #include "tests/corpus/corpus_roundtrip.h"
 
+#include "disc/bdmv.h"
+#include "disc/framework/json_text.h"
+#include "tests/support/test_support.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 #include <sys/stat.h>
 
-#include "disc/bdmv.h"
-#include "tests/support/test_support.h"
-
-namespace testing_support {
+namespace testing_support
+{
 
 static const char kNoWayBack[] = "JSON cannot be read back:";
 
@@ -58,28 +58,16 @@ static std::map<std::string, std::string> ExpectedDifferences()
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
             continue;
-        size_t tab = line.find('\t');
+        size_t tab             = line.find('\t');
         m[line.substr(0, tab)] = tab == std::string::npos ? "" : line.substr(tab + 1);
     }
     return m;
 }
 
-static std::string JsonText(CBDMV& bdmv, int& rc)
-{
-    JDoc doc;
-    doc.SetObject();
-    rc = bdmv.WriteJSON(doc, doc);
-    rapidjson::StringBuffer sb;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(sb);
-    doc.Accept(writer);
-    return std::string(sb.GetString(), sb.GetSize());
-}
-
 static int FromJsonText(CBDMV& bdmv, const std::string& text)
 {
     JDoc doc;
-    doc.Parse(text.c_str(), text.size());
-    if (doc.HasParseError())
+    if (!ParseJsonText(text, doc))
         return -1;
     return bdmv.ReadJSON(doc, doc);
 }
@@ -109,7 +97,7 @@ void RunCorpusKind(const char* typeCode)
         CBDMV first;
         first.m_directory = samples.Path() + "/";
         int rc            = first.Parse(bb);
-        std::string json  = rc == 0 ? JsonText(first, rc) : std::string();
+        std::string json  = rc == 0 ? JsonText(first) : std::string();
         CBDMV second;
         second.m_directory = samples.Path() + "/";
         int rcRead         = rc == 0 ? FromJsonText(second, json) : 1;
@@ -124,7 +112,7 @@ void RunCorpusKind(const char* typeCode)
             again.m_bytes = rebuilt.m_bytes;
             rcJson2       = third.Parse(again);
             if (rcJson2 == 0)
-                json2 = JsonText(third, rcJson2);
+                json2 = JsonText(third);
         }
         capture.Stop();
         EXPECT_EQ(rc, 0) << rel << " failed to parse or write JSON:\n" << capture.Err();

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace testing_support
+{
 
 // Runs every corpus file whose type code is typeCode through binary -> JSON -> binary and
 // JSON -> binary -> JSON. Fails the test on any failed step, on JSON that does not survive its

@@ -3,16 +3,18 @@
 // the container on such bytes.
 #pragma once
 
+#include "disc/bdmv.h"
+#include "tests/disc/mpls/mpls_writer.h"
+#include "tests/support/json_support.h"
+
 #include <cstdint>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 #include <string>
 #include <vector>
 
-#include "disc/bdmv.h"
-#include "tests/disc/mpls_writer.h"
-
-namespace title_writer {
+namespace title_writer
+{
 
 using mpls_writer::ExtEntry;
 using mpls_writer::Fixed;
@@ -21,15 +23,19 @@ using testing_support::FieldWriter;
 // One twelve-byte entry of the title table (also first playback and top menu).
 struct Title {
     uint32_t objectType = 1, access = 0, reserved01 = 0, playback = 0, reserved02 = 0;
-    uint32_t id         = 0;  // mobj_id_ref (object type 1)
-    std::string name;         // bdjo_file_name (object type 2)
-    uint32_t reserved03 = 0;  // 32 bits for type 1, 8 for type 2
-    uint64_t tail       = 0;  // the last 48 bits of any other object type
+    uint32_t id = 0;         // mobj_id_ref (object type 1)
+    std::string name;        // bdjo_file_name (object type 2)
+    uint32_t reserved03 = 0; // 32 bits for type 1, 8 for type 2
+    uint64_t tail       = 0; // the last 48 bits of any other object type
 };
 
 inline void WriteTitle(FieldWriter& w, const Title& t)
 {
-    w.Fields({{2, t.objectType}, {2, t.access}, {28, t.reserved01}, {2, t.playback}, {14, t.reserved02}});
+    w.Fields({{2, t.objectType},
+              {2, t.access},
+              {28, t.reserved01},
+              {2, t.playback},
+              {14, t.reserved02}});
     if (t.objectType == 1)
         w.U16(t.id).U32(t.reserved03);
     else if (t.objectType == 2)
@@ -54,7 +60,8 @@ inline std::vector<uint8_t> IndexFile(const Index& x)
     FieldWriter w;
     w.Text("INDX0200").U32(0).U32(0).Bytes(x.reservedHeader);
     w.Begin(32);
-    w.Fields({{1, 0}, {1, x.outputMode}, {1, x.ss}, {5, x.appReserved02}, {4, x.format}, {4, x.rate}});
+    w.Fields(
+        {{1, 0}, {1, x.outputMode}, {1, x.ss}, {5, x.appReserved02}, {4, x.format}, {4, x.rate}});
     w.Bytes(x.userData).Zeros(x.appSurplus).End();
     mpls_writer::PadTo(w, x.padding);
     w.Patch(64, 32, w.Size()); // Indexes start address
@@ -140,16 +147,7 @@ inline std::vector<uint8_t> Build(CBDMV& bdmv, int* rc = nullptr)
     return bb.m_bytes;
 }
 
-inline std::string ToJson(CBDMV& bdmv)
-{
-    JDoc doc;
-    doc.SetObject();
-    bdmv.WriteJSON(doc, doc);
-    rapidjson::StringBuffer sb;
-    rapidjson::Writer<rapidjson::StringBuffer> w(sb);
-    doc.Accept(w);
-    return std::string(sb.GetString(), sb.GetSize());
-}
+inline std::string ToJson(CBDMV& bdmv) { return testing_support::CompactJson(bdmv); }
 
 inline int FromJson(CBDMV& bdmv, const std::string& text)
 {

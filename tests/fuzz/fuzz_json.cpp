@@ -1,5 +1,6 @@
 // Arbitrary bytes as a JSON file through the loading path, then build and write back.
 #include "disc/bdmv.h"
+#include "disc/framework/json_text.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -37,8 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CBitBuffer out;
     if (bdmv.Build(out) != 0)
         return 0;
-    JDoc again;
-    again.SetObject();
-    bdmv.WriteJSON(again, again);
+    JsonText(bdmv);
     return 0;
 }

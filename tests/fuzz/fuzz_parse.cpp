@@ -1,5 +1,6 @@
 // Arbitrary bytes as a disc file: parse, to JSON, back from JSON, build.
 #include "disc/bdmv.h"
+#include "disc/framework/json_text.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (first.Parse(bb) != 0)
         return 0;
     JDoc doc;
-    doc.SetObject();
-    if (first.WriteJSON(doc, doc) != 0)
+    if (!ParseJsonText(JsonText(first), doc))
         return 0;
     CBDMV second;
     second.m_directory = ScratchDir();

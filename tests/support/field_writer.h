@@ -9,10 +9,12 @@
 #include <utility>
 #include <vector>
 
-namespace testing_support {
+namespace testing_support
+{
 
-class FieldWriter {
-public:
+class FieldWriter
+{
+  public:
     // One field: (width in bits, value).
     FieldWriter& Bits(unsigned width, uint64_t value)
     {
@@ -80,7 +82,7 @@ public:
     const std::vector<uint8_t>& Data() const { return m_bytes; }
     std::string Str() const { return std::string(m_bytes.begin(), m_bytes.end()); }
 
-private:
+  private:
     struct Open {
         uint64_t at;
         unsigned width;
@@ -90,7 +92,7 @@ private:
         size_t byte = size_t(m_bits / 8);
         if (byte >= m_bytes.size())
             m_bytes.resize(byte + 1, 0);
-        uint8_t mask = uint8_t(0x80 >> (m_bits % 8));
+        uint8_t mask  = uint8_t(0x80 >> (m_bits % 8));
         m_bytes[byte] = uint8_t(b ? (m_bytes[byte] | mask) : (m_bytes[byte] & ~mask));
         ++m_bits;
     }

@@ -1,14 +1,15 @@
 // Corbit end to end: the structure listing, mark times, options and exit statuses.
-#include <gtest/gtest.h>
-
 #include "tests/corpus/corpus_roundtrip.h"
-#include "tests/disc/mpls_sample.h"
+#include "tests/disc/mpls/mpls_sample.h"
 #include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
 
 using namespace testing_support;
 using namespace mpls_writer;
 
-namespace {
+namespace
+{
 
 const char kUsage[] = "Usage:  corbit [-playmarks] file.mpls\n\n"
                       "where -playmarks displays only PlayListMark list\n"
@@ -42,8 +43,8 @@ TEST(Corbit, SubPathNamesAreCutToTheirWidthAndMultiClipsListed)
 {
     Playlist p;
     PlayItem item;
-    item.out = 45000 * 10;
-    p.items  = {item, item, item};
+    item.out       = 45000 * 10;
+    p.items        = {item, item, item};
     p.items[1].out = 45000 * 20;
     p.items[2].out = 45000 * 30;
     for (uint32_t type : {2, 5, 8, 9, 0}) {
@@ -52,61 +53,63 @@ TEST(Corbit, SubPathNamesAreCutToTheirWidthAndMultiClipsListed)
         p.subPaths.push_back(s);
     }
     SubPlayItem multi;
-    multi.clip  = {"00010", "M2TS", 0};
-    multi.multi = 1;
-    multi.in    = 100;
-    multi.out   = 50; // wraps
-    multi.clips = {{"00011", "M2TS", 0}, {"00012", "M2TS", 0}};
+    multi.clip          = {"00010", "M2TS", 0};
+    multi.multi         = 1;
+    multi.in            = 100;
+    multi.out           = 50; // wraps
+    multi.clips         = {{"00011", "M2TS", 0}, {"00012", "M2TS", 0}};
     p.subPaths[0].items = {multi};
     TempDir dir;
     WriteFile(dir.File("n.mpls"), PlaylistFile(p));
     RunResult r = RunCorbit({dir.File("n.mpls")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, dir.File("n.mpls") + "\n"
-                     "    Num Clips:   3 -- Duration:    1:00\n"
-                     "    PlayList:\n"
-                     "        00001.M2TS -- Duration:    0:10\n"
-                     "        00001.M2TS -- Duration:    0:20\n"
-                     "        00001.M2TS -- Duration:    0:30\n"
-                     "\n"
-                     "    SubPath[0] (Primary audio presentation path of the Browsable slideshow):\n"
-                     "    SubPlayList:\n"
-                     "        00010.M2TS -- Duration: 1590:43\n"
-                     "            #multiclip:  3\n"
-                     "            multi[1] 00011.M2TS\n"
-                     "            multi[2] 00012.M2TS\n"
-                     "\n"
-                     "    SubPath[1] (Out-of-mux and Synchronous type of one or more elementary...):\n"
-                     "    SubPlayList:\n"
-                     "\n"
-                     "    SubPath[2] (MPEG-4 MVC Dependent view video stream for Stereoscopic O...):\n"
-                     "    SubPlayList:\n"
-                     "\n"
-                     "    SubPath[3] (Stereoscopic Interactive Graphics presentation menu):\n"
-                     "    SubPlayList:\n"
-                     "\n"
-                     "    SubPath[4] (reserved):\n"
-                     "    SubPlayList:\n"
-                     "\n");
+    EXPECT_EQ(r.out,
+              dir.File("n.mpls") +
+                  "\n"
+                  "    Num Clips:   3 -- Duration:    1:00\n"
+                  "    PlayList:\n"
+                  "        00001.M2TS -- Duration:    0:10\n"
+                  "        00001.M2TS -- Duration:    0:20\n"
+                  "        00001.M2TS -- Duration:    0:30\n"
+                  "\n"
+                  "    SubPath[0] (Primary audio presentation path of the Browsable slideshow):\n"
+                  "    SubPlayList:\n"
+                  "        00010.M2TS -- Duration: 1590:43\n"
+                  "            #multiclip:  3\n"
+                  "            multi[1] 00011.M2TS\n"
+                  "            multi[2] 00012.M2TS\n"
+                  "\n"
+                  "    SubPath[1] (Out-of-mux and Synchronous type of one or more elementary...):\n"
+                  "    SubPlayList:\n"
+                  "\n"
+                  "    SubPath[2] (MPEG-4 MVC Dependent view video stream for Stereoscopic O...):\n"
+                  "    SubPlayList:\n"
+                  "\n"
+                  "    SubPath[3] (Stereoscopic Interactive Graphics presentation menu):\n"
+                  "    SubPlayList:\n"
+                  "\n"
+                  "    SubPath[4] (reserved):\n"
+                  "    SubPlayList:\n"
+                  "\n");
 }
 
 TEST(Corbit, MarkTimes)
 {
     Playlist p;
     PlayItem first, second;
-    first.in  = 45000;
-    first.out = 45000 * 3601; // one hour
+    first.in   = 45000;
+    first.out  = 45000 * 3601; // one hour
     second.in  = 0;
     second.out = 4000000000u;
-    p.items = {first, second};
-    p.marks = {{0, 1, 0, 45000 * 91, 0, 0},           // 1:30 into the playlist
-               {0, 1, 0, 45000 * 2 + 1, 0, 0},        // one tick past a second
-               {0, 1, 1, 45000u * 13 * 3600, 0, 0},   // 14 hours
-               {0, 1, 2, 45000, 0, 0}};               // no such PlayItem
+    p.items    = {first, second};
+    p.marks    = {{0, 1, 0, 45000 * 91, 0, 0},         // 1:30 into the playlist
+                  {0, 1, 0, 45000 * 2 + 1, 0, 0},      // one tick past a second
+                  {0, 1, 1, 45000u * 13 * 3600, 0, 0}, // 14 hours
+                  {0, 1, 2, 45000, 0, 0}};             // no such PlayItem
     TempDir dir;
     WriteFile(dir.File("m.mpls"), PlaylistFile(p));
     std::string expected = "00:01:30.000\n00:00:01.000\n14:00:00.000\n00:00:00.000\n";
-    RunResult r = RunCorbit({"-playmarks", dir.File("m.mpls")});
+    RunResult r          = RunCorbit({"-playmarks", dir.File("m.mpls")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected);
     // The option in any case, after the name; a second name is ignored.
@@ -145,7 +148,9 @@ TEST(Corbit, UsageAndFailures)
     WriteFile(dir.File("v.mpls"), PlaylistFile(bad));
     r = RunCorbit({"v.mpls"}, dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Unknown version_number!\nfound    \"0201\"\nexpected \"0200\"\nParse failed: v.mpls\n");
+    EXPECT_EQ(
+        r.err,
+        "Unknown version_number!\nfound    \"0201\"\nexpected \"0200\"\nParse failed: v.mpls\n");
 }
 
 TEST(Corbit, PrintsEveryCorpusPlaylist)

@@ -1,9 +1,9 @@
 // The sample playlist the README converts is the test writer's sample playlist.
+#include "tests/disc/mpls/mpls_sample.h"
+#include "tests/support/test_support.h"
+
 #include <cstdlib>
 #include <gtest/gtest.h>
-
-#include "tests/disc/mpls_sample.h"
-#include "tests/support/test_support.h"
 
 using namespace testing_support;
 

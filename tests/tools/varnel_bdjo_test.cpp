@@ -1,5 +1,5 @@
 // Varnel and Corbit on BD-J object files end to end: self-test, listing, refusal.
-#include "tests/disc/bdjo_writer.h"
+#include "tests/disc/bdjo/bdjo_writer.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,17 +1,18 @@
 // Varnel and Corbit on clip information end to end: exact JSON, reverse conversion, padding,
 // message chains, self-test.
+#include "tests/disc/clpi/clpi_writer.h"
+#include "tests/support/test_support.h"
+
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
-#include "tests/disc/clpi_writer.h"
-#include "tests/support/test_support.h"
-
 using namespace testing_support;
 using namespace clpi_writer;
 
-namespace {
+namespace
+{
 
 // A small clip: one video and one audio stream, a two-stream EP map, Extent_Start_Point.
 Clip SmallClip()

@@ -1,17 +1,18 @@
 // Varnel on playlists end to end: exact JSON, reverse conversion, padding, messages, self-test.
+#include "tests/disc/mpls/mpls_sample.h"
+#include "tests/support/test_support.h"
+
 #include <gtest/gtest.h>
 #include <map>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "tests/disc/mpls_sample.h"
-#include "tests/support/test_support.h"
-
 using namespace testing_support;
 using namespace mpls_writer;
 
-namespace {
+namespace
+{
 
 std::string CompactText(const rapidjson::Value& v)
 {
@@ -38,19 +39,41 @@ void TakeUoTables(rapidjson::Value& v, std::vector<std::string>& tables)
     }
 }
 
-const char* const kUoKeys[] = {
-    "menu_call_mask", "title_search_mask", "chapter_search_mask", "time_search_mask",
-    "skip_to_next_point_mask", "skip_back_to_previous_point_mask", "play_FirstPlay_mask",
-    "stop_mask", "pause_on_mask", "pause_off_mask", "still_off_mask", "forward_play_mask",
-    "backward_play_mask", "resume_mask", "move_up_selected_button_mask",
-    "move_down_selected_button_mask", "move_left_selected_button_mask",
-    "move_right_selected_button_mask", "select_button_mask", "activate_button_mask",
-    "select_button_and_activate_mask", "primary_audio_stream_number_change_mask", "reserved01",
-    "angle_number_change_mask", "popup_on_mask", "popup_off_mask", "PG_textST_enable_disable_mask",
-    "PG_textST_stream_number_change_mask", "secondary_video_enable_disable_mask",
-    "secondary_video_stream_number_change_mask", "secondary_audio_enable_disable_mask",
-    "secondary_audio_stream_number_change_mask", "reserved02",
-    "PiP_PG_textST_stream_number_change_mask", "reserved03"};
+const char* const kUoKeys[] = {"menu_call_mask",
+                               "title_search_mask",
+                               "chapter_search_mask",
+                               "time_search_mask",
+                               "skip_to_next_point_mask",
+                               "skip_back_to_previous_point_mask",
+                               "play_FirstPlay_mask",
+                               "stop_mask",
+                               "pause_on_mask",
+                               "pause_off_mask",
+                               "still_off_mask",
+                               "forward_play_mask",
+                               "backward_play_mask",
+                               "resume_mask",
+                               "move_up_selected_button_mask",
+                               "move_down_selected_button_mask",
+                               "move_left_selected_button_mask",
+                               "move_right_selected_button_mask",
+                               "select_button_mask",
+                               "activate_button_mask",
+                               "select_button_and_activate_mask",
+                               "primary_audio_stream_number_change_mask",
+                               "reserved01",
+                               "angle_number_change_mask",
+                               "popup_on_mask",
+                               "popup_off_mask",
+                               "PG_textST_enable_disable_mask",
+                               "PG_textST_stream_number_change_mask",
+                               "secondary_video_enable_disable_mask",
+                               "secondary_video_stream_number_change_mask",
+                               "secondary_audio_enable_disable_mask",
+                               "secondary_audio_stream_number_change_mask",
+                               "reserved02",
+                               "PiP_PG_textST_stream_number_change_mask",
+                               "reserved03"};
 
 // The expected compact table with the given keys set to the given values.
 std::string UoTable(std::map<std::string, int> set)
@@ -119,7 +142,7 @@ TEST(VarnelPlaylist, ForwardJsonHasTheFormatsMembersInOrder)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string head = "{\n    \"MPLS\": {\n        \"version_number\": \"0200\",\n"
-                                   "        \"reserved_header\": [\n            0\n";
+                             "        \"reserved_header\": [\n            0\n";
     EXPECT_EQ(r.out.substr(0, head.size()), head);
 
     rapidjson::Document doc;
@@ -145,7 +168,7 @@ TEST(VarnelPlaylist, ReverseIsByteIdenticalFromFileAndStandardInput)
     std::vector<uint8_t> bytes = PlaylistFile(SamplePlaylist());
     WriteFile(dir.File("s.mpls"), bytes);
     std::string json = RunVarnel({dir.File("s.mpls")}).out;
-    RunResult r = RunVarnel({"-reverse", "-", dir.File("a.mpls")}, json);
+    RunResult r      = RunVarnel({"-reverse", "-", dir.File("a.mpls")}, json);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir.File("a.mpls")), ToString(bytes));
     WriteFile(dir.File("s.json"), json);
@@ -159,7 +182,7 @@ TEST(VarnelPlaylist, PaddingAlignsEverySectionWithZeroGaps)
     TempDir dir;
     WriteFile(dir.File("s.mpls"), PlaylistFile(SamplePlaylist()));
     std::string json = RunVarnel({dir.File("s.mpls")}).out;
-    RunResult r = RunVarnel({"-reverse", "-", "-padding", "2048", dir.File("p.mpls")}, json);
+    RunResult r      = RunVarnel({"-reverse", "-", "-padding", "2048", dir.File("p.mpls")}, json);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string p = ReadFile(dir.File("p.mpls"));
     EXPECT_EQ(p.size(), 4u * 2048);
@@ -181,23 +204,25 @@ TEST(VarnelPlaylist, PaddingAlignsEverySectionWithZeroGaps)
 TEST(VarnelPlaylist, MessagesOfRefusedFiles)
 {
     TempDir dir;
-    Playlist bad   = SamplePlaylist();
-    bad.version    = "0400";
+    Playlist bad = SamplePlaylist();
+    bad.version  = "0400";
     WriteFile(dir.File("v.mpls"), PlaylistFile(bad));
     RunResult r = RunVarnel({dir.File("v.mpls"), dir.File("v.json")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Unknown version_number!\nfound    \"0400\"\nexpected \"0200\"\nParse failed: " +
-                         dir.File("v.mpls") + "\n");
+    EXPECT_EQ(r.err,
+              "Unknown version_number!\nfound    \"0400\"\nexpected \"0200\"\nParse failed: " +
+                  dir.File("v.mpls") + "\n");
     EXPECT_FALSE(FileExists(dir.File("v.json")));
 
-    bad                 = SamplePlaylist();
+    bad                     = SamplePlaylist();
     bad.items[1].clip.codec = "M2TX";
     WriteFile(dir.File("c.mpls"), PlaylistFile(bad));
     r = RunVarnel({dir.File("c.mpls")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Incorrect codec identifier (M2TX)\nError parsing PlayItem[1]!\nParse failed: " +
-                         dir.File("c.mpls") + "\n");
+    EXPECT_EQ(r.err,
+              "Incorrect codec identifier (M2TX)\nError parsing PlayItem[1]!\nParse failed: " +
+                  dir.File("c.mpls") + "\n");
 
     // JSON without an STN table, read from standard input.
     WriteFile(dir.File("s.mpls"), PlaylistFile(SamplePlaylist()));
@@ -219,7 +244,7 @@ TEST(VarnelPlaylist, MessagesOfRefusedFiles)
         marks.PushBack(copy, doc.GetAllocator());
     }
     std::string big = CompactText(doc);
-    r = RunVarnel({"-reverse", "-", dir.File("m.mpls")}, big);
+    r               = RunVarnel({"-reverse", "-", dir.File("m.mpls")}, big);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Too many PlayList marks: 65536 do not fit, at most 65535!\nSave failed: " +
                          dir.File("m.mpls") + "\n");
@@ -235,16 +260,22 @@ TEST(VarnelPlaylist, SelfTestReports)
     ASSERT_EQ(r.status, 0) << r.err;
     std::string n = std::to_string(bytes.size());
     std::string j = std::to_string(ReadFile(dir.File("s.json")).size());
-    EXPECT_EQ(r.out, "\ns.json (" + j + ") and s.from_json.json (" + j + ") are identical.\n\n"
-                     "s.mpls (" + n + ") and s.from_mpls.mpls (" + n + ") are identical.\n"
-                     "s.mpls (" + n + ") and s.from_json.mpls (" + n + ") are identical.\n\n"
-                     "s.from_mpls.mpls (" + n + ") and s.from_json.mpls (" + n + ") are identical.\n\n");
+    EXPECT_EQ(r.out, "\ns.json (" + j + ") and s.from_json.json (" + j +
+                         ") are identical.\n\n"
+                         "s.mpls (" +
+                         n + ") and s.from_mpls.mpls (" + n +
+                         ") are identical.\n"
+                         "s.mpls (" +
+                         n + ") and s.from_json.mpls (" + n +
+                         ") are identical.\n\n"
+                         "s.from_mpls.mpls (" +
+                         n + ") and s.from_json.mpls (" + n + ") are identical.\n\n");
 
     // Surplus bytes after the last section are not rebuilt.
     std::vector<uint8_t> longer = bytes;
     longer.insert(longer.end(), 4, 0);
     WriteFile(dir.File("t.mpls"), longer);
-    r = RunVarnel({"-selftest", "t.mpls"}, "", dir.Path());
+    r             = RunVarnel({"-selftest", "t.mpls"}, "", dir.Path());
     std::string m = std::to_string(longer.size());
     EXPECT_NE(r.out.find("t.mpls (" + m + ") and t.from_mpls.mpls (" + n +
                          ") have different lengths with identical subset.\n"),
@@ -252,12 +283,13 @@ TEST(VarnelPlaylist, SelfTestReports)
         << r.out;
 
     // playback_count of a sequential playlist is not kept: byte 47 differs.
-    Playlist counted       = SamplePlaylist();
-    counted.playbackCount  = 5;
+    Playlist counted      = SamplePlaylist();
+    counted.playbackCount = 5;
     WriteFile(dir.File("u.mpls"), PlaylistFile(counted));
     r = RunVarnel({"-selftest", "u.mpls"}, "", dir.Path());
-    EXPECT_NE(r.out.find("u.mpls (" + n + ") and u.from_json.mpls (" + n + ") differ at position 47.\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("u.mpls (" + n + ") and u.from_json.mpls (" + n + ") differ at position 47.\n"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("u.mpls (" + n + ") and u.from_mpls.mpls (" + n + ") are identical.\n"),
               std::string::npos);

@@ -1,10 +1,10 @@
 // Varnel on inputs and outputs that go wrong: endless input, failed writes, codes without a
 // name, text that is not UTF-8, a padding beyond the file's addresses, large sample files of
 // zeros and self-test outputs that are the test file itself.
-#include "tests/disc/bdjo_writer.h"
-#include "tests/disc/clpi_writer.h"
-#include "tests/disc/mpls_sample.h"
-#include "tests/disc/sound_writer.h"
+#include "tests/disc/bdjo/bdjo_writer.h"
+#include "tests/disc/clpi/clpi_writer.h"
+#include "tests/disc/mpls/mpls_sample.h"
+#include "tests/disc/sound/sound_writer.h"
 #include "tests/disc/title_writer.h"
 #include "tests/support/test_support.h"
 

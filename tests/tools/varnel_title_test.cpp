@@ -1,13 +1,14 @@
 // Varnel on index.bdmv and MovieObject.bdmv end to end: exact JSON, padding, self-test.
-#include <gtest/gtest.h>
-
 #include "tests/disc/title_writer.h"
 #include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
 
 using namespace testing_support;
 using namespace title_writer;
 
-namespace {
+namespace
+{
 
 MovieObjects SmallObjects()
 {
@@ -21,8 +22,8 @@ Index SmallIndex()
     Index x;
     x.first.playback = 1;
     x.top.objectType = 2, x.top.name = "00000";
-    x.titles         = {Title()};
-    x.ext            = {{3, 1, {0, 0, 0, 8}}};
+    x.titles = {Title()};
+    x.ext    = {{3, 1, {0, 0, 0, 8}}};
     return x;
 }
 
@@ -80,10 +81,12 @@ TEST(VarnelTitle, IndexJsonMembersInOrder)
               R"("reserved01":0,"initial_output_mode_preference":0,"SS_content_exist_flag":0,)"
               R"("reserved02":0,"video_format":"1080p","frame_rate":"23.976",)"
               R"("content_provider_user_data":[0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,)"
-              R"(0,0,0,0,0,0,0]},"Indexes":{"FirstPlayback":{)" + title +
+              R"(0,0,0,0,0,0,0]},"Indexes":{"FirstPlayback":{)" +
+                  title +
                   R"(1,"reserved02":0,"mobj_id_ref":0,"reserved03":0},"TopMenu":{"object_type":2,)"
                   R"("access_type":0,"reserved01":0,"playback_type":0,"reserved02":0,)"
-                  R"("bdjo_file_name":"00000","reserved03":0},"Title":[{)" + title +
+                  R"("bdjo_file_name":"00000","reserved03":0},"Title":[{)" +
+                  title +
                   R"(0,"reserved02":0,"mobj_id_ref":0,"reserved03":0}]},)"
                   R"("ExtensionData":[{"ID1":3,"ID2":1,"data_block":[0,0,0,8]}]}})");
 }
@@ -91,9 +94,9 @@ TEST(VarnelTitle, IndexJsonMembersInOrder)
 TEST(VarnelTitle, PaddingAlignsSectionsTo16)
 {
     TempDir dir;
-    Index x        = SmallIndex();
-    MovieObjects m = SmallObjects();
-    m.ext          = {{3, 7, {1}}};
+    Index x                   = SmallIndex();
+    MovieObjects m            = SmallObjects();
+    m.ext                     = {{3, 7, {1}}};
     const std::string names[] = {"index.bdmv", "MovieObject.bdmv"};
     for (const std::string& name : names) {
         bool index = name == "index.bdmv";

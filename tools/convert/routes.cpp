@@ -43,16 +43,8 @@ int ConvertToJson(const char* input, const char* output)
     CBDMV bdmv;
     if (output && *output)
         bdmv.m_directory = PathDirectory(output);
-    bdmv.Clear();
-    int r;
-    {
-        CBitBuffer bb;
-        r = bb.LoadFile(input);
-        if (r == 0)
-            r = bdmv.Parse(bb);
-    }
+    int r = bdmv.LoadBinary(input);
     if (r) {
-        bdmv.Clear();
         fprintf(stderr, "Parse failed: %s\n", input);
         return r;
     }

@@ -48,16 +48,8 @@ int SelfTest(const char* testFile, uint32_t padding)
     {
         CBDMV bdmv;
         bdmv.m_padding = padding;
-        bdmv.Clear();
-        int rc;
-        {
-            CBitBuffer bb;
-            rc = bb.LoadFile(t.c_str());
-            if (rc == 0)
-                rc = bdmv.Parse(bb);
-        }
+        int rc         = bdmv.LoadBinary(t.c_str());
         if (rc) {
-            bdmv.Clear();
             fprintf(stderr, "Parse failed: %s\n", t.c_str());
             return rc;
         }

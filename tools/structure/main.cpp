@@ -1,7 +1,7 @@
 // Corbit: prints the structure of a playlist, or only the times of its marks.
 #include "common/file_errors.h"
 #include "disc/bdmv.h"
-#include "disc/code_names.h"
+#include "disc/framework/code_names.h"
 #include "platform/crt_compat.h"
 
 #include <cstdio>
@@ -45,16 +45,7 @@ static int RunCorbit(int argc, char** argv)
 
     CBDMV bdmv;
     bdmv.m_writeSampleFiles = false; // printing only: no sound.bdmv sample files
-    bdmv.Clear();
-    int r;
-    {
-        CBitBuffer bb;
-        r = bb.LoadFile(fileName);
-        if (r == 0)
-            r = bdmv.Parse(bb);
-        if (r)
-            bdmv.Clear();
-    }
+    int r                   = bdmv.LoadBinary(fileName);
     if (r) {
         fprintf(stderr, "Parse failed: %s\n", fileName);
         return r;
