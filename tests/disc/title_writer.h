@@ -1,15 +1,10 @@
 // Test-side writer for index.bdmv and MovieObject.bdmv, laid out from field lists with
-// FieldWriter (ExtensionData as the playlist writer lays it out), and small helpers that run
-// the container on such bytes.
+// FieldWriter (ExtensionData as the playlist writer lays it out).
 #pragma once
 
-#include "disc/bdmv.h"
 #include "tests/disc/mpls/mpls_writer.h"
-#include "tests/support/json_support.h"
 
 #include <cstdint>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 #include <string>
 #include <vector>
 
@@ -127,52 +122,6 @@ inline std::vector<uint8_t> MovieObjectFile(const MovieObjects& m)
         mpls_writer::PadTo(w, m.padding);
     }
     return w.Data();
-}
-
-// ---- Running the container ----------------------------------------------------------------
-
-inline int Parse(CBDMV& bdmv, const std::vector<uint8_t>& bytes)
-{
-    CBitBuffer bb;
-    bb.m_bytes = bytes;
-    return bdmv.Parse(bb);
-}
-
-inline std::vector<uint8_t> Build(CBDMV& bdmv, int* rc = nullptr)
-{
-    CBitBuffer bb;
-    int r = bdmv.Build(bb);
-    if (rc)
-        *rc = r;
-    return bb.m_bytes;
-}
-
-inline std::string ToJson(CBDMV& bdmv) { return testing_support::CompactJson(bdmv); }
-
-inline int FromJson(CBDMV& bdmv, const std::string& text)
-{
-    JDoc doc;
-    doc.Parse(text.c_str(), text.size());
-    return doc.HasParseError() ? -1 : bdmv.ReadJSON(doc, doc);
-}
-
-// Bytes -> JSON -> bytes.
-inline std::vector<uint8_t> ThroughJson(const std::vector<uint8_t>& bytes)
-{
-    CBDMV a, b;
-    if (Parse(a, bytes) || FromJson(b, ToJson(a)))
-        return {};
-    return Build(b);
-}
-
-// Replaces the first occurrence; false when there is none.
-inline bool Replace(std::string& s, const std::string& from, const std::string& to)
-{
-    size_t at = s.find(from);
-    if (at == std::string::npos)
-        return false;
-    s.replace(at, from.size(), to);
-    return true;
 }
 
 } // namespace title_writer

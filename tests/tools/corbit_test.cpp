@@ -116,6 +116,16 @@ TEST(Corbit, MarkTimes)
     r = RunCorbit({dir.File("m.mpls"), dir.File("none.mpls"), "-PlayMarks", "-"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected);
+
+    // Times wrap as the fields do: an OUT time below its IN time gives the 32-bit difference,
+    // a mark before its PlayItem's IN time lies one tick before the timeline.
+    p.items[0].in  = 1000;
+    p.items[0].out = 500;
+    p.marks        = {{0, 1, 0, 999, 0, 0}, {0, 1, 1, 45000 + 1, 0, 0}};
+    WriteFile(dir.File("w.mpls"), PlaylistFile(p));
+    r = RunCorbit({"-playmarks", dir.File("w.mpls")});
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "-19425553:-49:69931993740.000\n26:30:44.707\n");
 }
 
 TEST(Corbit, UsageAndFailures)

@@ -1,4 +1,9 @@
-// Varnel's command line: argument scan, route choice, texts and exit statuses.
+// Varnel's command line: argument scan, route choice, texts, exit statuses and the self-test.
+#include "tests/disc/bdjo/bdjo_writer.h"
+#include "tests/disc/clpi/clpi_writer.h"
+#include "tests/disc/mpls/mpls_sample.h"
+#include "tests/disc/sound/sound_writer.h"
+#include "tests/disc/title_writer.h"
 #include "tests/support/test_support.h"
 #include "tools/convert/self_test.h"
 
@@ -152,6 +157,46 @@ TEST(VarnelCli, SelfTestNames)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Cannot self-test x.json: writing x.json would overwrite it!\n");
     EXPECT_EQ(ReadFile(d.File("x.json")), "{\"MPLS\":{}}");
+}
+
+TEST(VarnelCli, SelfTestOfEveryKindFindsEveryPairIdentical)
+{
+    TempDir d;
+    bdjo_writer::Bdjo bdjo;
+    bdjo.apps = {bdjo_writer::App()};
+    title_writer::MovieObjects objects;
+    objects.objects = {{1, 0, 0, 0, {{title_writer::Op(1, 0, 1, 0, 0, 1), 2, 0}}}};
+    sound_writer::SoundFile sound;
+    sound.sounds  = {{1, 1, 1, 0, 4}};
+    sound.samples = Hex("01020304");
+    const struct {
+        std::string base, ext;
+        std::vector<uint8_t> bytes;
+    } files[] = {
+        {"s", "mpls", mpls_writer::PlaylistFile(mpls_writer::SamplePlaylist())},
+        {"c", "clpi", clpi_writer::ClipFile(clpi_writer::SampleClip())},
+        {"00000", "bdjo", bdjo_writer::BdjoFile(bdjo)},
+        {"index", "bdmv", title_writer::IndexFile(title_writer::Index())},
+        {"MovieObject", "bdmv", title_writer::MovieObjectFile(objects)},
+        {"sound", "bdmv", sound_writer::SoundBdmv(sound)},
+        {"id", "bdmv", FieldWriter().Text("BDID0200").Zeros(96).Data()},
+    };
+    for (const auto& f : files) {
+        const std::string b = f.base, e = f.ext, n = std::to_string(f.bytes.size());
+        WriteFile(d.File(b + "." + e), f.bytes);
+        RunResult r = RunVarnel({"-selftest", b + "." + e}, "", d.Path());
+        EXPECT_EQ(r.status, 0) << b;
+        EXPECT_EQ(r.err, "") << b;
+        const std::string j = std::to_string(ReadFile(d.File(b + ".json")).size());
+        EXPECT_EQ(r.out, "\n" + b + ".json (" + j + ") and " + b + ".from_json.json (" + j +
+                             ") are identical.\n\n" + b + "." + e + " (" + n + ") and " + b +
+                             ".from_" + e + "." + e + " (" + n + ") are identical.\n" + b + "." +
+                             e + " (" + n + ") and " + b + ".from_json." + e + " (" + n +
+                             ") are identical.\n\n" + b + ".from_" + e + "." + e + " (" + n +
+                             ") and " + b + ".from_json." + e + " (" + n + ") are identical.\n\n");
+    }
+    // The sound's samples are written beside the JSON.
+    EXPECT_EQ(ReadFile(d.File("sound_000.wav")), ToString(sound_writer::Wave(1, sound.samples)));
 }
 
 TEST(VarnelCli, PipesAndDirectoriesAsInput)

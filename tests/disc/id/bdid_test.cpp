@@ -49,12 +49,6 @@ TEST(DiscId, JsonTextAndRoundTrip)
     r = RunVarnel({"-reverse", "id.json", "-padding", "2048", "back.bdmv"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(d.File("back.bdmv")), ToString(bytes)) << "104 bytes whatever the padding";
-
-    r = RunVarnel({"-selftest", "id.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.out, "\nid.json (366) and id.from_json.json (366) are identical.\n\n"
-                     "id.bdmv (104) and id.from_bdmv.bdmv (104) are identical.\n"
-                     "id.bdmv (104) and id.from_json.bdmv (104) are identical.\n\n"
-                     "id.from_bdmv.bdmv (104) and id.from_json.bdmv (104) are identical.\n\n");
 }
 
 TEST(DiscId, HexTexts)

