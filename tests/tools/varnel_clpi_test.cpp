@@ -10,27 +10,29 @@ using namespace clpi_writer;
 namespace
 {
 
-// A small clip: a stream of each coding family, a two-stream EP map, the clip ExtensionData
-// blocks of the sample clip.
+// A small clip: fonts, a stream of each coding family, a two-stream EP map, the clip
+// ExtensionData blocks of the sample clip.
 Clip SmallClip()
 {
     Clip c;
-    c.version           = "0300";
-    c.reservedHeader    = {0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    c.sequences.atc     = {Atc{0, 0, {Stc{0x1001, 0, 100, 200}}}};
-    Stream video        = Video(0xEA, 4, 4, 2, 0, 0x1011);
-    video.isrc          = std::string("GB\0\0\0\0\0\0\0\0\0\0", 12);
-    c.program.sequences = {
-        ProgramSequence{0,
+    c.version              = "0300";
+    c.reservedHeader       = {0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    c.info.applicationType = 6;
+    c.info.fonts           = {Font{"00011", 0}, Font{"00012", 1}};
+    c.sequences.atc        = {Atc{0, 0, {Stc{0x1001, 0, 100, 200}}}};
+    Stream video           = Video(0xEA, 4, 4, 2, 0, 0x1011);
+    video.isrc             = std::string("J\0ABC12345\0\0", 12); // strings up to a zero byte
+    c.program.sequences    = {
+           ProgramSequence{0,
                         0x100,
                         0,
                         {video, Audio(0x84, 1, 4, "deu", 0x1100), Graphics(0x90, "eng", 0x1200, 5),
-                         TextSubtitle(1, "fra", 0x1800), Video(0x24, 8, 6, 3, 0, 0x1015)}}};
+                            TextSubtitle(1, "fra", 0x1800), Video(0x24, 8, 6, 3, 0, 0x1015)}}};
     EpStream v;
     v.coarse = {{{0, 3, 77}}};
     v.fine   = {{{1, 2, 3, 4}}};
     EpStream g;
-    g.pid = 0x1200, g.type = 6;
+    g.pid = 0x1200, g.type = 6, g.coarse = {{{0, 1, 2}}}; // no fine table
     c.cpi.streams = {v, g};
     c.ext         = SampleClip().ext;
     return c;
@@ -41,19 +43,20 @@ const std::string kNoIsrc =
     R"("reserved03":0})";
 const std::string kSmallJson =
     R"({"HDMV":{"version_number":"0300","reserved_header":[0,7],"ClipInfo":{"reserved01":0,)"
-    R"("Clip_stream_type":1,"application_type":1,"reserved02":0,"is_ATC_delta":0,)"
+    R"("Clip_stream_type":1,"application_type":6,"reserved02":0,"is_ATC_delta":0,)"
     R"("TS_recording_rate":6000000,"number_of_source_packets":1000,"reserved_block":[0],)"
     R"("TS_type_info_block":{"Validity_flags":128,"Format_identifier":"HDMV",)"
-    R"("Network_information":"","Stream_format_name":""}},)"
-    R"("SequenceInfo":{"reserved_for_word_align":0,"ATC_sequence":[{"SPN_ATC_start":0,)"
-    R"("offset_STC_id":0,"STC_sequence":[{"PCR_PID":4097,"SPN_STC_start":0,)"
-    R"("presentation_start_time":100,"presentation_end_time":200}]}]},)"
+    R"("Network_information":"","Stream_format_name":""},"reserved05":0,)"
+    R"("font_file":[{"font_file_name":"00011","reserved01":0},{"font_file_name":"00012",)"
+    R"("reserved01":1}]},"SequenceInfo":{"reserved_for_word_align":0,)"
+    R"("ATC_sequence":[{"SPN_ATC_start":0,"offset_STC_id":0,"STC_sequence":[{"PCR_PID":4097,)"
+    R"("SPN_STC_start":0,"presentation_start_time":100,"presentation_end_time":200}]}]},)"
     R"("ProgramInfo":{"reserved_for_word_align":0,)"
     R"("program_sequence":[{"SPN_program_sequence_start":0,"program_map_PID":256,)"
     R"("reserved01":0,"stream_in_ps":[{"stream_PID":4113,"stream_coding_type":"VC-1",)"
     R"("video_format":"1080i","frame_rate":"29.97","aspect_ratio":"4:3","reserved01":0,)"
-    R"("cc_flag":0,"reserved02":0,"ISRC":{"country_code":"GB","copyright_holder":"",)"
-    R"("recording_year":"","recording_number":""},"reserved03":0},{"stream_PID":4352,)"
+    R"("cc_flag":0,"reserved02":0,"ISRC":{"country_code":"J","copyright_holder":"ABC",)"
+    R"("recording_year":"12","recording_number":"345"},"reserved03":0},{"stream_PID":4352,)"
     R"("stream_coding_type":"AC-3 Plus","audio_presentation_type":"Mono",)"
     R"("sampling_frequency":"96 kHz","language_code":"deu",)" +
     kNoIsrc +
@@ -69,8 +72,10 @@ const std::string kSmallJson =
     R"("reserved01":0,"EP_stream_type":"video type1","EP_coarse":[{"ref_to_EP_fine_id":0,)"
     R"("PTS_EP_coarse":3,"SPN_EP_coarse":77}],"EP_fine":[{"is_angle_change_point":1,)"
     R"("I_end_position_offset":2,"PTS_EP_fine":3,"SPN_EP_fine":4}]},{"stream_PID":4608,)"
-    R"("reserved01":0,"EP_stream_type":"Presentation Graphics"}]},"ExtensionData":[{"ID1":1,)"
-    R"("ID2":2,"HDMV_LPCM_down_mix_coefficient":[{"ref_to_stream_index":1,)"
+    R"("reserved01":0,"EP_stream_type":"Presentation Graphics",)"
+    R"("EP_coarse":[{"ref_to_EP_fine_id":0,"PTS_EP_coarse":1,"SPN_EP_coarse":2}]}]},)"
+    R"("ExtensionData":[{"ID1":1,"ID2":2,)"
+    R"("HDMV_LPCM_down_mix_coefficient":[{"ref_to_stream_index":1,)"
     R"("mixing_phase_for_ch1_to_left":1,"mixing_phase_for_ch2_to_left":0,)"
     R"("mixing_phase_for_ch3_to_left":0,"mixing_phase_for_ch4_to_left":0,)"
     R"("mixing_phase_for_ch5_to_left":0,"mixing_phase_for_ch6_to_left":0,)"

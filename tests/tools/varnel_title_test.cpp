@@ -36,30 +36,13 @@ TEST(VarnelTitle, MovieObjectJsonText)
     RunResult r = RunVarnel({dir.File("MovieObject.bdmv")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, R"({
-    "MOBJ": {
-        "version_number": "0200",
-        "reserved_header": [
-            0
-        ],
-        "MovieObjects": [
-            {
-                "resume_intention_flag": 1,
-                "menu_call_mask": 0,
-                "title_search_mask": 0,
-                "reserved01": 0,
-                "NavigationCommand": [
-                    {
-                        "operation_code": 553713664,
-                        "operand_1": 2,
-                        "operand_2": 0,
-                        "command": "Jump_Title reg_2"
-                    }
-                ]
-            }
-        ]
-    }
-})");
+    JDoc doc;
+    ASSERT_TRUE(ParseJsonText(r.out, doc));
+    EXPECT_EQ(CompactText(doc),
+              R"({"MOBJ":{"version_number":"0200","reserved_header":[0],"MovieObjects":[{)"
+              R"("resume_intention_flag":1,"menu_call_mask":0,"title_search_mask":0,)"
+              R"("reserved01":0,"NavigationCommand":[{"operation_code":553713664,"operand_1":2,)"
+              R"("operand_2":0,"command":"Jump_Title reg_2"}]}]}})");
 }
 
 TEST(VarnelTitle, IndexJsonMembersInOrder)

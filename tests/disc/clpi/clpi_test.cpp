@@ -39,7 +39,7 @@ Outcome Edited(const std::string& from, const std::string& to)
 
 } // namespace
 
-TEST(ClipFile, RoundTripsByteForByte)
+TEST(ClipFile, ReservedFieldsRoundTripAndSurplusBytesAreSkipped)
 {
     ExpectRoundTrip(SampleClip());
 
@@ -66,20 +66,16 @@ TEST(ClipFile, RoundTripsByteForByte)
     c.ext[0].data               = DownMixBlock({DownMix{}}, 0xDD);
     c.ext[1].data               = ExtentBlock({1}, 0xEEEE);
     ExpectRoundTrip(c);
-}
 
-TEST(ClipFile, SurplusBytesInsideBlocksAreSkipped)
-{
     // Bytes after the known fields of a block are passed over: the JSON is that of the file
-    // without them, and the rebuilt file is the plain one.
-    Clip c                                    = SampleClip();
-    c.info.tsSurplus                          = 3;
-    c.info.surplus                            = 5;
-    c.sequences.surplus                       = 2;
-    c.program.surplus                         = 7;
-    c.program.sequences[0].streams[0].surplus = 4;
-    ASSERT_NE(ClipFile(c), ClipFile(SampleClip()));
-    EXPECT_EQ(Json(c), Json(SampleClip()));
+    // without them.
+    Clip fat                                    = c;
+    fat.info.tsSurplus                          = 3;
+    fat.info.surplus                            = 5;
+    fat.sequences.surplus                       = 2;
+    fat.program.surplus                         = 7;
+    fat.program.sequences[0].streams[0].surplus = 4;
+    EXPECT_EQ(Json(fat), Json(c));
 }
 
 TEST(ClipFile, AbsentBlocksAreRebuiltAndClipMarkContentsDropped)
@@ -111,31 +107,19 @@ TEST(ClipFile, AbsentBlocksAreRebuiltAndClipMarkContentsDropped)
 
 TEST(ClipInfo, ListsFollowTheirConditions)
 {
-    Clip c            = SampleClip();
-    c.info.isAtcDelta = 0;
-    std::string json  = Json(c);
-    EXPECT_EQ(json.find("reserved04"), std::string::npos);
-    EXPECT_EQ(json.find("\"ATC_delta\""), std::string::npos);
-    ExpectRoundTrip(c);
-
     // Lists in JSON whose condition does not hold are neither read nor built; 5 reads as 1.
-    std::string withList =
-        Replaced(Json(SampleClip()), R"("is_ATC_delta":1)", R"("is_ATC_delta":0)");
-    withList = Replaced(withList, R"("application_type":1)", R"("application_type":2)");
-    withList = Replaced(withList, R"("reserved04":0,)",
-                        R"("reserved05":9,"font_file":[{}],"reserved04":0,)");
+    std::string json = Replaced(Json(SampleClip()), R"("is_ATC_delta":1)", R"("is_ATC_delta":0)");
+    json             = Replaced(json, R"("application_type":1)", R"("application_type":2)");
+    json =
+        Replaced(json, R"("reserved04":0,)", R"("reserved05":9,"font_file":[{}],"reserved04":0,)");
+    Clip c                 = SampleClip();
+    c.info.isAtcDelta      = 0;
     c.info.applicationType = 2;
-    EXPECT_EQ(JsonToFile(withList).bytes, ClipFile(c));
+    EXPECT_EQ(JsonToFile(json).bytes, ClipFile(c));
     EXPECT_EQ(Edited(R"("is_ATC_delta":1)", R"("is_ATC_delta":5)").bytes, ClipFile(SampleClip()));
 
-    // Fonts of application type 6, also an empty list with its count byte.
+    // An empty font list of application type 6 keeps its member and its count byte.
     c.info.applicationType = 6;
-    c.info.fonts           = {Font{"00011", 0}, Font{"00012", 1}};
-    EXPECT_NE(
-        Json(c).find(R"("reserved05":0,"font_file":[{"font_file_name":"00011","reserved01":0},)"),
-        std::string::npos);
-    ExpectRoundTrip(c);
-    c.info.fonts.clear();
     EXPECT_NE(Json(c).find(R"("reserved05":0,"font_file":[]})"), std::string::npos);
     ExpectRoundTrip(c);
 }
@@ -180,15 +164,8 @@ TEST(StreamCodingInfo, UnknownCodingTypeIsKeptInTheFileButNotInJson)
     EXPECT_EQ(JsonToFile(parsed.json).rc, 1);
 }
 
-TEST(StreamCodingInfo, IsrcFromJson)
+TEST(StreamCodingInfo, IsrcFromJsonMustBeComplete)
 {
-    Clip c                                 = SampleClip();
-    c.program.sequences[0].streams[0].isrc = std::string("J\0ABC12345\0\0", 12);
-    EXPECT_NE(Json(c).find(R"("ISRC":{"country_code":"J","copyright_holder":"ABC",)"
-                           R"("recording_year":"12","recording_number":"345"})"),
-              std::string::npos);
-    ExpectRoundTrip(c);
-
     // A stream without its ISRC, or with one string missing.
     Outcome failed = Edited(R"("ISRC":{"country_code":"JP",)", R"("IS":{"country_code":"JP",)");
     EXPECT_EQ(failed.err.rfind("failed to read ISRC\nFailed to read JSON array element[0]!\n", 0),
@@ -221,15 +198,10 @@ TEST(EPMap, TableAddressesFromJson)
     scattered.cpi.streams[0].fineGap = 8;
     EXPECT_EQ(Json(scattered), Json(c));
 
-    // No streams: no member, a map of two bytes; an empty fine table has no member and its
-    // address right after the coarse entries.
+    // No streams: no member, a map of two bytes.
     c.ext.clear();
     c.cpi.streams = {};
     EXPECT_NE(Json(c).find(R"("CPI":{"reserved01":0,"CPI_type":1}}})"), std::string::npos);
-    ExpectRoundTrip(c);
-    c.cpi.streams = {s};
-    c.cpi.streams[0].fine.clear();
-    EXPECT_EQ(Json(c).find("\"EP_fine\""), std::string::npos);
     ExpectRoundTrip(c);
 }
 
@@ -390,29 +362,15 @@ TEST(ClipBuild, ListsLongerThanTheirCountsAreRefused)
     const Case cases[] = {
         {[](CCLPI& c) { c.ClipInfo.ATC_delta.resize(256); },
          "Too many ATC_delta entries: 256 do not fit, at most 255!\n"},
-        {[](CCLPI& c) { c.ClipInfo.application_type = 6, c.ClipInfo.font_file.resize(256); },
-         "Too many font_file entries: 256 do not fit, at most 255!\n"},
-        {[](CCLPI& c) { c.SequenceInfo.ATC_sequence.resize(256); },
-         "Too many ATC_sequence entries: 256 do not fit, at most 255!\n"},
-        {[](CCLPI& c) { c.ProgramInfo.program_sequence.resize(256); },
-         "Too many program_sequence entries: 256 do not fit, at most 255!\n"},
-        {[](CCLPI& c) { c.ProgramInfo.program_sequence[0].stream_in_ps.resize(256); },
-         "Too many stream_in_ps entries: 256 do not fit, at most 255!\n"},
         {[](CCLPI& c) { c.CPI.EP_map.EP_map_for_one_stream_PID.resize(256); },
          "Too many EP_map_for_one_stream_PID entries: 256 do not fit, at most 255!\n"
          "Failed to save EP_map!\n"},
-        {[](CCLPI& c) { c.CPI.EP_map.EP_map_for_one_stream_PID[0].EP_coarse.resize(65536); },
-         "Too many EP_coarse entries: 65536 do not fit, at most 65535!\nFailed to save EP_map!\n"},
         {[](CCLPI& c) { c.CPI.EP_map.EP_map_for_one_stream_PID[1].EP_fine.resize(262144); },
          "Too many EP_fine entries: 262144 do not fit, at most 262143!\nFailed to save EP_map!\n"},
         {[&](CCLPI& c) {
              entry(c, 4).BlockAs<CExtent_Start_Point>()->SPN_extent_start.resize(65536);
          },
          "Too many SPN_extent_start values: 65536 do not fit, at most 65535!\n"},
-        {[&](CCLPI& c) {
-             entry(c, 2).BlockAs<CLPCMDownMix>()->HDMV_LPCM_down_mix_coefficient.resize(65536);
-         },
-         "Too many HDMV_LPCM_down_mix_coefficient entries: 65536 do not fit, at most 65535!\n"},
     };
     CBDMV base;
     ASSERT_EQ(Parsed(base, ClipFile(SampleClip())).rc, 0);

@@ -170,7 +170,7 @@ TEST(STNTableSS, MessageChains)
     }
 }
 
-TEST(SubPathExtension, RoundTripPaddingAndListing)
+TEST(SubPathExtension, RoundTripAndPadding)
 {
     SubPath dependent;
     dependent.type = 8;
@@ -198,21 +198,6 @@ TEST(SubPathExtension, RoundTripPaddingAndListing)
     p.ext[0].data = SubPathExtensionBlock({});
     EXPECT_EQ(p.ext[0].data, Hex("00000004 0000 0000"));
     EXPECT_EQ(ThroughJson(PlaylistFile(p)), PlaylistFile(p));
-
-    p.ext[0].data = SubPathExtensionBlock({dependent, dependent});
-    TempDir dir;
-    WriteFile(dir.File("x.mpls"), PlaylistFile(p));
-    RunResult r = RunCorbit({"x.mpls"}, dir.Path());
-    EXPECT_EQ(r.status, 0);
-    const std::string tail =
-        "    SubPlayList:\n        00002.M2TS -- Duration:    0:10\n\n    (extension)\n"
-        "    SubPath[%u] (MPEG-4 MVC Dependent view video stream for Stereoscopic O...):\n";
-    EXPECT_EQ(r.out, "x.mpls\n    Num Clips:   1 -- Duration:    0:10\n    PlayList:\n"
-                     "        00001.M2TS -- Duration:    0:10\n\n    (extension)\n"
-                     "    SubPath[0] (MPEG-4 MVC Dependent view video stream for Stereoscopic "
-                     "O...):\n" +
-                         Replaced(tail, "%u", "1") +
-                         "    SubPlayList:\n        00002.M2TS -- Duration:    0:10\n\n");
 }
 
 TEST(ActiveVideoWindow, JsonAndMessages)
