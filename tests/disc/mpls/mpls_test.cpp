@@ -119,6 +119,18 @@ TEST(Playlist, StnJsonRefusals)
     }
 }
 
+TEST(Playlist, UoMaskReservedBitsAreOptionalInJson)
+{
+    // JSON without the reserved masks reads; a mask keeps its JSON number and builds one bit.
+    CUOMaskTable uo;
+    std::string json = Replaced(CompactJson(uo), "\"menu_call_mask\":0", "\"menu_call_mask\":2");
+    for (const char* optional : {"\"reserved01\":0,", "\"reserved02\":0,", ",\"reserved03\":0"})
+        json = Replaced(json, optional, "");
+    EXPECT_EQ(Read(uo, json).rc, 0);
+    EXPECT_EQ(Built(uo).bytes, Hex("80 00 00 00 00 00 00 00"));
+    EXPECT_EQ(CompactJson(uo).find("{\"UO_mask_table\":{\"menu_call_mask\":2,"), 0u);
+}
+
 TEST(Playlist, SubPathBlocks)
 {
     // A SubPath without SubPlayItems is 6 bytes after its length and writes an empty array,
