@@ -58,7 +58,7 @@ inline std::vector<uint8_t> IndexFile(const Index& x)
     w.Fields(
         {{1, 0}, {1, x.outputMode}, {1, x.ss}, {5, x.appReserved02}, {4, x.format}, {4, x.rate}});
     w.Bytes(x.userData).Zeros(x.appSurplus).End();
-    mpls_writer::PadTo(w, x.padding);
+    w.AlignTo(x.padding);
     w.Patch(64, 32, w.Size()); // Indexes start address
     w.Begin(32);
     WriteTitle(w, x.first);
@@ -67,11 +67,11 @@ inline std::vector<uint8_t> IndexFile(const Index& x)
     for (const Title& t : x.titles)
         WriteTitle(w, t);
     w.End();
-    mpls_writer::PadTo(w, x.padding);
+    w.AlignTo(x.padding);
     if (!x.ext.empty()) {
         w.Patch(96, 32, w.Size()); // ExtensionData start address
         mpls_writer::WriteExtensionData(w, x.ext);
-        mpls_writer::PadTo(w, x.padding);
+        w.AlignTo(x.padding);
     }
     return w.Data();
 }
@@ -115,11 +115,11 @@ inline std::vector<uint8_t> MovieObjectFile(const MovieObjects& m)
             w.U32(c.op).U32(c.operand1).U32(c.operand2);
     }
     w.End();
-    mpls_writer::PadTo(w, m.padding);
+    w.AlignTo(m.padding);
     if (!m.ext.empty()) {
         w.Patch(64, 32, w.Size()); // ExtensionData start address
         mpls_writer::WriteExtensionData(w, m.ext);
-        mpls_writer::PadTo(w, m.padding);
+        w.AlignTo(m.padding);
     }
     return w.Data();
 }

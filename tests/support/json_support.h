@@ -24,8 +24,6 @@ inline std::string CompactText(const JValue& v)
     return std::string(sb.GetString(), sb.GetSize());
 }
 
-inline void WrittenJson(CIBDSerial& s, JDoc& doc) { ParseJsonText(JsonText(s), doc); }
-
 // The members a structure writes, parsed back as the programs parse, as compact text.
 inline std::string CompactJson(CIBDSerial& s)
 {

@@ -120,11 +120,7 @@ TEST(Bdjo, JsonMessageChains)
     const struct {
         std::string from, to, err;
     } cases[] = {
-        {R"("0200")", R"("0400")",
-         "Unknown version_number!\nfound    \"0400\"\nexpected \"0200\"\n"},
         {R"("KeyInterestTable":)", R"("Keys":)", "failed to read KeyInterestTable\n"},
-        {R"("VK_STOP":1,)", "", "failed to read VK_STOP\n"},
-        {R"("default_font_file_name":"*****",)", "", "failed to read default_font_file_name\n"},
         {R"("AccessiblePlayLists":["00001")", R"("AccessiblePlayLists":[3)",
          "JSON array element[0] is not a string!\n"},
         {R"("AccessiblePlayLists":[)", R"("AccessiblePlayLists":7,"x":[)",

@@ -307,9 +307,7 @@ inline std::vector<uint8_t> ClipFile(const Clip& c)
     for (int block = 0; block < 4; ++block) {
         if (c.absent[block])
             continue;
-        if (c.padding)
-            w.AlignTo(c.padding);
-        w.Patch(64 + 32 * block, 32, w.Size());
+        w.AlignTo(c.padding).Patch(64 + 32 * block, 32, w.Size());
         if (block == 0)
             WriteSequenceInfo(w, c.sequences);
         else if (block == 1)
@@ -321,13 +319,11 @@ inline std::vector<uint8_t> ClipFile(const Clip& c)
             w.Bytes(c.clipMark).End();
         }
     }
-    if (c.padding)
-        w.AlignTo(c.padding);
+    w.AlignTo(c.padding);
     if (!c.ext.empty()) {
         w.Patch(64 + 32 * 4, 32, w.Size());
         mpls_writer::WriteExtensionData(w, c.ext);
-        if (c.padding)
-            w.AlignTo(c.padding);
+        w.AlignTo(c.padding);
     }
     return w.Data();
 }

@@ -217,22 +217,6 @@ TEST(ActiveVideoWindow, JsonAndMessages)
               "failed to read active_video_window\nFailed to read JSON array element[0]!\n");
 }
 
-TEST(PipMetadata, DataIsPackedInOrderWithNewAddresses)
-{
-    PipBlock a, b;
-    a.item = 1, a.luma = 1, a.upper = 200;
-    a.entries = {{1000, 10, 20, 1, 0}, {2000, 30, 40, 2, 1}, {3000, 50, 60, 3, 0}};
-    b.item = 2, b.trick = 1;
-    b.entries                  = {{4000, 70, 80, 4, 0}};
-    std::vector<uint8_t> bytes = PlaylistFile(WithExtension(1, 1, PipBlockData({a, b})));
-    EXPECT_EQ(ThroughJson(bytes), bytes);
-    // Addresses pointing backwards with a gap parse, and rebuild packed.
-    CBDMV scattered;
-    ASSERT_EQ(
-        Parsed(scattered, PlaylistFile(WithExtension(1, 1, PipBlockData({a, b}, {50, 34})))).rc, 0);
-    EXPECT_EQ(Built(scattered).bytes, bytes);
-}
-
 TEST(PipMetadata, JsonShapeAndEmptyLists)
 {
     PipBlock a;

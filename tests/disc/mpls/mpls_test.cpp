@@ -180,9 +180,6 @@ TEST(Playlist, JsonMessagesOfMissingMembers)
         {"\"multi_clip_entries\":{", "\"multi_clip_entrie\":{",
          "failed to read multi_clip_entries\nFailed to read JSON array element[1]!\nFailed to read "
          "PlayItem!\n"},
-        {"{\"Clip_Information_file_name\":\"00004\",", "{",
-         "failed to read Clip_Information_file_name\nFailed to read JSON array element[1]!\nFailed "
-         "to read PlayItem!\n"},
         {"\"sync_PlayItem_id\":0,", "",
          "failed to read sync_PlayItem_id\nFailed to read JSON array element[0]!\nFailed to read "
          "SubPlayItem!\nFailed to read JSON array element[0]!\nFailed to read SubPath!\n"},

@@ -285,12 +285,6 @@ struct Playlist {
     size_t padding = 0; // section alignment in bytes, 0 for none
 };
 
-inline void PadTo(FieldWriter& w, size_t padding)
-{
-    if (padding)
-        w.AlignTo(padding);
-}
-
 inline std::vector<uint8_t> PlaylistFile(const Playlist& p)
 {
     FieldWriter w;
@@ -298,17 +292,17 @@ inline std::vector<uint8_t> PlaylistFile(const Playlist& p)
     w.Begin(32);
     w.U8(p.appReserved01).U8(p.playbackType).U16(p.playbackCount).Bits(64, p.uo);
     w.Fields({{4, p.flags}, {12, p.appReserved02}}).Zeros(p.appSurplus).End();
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     w.Patch(64, 32, w.Size());
     WritePlayListSection(w, p.items, p.subPaths, p.playListReserved01);
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     w.Patch(96, 32, w.Size());
     WriteMarks(w, p.marks);
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     if (!p.ext.empty()) {
         w.Patch(128, 32, w.Size());
         WriteExtensionData(w, p.ext);
-        PadTo(w, p.padding);
+        w.AlignTo(p.padding);
     }
     return w.Data();
 }

@@ -41,16 +41,15 @@ inline std::vector<uint8_t> SoundBdmv(const SoundFile& f)
                 .U32(s.length);
     }
     w.End();
-    const size_t m = f.padding ? f.padding : 1;
     if (f.withSamples) {
-        w.AlignTo(m).Patch(64, 32, w.Size());
+        w.AlignTo(f.padding).Patch(64, 32, w.Size());
         w.Bytes(f.samples);
     }
     if (f.withExt) {
-        w.AlignTo(m).Patch(96, 32, w.Size());
+        w.AlignTo(f.padding).Patch(96, 32, w.Size());
         w.U32(0);
     }
-    return w.AlignTo(m).Data();
+    return w.AlignTo(f.padding).Data();
 }
 
 inline void LE16(std::vector<uint8_t>& out, uint32_t v)
