@@ -1,7 +1,7 @@
-// Corbit end to end: the structure listing, mark times, options and exit statuses.
+// Corbit end to end: the structure listing (angles, multi-clip entries, SubPath names cut to
+// their width, extension SubPaths), mark times, options and exit statuses.
 #include "tests/corpus/corpus_roundtrip.h"
 #include "tests/disc/mpls/mpls_ext_writer.h"
-#include "tests/disc/mpls/mpls_sample.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,34 +20,14 @@ const char kUsage[] = "Usage:  corbit [-playmarks] file.mpls\n\n"
 
 TEST(Corbit, StructureListing)
 {
-    TempDir dir;
-    WriteFile(dir.File("s.mpls"), PlaylistFile(SamplePlaylist()));
-    RunResult r = RunCorbit({"s.mpls"}, dir.Path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "s.mpls\n"
-                     "    Num Clips:   2 -- Duration:   61:20\n"
-                     "    PlayList:\n"
-                     "        00001.M2TS -- Duration:    0:20\n"
-                     "        00002.M2TS -- Duration:   61:00\n"
-                     "            #angles:  3\n"
-                     "            angle[1] 00003.M2TS\n"
-                     "            angle[2] 00004.M2TS\n"
-                     "\n"
-                     "    SubPath[0] (Interactive Graphics presentation menu):\n"
-                     "    SubPlayList:\n"
-                     "        00005.M2TS -- Duration:    1:05\n"
-                     "\n");
-}
-
-TEST(Corbit, SubPathNamesAreCutToTheirWidthAndMultiClipsListed)
-{
     Playlist p;
     PlayItem item;
-    item.out       = 45000 * 10;
-    p.items        = {item, item, item};
-    p.items[1].out = 45000 * 20;
-    p.items[2].out = 45000 * 30;
+    item.out              = 45000 * 10;
+    p.items               = {item, item, item};
+    p.items[1].out        = 45000 * 20;
+    p.items[2].out        = 45000 * 30;
+    p.items[1].multiAngle = true;
+    p.items[1].angles     = {{"00003", "M2TS", 0}, {"00004", "M2TS", 2}};
     for (uint32_t type : {2, 5, 8, 9, 0}) {
         SubPath s;
         s.type = type;
@@ -78,6 +58,9 @@ TEST(Corbit, SubPathNamesAreCutToTheirWidthAndMultiClipsListed)
                   "    PlayList:\n"
                   "        00001.M2TS -- Duration:    0:10\n"
                   "        00001.M2TS -- Duration:    0:20\n"
+                  "            #angles:  3\n"
+                  "            angle[1] 00003.M2TS\n"
+                  "            angle[2] 00004.M2TS\n"
                   "        00001.M2TS -- Duration:    0:30\n"
                   "\n"
                   "    SubPath[0] (Primary audio presentation path of the Browsable slideshow):\n"

@@ -85,46 +85,36 @@ TEST(MovieObject, ComparisonMnemonicsByCompareOption)
         EXPECT_EQ(parsed[code].command, names[code] + " reg_1 2") << code;
 }
 
-TEST(MovieObject, ReservedFieldAndCommandTextDoNotComeFromJson)
+TEST(MovieObject, WhatJsonKeeps)
 {
+    // The MovieObjects block's reserved field is not in JSON; an object without commands has
+    // no command member.
     const std::vector<uint8_t> bytes = MovieObjectFile(SampleObjects());
     CBDMV a;
     const std::string json = Parsed(a, bytes).json;
     EXPECT_EQ(Built(a).bytes, bytes);
+    EXPECT_NE(json.find(R"({"resume_intention_flag":0,"menu_call_mask":0,)"
+                        R"("title_search_mask":0,"reserved01":0}])"),
+              std::string::npos);
     MovieObjects expected = SampleObjects();
     expected.reserved     = 0;
     EXPECT_EQ(JsonToFile(json).bytes, MovieObjectFile(expected));
 
-    // A "command" that disagrees with the numbers is ignored; any non-zero flag builds as 1.
-    std::string edited = Replaced(json, R"("command":"Move reg_5 100")", R"("command":"Nop")");
-    edited             = Replaced(edited, R"("menu_call_mask":1)", R"("menu_call_mask":7)");
+    // A "command" that disagrees with the numbers is ignored.
     CBDMV b;
-    ASSERT_EQ(Read(b, edited).rc, 0);
+    ASSERT_EQ(Read(b, Replaced(json, R"("command":"Move reg_5 100")", R"("command":"Nop")")).rc, 0);
     EXPECT_EQ(Built(b).bytes, MovieObjectFile(expected));
     EXPECT_EQ(CompactJson(b), json);
-}
-
-TEST(MovieObject, EmptyListsHaveNoJsonMember)
-{
-    EXPECT_NE(FileToJson(MovieObjectFile(SampleObjects()))
-                  .json.find(R"({"resume_intention_flag":0,"menu_call_mask":0,)"
-                             R"("title_search_mask":0,"reserved01":0}])"),
-              std::string::npos);
-    std::vector<uint8_t> bytes = MovieObjectFile(MovieObjects());
-    ASSERT_EQ(bytes.size(), 50u); // a MovieObjects block of length 6
-    EXPECT_EQ(FileToJson(bytes).json,
-              R"({"MOBJ":{"version_number":"0200","reserved_header":[0]}})");
-    EXPECT_EQ(ThroughJson(bytes), bytes);
-}
-
-TEST(MovieObject, JsonReadFailureNamesEveryLevel)
-{
-    EXPECT_EQ(JsonToFile(Replaced(FileToJson(MovieObjectFile(SampleObjects())).json,
-                                  R"("operand_2":100,)", ""))
-                  .err,
+    EXPECT_EQ(JsonToFile(Replaced(json, R"("operand_2":100,)", "")).err,
               "failed to read operand_2\nFailed to read JSON array element[0]!\n"
               "Failed to read navigation_command!\n"
               "Failed to read JSON array element[0]!\nFailed to read MovieObjects\n");
+
+    // No objects: a MovieObjects block of length 6 and no member.
+    std::vector<uint8_t> none = MovieObjectFile(MovieObjects());
+    ASSERT_EQ(none.size(), 50u);
+    EXPECT_EQ(FileToJson(none).json, R"({"MOBJ":{"version_number":"0200","reserved_header":[0]}})");
+    EXPECT_EQ(ThroughJson(none), none);
 }
 
 TEST(MovieObject, BuildRefusesListsLongerThanTheirCounts)
