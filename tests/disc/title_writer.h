@@ -1,15 +1,10 @@
 // Test-side writer for index.bdmv and MovieObject.bdmv, laid out from field lists with
-// FieldWriter (ExtensionData as the playlist writer lays it out), and small helpers that run
-// the container on such bytes.
+// FieldWriter (ExtensionData as the playlist writer lays it out).
 #pragma once
 
-#include "disc/bdmv.h"
 #include "tests/disc/mpls/mpls_writer.h"
-#include "tests/support/json_support.h"
 
 #include <cstdint>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 #include <string>
 #include <vector>
 
@@ -63,7 +58,7 @@ inline std::vector<uint8_t> IndexFile(const Index& x)
     w.Fields(
         {{1, 0}, {1, x.outputMode}, {1, x.ss}, {5, x.appReserved02}, {4, x.format}, {4, x.rate}});
     w.Bytes(x.userData).Zeros(x.appSurplus).End();
-    mpls_writer::PadTo(w, x.padding);
+    w.AlignTo(x.padding);
     w.Patch(64, 32, w.Size()); // Indexes start address
     w.Begin(32);
     WriteTitle(w, x.first);
@@ -72,11 +67,11 @@ inline std::vector<uint8_t> IndexFile(const Index& x)
     for (const Title& t : x.titles)
         WriteTitle(w, t);
     w.End();
-    mpls_writer::PadTo(w, x.padding);
+    w.AlignTo(x.padding);
     if (!x.ext.empty()) {
         w.Patch(96, 32, w.Size()); // ExtensionData start address
         mpls_writer::WriteExtensionData(w, x.ext);
-        mpls_writer::PadTo(w, x.padding);
+        w.AlignTo(x.padding);
     }
     return w.Data();
 }
@@ -120,59 +115,13 @@ inline std::vector<uint8_t> MovieObjectFile(const MovieObjects& m)
             w.U32(c.op).U32(c.operand1).U32(c.operand2);
     }
     w.End();
-    mpls_writer::PadTo(w, m.padding);
+    w.AlignTo(m.padding);
     if (!m.ext.empty()) {
         w.Patch(64, 32, w.Size()); // ExtensionData start address
         mpls_writer::WriteExtensionData(w, m.ext);
-        mpls_writer::PadTo(w, m.padding);
+        w.AlignTo(m.padding);
     }
     return w.Data();
-}
-
-// ---- Running the container ----------------------------------------------------------------
-
-inline int Parse(CBDMV& bdmv, const std::vector<uint8_t>& bytes)
-{
-    CBitBuffer bb;
-    bb.m_bytes = bytes;
-    return bdmv.Parse(bb);
-}
-
-inline std::vector<uint8_t> Build(CBDMV& bdmv, int* rc = nullptr)
-{
-    CBitBuffer bb;
-    int r = bdmv.Build(bb);
-    if (rc)
-        *rc = r;
-    return bb.m_bytes;
-}
-
-inline std::string ToJson(CBDMV& bdmv) { return testing_support::CompactJson(bdmv); }
-
-inline int FromJson(CBDMV& bdmv, const std::string& text)
-{
-    JDoc doc;
-    doc.Parse(text.c_str(), text.size());
-    return doc.HasParseError() ? -1 : bdmv.ReadJSON(doc, doc);
-}
-
-// Bytes -> JSON -> bytes.
-inline std::vector<uint8_t> ThroughJson(const std::vector<uint8_t>& bytes)
-{
-    CBDMV a, b;
-    if (Parse(a, bytes) || FromJson(b, ToJson(a)))
-        return {};
-    return Build(b);
-}
-
-// Replaces the first occurrence; false when there is none.
-inline bool Replace(std::string& s, const std::string& from, const std::string& to)
-{
-    size_t at = s.find(from);
-    if (at == std::string::npos)
-        return false;
-    s.replace(at, from.size(), to);
-    return true;
 }
 
 } // namespace title_writer

@@ -44,10 +44,10 @@ class FieldWriter
         return *this;
     }
     FieldWriter& Zeros(size_t bytes) { return Bytes(std::vector<uint8_t>(bytes, 0)); }
-    // Zero bytes until the size is a multiple of m.
+    // Zero bytes until the size is a multiple of m (none for 0).
     FieldWriter& AlignTo(size_t m)
     {
-        while (Size() % m)
+        while (m && Size() % m)
             U8(0);
         return *this;
     }
@@ -78,9 +78,7 @@ class FieldWriter
     }
 
     size_t Size() const { return m_bytes.size(); }
-    uint64_t BitPos() const { return m_bits; }
     const std::vector<uint8_t>& Data() const { return m_bytes; }
-    std::string Str() const { return std::string(m_bytes.begin(), m_bytes.end()); }
 
   private:
     struct Open {

@@ -6,7 +6,7 @@
 #include "tests/disc/mpls/mpls_sample.h"
 #include "tests/disc/sound/sound_writer.h"
 #include "tests/disc/title_writer.h"
-#include "tests/support/test_support.h"
+#include "tests/support/json_support.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -192,8 +192,8 @@ TEST(VarnelRobustness, CodesWithoutANameRoundTrip)
                     {R"("video_format": "0xC")", R"("frame_rate": "0x9")"});
 
     // "?" in older JSON still reads as 0.
-    title_writer::Replace(json, R"("sampling_frequency": "0x8")", R"("sampling_frequency": "?")");
-    WriteFile(d.File("old.json"), json);
+    WriteFile(d.File("old.json"),
+              Replaced(json, R"("sampling_frequency": "0x8")", R"("sampling_frequency": "?")"));
     ASSERT_EQ(RunVarnel({"-reverse", "old.json", "old.mpls"}, "", d.Path()).status, 0);
     ASSERT_EQ(RunVarnel({"old.mpls", "old2.json"}, "", d.Path()).status, 0);
     EXPECT_NE(ReadFile(d.File("old2.json")).find(R"("sampling_frequency": "0")"),

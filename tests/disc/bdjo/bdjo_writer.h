@@ -96,12 +96,6 @@ inline void WriteDescriptor(FieldWriter& w, const App& a)
     w.End();
 }
 
-inline void PadTo(FieldWriter& w, size_t padding)
-{
-    if (padding)
-        w.AlignTo(padding);
-}
-
 inline std::vector<uint8_t> BdjoFile(const Bdjo& b)
 {
     FieldWriter w;
@@ -119,14 +113,14 @@ inline std::vector<uint8_t> BdjoFile(const Bdjo& b)
               {4, b.frameRate},
               {26, b.terminalReserved}});
     w.End();
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     section(1);
     w.Begin(32);
     w.U8(b.cache.size()).U8(b.cacheReserved);
     for (const CacheEntry& e : b.cache)
         w.U8(e.type).Bytes(Fixed(e.ref, 5)).Bytes(Fixed(e.lang, 3)).Bytes(Fixed(e.reserved, 3));
     w.End();
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     section(2);
     w.Begin(32);
     w.Fields(
@@ -134,7 +128,7 @@ inline std::vector<uint8_t> BdjoFile(const Bdjo& b)
     for (const std::string& p : b.playlists)
         w.Bytes(Fixed(p, 5)).U8(0);
     w.End();
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     section(3);
     w.Begin(32);
     w.U8(b.apps.size()).U8(0);
@@ -143,15 +137,15 @@ inline std::vector<uint8_t> BdjoFile(const Bdjo& b)
         WriteDescriptor(w, a);
     }
     w.End();
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     section(4);
     w.U32(b.keys);
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     section(5);
     w.U16(b.path.size()).Text(b.path);
     if (b.path.size() % 2)
         w.U8(0);
-    PadTo(w, b.padding);
+    w.AlignTo(b.padding);
     return w.Data();
 }
 

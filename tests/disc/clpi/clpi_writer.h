@@ -34,42 +34,37 @@ inline Stream Video(uint32_t coding, uint32_t format, uint32_t rate, uint32_t as
 {
     Stream s;
     s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Fields({{4, format}, {4, rate}, {4, aspect}, {2, reserved01}, {1, cc}, {17, reserved02}});
-    s.fields = w.Data();
+    s.fields =
+        FieldWriter()
+            .Fields(
+                {{4, format}, {4, rate}, {4, aspect}, {2, reserved01}, {1, cc}, {17, reserved02}})
+            .Data();
+    return s;
+}
+
+// Audio, graphics and text streams: the attribute bytes of a playlist's stream.
+inline Stream FromPlaylist(const mpls_writer::Stream& m)
+{
+    Stream s;
+    s.coding = m.coding, s.pid = m.pid, s.fields = m.attrs;
     return s;
 }
 
 inline Stream Audio(uint32_t coding, uint32_t presentation, uint32_t frequency,
                     const std::string& lang, uint32_t pid)
 {
-    Stream s;
-    s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Fields({{4, presentation}, {4, frequency}}).Bytes(Fixed(lang, 3));
-    s.fields = w.Data();
-    return s;
+    return FromPlaylist(mpls_writer::Audio(coding, presentation, frequency, lang, pid));
 }
 
 inline Stream Graphics(uint32_t coding, const std::string& lang, uint32_t pid,
                        uint32_t reserved01 = 0)
 {
-    Stream s;
-    s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Bytes(Fixed(lang, 3)).U8(reserved01);
-    s.fields = w.Data();
-    return s;
+    return FromPlaylist(mpls_writer::Graphics(coding, lang, pid, reserved01));
 }
 
 inline Stream TextSubtitle(uint32_t charCode, const std::string& lang, uint32_t pid)
 {
-    Stream s;
-    s.coding = 0x92, s.pid = pid;
-    FieldWriter w;
-    w.U8(charCode).Bytes(Fixed(lang, 3));
-    s.fields = w.Data();
-    return s;
+    return FromPlaylist(mpls_writer::Text(charCode, lang, pid));
 }
 
 struct ProgramSequence {
@@ -312,9 +307,7 @@ inline std::vector<uint8_t> ClipFile(const Clip& c)
     for (int block = 0; block < 4; ++block) {
         if (c.absent[block])
             continue;
-        if (c.padding)
-            w.AlignTo(c.padding);
-        w.Patch(64 + 32 * block, 32, w.Size());
+        w.AlignTo(c.padding).Patch(64 + 32 * block, 32, w.Size());
         if (block == 0)
             WriteSequenceInfo(w, c.sequences);
         else if (block == 1)
@@ -326,13 +319,11 @@ inline std::vector<uint8_t> ClipFile(const Clip& c)
             w.Bytes(c.clipMark).End();
         }
     }
-    if (c.padding)
-        w.AlignTo(c.padding);
+    w.AlignTo(c.padding);
     if (!c.ext.empty()) {
         w.Patch(64 + 32 * 4, 32, w.Size());
         mpls_writer::WriteExtensionData(w, c.ext);
-        if (c.padding)
-            w.AlignTo(c.padding);
+        w.AlignTo(c.padding);
     }
     return w.Data();
 }

@@ -1,11 +1,11 @@
 // index.bdmv in process: what the file and JSON keep, the JSON reading rules and refusals.
 #include "tests/disc/title_writer.h"
-#include "tests/support/test_support.h"
+#include "tests/support/json_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace title_writer;
-using testing_support::CaptureOutput;
+using namespace testing_support;
 
 namespace
 {
@@ -27,12 +27,8 @@ Index SampleIndex()
 
 TEST(Index, RoundTripsAndWhatATitleOfAnotherKindLoses)
 {
-    Index x                    = SampleIndex();
-    std::vector<uint8_t> bytes = IndexFile(x);
-    CBDMV bdmv;
-    ASSERT_EQ(Parse(bdmv, bytes), 0);
-    EXPECT_EQ(Build(bdmv), bytes);
-    EXPECT_EQ(ThroughJson(bytes), bytes);
+    Index x = SampleIndex();
+    EXPECT_EQ(ThroughJson(IndexFile(x)), IndexFile(x));
 
     // Object type 3 keeps no id and no reserved03: its last six bytes come back as zeros.
     // Surplus AppInfoBDMV bytes are skipped and the block is rebuilt at its 34 bytes.
@@ -42,55 +38,29 @@ TEST(Index, RoundTripsAndWhatATitleOfAnotherKindLoses)
     x.appSurplus            = 5;
     Index expected          = x;
     expected.titles[1].tail = 0, expected.appSurplus = 0;
-    ASSERT_EQ(Parse(bdmv, IndexFile(x)), 0);
-    EXPECT_EQ(Build(bdmv), IndexFile(expected));
-    EXPECT_EQ(ThroughJson(IndexFile(x)), IndexFile(expected));
-    EXPECT_NE(ToJson(bdmv).find(R"({"object_type":3,"access_type":0,"reserved01":0,)"
-                                R"("playback_type":2,"reserved02":0}])"),
+    CBDMV bdmv;
+    Outcome json = Parsed(bdmv, IndexFile(x));
+    EXPECT_EQ(Built(bdmv).bytes, IndexFile(expected));
+    EXPECT_EQ(JsonToFile(json.json).bytes, IndexFile(expected));
+    EXPECT_NE(json.json.find(R"({"object_type":3,"access_type":0,"reserved01":0,)"
+                             R"("playback_type":2,"reserved02":0}])"),
               std::string::npos);
 }
 
-TEST(Index, JsonValuesAreCutAndNormalised)
+TEST(Index, TitleTableWithoutTitles)
 {
-    CBDMV a;
-    ASSERT_EQ(Parse(a, IndexFile(SampleIndex())), 0);
-    const std::string good = ToJson(a);
-    std::string json       = good;
-    std::string forty      = "[9";
-    for (int i = 1; i < 40; ++i)
-        forty += "," + std::to_string(i);
-    ASSERT_TRUE(Replace(json, R"("bdjo_file_name":"00001")", R"("bdjo_file_name":"1234567")"));
-    ASSERT_TRUE(Replace(json, R"(_preference":1)", R"(_preference":5)"));
-    ASSERT_TRUE(Replace(json, R"(_user_data":[7)", R"(_user_data":)" + forty + R"(],"x":[7)"));
-    CBDMV b;
-    ASSERT_EQ(FromJson(b, json), 0) << json;
-    Index expected    = SampleIndex();
-    expected.top.name = "12345";
-    for (int i = 0; i < 32; ++i)
-        expected.userData[i] = uint8_t(i ? i : 9);
-    EXPECT_EQ(Build(b), IndexFile(expected));
-
-    // A short name keeps its bytes and zeros; three user bytes leave the rest 0; no "Title"
-    // array builds a table of 0 titles, and an empty table writes no "Title".
-    json = good;
-    ASSERT_TRUE(Replace(json, R"("bdjo_file_name":"00001")", R"("bdjo_file_name":"ab")"));
-    ASSERT_TRUE(Replace(json, R"(_user_data":[7,0,0)", R"(_user_data":[1,2,3],"x":[0)"));
-    ASSERT_TRUE(Replace(json, R"("Title":)", R"("NoTitle":)"));
-    ASSERT_EQ(FromJson(b, json), 0);
-    expected          = SampleIndex();
-    expected.top.name = std::string("ab\0\0\0", 5);
-    expected.userData = {1, 2, 3};
-    expected.userData.resize(32, 0);
+    // No "Title" array builds a table of 0 titles, and an empty table writes no "Title".
+    const std::string json = FileToJson(IndexFile(SampleIndex())).json;
+    Index expected         = SampleIndex();
     expected.titles.clear();
-    EXPECT_EQ(Build(b), IndexFile(expected));
-    EXPECT_NE(ToJson(b).find(R"("bdjo_file_name":"ab\u0000\u0000\u0000")"), std::string::npos);
-    EXPECT_EQ(ToJson(b).find("\"Title\""), std::string::npos);
+    std::vector<uint8_t> bytes = JsonToFile(Replaced(json, R"("Title":)", R"("NoTitle":)")).bytes;
+    EXPECT_EQ(bytes, IndexFile(expected));
+    EXPECT_EQ(FileToJson(bytes).json.find("\"Title\""), std::string::npos);
 }
 
 TEST(Index, JsonReadFailuresAndTheirMessages)
 {
-    CBDMV a;
-    ASSERT_EQ(Parse(a, IndexFile(SampleIndex())), 0);
+    const std::string json = FileToJson(IndexFile(SampleIndex())).json;
     const struct {
         std::string from, to, err;
     } cases[] = {
@@ -105,23 +75,18 @@ TEST(Index, JsonReadFailuresAndTheirMessages)
          "Failed to read JSON array element[0]!\nFailed to read Title!\n"},
     };
     for (const auto& c : cases) {
-        std::string json = ToJson(a);
-        ASSERT_TRUE(Replace(json, c.from, c.to)) << c.from;
-        CBDMV b;
-        CaptureOutput capture;
-        EXPECT_EQ(FromJson(b, json), 1) << c.from;
-        EXPECT_EQ(capture.Err(), c.err) << c.from;
+        Outcome o = JsonToFile(Replaced(json, c.from, c.to));
+        EXPECT_EQ(o.rc, 1) << c.from;
+        EXPECT_EQ(o.err, c.err) << c.from;
     }
 }
 
 TEST(Index, BuildRefusesMoreTitlesThanTheCountHolds)
 {
     CBDMV bdmv;
-    ASSERT_EQ(Parse(bdmv, IndexFile(SampleIndex())), 0);
+    ASSERT_EQ(Parsed(bdmv, IndexFile(SampleIndex())).rc, 0);
     bdmv.m_index.Indexes.m_titles.resize(65536);
-    CaptureOutput capture;
-    int rc = 0;
-    Build(bdmv, &rc);
-    EXPECT_EQ(rc, 1);
-    EXPECT_EQ(capture.Err(), "Too many titles: 65536 do not fit, at most 65535!\n");
+    Outcome o = Built(bdmv);
+    EXPECT_EQ(o.rc, 1);
+    EXPECT_EQ(o.err, "Too many titles: 65536 do not fit, at most 65535!\n");
 }

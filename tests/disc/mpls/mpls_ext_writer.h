@@ -126,41 +126,23 @@ struct PipBlock {
     std::vector<PipEntry> entries;
 };
 
-// pip_metadata with the data blocks packed in order after the headers (addresses computed
-// here), or at the given addresses when `at` is not empty (then `tail` bytes of data follow).
-inline std::vector<uint8_t> PipBlockData(const std::vector<PipBlock>& blocks,
-                                         std::vector<uint32_t> at = {})
+// pip_metadata with the data blocks packed in order after the headers.
+inline std::vector<uint8_t> PipBlockData(const std::vector<PipBlock>& blocks)
 {
     FieldWriter w;
     w.Begin(32);
     w.U16(blocks.size());
-    uint32_t pos = uint32_t(6 + 14 * blocks.size());
-    bool packed  = at.empty();
+    uint32_t at = uint32_t(6 + 14 * blocks.size());
     for (const PipBlock& b : blocks) {
-        if (packed) {
-            at.push_back(pos);
-            pos += uint32_t(2 + 8 * b.entries.size());
-        }
-    }
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        const PipBlock& b = blocks[i];
         w.U16(b.item).U8(b.secondary).U8(b.reserved01);
         w.Fields({{4, b.timeline}, {1, b.luma}, {1, b.trick}, {10, b.reserved02}});
-        w.U8(b.reserved03).U8(b.upper).U16(b.reserved04).U32(at[i]);
+        w.U8(b.reserved03).U8(b.upper).U16(b.reserved04).U32(at);
+        at += uint32_t(2 + 8 * b.entries.size());
     }
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        while (w.Size() < at[i])
-            w.U8(0);
-        FieldWriter d;
-        d.U16(blocks[i].entries.size());
-        for (const PipEntry& e : blocks[i].entries)
-            d.U32(e.time).Fields({{12, e.x}, {12, e.y}, {4, e.scale}, {4, e.reserved}});
-        if (w.Size() == at[i])
-            w.Bytes(d.Data());
-        else { // data placed earlier than the current end: overwrite in place
-            for (size_t k = 0; k < d.Size(); ++k)
-                w.Patch(8 * (at[i] + k), 8, d.Data()[k]);
-        }
+    for (const PipBlock& b : blocks) {
+        w.U16(b.entries.size());
+        for (const PipEntry& e : b.entries)
+            w.U32(e.time).Fields({{12, e.x}, {12, e.y}, {4, e.scale}, {4, e.reserved}});
     }
     w.End();
     return w.Data();

@@ -39,7 +39,7 @@ inline Playlist SamplePlaylist()
     second.multiAngle = true;
     second.seamless   = 1;
     second.angles     = {{"00003", "M2TS", 0}, {"00004", "M2TS", 2}};
-    second.stn.video  = {Hevc(8, 6, 0x5A, 0x1011)};
+    second.stn.video  = {Video(0x24, 8, 6, 0x1011, 0x5A)};
 
     SubPath menu;
     menu.type = 3;

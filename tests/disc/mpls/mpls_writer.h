@@ -31,55 +31,36 @@ struct Stream {
     size_t entrySurplus = 0, attrSurplus = 0;
 };
 
-inline Stream Video(uint32_t coding, uint32_t format, uint32_t rate, uint32_t pid)
+// A stream of the given coding type whose attributes are the fields given.
+inline Stream Coded(uint32_t coding, uint32_t pid, const FieldWriter& attrs)
 {
     Stream s;
-    s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Fields({{4, format}, {4, rate}, {24, 0}});
-    s.attrs = w.Data();
+    s.coding = coding, s.pid = pid, s.attrs = attrs.Data();
     return s;
 }
 
-inline Stream Hevc(uint32_t format, uint32_t rate, uint32_t uhd, uint32_t pid)
+// A video stream; uhd is the byte of HEVC's dynamic range and colour fields.
+inline Stream Video(uint32_t coding, uint32_t format, uint32_t rate, uint32_t pid, uint32_t uhd = 0)
 {
-    Stream s;
-    s.coding = 0x24, s.pid = pid;
-    FieldWriter w;
-    w.Fields({{4, format}, {4, rate}, {8, uhd}, {16, 0}});
-    s.attrs = w.Data();
-    return s;
+    return Coded(coding, pid, FieldWriter().Fields({{4, format}, {4, rate}, {8, uhd}, {16, 0}}));
 }
 
 inline Stream Audio(uint32_t coding, uint32_t presentation, uint32_t frequency,
                     const std::string& lang, uint32_t pid)
 {
-    Stream s;
-    s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Fields({{4, presentation}, {4, frequency}}).Bytes(Fixed(lang, 3));
-    s.attrs = w.Data();
-    return s;
+    return Coded(coding, pid,
+                 FieldWriter().Fields({{4, presentation}, {4, frequency}}).Bytes(Fixed(lang, 3)));
 }
 
-inline Stream Graphics(uint32_t coding, const std::string& lang, uint32_t pid)
+inline Stream Graphics(uint32_t coding, const std::string& lang, uint32_t pid,
+                       uint32_t reserved01 = 0)
 {
-    Stream s;
-    s.coding = coding, s.pid = pid;
-    FieldWriter w;
-    w.Bytes(Fixed(lang, 3)).U8(0);
-    s.attrs = w.Data();
-    return s;
+    return Coded(coding, pid, FieldWriter().Bytes(Fixed(lang, 3)).U8(reserved01));
 }
 
 inline Stream Text(uint32_t charCode, const std::string& lang, uint32_t pid)
 {
-    Stream s;
-    s.coding = 0x92, s.pid = pid;
-    FieldWriter w;
-    w.U8(charCode).Bytes(Fixed(lang, 3));
-    s.attrs = w.Data();
-    return s;
+    return Coded(0x92, pid, FieldWriter().U8(charCode).Bytes(Fixed(lang, 3)));
 }
 
 // Stream entry of a SubPath (types 2 and 4 carry a subclip id, type 3 not).
@@ -304,12 +285,6 @@ struct Playlist {
     size_t padding = 0; // section alignment in bytes, 0 for none
 };
 
-inline void PadTo(FieldWriter& w, size_t padding)
-{
-    if (padding)
-        w.AlignTo(padding);
-}
-
 inline std::vector<uint8_t> PlaylistFile(const Playlist& p)
 {
     FieldWriter w;
@@ -317,17 +292,17 @@ inline std::vector<uint8_t> PlaylistFile(const Playlist& p)
     w.Begin(32);
     w.U8(p.appReserved01).U8(p.playbackType).U16(p.playbackCount).Bits(64, p.uo);
     w.Fields({{4, p.flags}, {12, p.appReserved02}}).Zeros(p.appSurplus).End();
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     w.Patch(64, 32, w.Size());
     WritePlayListSection(w, p.items, p.subPaths, p.playListReserved01);
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     w.Patch(96, 32, w.Size());
     WriteMarks(w, p.marks);
-    PadTo(w, p.padding);
+    w.AlignTo(p.padding);
     if (!p.ext.empty()) {
         w.Patch(128, 32, w.Size());
         WriteExtensionData(w, p.ext);
-        PadTo(w, p.padding);
+        w.AlignTo(p.padding);
     }
     return w.Data();
 }

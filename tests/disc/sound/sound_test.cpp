@@ -1,9 +1,7 @@
 // sound.bdmv with its sample files, through varnel and in process.
-#include "disc/bdmv.h"
 #include "tests/disc/sound/sound_writer.h"
-#include "tests/support/test_support.h"
+#include "tests/support/json_support.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,12 +12,12 @@ using namespace testing_support;
 namespace
 {
 
-// A mono sound of 6 bytes and a stereo sound of 8 bytes, laid out as a build lays them out.
+// A mono sound of 5 bytes and a stereo sound of 8 bytes, laid out as a build lays them out.
 SoundFile TwoSounds()
 {
     SoundFile f;
-    f.sounds  = {{1, 1, 1, 0, 6}, {3, 1, 1, 8, 8}};
-    f.samples = Hex("0102 0304 0506 0000  1112 1314 1516 1718");
+    f.sounds  = {{1, 1, 1, 0, 5}, {3, 1, 1, 8, 8}};
+    f.samples = Hex("0102 0304 0500 0000  1112 1314 1516 1718");
     return f;
 }
 
@@ -36,34 +34,17 @@ TEST(Sound, SamplesGoToWaveFilesAndComeBack)
     RunResult r = RunVarnel({"sound.bdmv", "out/sound.json"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(ReadFile(d.File("out/sound_000.wav")), Str(Wave(1, Hex("010203040506"))));
+    // The odd data chunk takes a pad byte.
+    EXPECT_EQ(ReadFile(d.File("out/sound_000.wav")), Str(Wave(1, Hex("0102030405"))));
     EXPECT_EQ(ReadFile(d.File("out/sound_001.wav")), Str(Wave(2, Hex("1112131415161718"))));
-    EXPECT_EQ(ReadFile(d.File("out/sound.json")),
-              "{\n"
-              "    \"BCLK\": {\n"
-              "        \"version_number\": \"0200\",\n"
-              "        \"reserved_header\": [\n"
-              "            0\n"
-              "        ],\n"
-              "        \"SoundIndex\": {\n"
-              "            \"reserved\": 0,\n"
-              "            \"sound_attributes\": [\n"
-              "                {\n"
-              "                    \"channel_configuration\": 1,\n"
-              "                    \"sampling_frequency\": 1,\n"
-              "                    \"bits_per_sample\": 1,\n"
-              "                    \"filename\": \"sound_000.wav\"\n"
-              "                },\n"
-              "                {\n"
-              "                    \"channel_configuration\": 3,\n"
-              "                    \"sampling_frequency\": 1,\n"
-              "                    \"bits_per_sample\": 1,\n"
-              "                    \"filename\": \"sound_001.wav\"\n"
-              "                }\n"
-              "            ]\n"
-              "        }\n"
-              "    }\n"
-              "}");
+    JDoc doc;
+    ASSERT_TRUE(ParseJsonText(ReadFile(d.File("out/sound.json")), doc));
+    const std::string json = CompactText(doc);
+    EXPECT_EQ(json, R"({"BCLK":{"version_number":"0200","reserved_header":[0],"SoundIndex":{)"
+                    R"("reserved":0,"sound_attributes":[{"channel_configuration":1,)"
+                    R"("sampling_frequency":1,"bits_per_sample":1,"filename":"sound_000.wav"},)"
+                    R"({"channel_configuration":3,"sampling_frequency":1,"bits_per_sample":1,)"
+                    R"("filename":"sound_001.wav"}]}}})");
 
     // The reverse route reads the samples from beside the JSON.
     r = RunVarnel({"-reverse", "out/sound.json", "rebuilt.bdmv"}, "", d.Path());
@@ -73,54 +54,18 @@ TEST(Sound, SamplesGoToWaveFilesAndComeBack)
     // The sample area and ExtensionData start at multiples of the padding.
     r = RunVarnel({"-reverse", "out/sound.json", "-padding", "16", "padded.bdmv"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    CBDMV padded;
-    padded.m_writeSampleFiles = false;
-    CBitBuffer bb;
-    ASSERT_EQ(bb.LoadFile(d.File("padded.bdmv").c_str()), 0);
-    ASSERT_EQ(padded.Parse(bb), 0);
-    EXPECT_EQ(padded.m_sound.sample_data_start_address % 16, 0u);
-    EXPECT_EQ(padded.m_sound.ExtensionData_start_address % 16, 0u);
-
-    // The self-test writes the samples beside its JSON and reports four identical pairs.
-    r = RunVarnel({"-selftest", "sound.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("sound.from_json.json ("), std::string::npos);
-    size_t identical = 0;
-    for (size_t at = 0; (at = r.out.find("are identical.", at)) != std::string::npos; ++at)
-        ++identical;
-    EXPECT_EQ(identical, 4u) << r.out;
-    EXPECT_EQ(ReadFile(d.File("sound_001.wav")), Str(Wave(2, Hex("1112131415161718"))));
-    EXPECT_EQ(bb.m_bytes.size() % 16, 0u);
-}
-
-TEST(Sound, OddLengthsAndMissingNames)
-{
-    TempDir d;
-    SoundFile f;
-    f.sounds  = {{1, 1, 1, 0, 5}};
-    f.samples = Hex("0A0B 0C0D 0E");
-    WriteFile(d.File("odd.bdmv"), SoundBdmv(f));
-    RunResult r = RunVarnel({"odd.bdmv", "odd.json"}, "", d.Path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<uint8_t> wave = Wave(1, Hex("0A0B0C0D0E"));
-    EXPECT_EQ(ReadFile(d.File("sound_000.wav")), Str(wave));
-    EXPECT_EQ(wave.size(), 44u + 5 + 1) << "a pad byte after the odd data chunk";
-    r = RunVarnel({"-reverse", "odd.json", "back.bdmv"}, "", d.Path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    f.samples = Hex("0A0B 0C0D 0E00 0000");
-    EXPECT_EQ(ReadFile(d.File("back.bdmv")), Str(SoundBdmv(f)));
+    SoundFile expected = TwoSounds();
+    expected.padding   = 16;
+    EXPECT_EQ(ReadFile(d.File("padded.bdmv")), Str(SoundBdmv(expected)));
 
     // A sound without "filename" reads no file and builds with start and length 0.
-    std::string json = ReadFile(d.File("odd.json"));
-    json.replace(json.find(",\n                    \"filename\": \"sound_000.wav\""),
-                 std::string(",\n                    \"filename\": \"sound_000.wav\"").size(), "");
-    WriteFile(d.File("noname.json"), json);
-    r = RunVarnel({"-reverse", "noname.json", "noname.bdmv"}, "", d.Path());
+    WriteFile(d.File("out/noname.json"), Replaced(json, R"(,"filename":"sound_000.wav")", ""));
+    r = RunVarnel({"-reverse", "out/noname.json", "noname.bdmv"}, "", d.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    f.sounds  = {{1, 1, 1, 0, 0}};
-    f.samples = {};
-    EXPECT_EQ(ReadFile(d.File("noname.bdmv")), Str(SoundBdmv(f)));
+    expected.sounds  = {{1, 1, 1, 0, 0}, {3, 1, 1, 0, 8}};
+    expected.samples = Hex("1112 1314 1516 1718");
+    expected.padding = 0;
+    EXPECT_EQ(ReadFile(d.File("noname.bdmv")), Str(SoundBdmv(expected)));
 }
 
 TEST(Sound, WaveFormatRefusals)
@@ -145,31 +90,24 @@ TEST(Sound, WaveFormatRefusals)
         chunks.insert(chunks.end(), data.begin(), data.end());
         return Riff(chunks);
     };
-    const std::string cannot = "Cannot read wave file sound_000.wav!\nSave failed: out.bdmv\n";
-    EXPECT_EQ(attempt(withFmt(FmtBody(3, 1, 48000, 16))),
-              "Improper wave file format!\nSave failed: out.bdmv\n");
-    EXPECT_EQ(
-        attempt(withFmt(FmtBody(1, 2, 48000, 16))),
-        "Improper wave file format - only mono or stereo is supported!\nSave failed: out.bdmv\n");
+    const std::string improper = "Improper wave file format", failed = "!\nSave failed: out.bdmv\n";
+    EXPECT_EQ(attempt(withFmt(FmtBody(3, 1, 48000, 16))), improper + failed);
+    EXPECT_EQ(attempt(withFmt(FmtBody(1, 2, 48000, 16))),
+              improper + " - only mono or stereo is supported" + failed);
     EXPECT_EQ(attempt(withFmt(FmtBody(1, 1, 44100, 16))),
-              "Improper wave file format - only 48kHz is supported!\nSave failed: out.bdmv\n");
+              improper + " - only 48kHz is supported" + failed);
     EXPECT_EQ(attempt(withFmt(FmtBody(1, 1, 48000, 24))),
-              "Improper wave file format - only 16-bit is supported!\nSave failed: out.bdmv\n");
-    EXPECT_EQ(attempt(Riff(data)), cannot) << "no fmt chunk";
-    std::vector<uint8_t> fmtOnly;
+              improper + " - only 16-bit is supported" + failed);
+    // No fmt chunk, no data chunk, no WAVE form, a fmt chunk that claims more than the file
+    // holds, an empty file.
+    std::vector<uint8_t> fmtOnly, shortFmt = Riff({});
     Chunk(fmtOnly, "fmt ", FmtBody(1, 1, 48000, 16));
-    EXPECT_EQ(attempt(Riff(fmtOnly)), cannot) << "no data chunk";
-    EXPECT_EQ(attempt(Riff(fmtOnly, "AVI ")), cannot) << "no WAVE form";
-    // A fmt chunk that claims more than the file holds.
-    std::vector<uint8_t> shortFmt = Riff({});
     shortFmt.insert(shortFmt.end(), {'f', 'm', 't', ' ', 0xFF, 0xFF, 0xFF, 0x7F, 1, 0});
-    EXPECT_EQ(attempt(shortFmt), cannot);
-    EXPECT_EQ(attempt({}), cannot);
-    remove(d.File("sound_000.wav").c_str());
-    EXPECT_EQ(attempt({}), cannot);
+    for (const auto& wave : {Riff(data), Riff(fmtOnly), Riff(fmtOnly, "AVI "), shortFmt, {}})
+        EXPECT_EQ(attempt(wave), "Cannot read wave file sound_000.wav" + failed);
     unlink(d.File("sound_000.wav").c_str());
     RunResult r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
+    EXPECT_EQ(r.err, "Cannot open file sound_000.wav" + failed);
 
     // A sampling_frequency other than 48 kHz fails even with a 48000 Hz file.
     std::string json = ReadFile(d.File("s.json"));
@@ -177,8 +115,7 @@ TEST(Sound, WaveFormatRefusals)
     WriteFile(d.File("f2.json"), json);
     WriteFile(d.File("sound_000.wav"), withFmt(FmtBody(1, 1, 48000, 16)));
     r = RunVarnel({"-reverse", "f2.json", "out.bdmv"}, "", d.Path());
-    EXPECT_EQ(r.err,
-              "Improper wave file format - only 48kHz is supported!\nSave failed: out.bdmv\n");
+    EXPECT_EQ(r.err, improper + " - only 48kHz is supported" + failed);
 
     // Extensible and chunk-rich files read: the record's first 18 bytes are used, other chunks
     // are skipped.
@@ -201,9 +138,7 @@ TEST(Sound, HostileFilesAndNames)
     f.sounds  = {{1, 1, 1, 0, 0xFFFFFFF0u}};
     f.samples = Hex("01020304");
     WriteFile(d.File("big.bdmv"), SoundBdmv(f));
-    auto start  = std::chrono::steady_clock::now();
     RunResult r = RunVarnel({"big.bdmv", "big.json"}, "", d.Path());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Samples of sound_000.wav lie outside the file!\nParse failed: big.bdmv\n");
     EXPECT_FALSE(FileExists(d.File("sound_000.wav")));
@@ -263,12 +198,10 @@ TEST(Sound, HostileFilesAndNames)
     ASSERT_EQ(mkfifo(d.File("sound_000.wav").c_str(), 0644), 0);
     r = RunVarnel({"-reverse", "s.json", "out.bdmv"}, "", d.Path());
     EXPECT_EQ(r.err, "Cannot open file sound_000.wav!\nSave failed: out.bdmv\n");
-    EXPECT_LT(r.seconds, 10.0);
     r = RunVarnel({"s.bdmv", "s2.json"}, "", d.Path());
     EXPECT_EQ(r.err, "Cannot create file sound_000.wav!\n"
                      "Cannot create \"sound_000.wav\": not a regular file\n"
                      "Parse failed: s.bdmv\n");
-    EXPECT_LT(r.seconds, 10.0);
 }
 
 TEST(Sound, WhatIsNotWritten)
@@ -314,8 +247,5 @@ TEST(Sound, BuildRefusesMoreSoundsThanTheCountHolds)
     bdmv.m_sound.SoundIndex.m_sounds.resize(256);
     for (CSoundAttributes& s : bdmv.m_sound.SoundIndex.m_sounds)
         s.filename.clear();
-    CaptureOutput cap;
-    CBitBuffer bb;
-    EXPECT_EQ(bdmv.Build(bb), 1);
-    EXPECT_EQ(cap.Err(), "Too many sounds: 256 do not fit, at most 255!\n");
+    EXPECT_EQ(Built(bdmv).err, "Too many sounds: 256 do not fit, at most 255!\n");
 }

@@ -25,6 +25,7 @@ struct SoundFile {
     uint32_t reserved = 0;
     std::vector<uint8_t> samples; // the sample-data area
     bool withSamples = true, withExt = true;
+    size_t padding = 0; // section alignment in bytes, 0 for none
 };
 
 inline std::vector<uint8_t> SoundBdmv(const SoundFile& f)
@@ -41,14 +42,14 @@ inline std::vector<uint8_t> SoundBdmv(const SoundFile& f)
     }
     w.End();
     if (f.withSamples) {
-        w.Patch(64, 32, w.Size());
+        w.AlignTo(f.padding).Patch(64, 32, w.Size());
         w.Bytes(f.samples);
     }
     if (f.withExt) {
-        w.Patch(96, 32, w.Size());
+        w.AlignTo(f.padding).Patch(96, 32, w.Size());
         w.U32(0);
     }
-    return w.Data();
+    return w.AlignTo(f.padding).Data();
 }
 
 inline void LE16(std::vector<uint8_t>& out, uint32_t v)
