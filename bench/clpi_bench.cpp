@@ -299,11 +299,8 @@ void CorpusRun(const std::string& varnel, const std::string& corpus, const std::
             ++converted;
         }
     }
-    std::vector<std::string> left;
-    ListFiles(work, left);
-    for (const std::string& file : left)
-        unlink(file.c_str());
-    rmdir(work.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(work, ignored);
     const double n = double(files.size());
     printf("\ncorpus: %zu files (%.1f MiB), %d converted both ways\n", files.size(),
            bytes / 1048576.0, converted);
