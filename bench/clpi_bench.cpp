@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
 #include <random>
 #include <rapidjson/document.h>
 #include <rapidjson/filereadstream.h>
@@ -243,24 +243,20 @@ bool SameFiles(const std::string& a, const std::string& b)
     return same;
 }
 
+// The regular files under dir, hidden names and what lies under them left out.
 void ListFiles(const std::string& dir, std::vector<std::string>& out)
 {
-    DIR* d = opendir(dir.c_str());
-    if (!d)
-        return;
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.')
-            continue;
-        std::string path = dir + "/" + e->d_name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            ListFiles(path, out);
-        else if (S_ISREG(st.st_mode))
-            out.push_back(path);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    auto options = fs::directory_options::follow_directory_symlink |
+                   fs::directory_options::skip_permission_denied;
+    for (fs::recursive_directory_iterator it(dir, options, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->path().filename().string()[0] == '.')
+            it.disable_recursion_pending();
+        else if (std::error_code unreadable; it->is_regular_file(unreadable))
+            out.push_back(it->path().string());
     }
-    closedir(d);
 }
 
 void PrintRow(const char* name, const Series& s, const Series* ref, double jsonMiB)
@@ -303,11 +299,8 @@ void CorpusRun(const std::string& varnel, const std::string& corpus, const std::
             ++converted;
         }
     }
-    std::vector<std::string> left;
-    ListFiles(work, left);
-    for (const std::string& file : left)
-        unlink(file.c_str());
-    rmdir(work.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(work, ignored);
     const double n = double(files.size());
     printf("\ncorpus: %zu files (%.1f MiB), %d converted both ways\n", files.size(),
            bytes / 1048576.0, converted);

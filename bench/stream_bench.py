@@ -123,14 +123,36 @@ def run_once(argv, work):
         return seconds, int(f.read().split()[-1])
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+def rounds(cases, runs, work, before=None):
+    """Every (label, command) case RUNS times, the cases alternating so that drift hits every
+    case alike; before() runs ahead of each. Wall seconds by label, and peak KiB by label."""
+    times = {label: [] for label, _ in cases}
+    peaks = {label: 0 for label, _ in cases}
+    for _ in range(runs):
+        for label, argv in cases:
+            if before:
+                before()
+            seconds, peak = run_once(argv, work)
+            times[label].append(seconds)
+            peaks[label] = max(peaks[label], peak)
+    return times, peaks
+
+
+def setup(doc):
+    """The command line of a benchmark whose docstring is doc, with GNU time checked and the
+    work folder made."""
+    ap = argparse.ArgumentParser(description=doc.split("\n")[0])
     ap.add_argument("--runs", type=int, default=7)
     ap.add_argument("--work", default=os.path.join(ROOT, "build-bench"))
     args = ap.parse_args()
     if not os.access("/usr/bin/time", os.X_OK):
         sys.exit("GNU time is needed for the peak memory (apt-get install time)")
     os.makedirs(args.work, exist_ok=True)
+    return args
+
+
+def main():
+    args = setup(__doc__)
     exe = build(args.work)
 
     es = os.path.join(args.work, "bench.h264")
@@ -145,13 +167,7 @@ def main():
     for path in {c[1][-1] for c in cases}:
         warm(path)
 
-    times = {c[0]: [] for c in cases}
-    peaks = {c[0]: 0 for c in cases}
-    for _ in range(args.runs):
-        for label, argv, _, _ in cases:  # alternating, so drift hits every case alike
-            seconds, peak = run_once(argv, args.work)
-            times[label].append(seconds)
-            peaks[label] = max(peaks[label], peak)
+    times, peaks = rounds([c[:2] for c in cases], args.runs, args.work)
 
     print("%d runs each; %s: %.1f MiB" % (args.runs, os.path.basename(es), es_size / MIB))
     print("%-14s %8s %8s %9s %9s %8s %8s" % ("case", "min s", "median s", "GB/s min",

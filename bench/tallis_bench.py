@@ -13,7 +13,6 @@ stream without one to its end): its "passes" column counts both.
 Usage: bench/tallis_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench)
 """
 
-import argparse
 import os
 import statistics
 import subprocess
@@ -49,13 +48,7 @@ def make_es(tallis, path, work):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--runs", type=int, default=7)
-    ap.add_argument("--work", default=os.path.join(ROOT, "build-bench"))
-    args = ap.parse_args()
-    if not os.access("/usr/bin/time", os.X_OK):
-        sys.exit("GNU time is needed for the peak memory (apt-get install time)")
-    os.makedirs(args.work, exist_ok=True)
+    args = stream_bench.setup(__doc__)
     tallis = build(args.work)
 
     es = os.path.join(args.work, "ofmd.h264")
@@ -80,16 +73,13 @@ def main():
     for path in (es, tsf, ofmd):
         stream_bench.warm(path)
 
-    times = {c[0]: [] for c in cases}
-    peaks = {c[0]: 0 for c in cases}
-    for _ in range(args.runs):
-        for label, argv, _, _, _ in cases:  # alternating, so drift hits every case alike
-            if os.path.exists(out):
-                os.remove(out)
-            os.sync()  # no write-back of an earlier run's blocks during this one
-            seconds, peak = stream_bench.run_once(argv, args.work)
-            times[label].append(seconds)
-            peaks[label] = max(peaks[label], peak)
+    def fresh_output():
+        if os.path.exists(out):
+            os.remove(out)
+        os.sync()  # no write-back of an earlier run's blocks during this one
+
+    times, peaks = stream_bench.rounds([c[:2] for c in cases], args.runs, args.work,
+                                       fresh_output)
     if os.path.exists(out):
         os.remove(out)
 

@@ -271,16 +271,12 @@ int COFMDExtract::OnNALUnit()
         OffsetMetadata ofmd;
         if (!CarriesOfmd(message, &ofmd))
             continue;
-        if (!m_textOut)
-            continue;
         if (WriteOfmdGop(m_textOut, m_frame, ofmd.pts, ofmd.sequences, ofmd.frames, ofmd.offsets) !=
             0)
             return kFileWriteError;
     }
     return 0;
 }
-
-int COFMDExtract::OnEnd() { return 0; }
 
 // ---------------------------------------------------------------------------------------------
 // Delete
@@ -300,8 +296,6 @@ int COFMDDelete::OnNALUnit()
         return WriteRebuiltUnit();
     return WriteUnit();
 }
-
-int COFMDDelete::OnEnd() { return 0; }
 
 // ---------------------------------------------------------------------------------------------
 // Replace
@@ -335,8 +329,6 @@ int COFMDReplace::OnNALUnit()
     }
     return changed ? WriteRebuiltUnit() : WriteUnit();
 }
-
-int COFMDReplace::OnEnd() { return 0; }
 
 // ---------------------------------------------------------------------------------------------
 // Insert
@@ -392,5 +384,3 @@ int COFMDInsert::OnNALUnit()
     }
     return 0;
 }
-
-int COFMDInsert::OnEnd() { return 0; }

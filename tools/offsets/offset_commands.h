@@ -41,10 +41,6 @@ class COffsetMetadata : public CH264NALWalker
   public:
     COffsetMetadata();
 
-    int OnStart() override { return 0; }
-    int OnNALUnit() override { return 0; }
-    int OnEnd() override { return 0; }
-
     // Walks the input's base view with the embedded GOP map.
     int ScanBaseView(const char* input);
     int ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, bool freeMode);
@@ -96,7 +92,6 @@ class COFMDExtract : public COffsetMetadata
   public:
     int OnStart() override;
     int OnNALUnit() override;
-    int OnEnd() override;
 };
 
 class COFMDDelete : public COffsetMetadata
@@ -104,7 +99,6 @@ class COFMDDelete : public COffsetMetadata
   public:
     int OnStart() override;
     int OnNALUnit() override;
-    int OnEnd() override;
 };
 
 class COFMDReplace : public COffsetMetadata
@@ -112,7 +106,6 @@ class COFMDReplace : public COffsetMetadata
   public:
     int OnStart() override;
     int OnNALUnit() override;
-    int OnEnd() override;
 };
 
 class COFMDInsert : public COffsetMetadata
@@ -120,5 +113,4 @@ class COFMDInsert : public COffsetMetadata
   public:
     int OnStart() override;
     int OnNALUnit() override;
-    int OnEnd() override;
 };

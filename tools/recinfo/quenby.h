@@ -44,7 +44,6 @@ class CQuenby : public CH264NALWalker
 
     int OnStart() override;
     int OnNALUnit() override;
-    int OnEnd() override { return 0; }
 
     bool m_noHeader;
     bool m_table;
