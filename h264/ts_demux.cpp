@@ -1,6 +1,6 @@
 #include "h264/ts_demux.h"
 
-#include "h264/feeders.h"
+#include "common/file_utils.h"
 
 #include <algorithm>
 #include <cstring>
