@@ -1,6 +1,5 @@
 #include "common/file_identity.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,10 +46,7 @@ FileHandle OpenOutputFile(const char* name, const FileIdentity* avoid, int avoid
         return kInvalidFileHandle;
     // No O_TRUNC here: the identity is compared first, and only a regular file is emptied
     // (Windows refused to open the file being read; truncating it would destroy the input).
-    int fd;
-    do
-        fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
+    int fd = OpenRetrying(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return kInvalidFileHandle;
     FileIdentity out = IdentifyHandle(fd);

@@ -46,19 +46,24 @@ FileHandle OpenForRead(const char* name)
     return kInvalidFileHandle;
 }
 
+int ReadSome(FileHandle h, uint8_t* buffer, size_t size, size_t* got)
+{
+    unsigned err = 0;
+    if (!ReadFileSome(h, buffer, size, got, &err))
+        return err == kErrorBrokenPipe ? 0 : -1;
+    return *got > 0 ? 1 : 0;
+}
+
 int ReadChunk(FileHandle h, uint8_t* buffer, size_t size, size_t* count)
 {
     size_t total = 0;
     int result   = 0;
     while (total < size) {
-        size_t got   = 0;
-        unsigned err = 0;
-        if (!ReadFileSome(h, buffer + total, size - total, &got, &err)) {
-            if (err != kErrorBrokenPipe)
-                result = kFileReadError;
-            break;
-        }
-        if (got == 0)
+        size_t got = 0;
+        int r      = ReadSome(h, buffer + total, size - total, &got);
+        if (r < 0)
+            result = kFileReadError;
+        if (r <= 0)
             break;
         total += got;
     }

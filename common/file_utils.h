@@ -14,6 +14,10 @@ bool IsNamedPipePath(const char* name);
 // Opens a file for reading; a pipe name is retried for about a minute until it exists.
 FileHandle OpenForRead(const char* name);
 
+// One read, as a pipe delivers it: 1 with *got bytes, 0 at the end of the data (a pipe whose
+// writer has gone included), -1 on a read error; *got is 0 unless 1.
+int ReadSome(FileHandle h, uint8_t* buffer, size_t size, size_t* got);
+
 // Reads until size bytes are in or the data ends; 0 or 105 (read error).
 int ReadChunk(FileHandle h, uint8_t* buffer, size_t size, size_t* count);
 

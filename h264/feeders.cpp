@@ -7,14 +7,6 @@
 #include <cstring>
 #include <new>
 
-int ReadSome(FileHandle h, uint8_t* buffer, size_t size, size_t* got)
-{
-    unsigned err = 0;
-    if (!ReadFileSome(h, buffer, size, got, &err))
-        return err == kErrorBrokenPipe ? 0 : -1;
-    return *got > 0 ? 1 : 0;
-}
-
 CDataFeeder::CDataFeeder() { InitializeCriticalSection(&m_lock); }
 
 CDataFeeder::~CDataFeeder() { DeleteCriticalSection(&m_lock); }

@@ -24,10 +24,6 @@
 #include <string>
 #include <vector>
 
-// One read, as a pipe delivers it: 1 with *got bytes, 0 at the end of the data (a pipe whose
-// writer has gone included), -1 on a read error; *got is 0 unless 1.
-int ReadSome(FileHandle h, uint8_t* buffer, size_t size, size_t* got);
-
 class CDataFeeder
 {
   public:

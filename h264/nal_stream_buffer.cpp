@@ -76,6 +76,11 @@ size_t NalStreamBuffer::Search()
     return distance;
 }
 
+uint64_t NalStreamBuffer::Received() const
+{
+    return m_position + m_held - (m_ended ? kMarkerSize : 0);
+}
+
 void NalStreamBuffer::Advance(size_t size)
 {
     m_offset += std::min(size, m_held - m_offset);
@@ -137,7 +142,6 @@ int NalStreamBuffer::Refill(bool grow)
     if (m_held < m_capacity)
         m_feeder->Read(m_data + m_held, m_capacity - m_held, &got);
     m_held += got;
-    m_received += got;
     if (got == 0) {
         if (m_feeder->Error()) {
             m_failure = m_feeder->Error();

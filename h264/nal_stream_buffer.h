@@ -36,7 +36,7 @@ class NalStreamBuffer
     // For tests: a lower unit limit.
     void SetUnitLimit(size_t limit) { m_unitLimit = limit; }
     // The bytes the feeder has delivered so far.
-    uint64_t Received() const { return m_received; }
+    uint64_t Received() const;
     // 0, or the feeder's error once its data ended by a failure.
     int Failure() const { return m_failure; }
 
@@ -55,5 +55,4 @@ class NalStreamBuffer
     int m_failure         = 0;
     size_t m_scanned      = 0; // bytes after the offset already searched for a start code
     size_t m_unitLimit    = kUnitLimit;
-    uint64_t m_received   = 0;
 };

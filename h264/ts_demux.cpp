@@ -1,6 +1,6 @@
 #include "h264/ts_demux.h"
 
-#include "h264/feeders.h"
+#include "common/file_utils.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,10 +26,7 @@ bool PayloadSink::Allocate(size_t n)
 {
     Close();
     m_chunk = AllocateHalving(n, kTsPacketSize, &m_chunkSize);
-    if (!m_chunk)
-        return false;
-    m_capacity = m_chunkSize + kTsPacketSize;
-    return true;
+    return m_chunk != nullptr;
 }
 
 bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
@@ -43,8 +40,9 @@ bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
     }
     if (m_taken == m_held)
         m_taken = m_held = 0;
-    if (n > m_capacity - m_held) {
-        if (n > m_capacity - Held())
+    const size_t capacity = m_chunkSize + kTsPacketSize;
+    if (n > capacity - m_held) {
+        if (n > capacity - Held())
             return false;
         std::memmove(m_chunk, m_chunk + m_taken, Held());
         m_held -= m_taken;
@@ -69,7 +67,7 @@ void PayloadSink::Close()
 {
     delete[] m_chunk;
     m_chunk     = nullptr;
-    m_chunkSize = m_capacity = m_held = m_taken = 0;
+    m_chunkSize = m_held = m_taken = 0;
     SetTarget(nullptr, 0);
 }
 
@@ -118,6 +116,7 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
         if (start >= kTsPacketSize)
             return -3;
     }
+    // The index is read in place: Record is a call, and this runs for every packet.
     TsStreamRecord* rec = m_index[pid];
     if (!rec)
         rec = &Record(pid);

@@ -61,8 +61,7 @@ class PayloadSink
     bool WriteSpill(const uint8_t* bytes, size_t n);
 
     uint8_t* m_chunk    = nullptr;
-    size_t m_chunkSize  = 0; // the size the allocation rule gave
-    size_t m_capacity   = 0; // that plus one packet's payload
+    size_t m_chunkSize  = 0; // the size the allocation rule gave; one packet more is allocated
     size_t m_held       = 0;
     size_t m_taken      = 0;
     uint8_t* m_target   = nullptr;
@@ -163,7 +162,6 @@ class TsBufferedReader
 
     // max(n, 4096) bytes, halved while the allocation fails and half is still above 1024.
     bool Allocate(size_t n);
-    size_t Size() const { return m_size; }
     // Copies n bytes out; fewer at the end of the data or on a read error.
     size_t Read(uint8_t* dest, size_t n);
     // The next n bytes where they lie in the buffer (valid until the next call), or nullptr

@@ -1,5 +1,7 @@
 #include "platform/riff_wave.h"
 
+#include "platform/win32_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -109,10 +111,7 @@ static const size_t kReadBuffer = 256 * 1024;
 bool CWaveReader::Fill(uint64_t at)
 {
     m_buffer.resize(kReadBuffer);
-    ssize_t n;
-    do
-        n = ::pread(m_fd, m_buffer.data(), kReadBuffer, off_t(at));
-    while (n < 0 && errno == EINTR);
+    long n         = ReadRetrying(m_fd, m_buffer.data(), kReadBuffer, int64_t(at));
     m_bufferStart  = at;
     m_bufferLength = n > 0 ? size_t(n) : 0;
     return n >= 0;
@@ -125,13 +124,10 @@ long CWaveReader::ReadSome(void* buffer, size_t size)
     if (m_pos < m_bufferStart || m_pos >= m_bufferStart + m_bufferLength) {
         if (size >= kReadBuffer) {
             // Large reads go straight to the caller.
-            ssize_t n;
-            do
-                n = ::pread(m_fd, buffer, size, off_t(m_pos));
-            while (n < 0 && errno == EINTR);
+            long n = ReadRetrying(m_fd, buffer, size, int64_t(m_pos));
             if (n > 0)
                 m_pos += uint64_t(n);
-            return n < 0 ? -1 : long(n);
+            return n;
         }
         if (!Fill(m_pos))
             return -1;

@@ -1,5 +1,7 @@
 #include "platform/safe_output.h"
 
+#include "platform/win32_file.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -107,9 +109,7 @@ bool SafeOutput::Open(const char* name, Kind kind)
         if (kind == kRegularFileOnly)
             return Fail("create", "not a regular file");
         // FIFOs and devices are written as they are, never truncated or replaced.
-        do
-            m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
-        while (m_fd < 0 && errno == EINTR);
+        m_fd = OpenRetrying(m_target.c_str(), O_WRONLY | O_CLOEXEC);
         return m_fd >= 0 || Fail("create", errno);
     }
     // A file the user may not write is not replaced behind its back either.
@@ -148,9 +148,7 @@ bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
     if (kind == kRegularFileOnly)
         flags |= O_NOFOLLOW | O_NONBLOCK;
-    do
-        m_fd = ::open(target.c_str(), flags, 0666);
-    while (m_fd < 0 && errno == EINTR);
+    m_fd = OpenRetrying(target.c_str(), flags, 0666);
     if (m_fd < 0)
         return Fail("create", errno);
     struct stat st;
@@ -172,35 +170,16 @@ bool SafeOutput::Write(const void* data, size_t size)
 {
     if (m_failed || m_fd < 0)
         return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(m_fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail("write", n < 0 ? errno : ENOSPC);
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    int error = WriteAllRetrying(m_fd, data, size);
+    return error == 0 || Fail("write", error);
 }
 
 bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
 {
     if (m_failed || m_fd < 0)
         return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::pwrite(m_fd, p, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail("write", n < 0 ? errno : ENOSPC);
-        p += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-    return true;
+    int error = WriteAllRetrying(m_fd, data, size, int64_t(offset));
+    return error == 0 || Fail("write", error);
 }
 
 bool SafeOutput::Commit()
@@ -214,8 +193,8 @@ bool SafeOutput::Commit()
     }
     int fd = m_fd;
     m_fd   = -1;
-    // EINTR from close leaves the descriptor closed on Linux; a delayed write error shows here.
-    if (::close(fd) != 0 && errno != EINTR)
+    // A delayed write error shows here.
+    if (!CloseFileHandleChecked(fd))
         Fail("write", errno);
     if (m_temp.empty())
         return !m_failed;

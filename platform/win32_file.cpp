@@ -21,10 +21,7 @@ static unsigned MapErrno(int err)
 
 FileHandle CreateFileForRead(const char* name, unsigned* lastError)
 {
-    int fd;
-    do
-        fd = ::open(name, O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    int fd = OpenRetrying(name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (lastError)
             *lastError = MapErrno(errno);
@@ -42,10 +39,7 @@ FileHandle CreateFileForRead(const char* name, unsigned* lastError)
 
 bool ReadFileSome(FileHandle h, void* buffer, size_t size, size_t* got, unsigned* lastError)
 {
-    ssize_t n;
-    do
-        n = ::read(h, buffer, size);
-    while (n < 0 && errno == EINTR);
+    long n = ReadRetrying(h, buffer, size);
     if (n < 0) {
         *got = 0;
         if (lastError)
@@ -67,17 +61,42 @@ bool FileEndPosition(FileHandle h, uint64_t* position)
 
 bool WriteFileAll(FileHandle h, const void* buffer, size_t size)
 {
+    return WriteAllRetrying(h, buffer, size) == 0;
+}
+
+int OpenRetrying(const char* name, int flags, unsigned mode)
+{
+    int fd;
+    do
+        fd = ::open(name, flags, static_cast<mode_t>(mode));
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+long ReadRetrying(FileHandle h, void* buffer, size_t size, int64_t offset)
+{
+    ssize_t n;
+    do
+        n = offset < 0 ? ::read(h, buffer, size) : ::pread(h, buffer, size, off_t(offset));
+    while (n < 0 && errno == EINTR);
+    return static_cast<long>(n);
+}
+
+int WriteAllRetrying(FileHandle h, const void* buffer, size_t size, int64_t offset)
+{
     const char* p = static_cast<const char*>(buffer);
     while (size > 0) {
-        ssize_t n = ::write(h, p, size);
+        ssize_t n = offset < 0 ? ::write(h, p, size) : ::pwrite(h, p, size, off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return false;
+            return n < 0 ? errno : ENOSPC;
         p += n;
         size -= static_cast<size_t>(n);
+        if (offset >= 0)
+            offset += n;
     }
-    return true;
+    return 0;
 }
 
 void CloseFileHandle(FileHandle h)

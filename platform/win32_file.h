@@ -29,6 +29,16 @@ bool FileEndPosition(FileHandle h, uint64_t* position);
 // calls; false when any write fails.
 bool WriteFileAll(FileHandle h, const void* buffer, size_t size);
 
+// The POSIX calls under these, retrying interrupted calls. An offset that is not negative
+// reads or writes there (pread/pwrite) instead of at the file position.
+// open: the descriptor, or -1 with errno set.
+int OpenRetrying(const char* name, int flags, unsigned mode = 0);
+// One read: the count (0 at the end), or -1 with errno set.
+long ReadRetrying(FileHandle h, void* buffer, size_t size, int64_t offset = -1);
+// Writes all size bytes: 0, or the errno of the write that failed (ENOSPC for a write that
+// made no progress).
+int WriteAllRetrying(FileHandle h, const void* buffer, size_t size, int64_t offset = -1);
+
 void CloseFileHandle(FileHandle h);
 // CloseHandle with its result: false when the close reports an error (a delayed write error).
 bool CloseFileHandleChecked(FileHandle h);
