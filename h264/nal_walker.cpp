@@ -11,9 +11,6 @@
 namespace
 {
 
-constexpr int kCannotOpenOfmd   = 1001;
-constexpr int kCannotCreateText = 1002;
-
 bool IsStandardStream(FILE* f) { return f == stdin || f == stdout || f == stderr; }
 
 // A text stream over a newly created file; only regular files are truncated, and none of the

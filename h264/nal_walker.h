@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+// Open's results for the .ofmd input and the text output, beside the file-error codes.
+constexpr int kCannotOpenOfmd   = 1001;
+constexpr int kCannotCreateText = 1002;
+
 class CH264NALWalker
 {
   public:

@@ -14,9 +14,6 @@ namespace
 
 enum Command { kNoCommand, kExtract, kDelete, kReplace, kInsert, kGop };
 
-constexpr int kCannotOpenOfmd   = 1001;
-constexpr int kCannotCreateText = 1002;
-
 void PrintUsage(FILE* f, const char* name)
 {
     fprintf(f, "Usage:\n");

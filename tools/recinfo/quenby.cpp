@@ -320,9 +320,9 @@ int QuenbyMain(int argc, char** argv)
         CQuenby quenby(noHeader, table, hexData, transportStream);
         r = quenby.Walk(input, nullptr, nullptr, output ? output : "");
     }
-    if (r == 1001)
+    if (r == kCannotOpenOfmd)
         r = kCannotOpenFile;
-    else if (r == 1002)
+    else if (r == kCannotCreateText)
         r = kCannotCreateFile;
     if (r != 0) {
         char buffer[256];
