@@ -64,11 +64,6 @@ const CH264SubsetSeqParameterSetData& H264NalParser::SubsetSps(uint32_t id) cons
     return Lookup(m_subsetSpsMap, id);
 }
 
-const CH264SeqParameterSetExtension& H264NalParser::SpsExtension(uint32_t id) const
-{
-    return Lookup(m_spsExtensionMap, id);
-}
-
 void H264NalParser::SelectPps(uint32_t ppsId)
 {
     m_currentPpsId = int32_t(ppsId);

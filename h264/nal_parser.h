@@ -39,18 +39,9 @@ class H264NalParser
     const CH264SeqParameterSetData& Sps(uint32_t id) const;
     const CH264PicParameterSet& Pps(uint32_t id) const;
     const CH264SubsetSeqParameterSetData& SubsetSps(uint32_t id) const;
-    const CH264SeqParameterSetExtension& SpsExtension(uint32_t id) const;
     // Those of the current ids (-1 reads an empty set too).
     const CH264SeqParameterSetData& CurrentSps() const { return Sps(uint32_t(m_currentSpsId)); }
     const CH264PicParameterSet& CurrentPps() const { return Pps(uint32_t(m_currentPpsId)); }
-    const CH264SubsetSeqParameterSetData& CurrentSubsetSps() const
-    {
-        return SubsetSps(uint32_t(m_currentSpsId));
-    }
-    const CH264SeqParameterSetExtension& CurrentSpsExtension() const
-    {
-        return SpsExtension(uint32_t(m_currentSpsId));
-    }
     // Makes a PPS current, and the SPS it names (an unknown PPS names SPS 0).
     void SelectPps(uint32_t ppsId);
 
