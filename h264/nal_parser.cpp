@@ -1,5 +1,7 @@
 #include "h264/nal_parser.h"
 
+#include <utility>
+
 namespace
 {
 
@@ -118,9 +120,10 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
         // than 15 bits left a unit whose last byte is not zero always has more data, so such a
         // unit reads its messages exactly as far as the bit count alone would take it.
         while (reader.BitsLeft() > 15 && reader.MoreRbspData()) {
-            r |= m_seiScratch.Parse(*this, reader);
+            CH264SeiMessage msg;
+            r |= msg.Parse(*this, reader);
             if (r == 0)
-                m_seiMessages.push_back(m_seiScratch);
+                m_seiMessages.push_back(std::move(msg));
         }
         reader.SkipToByteAlign();
         CountPicture();

@@ -72,7 +72,6 @@ class H264NalParser
   private:
     int ParseUnit(H264BitReader& reader);
     int SliceEpilogue(H264BitReader& reader);
-    CH264SeiMessage m_seiScratch;
 };
 
 // Prints a failed ParseNalPayload result: "ERROR reading bitstream: ..." for a negative one,
