@@ -38,7 +38,7 @@ void H264NalParser::Clear()
 {
     m_nalHeader.Clear(*this);
     m_sliceHeader.Clear(*this);
-    m_prevSliceHeader.Clear(*this);
+    m_prevSliceHeader = H264SliceHeaderValues();
     m_sliceData.Clear(*this);
     m_partitionA.Clear(*this);
     m_partitionBC.Clear(*this);
@@ -204,10 +204,10 @@ void H264NalParser::CountPicture()
 // test is narrower than the standard's: only a non-zero current value that differs counts.
 void H264NalParser::CheckNewPicture()
 {
-    const CH264SliceHeader& cur  = m_sliceHeader;
-    const CH264SliceHeader& prev = m_prevSliceHeader;
-    uint32_t nalRefIdc           = m_nalHeader.nal_ref_idc;
-    bool idr                     = m_nalHeader.nal_unit_type == 5;
+    const H264SliceHeaderValues& cur  = m_sliceHeader;
+    const H264SliceHeaderValues& prev = m_prevSliceHeader;
+    uint32_t nalRefIdc                = m_nalHeader.nal_ref_idc;
+    bool idr                          = m_nalHeader.nal_unit_type == 5;
 
     m_newPicture = false;
     if (m_pictureCount == 0xFFFFFFFF) {
@@ -233,7 +233,7 @@ void H264NalParser::CheckNewPicture()
         else if (idr != m_prevIdr || (idr && cur.idr_pic_id != prev.idr_pic_id))
             m_newPicture = true;
     }
-    m_prevSliceHeader = cur; // reuses the previous header's list storage
+    m_prevSliceHeader = cur;
     m_prevNalRefIdc   = nalRefIdc;
     m_prevIdr         = idr;
 }

@@ -63,8 +63,8 @@ class H264NalParser
     CH264SliceDataPartitionBC m_partitionBC; // partitions B and C
     CH264EmptyUnit m_emptyUnit;
     CH264RBSP m_rbsp; // the rest of the last unit kept raw
-    // The last slice header that went through the new-picture test.
-    CH264SliceHeader m_prevSliceHeader;
+    // The values of the last slice header that went through the new-picture test.
+    H264SliceHeaderValues m_prevSliceHeader;
     bool m_pictureCounted    = false;
     uint32_t m_prevNalRefIdc = 0;
     bool m_prevIdr           = false;
