@@ -130,10 +130,7 @@ uint32_t H264BitReader::ReadBitsSlow(unsigned n)
         throw kBitstreamTooManyBits;
     if (n == 0)
         return 0;
-    if (m_curBits >= n) {
-        m_curBits -= n;
-        return (uint32_t(m_cur) >> m_curBits) & Mask(n);
-    }
+    // ReadBits took every n that the current byte holds.
     uint64_t value = uint64_t(m_cur) & Mask(m_curBits);
     unsigned want  = n - m_curBits;
     m_curBits      = 0;

@@ -44,7 +44,7 @@ class H264BitReader
     // n bytes, as n calls of ReadBits(8) would give them, copied in runs where it can.
     void ReadBytes(uint8_t* dst, size_t n);
     uint32_t PeekBits(unsigned n);
-    bool IsByteAligned() const { return m_curBits == 0 || BitsLeftBound() == 0; }
+    bool IsByteAligned() const { return m_curBits == 0; }
     uint32_t ReadUE()
     {
         // A short code inside the current byte, else the general way.

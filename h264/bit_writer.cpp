@@ -1,5 +1,7 @@
 #include "h264/bit_writer.h"
 
+#include <cstring>
+
 int H264BitWriter::WriteBits(unsigned n, uint32_t value)
 {
     if (n > 32)
@@ -75,19 +77,36 @@ int CopyRemainingBits(H264BitReader& reader, H264BitWriter& writer)
     return 0;
 }
 
+// One pass into a new buffer: inserting in place would move the rest of the unit at every
+// escape, and a long run of zero bytes holds one escape per two bytes.
 void InsertEmulationPrevention(H264BitWriter& writer)
 {
-    std::vector<uint8_t>& v = writer.m_bytes;
-    if (v.size() < 6)
+    const std::vector<uint8_t>& in = writer.m_bytes;
+    size_t n                       = in.size();
+    if (n < 6)
         return;
+    std::vector<uint8_t> out;
+    out.reserve(n + n / 64);
     size_t i = 3;
-    while (i + 2 < v.size()) {
-        if (v[i] == 0 && v[i + 1] == 0 && v[i + 2] <= 3) {
-            v.insert(v.begin() + std::ptrdiff_t(i + 2), uint8_t(3));
-            writer.m_bitCount += 8;
-            i += 3;
+    out.insert(out.end(), in.begin(), in.begin() + std::ptrdiff_t(i));
+    while (i + 2 < n) {
+        // Up to the next zero byte that could start a pair, copied as it is.
+        const void* zero = memchr(in.data() + i, 0, n - 2 - i);
+        size_t next      = zero ? size_t(static_cast<const uint8_t*>(zero) - in.data()) : n - 2;
+        out.insert(out.end(), in.begin() + std::ptrdiff_t(i), in.begin() + std::ptrdiff_t(next));
+        i = next;
+        if (i + 2 >= n)
+            break;
+        if (in[i + 1] == 0 && in[i + 2] <= 3) {
+            // The scan goes on at the byte the 03 went in front of.
+            out.insert(out.end(), {0, 0, 3});
+            i += 2;
         } else {
+            out.push_back(0);
             ++i;
         }
     }
+    out.insert(out.end(), in.begin() + std::ptrdiff_t(i), in.end());
+    writer.m_bitCount += uint32_t(out.size() - n) * 8;
+    writer.m_bytes.swap(out);
 }

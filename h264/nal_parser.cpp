@@ -1,5 +1,7 @@
 #include "h264/nal_parser.h"
 
+#include <utility>
+
 namespace
 {
 
@@ -36,7 +38,7 @@ void H264NalParser::Clear()
 {
     m_nalHeader.Clear(*this);
     m_sliceHeader.Clear(*this);
-    m_prevSliceHeader.Clear(*this);
+    m_prevSliceHeader = H264SliceHeaderValues();
     m_sliceData.Clear(*this);
     m_partitionA.Clear(*this);
     m_partitionBC.Clear(*this);
@@ -62,11 +64,6 @@ const CH264PicParameterSet& H264NalParser::Pps(uint32_t id) const { return Looku
 const CH264SubsetSeqParameterSetData& H264NalParser::SubsetSps(uint32_t id) const
 {
     return Lookup(m_subsetSpsMap, id);
-}
-
-const CH264SeqParameterSetExtension& H264NalParser::SpsExtension(uint32_t id) const
-{
-    return Lookup(m_spsExtensionMap, id);
 }
 
 void H264NalParser::SelectPps(uint32_t ppsId)
@@ -123,9 +120,10 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
         // than 15 bits left a unit whose last byte is not zero always has more data, so such a
         // unit reads its messages exactly as far as the bit count alone would take it.
         while (reader.BitsLeft() > 15 && reader.MoreRbspData()) {
-            r |= m_seiScratch.Parse(*this, reader);
+            CH264SeiMessage msg;
+            r |= msg.Parse(*this, reader);
             if (r == 0)
-                m_seiMessages.push_back(m_seiScratch);
+                m_seiMessages.push_back(std::move(msg));
         }
         reader.SkipToByteAlign();
         CountPicture();
@@ -206,10 +204,10 @@ void H264NalParser::CountPicture()
 // test is narrower than the standard's: only a non-zero current value that differs counts.
 void H264NalParser::CheckNewPicture()
 {
-    const CH264SliceHeader& cur  = m_sliceHeader;
-    const CH264SliceHeader& prev = m_prevSliceHeader;
-    uint32_t nalRefIdc           = m_nalHeader.nal_ref_idc;
-    bool idr                     = m_nalHeader.nal_unit_type == 5;
+    const H264SliceHeaderValues& cur  = m_sliceHeader;
+    const H264SliceHeaderValues& prev = m_prevSliceHeader;
+    uint32_t nalRefIdc                = m_nalHeader.nal_ref_idc;
+    bool idr                          = m_nalHeader.nal_unit_type == 5;
 
     m_newPicture = false;
     if (m_pictureCount == 0xFFFFFFFF) {
@@ -235,7 +233,7 @@ void H264NalParser::CheckNewPicture()
         else if (idr != m_prevIdr || (idr && cur.idr_pic_id != prev.idr_pic_id))
             m_newPicture = true;
     }
-    m_prevSliceHeader = cur; // reuses the previous header's list storage
+    m_prevSliceHeader = cur;
     m_prevNalRefIdc   = nalRefIdc;
     m_prevIdr         = idr;
 }

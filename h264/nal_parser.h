@@ -39,18 +39,9 @@ class H264NalParser
     const CH264SeqParameterSetData& Sps(uint32_t id) const;
     const CH264PicParameterSet& Pps(uint32_t id) const;
     const CH264SubsetSeqParameterSetData& SubsetSps(uint32_t id) const;
-    const CH264SeqParameterSetExtension& SpsExtension(uint32_t id) const;
     // Those of the current ids (-1 reads an empty set too).
     const CH264SeqParameterSetData& CurrentSps() const { return Sps(uint32_t(m_currentSpsId)); }
     const CH264PicParameterSet& CurrentPps() const { return Pps(uint32_t(m_currentPpsId)); }
-    const CH264SubsetSeqParameterSetData& CurrentSubsetSps() const
-    {
-        return SubsetSps(uint32_t(m_currentSpsId));
-    }
-    const CH264SeqParameterSetExtension& CurrentSpsExtension() const
-    {
-        return SpsExtension(uint32_t(m_currentSpsId));
-    }
     // Makes a PPS current, and the SPS it names (an unknown PPS names SPS 0).
     void SelectPps(uint32_t ppsId);
 
@@ -72,8 +63,8 @@ class H264NalParser
     CH264SliceDataPartitionBC m_partitionBC; // partitions B and C
     CH264EmptyUnit m_emptyUnit;
     CH264RBSP m_rbsp; // the rest of the last unit kept raw
-    // The last slice header that went through the new-picture test.
-    CH264SliceHeader m_prevSliceHeader;
+    // The values of the last slice header that went through the new-picture test.
+    H264SliceHeaderValues m_prevSliceHeader;
     bool m_pictureCounted    = false;
     uint32_t m_prevNalRefIdc = 0;
     bool m_prevIdr           = false;
@@ -81,7 +72,6 @@ class H264NalParser
   private:
     int ParseUnit(H264BitReader& reader);
     int SliceEpilogue(H264BitReader& reader);
-    CH264SeiMessage m_seiScratch;
 };
 
 // Prints a failed ParseNalPayload result: "ERROR reading bitstream: ..." for a negative one,

@@ -412,8 +412,9 @@ void PrintSeiPayload(H264NalParser& ctx, FILE* stream, int level, uint32_t paylo
                      const uint8_t* bytes, size_t length)
 {
     NestingLevel nesting;
+    // The payload stays put while it prints: no copy of it.
     H264BitReader reader;
-    reader.Init(bytes, uint64_t(length) * 8);
+    reader.InitView(bytes, length);
     try {
         switch (payloadType) {
         case 0:

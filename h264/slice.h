@@ -96,7 +96,8 @@ class CH264DecRefPicMarking
 };
 
 // The slice header's own values, apart from its member structures, so that Clear resets them
-// in one step while the members' lists keep their storage from slice to slice.
+// in one step while the members' lists keep their storage from slice to slice, and the
+// new-picture test keeps those of the previous slice without its lists.
 struct H264SliceHeaderValues {
     uint32_t first_mb_in_slice = 0, slice_type = 0, pic_parameter_set_id = 0;
     uint32_t colour_plane_id = 0, frame_num = 0, field_pic_flag = 0, bottom_field_flag = 0;

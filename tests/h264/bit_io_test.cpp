@@ -149,6 +149,25 @@ TEST(EmulationPrevention, InsertedAfterTwoZerosBeforeSmallBytes)
     EXPECT_EQ(w.BitCount(), 18u * 8);
 }
 
+TEST(EmulationPrevention, LongZeroRunEscapedInOnePass)
+{
+    // An escape every two bytes of 8 MiB: inserted in place, each would move the rest of the
+    // unit, and the whole would not end within the test's time limit.
+    const size_t zeros        = size_t(8) << 20;
+    std::vector<uint8_t> unit = Hex("00 00 00 01 06");
+    unit.resize(unit.size() + zeros, 0);
+    unit.push_back(0x80);
+    H264BitWriter w;
+    w.WriteBytes(unit.data(), unit.size());
+    InsertEmulationPrevention(w);
+    std::vector<uint8_t> expected = Hex("00 00 00 01 06");
+    for (size_t i = 0; i + 2 < zeros; i += 2)
+        expected.insert(expected.end(), {0, 0, 3});
+    expected.insert(expected.end(), {0, 0, 0x80}); // the last pair is followed by 80
+    EXPECT_TRUE(Written(w) == expected);
+    EXPECT_EQ(w.BitCount(), uint32_t(expected.size()) * 8);
+}
+
 TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
 {
     auto trailing   = Hex("C0 00 00"); // 1 bit of data, the stop bit, trailing zero bytes

@@ -10,7 +10,7 @@ TEST(RawPayload, KeepsTheBitsExactly)
 {
     H264NalParser ctx;
     CH264RBSP raw;
-    // 70 bits from an odd position: past the word-sized reads, the last 6 right-aligned.
+    // 70 bits from an odd position: read a byte at a time, the last 6 right-aligned.
     auto many = Hex("81 02 03 04 05 06 07 08 3F");
     H264BitReader r;
     r.Init(many.data(), 72);
