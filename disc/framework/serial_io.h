@@ -196,12 +196,47 @@ class IOBase
     uint32_t m_flags = 0; // bit 0: a required JSON member was missing
 };
 
-// What the file policies share: the bit buffer and the limits of the areas being read.
-class FileIO : public IOBase
+// What the file policies share: the bit buffer, the limits of the areas being read, and the
+// fields that are other fields in the file (D is the policy).
+template <class D> class FileIO : public IOBase
 {
   public:
     static constexpr bool kFile = true, kJson = false;
     explicit FileIO(CBitBuffer& b) : m_bb(b) {}
+
+    void Opt(unsigned n, uint32_t& v, const char* key) { Self().U(n, v, key); }
+    void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Self().Bit(v, key, p); }
+    // A field only the file carries.
+    void Hidden(unsigned n, uint32_t& v, const char* key) { Self().U(n, v, key); }
+    void Hidden(uint8_t* buf, size_t n, const char* key) { Self().Area(buf, n, key); }
+    // A zero byte when bytes is odd.
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Self().Zero(8);
+    }
+    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
+              uint32_t (*)(const char*), Presence = kRequired)
+    {
+        Self().U(n, v, key);
+    }
+    // A child that stands flat in JSON the first time and under its role after: the file has it
+    // in place.
+    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
+    {
+        Self().Child(c, kStop, t);
+    }
+    // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even; what
+    // names the ids when they are too many for the count.
+    void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
+                const NumberTexts& = {})
+    {
+        uint32_t n = 0;
+        Self().Count(8, n, list, what);
+        Self().Zero(8);
+        Self().Numbers(n, 8, list, key);
+        PadToEven(n);
+    }
 
     // JSON only.
     void String(std::string&, const char*, Presence = kRequired) {}
@@ -225,10 +260,13 @@ class FileIO : public IOBase
   protected:
     CBitBuffer& m_bb;
     Mark m_blockStart = 0;
+
+  private:
+    D& Self() { return static_cast<D&>(*this); }
 };
 
 // ---- Parse: read bits ------------------------------------------------------------------
-class Parser : public FileIO
+class Parser : public FileIO<Parser>
 {
   public:
     static constexpr Op kOp = Op::kParse;
@@ -239,27 +277,11 @@ class Parser : public FileIO
         if (Ok())
             v = m_bb.ReadBits(n);
     }
-    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    // A field only the file carries.
-    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
-    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.SkipBits(n);
-    }
-    // A zero byte when bytes is odd.
-    void PadToEven(uint64_t bytes)
-    {
-        if (bytes % 2)
-            Zero(8);
-    }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
-              uint32_t (*)(const char*), Presence = kRequired)
-    {
-        U(n, v, key);
     }
     void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
     {
@@ -326,12 +348,6 @@ class Parser : public FileIO
             Outcome(C::ParseWith(c, *this), mode, t.parse);
         else
             Outcome(c.Parse(m_bb), mode, t.parse);
-    }
-    // A child that stands flat in JSON the first time and under its role after: the file has it
-    // in place.
-    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
-    {
-        Child(c, kStop, t);
     }
     // A count field in the file; n receives it.
     template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*, uint32_t = 0)
@@ -414,15 +430,6 @@ class Parser : public FileIO
                 return Stop(1);
             list.push_back(m_bb.ReadBits(bits));
         }
-    }
-    // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even.
-    void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
-    {
-        uint32_t n = 0;
-        Count(8, n, list, nullptr);
-        Zero(8);
-        Numbers(n, 8, list, key);
-        PadToEven(n);
     }
     // Elements whose heads stand in a row and whose bodies stand at the addresses their heads
     // hold (address(element)), counted in bytes from origin; body(element) describes a body, each
@@ -532,7 +539,7 @@ class Parser : public FileIO
 };
 
 // ---- Build: write bits -----------------------------------------------------------------
-class Builder : public FileIO
+class Builder : public FileIO<Builder>
 {
   public:
     static constexpr Op kOp = Op::kBuild;
@@ -543,29 +550,15 @@ class Builder : public FileIO
         if (Ok())
             m_bb.WriteBits(n, v);
     }
-    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char*, Presence = kRequired)
     {
         if (Ok())
             m_bb.WriteBits(1, v != 0);
     }
-    void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Bit(v, key, p); }
-    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
-    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.WriteZeroBits(n);
-    }
-    void PadToEven(uint64_t bytes)
-    {
-        if (bytes % 2)
-            Zero(8);
-    }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
-              uint32_t (*)(const char*), Presence = kRequired)
-    {
-        U(n, v, key);
     }
     void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
     {
@@ -628,10 +621,6 @@ class Builder : public FileIO
         else
             Outcome(c.Build(m_bb), mode, t.build);
     }
-    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
-    {
-        Child(c, kStop, t);
-    }
     // Writes the list's size less less, refusing one the field cannot hold.
     template <class V>
     void Count(unsigned bits, uint32_t& n, V& list, const char* what, uint32_t less = 0)
@@ -671,16 +660,6 @@ class Builder : public FileIO
     {
         for (size_t i = 0; i < list.size() && Ok(); ++i)
             m_bb.WriteBits(bits, list[i]);
-    }
-    // what names the ids when they are too many for the count.
-    void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
-                const NumberTexts& = {})
-    {
-        uint32_t n = 0;
-        Count(8, n, list, what);
-        Zero(8);
-        Numbers(n, 8, list, key);
-        PadToEven(list.size());
     }
     // Heads with the addresses they held, the bodies, then the heads again with the bodies'
     // addresses.
