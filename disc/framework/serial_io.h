@@ -365,16 +365,8 @@ class Parser : public FileIO<Parser>
         for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
             typename V::value_type item;
             if (options & kWhileFits) {
-                // Only whole elements inside the area: a size that disagrees with its elements
-                // cannot carry the loop on past them.
-                const Mark at = m_bb.m_cursor;
-                Element(item, ArgFor(args, i)...);
-                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
-                    m_bb.m_cursor = at;
+                if (!Fits([&] { Element(item, ArgFor(args, i)...); }))
                     return;
-                }
-                if (!m_bb.TakeElement())
-                    return Stop(1);
             } else {
                 int r = m_bb.TakeElement() ? Element(item, ArgFor(args, i)...) : -1;
                 if (r) {
@@ -392,16 +384,10 @@ class Parser : public FileIO<Parser>
     template <class V, class F> void Each(uint32_t n, V& list, F&& element, unsigned options = 0)
     {
         for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
-            const Mark at = m_bb.m_cursor;
             typename V::value_type item{};
             if (options & kWhileFits) {
-                element(item);
-                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
-                    m_bb.m_cursor = at;
+                if (!Fits([&] { element(item); }))
                     return;
-                }
-                if (!m_bb.TakeElement())
-                    return Stop(1);
             } else {
                 if (!m_bb.TakeElement())
                     return Stop(1);
@@ -514,6 +500,23 @@ class Parser : public FileIO<Parser>
     void SetLimit(Mark limit) { m_limit = limit; }
 
   private:
+    // One element of a list that takes whole elements while they fit the area: false, the cursor
+    // back where it started, once one does not. A size that disagrees with its elements cannot
+    // carry the loop on past them.
+    template <class F> bool Fits(F&& element)
+    {
+        const Mark at = m_bb.m_cursor;
+        element();
+        if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
+            m_bb.m_cursor = at;
+            return false;
+        }
+        if (!m_bb.TakeElement()) {
+            Stop(1);
+            return false;
+        }
+        return true;
+    }
     // A list element starts afresh: only its own blocks limit it. An element with inputs is
     // described in its owner's file.
     template <class T, class... A> int Element(T& item, A&&... args)
