@@ -1357,6 +1357,19 @@ template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args)
     Framed(io, t, std::forward<A>(args)...);
     return io.Result();
 }
+// The object a structure with a JSON name stands in (member, when it is one), else nullptr
+// after the structure's message.
+template <class T> JValue* NamedObject(JValue* member)
+{
+    if (member && member->IsObject())
+        return member;
+    if constexpr (MissingText<T>::kCustom)
+        fputs(T::kMissingText, stderr);
+    else
+        fprintf(stderr, "failed to read %s\n", T::kJsonName);
+    return nullptr;
+}
+
 // A structure with a JSON name stands as an object under it, required; one without stands
 // flat in the object its owner gives.
 template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args)
@@ -1364,14 +1377,9 @@ template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&..
     Reset(t);
     JValue* object = &parent;
     if constexpr (JsonName<T>::kValue != nullptr) {
-        object = GetJsonMember(T::kJsonName, parent);
-        if (!object || !object->IsObject()) {
-            if constexpr (MissingText<T>::kCustom)
-                fputs(T::kMissingText, stderr);
-            else
-                fprintf(stderr, "failed to read %s\n", T::kJsonName);
+        object = NamedObject<T>(GetJsonMember(T::kJsonName, parent));
+        if (!object)
             return 1;
-        }
     }
     JsonReader io(doc, *object);
     t.Fields(io, std::forward<A>(args)...);
@@ -1425,14 +1433,9 @@ template <class T, class F, class B> int Described<T, F, B>::ReadWith(T& t, Json
 {
     Reset(t);
     if constexpr (JsonName<T>::kValue != nullptr) {
-        JValue* object = owner.Find(T::kJsonName);
-        if (!object || !object->IsObject()) {
-            if constexpr (MissingText<T>::kCustom)
-                fputs(T::kMissingText, stderr);
-            else
-                fprintf(stderr, "failed to read %s\n", T::kJsonName);
+        JValue* object = NamedObject<T>(owner.Find(T::kJsonName));
+        if (!object)
             return 1;
-        }
         JsonReader io(owner.Doc(), *object);
         t.Fields(io);
         return io.Result();
