@@ -35,8 +35,6 @@ void ReportUnknownSignature(const char* code)
 
 CBDMV::CBDMV() { Clear(); }
 
-CBDMV::~CBDMV() { Clear(); }
-
 void CBDMV::Clear()
 {
     memset(m_typeCode, 0, sizeof m_typeCode);

@@ -28,7 +28,6 @@ class CBDMV : public CIBDSerial
     bool m_writeSampleFiles = true; // programs that only print turn this off
 
     CBDMV();
-    virtual ~CBDMV();
 
     void Clear() override;
     int ReadJSON(JDoc& doc, JValue& parent) override;

@@ -160,6 +160,38 @@ struct Name {
     }
 };
 
+// A word a name holds for a code; with also, a second word it must hold as well.
+struct Word {
+    uint32_t code;
+    const char* has;
+    const char* also = nullptr;
+};
+
+// The number form, then for each reserved code in turn "RESERVED-<code>" or "RESERVED<code>",
+// any other "RESERVED" being 0 (for a field with reserved codes), then the code of the first word
+// the name holds; 0 for none.
+uint32_t ParseByWords(const char* name, std::initializer_list<uint32_t> reserved,
+                      std::initializer_list<Word> words)
+{
+    Name n(name);
+    uint32_t code;
+    if (n.Number(&code))
+        return code;
+    for (uint32_t r : reserved) {
+        char dashed[16], plain[16];
+        snprintf(dashed, sizeof dashed, "RESERVED-%u", unsigned(r));
+        snprintf(plain, sizeof plain, "RESERVED%u", unsigned(r));
+        if (n.Any({dashed, plain}))
+            return r;
+    }
+    if (reserved.size() && n.Has("RESERVED"))
+        return 0;
+    for (const Word& w : words)
+        if (n.Has(w.has) && (!w.also || n.Has(w.also)))
+            return w.code;
+    return 0;
+}
+
 } // namespace
 
 uint32_t ParseStreamCodingType(const char* name)
@@ -203,102 +235,39 @@ uint32_t ParseStreamCodingType(const char* name)
 
 uint32_t ParseVideoFormat(const char* name)
 {
-    static const CodeNameTable words[] = {{1, "480I"},  {2, "576I"},  {3, "480P"},
-                                          {4, "1080I"}, {5, "720P"},  {6, "1080P"},
-                                          {7, "576P"},  {8, "2160P"}, {9, "2160I"}};
-    Name n(name);
-    uint32_t code;
-    if (n.Number(&code))
-        return code;
-    for (const CodeNameTable& w : words)
-        if (n.Has(w.name))
-            return w.code;
-    return 0;
+    return ParseByWords(name, {},
+                        {{1, "480I"},
+                         {2, "576I"},
+                         {3, "480P"},
+                         {4, "1080I"},
+                         {5, "720P"},
+                         {6, "1080P"},
+                         {7, "576P"},
+                         {8, "2160P"},
+                         {9, "2160I"}});
 }
 
 uint32_t ParseAudioPresentationType(const char* name)
 {
-    Name n(name);
-    uint32_t code;
-    if (n.Number(&code))
-        return code;
-    if (n.Any({"RESERVED-5", "RESERVED5"}))
-        return 5;
-    if (n.Any({"RESERVED-4", "RESERVED4"}))
-        return 4;
-    if (n.Any({"RESERVED-2", "RESERVED2"}))
-        return 2;
-    if (n.Has("RESERVED"))
-        return 0;
-    if (n.Has("MONO"))
-        return 1;
-    if (n.Has("STEREO"))
-        return 3;
-    if (n.Has("MULTI"))
-        return 6;
-    if (n.Has("COMB"))
-        return 12;
-    return 0;
+    return ParseByWords(name, {5, 4, 2}, {{1, "MONO"}, {3, "STEREO"}, {6, "MULTI"}, {12, "COMB"}});
 }
 
 uint32_t ParseFrameRate(const char* name)
 {
-    Name n(name);
-    uint32_t code;
-    if (n.Number(&code))
-        return code;
-    if (n.Any({"RESERVED-5", "RESERVED5"}))
-        return 5;
-    if (n.Has("RESERVED"))
-        return 0;
-    static const CodeNameTable words[] = {{1, "23.9"}, {2, "24"}, {3, "25"},
-                                          {4, "29.9"}, {6, "50"}, {7, "59.9"}};
-    for (const CodeNameTable& w : words)
-        if (n.Has(w.name))
-            return w.code;
-    return 0;
+    return ParseByWords(name, {5},
+                        {{1, "23.9"}, {2, "24"}, {3, "25"}, {4, "29.9"}, {6, "50"}, {7, "59.9"}});
 }
 
 uint32_t ParseSamplingFrequency(const char* name)
 {
-    Name n(name);
-    uint32_t code;
-    if (n.Number(&code))
-        return code;
-    if (n.Any({"RESERVED-3", "RESERVED3"}))
-        return 3;
-    if (n.Any({"RESERVED-2", "RESERVED2"}))
-        return 2;
-    if (n.Has("RESERVED"))
-        return 0;
-    if (n.Has("48") && n.Has("192"))
-        return 12;
-    if (n.Has("48") && n.Has("96"))
-        return 14;
-    if (n.Has("48"))
-        return 1;
-    if (n.Has("96"))
-        return 4;
-    if (n.Has("192"))
-        return 5;
-    return 0;
+    // "48/192 kHz" holds "48" and "192": the pairs come first.
+    return ParseByWords(name, {3, 2},
+                        {{12, "48", "192"}, {14, "48", "96"}, {1, "48"}, {4, "96"}, {5, "192"}});
 }
 
 uint32_t ParseAspectRatio(const char* name)
 {
-    Name n(name);
-    uint32_t code;
-    if (n.Number(&code))
-        return code;
-    if (n.Any({"RESERVED-1", "RESERVED1"}))
-        return 1;
-    if (n.Has("RESERVED"))
-        return 0;
-    if (n.Has("4:3"))
-        return 2;
-    if (n.Has("16:9"))
-        return 3;
-    return 0;
+    return ParseByWords(name, {1}, {{2, "4:3"}, {3, "16:9"}});
 }
 
 uint32_t ParseEPStreamType(const char* name)

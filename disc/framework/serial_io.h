@@ -196,12 +196,47 @@ class IOBase
     uint32_t m_flags = 0; // bit 0: a required JSON member was missing
 };
 
-// What the file policies share: the bit buffer and the limits of the areas being read.
-class FileIO : public IOBase
+// What the file policies share: the bit buffer, the limits of the areas being read, and the
+// fields that are other fields in the file (D is the policy).
+template <class D> class FileIO : public IOBase
 {
   public:
     static constexpr bool kFile = true, kJson = false;
     explicit FileIO(CBitBuffer& b) : m_bb(b) {}
+
+    void Opt(unsigned n, uint32_t& v, const char* key) { Self().U(n, v, key); }
+    void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Self().Bit(v, key, p); }
+    // A field only the file carries.
+    void Hidden(unsigned n, uint32_t& v, const char* key) { Self().U(n, v, key); }
+    void Hidden(uint8_t* buf, size_t n, const char* key) { Self().Area(buf, n, key); }
+    // A zero byte when bytes is odd.
+    void PadToEven(uint64_t bytes)
+    {
+        if (bytes % 2)
+            Self().Zero(8);
+    }
+    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
+              uint32_t (*)(const char*), Presence = kRequired)
+    {
+        Self().U(n, v, key);
+    }
+    // A child that stands flat in JSON the first time and under its role after: the file has it
+    // in place.
+    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
+    {
+        Self().Child(c, kStop, t);
+    }
+    // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even; what
+    // names the ids when they are too many for the count.
+    void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
+                const NumberTexts& = {})
+    {
+        uint32_t n = 0;
+        Self().Count(8, n, list, what);
+        Self().Zero(8);
+        Self().Numbers(n, 8, list, key);
+        PadToEven(n);
+    }
 
     // JSON only.
     void String(std::string&, const char*, Presence = kRequired) {}
@@ -225,10 +260,13 @@ class FileIO : public IOBase
   protected:
     CBitBuffer& m_bb;
     Mark m_blockStart = 0;
+
+  private:
+    D& Self() { return static_cast<D&>(*this); }
 };
 
 // ---- Parse: read bits ------------------------------------------------------------------
-class Parser : public FileIO
+class Parser : public FileIO<Parser>
 {
   public:
     static constexpr Op kOp = Op::kParse;
@@ -239,27 +277,11 @@ class Parser : public FileIO
         if (Ok())
             v = m_bb.ReadBits(n);
     }
-    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    void Flag(uint32_t& v, const char* key, Presence = kRequired) { U(1, v, key); }
-    // A field only the file carries.
-    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
-    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.SkipBits(n);
-    }
-    // A zero byte when bytes is odd.
-    void PadToEven(uint64_t bytes)
-    {
-        if (bytes % 2)
-            Zero(8);
-    }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
-              uint32_t (*)(const char*), Presence = kRequired)
-    {
-        U(n, v, key);
     }
     void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
     {
@@ -327,12 +349,6 @@ class Parser : public FileIO
         else
             Outcome(c.Parse(m_bb), mode, t.parse);
     }
-    // A child that stands flat in JSON the first time and under its role after: the file has it
-    // in place.
-    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
-    {
-        Child(c, kStop, t);
-    }
     // A count field in the file; n receives it.
     template <class V> void Count(unsigned bits, uint32_t& n, V&, const char*, uint32_t = 0)
     {
@@ -349,16 +365,8 @@ class Parser : public FileIO
         for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
             typename V::value_type item;
             if (options & kWhileFits) {
-                // Only whole elements inside the area: a size that disagrees with its elements
-                // cannot carry the loop on past them.
-                const Mark at = m_bb.m_cursor;
-                Element(item, ArgFor(args, i)...);
-                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
-                    m_bb.m_cursor = at;
+                if (!Fits([&] { Element(item, ArgFor(args, i)...); }))
                     return;
-                }
-                if (!m_bb.TakeElement())
-                    return Stop(1);
             } else {
                 int r = m_bb.TakeElement() ? Element(item, ArgFor(args, i)...) : -1;
                 if (r) {
@@ -376,16 +384,10 @@ class Parser : public FileIO
     template <class V, class F> void Each(uint32_t n, V& list, F&& element, unsigned options = 0)
     {
         for (uint32_t i = 0; Ok() && ((options & kWhileFits) || i < n); ++i) {
-            const Mark at = m_bb.m_cursor;
             typename V::value_type item{};
             if (options & kWhileFits) {
-                element(item);
-                if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
-                    m_bb.m_cursor = at;
+                if (!Fits([&] { element(item); }))
                     return;
-                }
-                if (!m_bb.TakeElement())
-                    return Stop(1);
             } else {
                 if (!m_bb.TakeElement())
                     return Stop(1);
@@ -414,15 +416,6 @@ class Parser : public FileIO
                 return Stop(1);
             list.push_back(m_bb.ReadBits(bits));
         }
-    }
-    // A list of 8-bit stream ids: count, reserved byte, ids, and a byte that keeps it even.
-    void IdList(std::vector<uint32_t>& list, const char* key, const char*, const NumberTexts& = {})
-    {
-        uint32_t n = 0;
-        Count(8, n, list, nullptr);
-        Zero(8);
-        Numbers(n, 8, list, key);
-        PadToEven(n);
     }
     // Elements whose heads stand in a row and whose bodies stand at the addresses their heads
     // hold (address(element)), counted in bytes from origin; body(element) describes a body, each
@@ -507,6 +500,23 @@ class Parser : public FileIO
     void SetLimit(Mark limit) { m_limit = limit; }
 
   private:
+    // One element of a list that takes whole elements while they fit the area: false, the cursor
+    // back where it started, once one does not. A size that disagrees with its elements cannot
+    // carry the loop on past them.
+    template <class F> bool Fits(F&& element)
+    {
+        const Mark at = m_bb.m_cursor;
+        element();
+        if (m_bb.m_cursor > m_limit || m_bb.m_cursor == at) {
+            m_bb.m_cursor = at;
+            return false;
+        }
+        if (!m_bb.TakeElement()) {
+            Stop(1);
+            return false;
+        }
+        return true;
+    }
     // A list element starts afresh: only its own blocks limit it. An element with inputs is
     // described in its owner's file.
     template <class T, class... A> int Element(T& item, A&&... args)
@@ -532,7 +542,7 @@ class Parser : public FileIO
 };
 
 // ---- Build: write bits -----------------------------------------------------------------
-class Builder : public FileIO
+class Builder : public FileIO<Builder>
 {
   public:
     static constexpr Op kOp = Op::kBuild;
@@ -543,29 +553,15 @@ class Builder : public FileIO
         if (Ok())
             m_bb.WriteBits(n, v);
     }
-    void Opt(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
     void Bit(uint32_t& v, const char*, Presence = kRequired)
     {
         if (Ok())
             m_bb.WriteBits(1, v != 0);
     }
-    void Flag(uint32_t& v, const char* key, Presence p = kRequired) { Bit(v, key, p); }
-    void Hidden(unsigned n, uint32_t& v, const char* key) { U(n, v, key); }
-    void Hidden(uint8_t* buf, size_t n, const char* key) { Area(buf, n, key); }
     void Zero(uint64_t n)
     {
         if (Ok())
             m_bb.WriteZeroBits(n);
-    }
-    void PadToEven(uint64_t bytes)
-    {
-        if (bytes % 2)
-            Zero(8);
-    }
-    void Code(unsigned n, uint32_t& v, const char* key, const CodeNameTable*,
-              uint32_t (*)(const char*), Presence = kRequired)
-    {
-        U(n, v, key);
     }
     void Chars(char* buf, size_t n, const char*, TextOption = kPlainText)
     {
@@ -628,10 +624,6 @@ class Builder : public FileIO
         else
             Outcome(c.Build(m_bb), mode, t.build);
     }
-    template <class C> void FlatOrNested(C& c, const char*, bool&, const ChildTexts& t)
-    {
-        Child(c, kStop, t);
-    }
     // Writes the list's size less less, refusing one the field cannot hold.
     template <class V>
     void Count(unsigned bits, uint32_t& n, V& list, const char* what, uint32_t less = 0)
@@ -671,16 +663,6 @@ class Builder : public FileIO
     {
         for (size_t i = 0; i < list.size() && Ok(); ++i)
             m_bb.WriteBits(bits, list[i]);
-    }
-    // what names the ids when they are too many for the count.
-    void IdList(std::vector<uint32_t>& list, const char* key, const char* what,
-                const NumberTexts& = {})
-    {
-        uint32_t n = 0;
-        Count(8, n, list, what);
-        Zero(8);
-        Numbers(n, 8, list, key);
-        PadToEven(list.size());
     }
     // Heads with the addresses they held, the bodies, then the heads again with the bodies'
     // addresses.
@@ -1375,6 +1357,19 @@ template <class T, class... A> int BuildOf(T& t, CBitBuffer& bb, A&&... args)
     Framed(io, t, std::forward<A>(args)...);
     return io.Result();
 }
+// The object a structure with a JSON name stands in (member, when it is one), else nullptr
+// after the structure's message.
+template <class T> JValue* NamedObject(JValue* member)
+{
+    if (member && member->IsObject())
+        return member;
+    if constexpr (MissingText<T>::kCustom)
+        fputs(T::kMissingText, stderr);
+    else
+        fprintf(stderr, "failed to read %s\n", T::kJsonName);
+    return nullptr;
+}
+
 // A structure with a JSON name stands as an object under it, required; one without stands
 // flat in the object its owner gives.
 template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&... args)
@@ -1382,14 +1377,9 @@ template <class T, class... A> int ReadOf(T& t, JDoc& doc, JValue& parent, A&&..
     Reset(t);
     JValue* object = &parent;
     if constexpr (JsonName<T>::kValue != nullptr) {
-        object = GetJsonMember(T::kJsonName, parent);
-        if (!object || !object->IsObject()) {
-            if constexpr (MissingText<T>::kCustom)
-                fputs(T::kMissingText, stderr);
-            else
-                fprintf(stderr, "failed to read %s\n", T::kJsonName);
+        object = NamedObject<T>(GetJsonMember(T::kJsonName, parent));
+        if (!object)
             return 1;
-        }
     }
     JsonReader io(doc, *object);
     t.Fields(io, std::forward<A>(args)...);
@@ -1443,14 +1433,9 @@ template <class T, class F, class B> int Described<T, F, B>::ReadWith(T& t, Json
 {
     Reset(t);
     if constexpr (JsonName<T>::kValue != nullptr) {
-        JValue* object = owner.Find(T::kJsonName);
-        if (!object || !object->IsObject()) {
-            if constexpr (MissingText<T>::kCustom)
-                fputs(T::kMissingText, stderr);
-            else
-                fprintf(stderr, "failed to read %s\n", T::kJsonName);
+        JValue* object = NamedObject<T>(owner.Find(T::kJsonName));
+        if (!object)
             return 1;
-        }
         JsonReader io(owner.Doc(), *object);
         t.Fields(io);
         return io.Result();

@@ -59,61 +59,36 @@ void CStreamEntry::Print(int indent)
 
 // ---- CStreamAttributes ----------------------------------------------------------------------
 
-namespace
-{
-
-enum class CodingGroup { kVideo, kHevc, kAudio, kGraphics, kText, kUnknown };
-
-// Playlists know MVC and DRA only by name: their attributes are of unknown layout here.
-CodingGroup GroupOf(uint32_t codingType)
-{
-    switch (StreamCodingFamily(codingType)) {
-    case CodingFamily::kVideo:
-        return CodingGroup::kVideo;
-    case CodingFamily::kHevc:
-        return CodingGroup::kHevc;
-    case CodingFamily::kAudio:
-        return CodingGroup::kAudio;
-    case CodingFamily::kGraphics:
-        return CodingGroup::kGraphics;
-    case CodingFamily::kText:
-        return CodingGroup::kText;
-    default:
-        return CodingGroup::kUnknown;
-    }
-}
-
-} // namespace
-
 template <class IO> void CStreamAttributes::Fields(IO& io)
 {
     io.Code(8, FLD(stream_coding_type), kStreamCodingTypeNames, ParseStreamCodingType);
-    const CodingGroup group = GroupOf(stream_coding_type);
-    switch (group) {
-    case CodingGroup::kVideo:
-    case CodingGroup::kHevc:
+    const CodingFamily family = StreamCodingFamily(stream_coding_type);
+    switch (family) {
+    case CodingFamily::kVideo:
+    case CodingFamily::kHevc:
         io.Code(4, FLD(video_format), kVideoFormatNames, ParseVideoFormat);
         io.Code(4, FLD(frame_rate), kFrameRateNames, ParseFrameRate);
         // Reading JSON treats all video alike; only HEVC has the field in the file.
-        if (group == CodingGroup::kHevc || IO::kOp == ser::Op::kReadJson)
+        if (family == CodingFamily::kHevc || IO::kOp == ser::Op::kReadJson)
             io.U(8, FLD(reserved_uhd), ser::kOptional);
-        io.U(group == CodingGroup::kHevc ? 16 : 24, FLD(reserved01), ser::kOptional);
+        io.U(family == CodingFamily::kHevc ? 16 : 24, FLD(reserved01), ser::kOptional);
         break;
-    case CodingGroup::kAudio:
+    case CodingFamily::kAudio:
         io.Code(4, FLD(audio_presentation_type), kAudioPresentationTypeNames,
                 ParseAudioPresentationType);
         io.Code(4, FLD(sampling_frequency), kSamplingFrequencyNames, ParseSamplingFrequency);
         io.Chars(language_code, 3, "language_code");
         break;
-    case CodingGroup::kGraphics:
+    case CodingFamily::kGraphics:
         io.Chars(language_code, 3, "language_code");
         io.Opt(8, FLD(reserved01));
         break;
-    case CodingGroup::kText:
+    case CodingFamily::kText:
         io.U(8, FLD(char_code));
         io.Chars(language_code, 3, "language_code");
         break;
-    case CodingGroup::kUnknown:
+    default:
+        // Playlists know MVC and DRA only by name: their attributes are of unknown layout here.
         // The file keeps 4 bytes and skips the rest of the block; JSON has only the name.
         if constexpr (IO::kOp == ser::Op::kParse)
             fprintf(stderr, "Unrecognized stream coding type %02x!\n", stream_coding_type);
@@ -130,29 +105,29 @@ void CStreamAttributes::Print(int indent)
 {
     PrintIndented(indent, "CODEC (0x%02X): %s", stream_coding_type,
                   CodeName(kStreamCodingTypeNames, stream_coding_type));
-    switch (GroupOf(stream_coding_type)) {
-    case CodingGroup::kVideo:
-    case CodingGroup::kHevc:
+    switch (StreamCodingFamily(stream_coding_type)) {
+    case CodingFamily::kVideo:
+    case CodingFamily::kHevc:
         PrintIndented(indent, "Format 0x%02X: %s", video_format,
                       CodeName(kVideoFormatNames, video_format));
         PrintIndented(indent, "Rate   0x%02X: %s", frame_rate,
                       CodeName(kFrameRateNames, frame_rate));
         break;
-    case CodingGroup::kAudio:
+    case CodingFamily::kAudio:
         PrintIndented(indent, "Format 0x%02X: %s", audio_presentation_type,
                       CodeName(kAudioPresentationTypeNames, audio_presentation_type));
         PrintIndented(indent, "Rate   0x%02X: %s", sampling_frequency,
                       CodeName(kSamplingFrequencyNames, sampling_frequency));
         PrintIndented(indent, "Language: %.3s", language_code);
         break;
-    case CodingGroup::kGraphics:
+    case CodingFamily::kGraphics:
         PrintIndented(indent, "Language: %.3s", language_code);
         break;
-    case CodingGroup::kText:
+    case CodingFamily::kText:
         PrintIndented(indent, "Char Code: 0x%02X", char_code);
         PrintIndented(indent, "Language: %.3s", language_code);
         break;
-    case CodingGroup::kUnknown:
+    default:
         fprintf(stderr, "Unrecognized coding type 0x%02X!\n", stream_coding_type);
         break;
     }
