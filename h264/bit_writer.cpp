@@ -32,7 +32,7 @@ int H264BitWriter::WriteBytes(const uint8_t* data, size_t n)
     m_bytes.pop_back();
     m_bytes.insert(m_bytes.end(), data, data + n);
     m_bytes.push_back(0);
-    m_bitCount += uint32_t(n * 8);
+    m_bitCount += uint64_t(n) * 8;
     return 0;
 }
 
@@ -107,6 +107,6 @@ void InsertEmulationPrevention(H264BitWriter& writer)
         }
     }
     out.insert(out.end(), in.begin() + std::ptrdiff_t(i), in.end());
-    writer.m_bitCount += uint32_t(out.size() - n) * 8;
+    writer.m_bitCount += uint64_t(out.size() - n) * 8;
     writer.m_bytes.swap(out);
 }

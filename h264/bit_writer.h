@@ -19,7 +19,7 @@ class H264BitWriter
     // rbsp_trailing_bits(): a 1 bit, then 0 bits up to the byte boundary.
     int WriteTrailingBits();
 
-    uint32_t BitCount() const { return m_bitCount; }
+    uint64_t BitCount() const { return m_bitCount; }
     bool IsByteAligned() const { return (m_bitCount & 7) == 0; }
     // The unit written so far: (bit count + 7) / 8 bytes.
     const uint8_t* Data() const { return m_bytes.data(); }
@@ -30,7 +30,8 @@ class H264BitWriter
   private:
     // Always ends with the byte being filled: floor(count / 8) + 1 bytes.
     std::vector<uint8_t> m_bytes;
-    uint32_t m_bitCount = 0;
+    // 64 bits: a rebuilt unit near the walker's unit limit holds more than 2^32 bits.
+    uint64_t m_bitCount = 0;
 };
 
 // Copies every bit left in the reader, then pads the writer to a byte boundary.

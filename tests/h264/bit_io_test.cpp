@@ -165,7 +165,7 @@ TEST(EmulationPrevention, LongZeroRunEscapedInOnePass)
         expected.insert(expected.end(), {0, 0, 3});
     expected.insert(expected.end(), {0, 0, 0x80}); // the last pair is followed by 80
     EXPECT_TRUE(Written(w) == expected);
-    EXPECT_EQ(w.BitCount(), uint32_t(expected.size()) * 8);
+    EXPECT_EQ(w.BitCount(), uint64_t(expected.size()) * 8);
 }
 
 TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
