@@ -317,9 +317,46 @@ TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
     units.emplace_back("payloadSize", std::move(sei));
     for (const auto& [name, unit] : units)
         EXPECT_EQ(ParseUnit(p, unit), -3) << name;
+    EXPECT_TRUE(p.m_seiMessages.empty());
+
+    // Loops that end with their end code, but only after more entries than any valid unit has
+    // (1024 list entries, 4096 SEI messages, end codes included): read up to the bound, refused
+    // past it.
+    auto modifications = [&](uint32_t entries) {
+        return slice([=](Rbsp& r) {
+            r.ue(0).u(8, 0x36).u(1, 0).u(1, 1);
+            for (uint32_t i = 1; i < entries; ++i)
+                r.ue(0).ue(0);
+            r.ue(3).u(1, 0).se(0).u(12, 0xAAF);
+        });
+    };
+    auto markings = [&](uint32_t entries) {
+        return slice([=](Rbsp& r) {
+            r.ue(0).u(8, 0x36).u(2, 0).u(1, 1);
+            for (uint32_t i = 1; i < entries; ++i)
+                r.ue(5);
+            r.ue(0).se(0).u(12, 0xAAF);
+        });
+    };
+    auto messages = [](uint32_t count) {
+        return Unit(6, 0, [=](Rbsp& r) {
+            for (uint32_t i = 0; i < count; ++i)
+                r.u(8, 5).u(8, 0);
+        });
+    };
+    // The subset SPS units above replaced SPS 0.
+    ASSERT_EQ(ParseUnit(p, Sps(0)), 0);
+    EXPECT_EQ(ParseUnit(p, modifications(1024)), 0);
+    EXPECT_EQ(p.m_sliceHeader.ref_pic_list_modification.modification_l0.size(), 1024u);
+    EXPECT_EQ(ParseUnit(p, modifications(1025)), -3);
+    EXPECT_EQ(ParseUnit(p, markings(1024)), 0);
+    EXPECT_EQ(p.m_sliceHeader.dec_ref_pic_marking.operations.size(), 1024u);
+    EXPECT_EQ(ParseUnit(p, markings(1025)), -3);
+    EXPECT_EQ(ParseUnit(p, messages(4096)), 0);
+    EXPECT_EQ(p.m_seiMessages.size(), 4096u);
+    EXPECT_EQ(ParseUnit(p, messages(4097)), -3);
     EXPECT_TRUE(p.m_subsetSpsMap.empty()) << "only the SPS part of a subset SPS is stored";
     EXPECT_EQ(p.m_ppsMap.size(), 2u);
-    EXPECT_TRUE(p.m_seiMessages.empty());
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB";
