@@ -280,28 +280,28 @@ std::string FormatMdpmExposureTime(uint32_t value)
     return text;
 }
 
-std::string FormatMdpmMaker(uint32_t value)
+const char* MdpmMakerName(uint32_t maker)
 {
-    std::string text;
-    unsigned maker = value >> 16;
     switch (maker) {
     case 0x0103:
-        text = "Panasonic";
-        break;
+        return "Panasonic";
     case 0x0108:
-        text = "Sony";
-        break;
+        return "Sony";
     case 0x1011:
-        text = "Canon";
-        break;
+        return "Canon";
     case 0x1104:
-        text = "JVC";
-        break;
+        return "JVC";
     default:
-        text = Format("??? (%04X)", maker);
-        break;
+        return nullptr;
     }
-    return text + Format(" 0x%04X", value & 0xFFFF);
+}
+
+std::string FormatMdpmMaker(uint32_t value)
+{
+    unsigned maker   = value >> 16;
+    const char* name = MdpmMakerName(maker);
+    return (name ? std::string(name) : Format("??? (%04X)", maker)) +
+           Format(" 0x%04X", value & 0xFFFF);
 }
 
 std::string FormatMdpmRecordingMode(uint32_t value)

@@ -19,11 +19,13 @@ inline unsigned MdpmBcd(uint32_t byte) { return ((byte >> 4) & 0xF) * 10 + (byte
 
 // Each takes the 32-bit value of one tag, most significant byte first in the stream.
 std::string FormatMdpmBytes(uint32_t value);
-std::string FormatMdpmDateZone(uint32_t value);      // tag 0x18
-std::string FormatMdpmDayTime(uint32_t value);       // tag 0x19
-std::string FormatMdpmCamera1(uint32_t value);       // tag 0x70
-std::string FormatMdpmCamera2(uint32_t value);       // tag 0x71
-std::string FormatMdpmExposureTime(uint32_t value);  // tag 0x7F
+std::string FormatMdpmDateZone(uint32_t value);     // tag 0x18
+std::string FormatMdpmDayTime(uint32_t value);      // tag 0x19
+std::string FormatMdpmCamera1(uint32_t value);      // tag 0x70
+std::string FormatMdpmCamera2(uint32_t value);      // tag 0x71
+std::string FormatMdpmExposureTime(uint32_t value); // tag 0x7F
+// The maker of a tag 0xE0 code (its high 16 bits); null for an unknown one.
+const char* MdpmMakerName(uint32_t maker);
 std::string FormatMdpmMaker(uint32_t value);         // tag 0xE0
 std::string FormatMdpmRecordingMode(uint32_t value); // tag 0xE1
 std::string FormatMdpmEmptyValue(uint32_t value);    // tag 0xEE

@@ -14,8 +14,6 @@ template <class T> const T& Lookup(const std::map<uint32_t, T>& map, uint32_t id
 
 constexpr size_t kMaxSeiMessages = 4096;
 
-bool IsSliceType(uint32_t t) { return t == 1 || t == 2 || t == 5 || t == 20 || t == 21; }
-
 // A parameter set is stored under its id, and made current, only when it parsed.
 template <class T>
 int ParseStored(H264NalParser& ctx, H264BitReader& reader, std::map<uint32_t, T>& map,
@@ -33,6 +31,8 @@ int ParseStored(H264NalParser& ctx, H264BitReader& reader, std::map<uint32_t, T>
 }
 
 } // namespace
+
+bool IsSliceType(uint32_t t) { return t == 1 || t == 2 || t == 5 || t == 20 || t == 21; }
 
 H264NalParser::H264NalParser() { Clear(); }
 

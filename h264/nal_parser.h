@@ -16,6 +16,9 @@
 #include <map>
 #include <vector>
 
+// The NAL unit types that carry a slice: 1, 2 (partition A), 5, 20 and 21.
+bool IsSliceType(uint32_t nalUnitType);
+
 class H264NalParser
 {
   public:

@@ -27,7 +27,11 @@ void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
         reader.ReadBits(n);
 }
 
-// The header of a nesting message, up to the sei_nesting_zero_bit run.
+} // namespace
+
+const uint8_t kDiscVideoUserDataUuid[16] = {0x17, 0xee, 0x8c, 0x60, 0xf8, 0x4d, 0x11, 0xd9,
+                                            0x8c, 0xd6, 0x08, 0x00, 0x20, 0x0c, 0x9a, 0x66};
+
 void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
 {
     if (payloadType == 30) {                            // scalable_nesting() of Annex G
@@ -59,8 +63,6 @@ void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
     }
 }
 
-} // namespace
-
 int CH264SeiMessage::Clear(H264NalParser&)
 {
     payloadType = 0xFFFFFFFF;
@@ -82,7 +84,7 @@ int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
     reader.ReadBytes(payloadData.data(), payloadData.size());
     while (!reader.IsByteAligned())
         reader.ReadBits(1);
-    if (payloadType == 30 || payloadType == 37 || payloadType == 48) {
+    if (IsNestingType(payloadType)) {
         H264BitReader nested;
         nested.InitView(payloadData.data(), payloadData.size());
         SkipNestingHeader(payloadType, nested);

@@ -11,6 +11,18 @@
 
 class H264NalParser;
 
+// uuid_iso_iec_11578 of the disc-video user data (GSMP, OFMD, MDPM, GA94).
+extern const uint8_t kDiscVideoUserDataUuid[16];
+
+// The nesting messages: scalable (30), MVC (37) and MVCD (48) scalable nesting.
+inline bool IsNestingType(uint32_t payloadType)
+{
+    return payloadType == 30 || payloadType == 37 || payloadType == 48;
+}
+// The header of a nesting message of that type, up to the sei_nesting_zero_bit run. The bit
+// reads are not guarded: the caller catches BitstreamErr_t.
+void SkipNestingHeader(uint32_t payloadType, H264BitReader& reader);
+
 // A payload type or size as sei_message() codes it: one 0xFF byte for every 255, then the
 // first other byte.
 uint64_t ReadFFCoded(H264BitReader& reader);

@@ -14,9 +14,6 @@ class H264NalParser;
 // The Annex D name of a payload type, "reserved_sei_message" for the others.
 const char* SeiPayloadTypeName(uint32_t payloadType);
 
-// uuid_iso_iec_11578 of the disc-video user data (GSMP, OFMD, MDPM, GA94).
-extern const uint8_t kDiscVideoUserDataUuid[16];
-
 // Names of a GSMP picture entry's fields; "" for values without one.
 const char* GsmpPictureStructureName(uint32_t pictureStructure);
 const char* GsmpPictureTypeName(uint32_t pictureType);

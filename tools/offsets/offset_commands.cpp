@@ -9,19 +9,9 @@ namespace
 
 constexpr uint32_t kNone = 0xFFFFFFFF;
 
-bool IsSlice(uint32_t type)
-{
-    return type == 1 || type == 2 || type == 5 || type == 20 || type == 21;
-}
-
 bool IsVcl(uint32_t type)
 {
     return (type >= 1 && type <= 5) || type == 14 || type == 20 || type == 21;
-}
-
-bool IsNesting(uint32_t payloadType)
-{
-    return payloadType == 30 || payloadType == 37 || payloadType == 48;
 }
 
 // A type-37 message with the plain nesting header around a new OFMD payload, as replace and
@@ -65,7 +55,7 @@ int CGOPMap::OnNALUnit()
     RemoveEmulationPrevention(reader);
     m_parser.ParseNalPayload(reader); // only the slice type is looked at
     uint32_t type = m_parser.m_nalHeader.nal_unit_type;
-    if (IsSlice(type)) {
+    if (IsSliceType(type)) {
         uint32_t sliceType = m_parser.m_sliceHeader.slice_type;
         bool intra         = sliceType == 2 || sliceType == 4 || sliceType == 7 || sliceType == 9;
         if (intra && m_gopStart != m_frame) {
@@ -189,7 +179,7 @@ bool COffsetMetadata::CountFrame()
 
 bool COffsetMetadata::CarriesOfmd(const CH264SeiMessage& message, OffsetMetadata* ofmd)
 {
-    if (!IsNesting(message.payloadType) || message.payloadData.empty())
+    if (!IsNestingType(message.payloadType) || message.payloadData.empty())
         return false;
     OffsetMetadata scratch;
     return ReadNestedOffsetMetadata(message.payloadData.data(), message.payloadData.size(),
@@ -356,7 +346,7 @@ int COFMDInsert::OnNALUnit()
     } else if (type == 6) {
         rebuild = DeleteOfmdMessages() > 0;
         for (const CH264SeiMessage& message : m_parser.m_seiMessages) {
-            if (IsNesting(message.payloadType) && message.nestedPayloadType == 0)
+            if (IsNestingType(message.payloadType) && message.nestedPayloadType == 0)
                 m_bufferingPeriod = true;
         }
     } else if (CountFrame()) {

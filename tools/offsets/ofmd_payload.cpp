@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-const uint8_t kOfmdUuid[16] = {0x17, 0xEE, 0x8C, 0x60, 0xF8, 0x4D, 0x11, 0xD9,
-                               0x8C, 0xD6, 0x08, 0x00, 0x20, 0x0C, 0x9A, 0x66};
-
 namespace
 {
 
@@ -23,7 +20,7 @@ int WriteOffsetMetadata(H264BitWriter& writer, uint32_t frameRate, uint64_t pts,
     uint32_t seqCount   = std::min<uint32_t>(sequences, 63);
     uint32_t frameCount = std::min<uint32_t>(frames, 255);
 
-    for (uint8_t b : kOfmdUuid)
+    for (uint8_t b : kDiscVideoUserDataUuid)
         writer.WriteBits(8, b);
     for (uint8_t b : kOfmdType)
         writer.WriteBits(8, b);
@@ -58,8 +55,10 @@ int ReadOffsetMetadata(H264BitReader& reader, uint32_t& frameRate, uint64_t& pts
                        uint32_t& sequences, uint32_t& frames, std::vector<int32_t>& offsets)
 {
     for (int i = 0; i < 16; i += 4) {
-        uint32_t expected = uint32_t(kOfmdUuid[i]) << 24 | uint32_t(kOfmdUuid[i + 1]) << 16 |
-                            uint32_t(kOfmdUuid[i + 2]) << 8 | kOfmdUuid[i + 3];
+        uint32_t expected = uint32_t(kDiscVideoUserDataUuid[i]) << 24 |
+                            uint32_t(kDiscVideoUserDataUuid[i + 1]) << 16 |
+                            uint32_t(kDiscVideoUserDataUuid[i + 2]) << 8 |
+                            kDiscVideoUserDataUuid[i + 3];
         if (reader.ReadBits(32) != expected)
             return 1;
     }
@@ -130,16 +129,8 @@ int WriteNestedSeiMessage(H264BitWriter& writer, const uint8_t* payload, size_t 
 
 int ReadNestedSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
-    if (reader.ReadBits(1)) { // operation_point_flag
-        uint64_t views = uint64_t(reader.ReadUE()) + 1;
-        for (uint64_t i = 0; i < views; ++i)
-            reader.ReadBits(10);      // sei_op_view_id
-        reader.ReadBits(3);           // sei_op_temporal_id
-    } else if (!reader.ReadBits(1)) { // all_view_components_in_au_flag
-        uint64_t views = uint64_t(reader.ReadUE()) + 1;
-        for (uint64_t i = 0; i < views; ++i)
-            reader.ReadBits(10); // sei_view_id
-    }
+    // Whatever the outer type, the header is read as mvc_scalable_nesting().
+    SkipNestingHeader(37, reader);
     while (!reader.IsByteAligned())
         reader.ReadBits(1);
     return ReadSeiMessage(reader, payloadType, payload);

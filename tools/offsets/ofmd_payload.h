@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-extern const uint8_t kOfmdUuid[16];
-
 // The largest payload the layout can describe: 30 bytes of fields, then 63 sequences of 255
 // frames. Nothing beyond it is ever read.
 constexpr size_t kOfmdMaxPayloadSize = 30 + 63 * 255;

@@ -2,6 +2,7 @@
 
 #include "common/file_errors.h"
 #include "h264/mdpm.h"
+#include "h264/sei.h"
 #include "platform/crt_compat.h"
 
 #include <cstdarg>
@@ -12,8 +13,6 @@ namespace
 
 const char kVersion[] = "2.00";
 
-const uint8_t kDiscUuid[16] = {0x17, 0xEE, 0x8C, 0x60, 0xF8, 0x4D, 0x11, 0xD9,
-                               0x8C, 0xD6, 0x08, 0x00, 0x20, 0x0C, 0x9A, 0x66};
 // UUID, "MDPM" and the count byte.
 constexpr uint64_t kMdpmHeaderBits = (16 + 4 + 1) * 8;
 
@@ -33,22 +32,6 @@ const ModelName kModelNames[] = {
     {0x0103, 0x033A, "HDC-SD909"}, {0x0103, 0x033B, "HDC-SD90"},  {0x0103, 0x0340, "HDC-Z10000"},
     {0x0103, 0x0411, "AG-HMC41"},  {0x0103, 0x0415, "AG-AC160"},
 };
-
-const char* MakerName(uint32_t maker)
-{
-    switch (maker) {
-    case 0x0103:
-        return "Panasonic";
-    case 0x0108:
-        return "Sony";
-    case 0x1011:
-        return "Canon";
-    case 0x1104:
-        return "JVC";
-    default:
-        return nullptr;
-    }
-}
 
 const char* ModelNameOf(uint32_t maker, uint32_t model)
 {
@@ -104,7 +87,7 @@ int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
     // MDPM, and a list cut short keeps the entries that are complete.
     if (reader.BitsLeft() < kMdpmHeaderBits)
         return 1;
-    for (uint8_t byte : kDiscUuid)
+    for (uint8_t byte : kDiscVideoUserDataUuid)
         if (reader.ReadBits(8) != byte)
             return 1;
     for (char c : {'M', 'D', 'P', 'M'})
@@ -164,7 +147,7 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             break;
         case 0xE0: {
             uint32_t maker = e.value >> 16, model = e.value & 0xFFFF;
-            if (const char* name = MakerName(maker)) {
+            if (const char* name = MdpmMakerName(maker)) {
                 row.Company = name;
             } else {
                 row.Company = "unknown (0x";
