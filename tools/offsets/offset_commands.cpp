@@ -2,6 +2,7 @@
 
 #include "common/file_errors.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 namespace
@@ -189,16 +190,14 @@ bool COffsetMetadata::CarriesOfmd(const CH264SeiMessage& message, OffsetMetadata
 int COffsetMetadata::DeleteOfmdMessages()
 {
     std::vector<CH264SeiMessage>& messages = m_parser.m_seiMessages;
-    int removed                            = 0;
-    for (size_t i = 0; i < messages.size();) {
-        if (CarriesOfmd(messages[i], nullptr)) {
-            Log("deleted");
-            messages.erase(messages.begin() + std::ptrdiff_t(i));
-            ++removed;
-        } else {
-            ++i;
-        }
-    }
+    auto kept = std::remove_if(messages.begin(), messages.end(), [this](const CH264SeiMessage& m) {
+        if (!CarriesOfmd(m, nullptr))
+            return false;
+        Log("deleted");
+        return true;
+    });
+    int removed = int(messages.end() - kept);
+    messages.erase(kept, messages.end());
     return removed;
 }
 
