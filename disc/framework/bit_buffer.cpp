@@ -1,9 +1,9 @@
 #include "disc/framework/bit_buffer.h"
 
+#include "common/file_utils.h"
 #include "platform/safe_output.h"
 #include "platform/win32_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -171,17 +171,8 @@ int CBitBuffer::LoadFile(const char* name)
                 want = size_t(kMaxInputBytes + 1 - total);
             std::vector<uint8_t> piece(want);
             size_t used = 0;
-            while (used < want) {
-                ssize_t n = ::read(fd, piece.data() + used, want - used);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    failed = n < 0;
-                    end    = true;
-                    break;
-                }
-                used += size_t(n);
-            }
+            failed      = ReadChunk(fd, piece.data(), want, &used) != 0;
+            end         = failed || used < want;
             piece.resize(used);
             total += used;
             pieces.push_back(std::move(piece));
