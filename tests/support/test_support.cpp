@@ -289,17 +289,30 @@ void CaptureOutput::Stop()
 
 CaptureOutput::~CaptureOutput() { Stop(); }
 
-bool IsBanner(const std::string& program, const std::string& text)
+// "Mmm dd yyyy", the day padded with a blank, as the compiler's build date is.
+static bool IsBuildDate(const char* date)
 {
-    const std::string head = program + " - version 2.20 (build: ", tail = ")\n\n";
-    if (text.size() != head.size() + 11 + tail.size() || text.compare(0, head.size(), head) != 0 ||
-        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
-        return false;
-    const std::string date = text.substr(head.size(), 11);
-    auto digit             = [](char c) { return c >= '0' && c <= '9'; };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
     return isupper(date[0]) && islower(date[1]) && islower(date[2]) && date[3] == ' ' &&
            (date[4] == ' ' || digit(date[4])) && digit(date[5]) && date[6] == ' ' &&
            digit(date[7]) && digit(date[8]) && digit(date[9]) && digit(date[10]);
+}
+
+std::string ReplaceBanners(std::string text, const std::string& head)
+{
+    const std::string tail = ")\n\n";
+    for (size_t at = 0; (at = text.find(head, at)) != std::string::npos; ++at) {
+        size_t end = at + head.size() + 11;
+        if (end + tail.size() <= text.size() && IsBuildDate(text.c_str() + at + head.size()) &&
+            text.compare(end, tail.size(), tail) == 0)
+            text.replace(at, end + tail.size() - at, "<banner>");
+    }
+    return text;
+}
+
+bool IsBanner(const std::string& program, const std::string& text)
+{
+    return ReplaceBanners(text, program + " - version 2.20 (build: ") == "<banner>";
 }
 
 std::string CorpusDir()

@@ -86,6 +86,9 @@ class CaptureOutput
 // True when text is "<program> - version 2.20 (build: Mmm dd yyyy)" and a blank line; the
 // day is padded with a blank, as the compiler's build date is.
 bool IsBanner(const std::string& program, const std::string& text);
+// Every banner that begins with head ("<Program> - version <v> (build: ") and has such a date,
+// replaced by "<banner>".
+std::string ReplaceBanners(std::string text, const std::string& head);
 
 // The corpus of real disc files, or "" when it is not there.
 std::string CorpusDir();

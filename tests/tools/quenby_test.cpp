@@ -80,18 +80,9 @@ std::string Marked(const TempDir& dir, const std::string& name, const std::strin
     return dir.File(name);
 }
 
-// Each banner as "<banner>", its build date ("Mmm dd yyyy", the day padded by a blank) checked.
-std::string Banners(std::string text)
+std::string Banners(const std::string& text)
 {
-    const std::string head = "Quenby - version 2.00 (build: ", tail = ")\n\n";
-    for (size_t at; (at = text.find(head)) != std::string::npos;) {
-        const char* date = text.c_str() + at + head.size();
-        if (text.compare(at + head.size() + 11, tail.size(), tail) != 0 || !isupper(date[0]) ||
-            date[3] != ' ' || !isdigit(date[5]) || !isdigit(date[10]))
-            break;
-        text.replace(at, head.size() + 11 + tail.size(), "<banner>");
-    }
-    return text;
+    return ReplaceBanners(text, "Quenby - version 2.00 (build: ");
 }
 
 // quenby's standard output; its exit status and standard error are checked.

@@ -11,17 +11,9 @@ using namespace testing_support;
 namespace
 {
 
-// Every banner, with a build date of the compiler's 11 characters ("Aug  4 2017"), replaced
-// by "<banner>".
-std::string Banners(std::string text)
+std::string Banners(const std::string& text)
 {
-    const std::string head = "Tallis - version 1.01 (build: ", tail = ")\n\n";
-    for (size_t at = 0; (at = text.find(head, at)) != std::string::npos; ++at) {
-        size_t end = at + head.size() + 11;
-        if (end + tail.size() <= text.size() && text.compare(end, tail.size(), tail) == 0)
-            text.replace(at, end + tail.size() - at, "<banner>");
-    }
-    return text;
+    return ReplaceBanners(text, "Tallis - version 1.01 (build: ");
 }
 
 const std::string kUsage =
