@@ -28,16 +28,17 @@ inline uint32_t Mask(unsigned n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1;
 
 void H264BitReader::Start(const uint8_t* data, size_t byteCount, uint64_t bitCount)
 {
-    m_p          = data;
-    m_end        = data + byteCount;
-    m_bitsLeft   = bitCount;
-    m_curBits    = 0;
-    m_cur        = 0;
-    m_unescape   = false;
-    m_zeros      = 0;
-    m_counted    = false;
-    m_loadedBits = 0;
-    m_lastOne    = -2;
+    m_p             = data;
+    m_end           = data + byteCount;
+    m_bitsLeft      = bitCount;
+    m_curBits       = 0;
+    m_cur           = 0;
+    m_unescape      = false;
+    m_zeros         = 0;
+    m_counted       = false;
+    m_loadedBits    = 0;
+    m_lastOne       = -2;
+    m_listBytesLeft = kListBudget;
 }
 
 H264BitReader& H264BitReader::Init(const uint8_t* data, uint64_t bitCount)
@@ -51,15 +52,16 @@ H264BitReader& H264BitReader::operator=(const H264BitReader& other)
 {
     if (this == &other)
         return *this;
-    m_bitsLeft   = other.m_bitsLeft;
-    m_curBits    = other.m_curBits;
-    m_cur        = other.m_cur;
-    m_unescape   = other.m_unescape;
-    m_zeros      = other.m_zeros;
-    m_counted    = other.m_counted;
-    m_loadedBits = other.m_loadedBits;
-    m_lastOne    = other.m_lastOne;
-    m_own        = other.m_own;
+    m_bitsLeft      = other.m_bitsLeft;
+    m_curBits       = other.m_curBits;
+    m_cur           = other.m_cur;
+    m_unescape      = other.m_unescape;
+    m_zeros         = other.m_zeros;
+    m_counted       = other.m_counted;
+    m_loadedBits    = other.m_loadedBits;
+    m_lastOne       = other.m_lastOne;
+    m_listBytesLeft = other.m_listBytesLeft;
+    m_own           = other.m_own;
     if (other.m_own.empty()) {
         m_p   = other.m_p;
         m_end = other.m_end;

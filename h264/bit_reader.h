@@ -72,6 +72,17 @@ class H264BitReader
     // Drops whatever is left without reading it.
     void SkipRest();
 
+    // Memory for the lists that a unit's counts and loops make. Valid units take a few KiB; a
+    // hostile one, whose entries can cost many times the bits that code them, is refused as one
+    // cut short before its lists outgrow this.
+    static constexpr uint64_t kListBudget = uint64_t(4) << 20;
+    void SpendListBytes(uint64_t bytes)
+    {
+        if (bytes > m_listBytesLeft)
+            throw kBitstreamReadPastEnd;
+        m_listBytesLeft -= bytes;
+    }
+
     // The raw (still escaped) bytes that no read has touched yet.
     const uint8_t* RawPosition() const { return m_p; }
     const uint8_t* RawEnd() const { return m_end; }
@@ -91,11 +102,12 @@ class H264BitReader
     unsigned m_curBits   = 0; // bits left in the current byte (its low-order bits)
     uint8_t m_cur        = 0;
     // Emulation prevention is removed as bytes are loaded, so only what is read is unescaped.
-    bool m_unescape       = false;
-    unsigned m_zeros      = 0;     // zero bytes kept in a row before m_p
-    bool m_counted        = false; // m_bitsLeft already excludes the escapes ahead
-    uint64_t m_loadedBits = 0;     // valid bits of the bytes loaded so far
-    int64_t m_lastOne     = -2;    // bit index of the data's last 1 bit; -1 none, -2 unknown
+    bool m_unescape          = false;
+    unsigned m_zeros         = 0;     // zero bytes kept in a row before m_p
+    bool m_counted           = false; // m_bitsLeft already excludes the escapes ahead
+    uint64_t m_loadedBits    = 0;     // valid bits of the bytes loaded so far
+    int64_t m_lastOne        = -2;    // bit index of the data's last 1 bit; -1 none, -2 unknown
+    uint64_t m_listBytesLeft = kListBudget;
     std::vector<uint8_t> m_own;
 };
 

@@ -12,8 +12,6 @@ template <class T> const T& Lookup(const std::map<uint32_t, T>& map, uint32_t id
     return it == map.end() ? kEmpty : it->second;
 }
 
-constexpr size_t kMaxSeiMessages = 4096;
-
 // A parameter set is stored under its id, and made current, only when it parsed.
 template <class T>
 int ParseStored(H264NalParser& ctx, H264BitReader& reader, std::map<uint32_t, T>& map,
@@ -122,10 +120,8 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
         // than 15 bits left a unit whose last byte is not zero always has more data, so such a
         // unit reads its messages exactly as far as the bit count alone would take it.
         while (reader.BitsLeft() > 15 && reader.MoreRbspData()) {
-            // Two bytes make an empty message, which costs far more in memory: a unit with more
-            // messages than any stream carries is refused as one cut short.
-            if (m_seiMessages.size() >= kMaxSeiMessages)
-                throw kBitstreamReadPastEnd;
+            // Two bytes make an empty message, which costs far more in memory.
+            reader.SpendListBytes(sizeof(CH264SeiMessage));
             CH264SeiMessage msg;
             r |= msg.Parse(*this, reader);
             if (r == 0)

@@ -14,18 +14,6 @@ const char* SliceTypeName(uint32_t sliceType)
 namespace
 {
 
-// The modification and marking loops run until their end code, which a hostile unit can put
-// off for its whole length at a few bits an entry. Valid lists hold a few dozen entries at most
-// (32 reference indices per list); past this many the unit is refused as one cut short.
-constexpr size_t kMaxLoopEntries = 1024;
-
-void Append(std::vector<RefPicListModificationEntry>& list, const RefPicListModificationEntry& e)
-{
-    if (list.size() >= kMaxLoopEntries)
-        throw kBitstreamReadPastEnd;
-    list.push_back(e);
-}
-
 // One list of ref_pic_list_modification() or its MVC form; the loop ends after idc 3, or when
 // the unit does.
 void ModificationList(H264Read& rw, bool mvc, uint32_t& flag,
@@ -44,7 +32,9 @@ void ModificationList(H264Read& rw, bool mvc, uint32_t& flag,
             rw.ue(e.long_term_pic_num);
         else if (mvc && (idc == 4 || idc == 5))
             rw.ue(e.abs_diff_view_idx_minus1);
-        Append(list, e);
+        // The loop runs until its end code, which a hostile unit can put off for its length.
+        rw.spend<RefPicListModificationEntry>(1);
+        list.push_back(e);
         if (idc == 3)
             return;
     }
@@ -253,8 +243,7 @@ int CH264DecRefPicMarking::Syntax(H264Read& rw, H264NalParser& ctx)
             rw.ue(op.long_term_frame_idx);
         if (mmco == 4)
             rw.ue(op.max_long_term_frame_idx_plus1);
-        if (operations.size() >= kMaxLoopEntries)
-            throw kBitstreamReadPastEnd;
+        rw.spend<MemoryManagementOperation>(1);
         operations.push_back(op);
         if (mmco == 0)
             return 0;

@@ -26,6 +26,7 @@ struct H264Read {
     {
         if (minBits > r.BitsLeftBound())
             throw kBitstreamReadPastEnd;
+        spend<typename Vec::value_type>(n);
         vec.assign(size_t(n), typename Vec::value_type());
     }
     template <class Vec> void size(Vec& vec, uint64_t n) { size(vec, n, n); }
@@ -35,8 +36,11 @@ struct H264Read {
     {
         if (n > r.BitsLeftBound())
             throw kBitstreamReadPastEnd;
+        spend<typename Vec::value_type>(n);
         vec.resize(pos + size_t(n));
     }
+    // n entries of a list, against the unit's list budget.
+    template <class T> void spend(uint64_t n) { r.SpendListBytes(n * sizeof(T)); }
     void rbsp_trailing_bits() { r.SkipToByteAlign(); }
 };
 

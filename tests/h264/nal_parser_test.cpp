@@ -319,9 +319,8 @@ TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
         EXPECT_EQ(ParseUnit(p, unit), -3) << name;
     EXPECT_TRUE(p.m_seiMessages.empty());
 
-    // Loops that end with their end code, but only after more entries than any valid unit has
-    // (1024 list entries, 4096 SEI messages, end codes included): read up to the bound, refused
-    // past it.
+    // Loops that end with their end code, but only after entries that cost more memory than
+    // the unit's list budget: read while they fit, refused past it.
     auto modifications = [&](uint32_t entries) {
         return slice([=](Rbsp& r) {
             r.ue(0).u(8, 0x36).u(1, 0).u(1, 1);
@@ -344,17 +343,20 @@ TEST(NalParser, HostileCountsFailWithoutAllocatingOrLooping)
                 r.u(8, 5).u(8, 0);
         });
     };
+    auto past = [](size_t entrySize) {
+        return uint32_t(H264BitReader::kListBudget / entrySize + 1);
+    };
     // The subset SPS units above replaced SPS 0.
     ASSERT_EQ(ParseUnit(p, Sps(0)), 0);
     EXPECT_EQ(ParseUnit(p, modifications(1024)), 0);
     EXPECT_EQ(p.m_sliceHeader.ref_pic_list_modification.modification_l0.size(), 1024u);
-    EXPECT_EQ(ParseUnit(p, modifications(1025)), -3);
+    EXPECT_EQ(ParseUnit(p, modifications(past(sizeof(RefPicListModificationEntry)))), -3);
     EXPECT_EQ(ParseUnit(p, markings(1024)), 0);
     EXPECT_EQ(p.m_sliceHeader.dec_ref_pic_marking.operations.size(), 1024u);
-    EXPECT_EQ(ParseUnit(p, markings(1025)), -3);
+    EXPECT_EQ(ParseUnit(p, markings(past(sizeof(MemoryManagementOperation)))), -3);
     EXPECT_EQ(ParseUnit(p, messages(4096)), 0);
     EXPECT_EQ(p.m_seiMessages.size(), 4096u);
-    EXPECT_EQ(ParseUnit(p, messages(4097)), -3);
+    EXPECT_EQ(ParseUnit(p, messages(past(sizeof(CH264SeiMessage)))), -3);
     EXPECT_TRUE(p.m_subsetSpsMap.empty()) << "only the SPS part of a subset SPS is stored";
     EXPECT_EQ(p.m_ppsMap.size(), 2u);
     rusage after{};
