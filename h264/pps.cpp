@@ -9,8 +9,8 @@
 unsigned CH264PicParameterSet::ScalingListCount(const CH264SeqParameterSetData& sps,
                                                 uint32_t transform8x8)
 {
-    uint32_t chroma = sps.separate_colour_plane_flag ? 0 : sps.chroma_format_idc;
-    return 6 + (chroma == 3 ? 6 : 2) * (transform8x8 ? 1 : 0);
+    // chroma_format_idc itself, as in the SPS: separate colour planes still carry 4:4:4 lists.
+    return 6 + (sps.chroma_format_idc == 3 ? 6 : 2) * (transform8x8 ? 1 : 0);
 }
 
 // 7.3.2.2 pic_parameter_set_rbsp() without its trailing bits

@@ -307,3 +307,53 @@ def paff_stream(frames, aud=False):
             rbsp = i_slice(idr, f % 16, (2 * f + (parity == "bottom")) % 256, parity)
             out += unit(5 if idr else 1, rbsp, nal_ref_idc=3)
     return out
+
+
+def planes444_stream(second_chroma_qp_index_offset=-4):
+    """A High 4:4:4 picture with separate colour planes (SPS and PPS 1): an SPS with a
+    scaling matrix, a PPS with transform_8x8_mode_flag and the 12 scaling lists of 4:4:4 (six
+    of 16 and six of 64 entries, some left out, one ended early), then an IDR picture of one I
+    slice per colour plane. An ordinary picture of SPS and PPS 0 comes first: readers that
+    cannot decode separate planes (ffmpeg) take the stream's size from it."""
+
+    def matrix(w, lists):
+        for i in range(12):
+            deltas = lists.get(i)
+            w.u(1, deltas is not None)
+            for d in deltas or []:
+                w.se(d)
+
+    def ramp(size, step):
+        # Scales rising from 8 by step and falling back: every delta stays small.
+        return [step if j < size // 2 else -step for j in range(size)]
+
+    sps = BitWriter()
+    sps.u(8, 244).u(8, 0).u(8, 31).ue(1)  # profile_idc, constraint flags, level_idc, id
+    sps.ue(3).u(1, 1).ue(0).ue(0).u(1, 0)  # chroma 3, separate planes, bit depths, bypass
+    sps.u(1, 1)  # seq_scaling_matrix_present_flag
+    matrix(sps, {0: ramp(16, 1), 7: ramp(64, 1), 10: [-8]})
+    sps.ue(0).ue(0).ue(4)  # log2_max_frame_num_minus4, poc type 0, lsb_minus4
+    sps.ue(1).u(1, 0).ue(11).ue(7)  # refs, gaps, 12x8 macroblocks
+    sps.u(1, 1).u(1, 1).u(1, 0).u(1, 0)  # frame_mbs_only, direct_8x8, cropping, vui
+    pps = BitWriter()
+    pps.ue(1).ue(1).u(1, 0).u(1, 0).ue(0).ue(0).ue(0)  # ids, CAVLC, no groups, ref counts
+    pps.u(1, 0).u(2, 0).se(-2).se(1).se(3)  # weights, pic_init_qp/qs, chroma_qp_index_offset
+    pps.u(1, 0).u(1, 0).u(1, 0)
+    pps.u(1, 1).u(1, 1)  # transform_8x8_mode_flag, pic_scaling_matrix_present_flag
+    lists = {i: ramp(16, i + 1) for i in (0, 1, 3, 5)}
+    lists.update({i: ramp(64, i - 5) for i in (6, 8, 9, 11)})
+    lists[2] = [4, -2, -10]  # nextScale 0 after three deltas
+    matrix(pps, lists)
+    pps.se(second_chroma_qp_index_offset)
+    out = unit(7, sps_baseline(), nal_ref_idc=3) + unit(8, pps_baseline(), nal_ref_idc=3)
+    out += unit(5, i_slice(True, 0, 0), nal_ref_idc=3)
+    out += unit(7, sps.trailing().bytes(), nal_ref_idc=3)
+    out += unit(8, pps.trailing().bytes(), nal_ref_idc=3)
+    for plane in range(3):
+        w = BitWriter()
+        w.ue(0).ue(7).ue(1).u(2, plane)  # first_mb_in_slice, I, pps 1, colour_plane_id
+        w.u(4, 0).ue(1).u(8, 0)  # frame_num, idr_pic_id, pic_order_cnt_lsb
+        w.u(1, 0).u(1, 0).se(plane)  # marking flags, slice_qp_delta
+        w.u(8, 0xA5).u(8, 0x5A)  # stand-in slice data
+        out += unit(5, w.trailing().bytes(), nal_ref_idc=3)
+    return out

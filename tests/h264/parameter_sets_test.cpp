@@ -83,8 +83,8 @@ TEST(ParameterSets, PpsExtensionFollowsTheCurrentSpsAndTrailingZeros)
             r.se(1);
         });
     };
-    // With a 4:4:4 SPS current there are 12 list flags, whatever SPS the PPS names; with
-    // separate colour planes the chroma format counts as 0: 8 again.
+    // With a 4:4:4 SPS current there are 12 list flags, whatever SPS the PPS names, also with
+    // separate colour planes (only the weight table counts their chroma format as 0).
     ASSERT_EQ(ParseUnit(p, crafted::SpsMainPocCycle()), 0);
     auto eight = pps({1, 0, 0, 0, 0, 0, 0, 1});
     ASSERT_EQ(ParseUnit(p, eight), 0);
@@ -102,8 +102,10 @@ TEST(ParameterSets, PpsExtensionFollowsTheCurrentSpsAndTrailingZeros)
     EXPECT_EQ(p.Pps(0).delta_scale[11], std::vector<int32_t>{-8});
     EXPECT_EQ(Rewrite(p), twelve);
     ASSERT_EQ(ParseUnit(p, crafted::Sps444Planes()), 0);
-    ASSERT_EQ(ParseUnit(p, eight), 0);
-    EXPECT_EQ(p.Pps(0).pic_scaling_list_present_flag.size(), 8u);
+    ASSERT_EQ(ParseUnit(p, twelve), 0);
+    EXPECT_EQ(p.Pps(0).delta_scale[11], std::vector<int32_t>{-8});
+    EXPECT_EQ(p.Pps(0).second_chroma_qp_index_offset, 1);
+    EXPECT_EQ(Rewrite(p), twelve);
 
     // A PPS without the extension followed by trailing zero bytes: more than 8 bits left read
     // as the extension, whose stop bit becomes transform_8x8_mode_flag and whose zeros run out
