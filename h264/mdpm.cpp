@@ -248,8 +248,9 @@ std::string FormatMdpmCamera1(uint32_t value)
 
 std::string FormatMdpmCamera2(uint32_t value)
 {
-    std::string text   = "ImageStabilization = ";
-    unsigned stabilise = Byte(value, 3);
+    std::string text = "ImageStabilization = ";
+    // The second byte: the values cameras write (0x3F, 0x7F, 0xBF, 0xFF) stand there.
+    unsigned stabilise = Byte(value, 2);
     switch (stabilise) {
     case 0x00:
         text += "Off";
@@ -273,10 +274,12 @@ std::string FormatMdpmCamera2(uint32_t value)
 std::string FormatMdpmExposureTime(uint32_t value)
 {
     std::string text = "ExposureTime = ";
-    if ((value & 0x7FFF) == 0x7FFF)
+    // The last two bytes are one little-endian word: 32 82 is 0x8232, 1/50 s.
+    unsigned word = (Byte(value, 0) << 8) | Byte(value, 1);
+    if ((word & 0x7FFF) == 0x7FFF)
         text += "undefined";
     else
-        text += Format("%lg (0x%04X)", (value & 0x7FFF) / 28125.0, value & 0xFFFF);
+        text += Format("%lg (0x%04X)", (word & 0x7FFF) / 28125.0, word);
     return text;
 }
 

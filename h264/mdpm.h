@@ -22,8 +22,8 @@ std::string FormatMdpmBytes(uint32_t value);
 std::string FormatMdpmDateZone(uint32_t value);     // tag 0x18
 std::string FormatMdpmDayTime(uint32_t value);      // tag 0x19
 std::string FormatMdpmCamera1(uint32_t value);      // tag 0x70
-std::string FormatMdpmCamera2(uint32_t value);      // tag 0x71
-std::string FormatMdpmExposureTime(uint32_t value); // tag 0x7F
+std::string FormatMdpmCamera2(uint32_t value);      // tag 0x71, from its second byte
+std::string FormatMdpmExposureTime(uint32_t value); // tag 0x7F, its last two bytes swapped
 // The maker of a tag 0xE0 code (its high 16 bits); null for an unknown one.
 const char* MdpmMakerName(uint32_t maker);
 std::string FormatMdpmMaker(uint32_t value);         // tag 0xE0

@@ -270,10 +270,18 @@ TEST(Mdpm, TagLinesAndValueTexts)
         {FormatMdpmCamera1, 0xFF5F8015,
          "ApertureSetting = Auto, Gain = Out of range, ExposureProgram = 0x50, "
          "WhiteBalance =  (0x80), Focus = Auto. 0.5 (0x15)"},
-        {FormatMdpmCamera2, 0x3F000000, "ImageStabilization = On  (0x3f)"},
-        {FormatMdpmCamera2, 0xBF000000, "ImageStabilization = Off (0xBF)"},
-        {FormatMdpmExposureTime, 0x0000FFFF, "ExposureTime = undefined"},
-        {FormatMdpmExposureTime, 0x00008465, "ExposureTime = 0.04 (0x8465)"},
+        // Stabilisation from the second byte: a Sony, a Panasonic; bit 4 tells the others.
+        {FormatMdpmCamera2, 0xDF3FFF10, "ImageStabilization = On  (0x3f)"},
+        {FormatMdpmCamera2, 0xFF7FFFFF, "ImageStabilization = On  (0x7F)"},
+        {FormatMdpmCamera2, 0x00BF0000, "ImageStabilization = Off (0xBF)"},
+        {FormatMdpmCamera2, 0x3FEFFFFF, "ImageStabilization = Off (0xEF)"},
+        {FormatMdpmCamera2, 0xFF00FFFF, "ImageStabilization = Off"},
+        // The exposure word is little-endian: a Sony (50i) and a Panasonic, 1/50 s each.
+        {FormatMdpmExposureTime, 0x00003282, "ExposureTime = 0.0199822 (0x8232)"},
+        {FormatMdpmExposureTime, 0xFFFF3382, "ExposureTime = 0.0200178 (0x8233)"},
+        {FormatMdpmExposureTime, 0x0000DD6D, "ExposureTime = 1 (0x6DDD)"},
+        {FormatMdpmExposureTime, 0x0000FF7F, "ExposureTime = undefined"},
+        {FormatMdpmExposureTime, 0x00007FFF, "ExposureTime = 1.1605 (0xFF7F)"},
         {FormatMdpmMaker, 0xABCD00EF, "??? (ABCD) 0x00EF"},
         {FormatMdpmRecordingMode, 0x04000000, "SP   7 Mbps"},
         {FormatMdpmRecordingMode, 0x03000000, "???"},

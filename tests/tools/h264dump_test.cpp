@@ -408,8 +408,9 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
     RunResult dump = RunDump({es});
     ASSERT_EQ(dump.status, 0);
 
-    RunResult tags = RunOracle(
-        "exiftool", {"-ee", "-s", "-DateTimeOriginal", "-ApertureSetting", "-Gain", "-Make", mts});
+    RunResult tags =
+        RunOracle("exiftool", {"-ee", "-s", "-DateTimeOriginal", "-ApertureSetting", "-Gain",
+                               "-Make", "-ExposureTime", "-ImageStabilization", mts});
     ASSERT_EQ(tags.status, 0);
     std::map<std::string, std::string> theirs;
     for (const std::string& line : Lines(tags.out)) {
@@ -436,6 +437,17 @@ TEST(H264Dump, MdpmAgreesWithExiftool)
     EXPECT_EQ(aperture, "2.4");
     EXPECT_EQ(gain, theirs["Gain"]);
     EXPECT_EQ(gain, "9 dB");
+    // "ExposureTime = 0.04 (0x8465)": exiftool's "1/25" (not 0x6584, 0.924 s).
+    std::string exposure = After(out, "(Shutter): ExposureTime = ");
+    std::string fraction = theirs["ExposureTime"];
+    ASSERT_EQ(fraction.substr(0, 2), "1/") << fraction;
+    EXPECT_NEAR(std::stod(exposure), 1.0 / std::stod(fraction.substr(2)), 1e-6) << exposure;
+    EXPECT_EQ(exposure, "0.04 (0x8465)");
+    // "ImageStabilization = N/A": exiftool's "n/a".
+    std::string stabilisation = After(out, "(Camera2): ImageStabilization = ");
+    for (char& c : stabilisation)
+        c = char(tolower(c));
+    EXPECT_EQ(stabilisation, theirs["ImageStabilization"]);
     std::string maker = After(out, "(MakeModel): ");
     EXPECT_EQ(maker.substr(0, maker.find(' ')), theirs["Make"]);
     EXPECT_EQ(maker, "Canon 0x3000");
