@@ -370,6 +370,33 @@ TEST(H264Dump, UnitsFromStartCodeToStartCodeFailuresReported)
                      "\n");
 }
 
+TEST(H264Dump, UnitsPastTheToolsLimitEndTheDump)
+{
+    const std::string message =
+        "ERROR: Cannot find start code in buffer from 0 current file position ";
+    // The bytes before the first start code count too: an endless input ends.
+    RunResult zeros = testing_support::Run(H264DUMP_EXE, {"/dev/zero"}, "", "", 30);
+    EXPECT_EQ(zeros.status, 255);
+    EXPECT_EQ(zeros.out, "");
+    EXPECT_EQ(zeros.err, message + "0x00000000).\n");
+    // A unit that never ends, after one that does: that one is printed, and its offset is the
+    // one named. The endless unit is held once, up to the limit.
+    RunResult endless =
+        testing_support::Run("/bin/sh",
+                             {"-c", "{ printf 'X\\000\\000\\001\\011\\020\\000\\000\\001\\014'; "
+                                    "cat /dev/zero 2>/dev/null; } | " H264DUMP_EXE " /dev/stdin"},
+                             "", "", 30);
+    EXPECT_EQ(endless.status, 255);
+    EXPECT_EQ(endless.out, "NAL unit 0 at offset 1 (5 bytes)\n"
+                           "  nal_unit_type:  9 \"Access unit delimiter\"\n"
+                           "    nal_ref_idc: 0\n"
+                           "    primary_pic_type: 0\n");
+    EXPECT_EQ(endless.err, message + "0x00000001).\n");
+#ifndef __SANITIZE_ADDRESS__
+    EXPECT_LT(endless.peakKiB, 768L * 1024);
+#endif
+}
+
 TEST(H264Dump, AgreesWithFfmpegOnEveryFixtureAndTheCraftedStreams)
 {
     if (!testing_support::HaveProgram("ffmpeg")) {
