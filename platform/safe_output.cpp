@@ -94,6 +94,14 @@ bool SafeOutput::Open(const char* name, Kind kind)
     m_name = name ? name : "";
     if (m_name.empty())
         return Fail("create", ENOENT);
+    struct stat st;
+    // What the name refers to decides, before any link is read: /dev/stdout leads to a pipe
+    // through a link that reads "pipe:[N]", a name no path reaches.
+    if (kind == kAnyFile && ::stat(m_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode))
+            return Fail("create", EISDIR);
+        return OpenAsItIs(m_name);
+    }
     int error;
     if (kind == kAnyFile) {
         if (!ResolveLinks(m_name, m_target, error))
@@ -101,16 +109,13 @@ bool SafeOutput::Open(const char* name, Kind kind)
     } else
         m_target = m_name;
 
-    struct stat st;
     bool exists = ::lstat(m_target.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         return Fail("create", EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
         if (kind == kRegularFileOnly)
             return Fail("create", "not a regular file");
-        // FIFOs and devices are written as they are, never truncated or replaced.
-        m_fd = OpenRetrying(m_target.c_str(), O_WRONLY | O_CLOEXEC);
-        return m_fd >= 0 || Fail("create", errno);
+        return OpenAsItIs(m_target); // it changed since the name was looked at
     }
     // A file the user may not write is not replaced behind its back either.
     if (exists && ::access(m_target.c_str(), W_OK) != 0)
@@ -119,6 +124,13 @@ bool SafeOutput::Open(const char* name, Kind kind)
     if (OpenTemporary(m_target, exists, mode))
         return true;
     return OpenInPlace(m_target, kind);
+}
+
+bool SafeOutput::OpenAsItIs(const std::string& path)
+{
+    // Pipes, FIFOs and devices are written as they are, never truncated or replaced.
+    m_fd = OpenRetrying(path.c_str(), O_WRONLY | O_CLOEXEC);
+    return m_fd >= 0 || Fail("create", errno);
 }
 
 bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mode)

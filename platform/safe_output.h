@@ -14,8 +14,9 @@ class SafeOutput
 {
   public:
     enum Kind {
-        kAnyFile,         // links are followed and their target replaced; FIFOs and devices
-                          // are written directly
+        kAnyFile,         // links are followed and their target replaced; what is neither a
+                          // regular file nor a directory (a pipe, a FIFO, a device) is
+                          // written directly, through the name given
         kRegularFileOnly, // a symbolic link or anything else that is not a regular file is
                           // refused
     };
@@ -50,6 +51,7 @@ class SafeOutput
   private:
     bool Fail(const char* action, int error);
     bool Fail(const char* action, const char* reason);
+    bool OpenAsItIs(const std::string& path);
     bool OpenTemporary(const std::string& target, bool exists, mode_t mode);
     bool OpenInPlace(const std::string& target, Kind kind);
 

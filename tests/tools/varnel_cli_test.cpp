@@ -203,3 +203,34 @@ TEST(VarnelCli, PipesAndDirectoriesAsInput)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("found    \"xxxx\"\n"), std::string::npos) << r.err;
 }
+
+TEST(VarnelCli, OutputsThatArePipesBehindAPath)
+{
+    TempDir d;
+    const std::vector<uint8_t> mpls = mpls_writer::PlaylistFile(mpls_writer::SamplePlaylist());
+    WriteFile(d.File("s.mpls"), mpls);
+    const std::string json = RunVarnel({"s.mpls"}, "", d.Path()).out;
+    ASSERT_NE(json, "");
+    WriteFile(d.File("s.json"), json);
+    auto shell = [&](const std::string& command) {
+        return testing_support::Run("/bin/bash", {"-c", command}, "", d.Path());
+    };
+    // /dev/stdout is a link to /proc/self/fd/1, whose own link text is "pipe:[N]".
+    RunResult r = shell(VARNEL_EXE " s.mpls /dev/stdout | cat");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out == json) << r.out.size() << " bytes";
+    r = shell(VARNEL_EXE " -reverse s.json /dev/stdout | cat");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out == ToString(mpls)) << r.out.size() << " bytes";
+    r = shell(VARNEL_EXE " s.mpls >(cat >copy.json); wait $!");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(ReadFile(d.File("copy.json")) == json);
+    EXPECT_EQ(HiddenEntries(d.Path()), "");
+    // A directory is still refused.
+    r = RunVarnel({"s.mpls", "."}, "", d.Path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Failed to create .\nCannot create \".\": Is a directory\nSave failed: .\n");
+}
