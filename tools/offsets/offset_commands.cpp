@@ -147,8 +147,9 @@ int COffsetMetadata::Parse()
 {
     // Only SEI units are parsed: of every other unit these commands look at the type alone,
     // and nothing the parse context keeps from them (parameter sets, picture count) is used.
-    size_t at     = m_unitSize > 2 && m_unit[2] == 1 ? 3 : 4;
-    uint32_t type = at < m_unitSize ? m_unit[at] & 0x1Fu : 0;
+    // The type comes from the byte a parse reads, also for stray bytes before the first start
+    // code, so the units counted and parsed are the ones a full parse would see.
+    uint32_t type = ReadNalUnitType(m_unit, m_unitSize);
     if (type != 6) {
         m_parser.m_nalHeader.nal_unit_type = type;
         return 0;
