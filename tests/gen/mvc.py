@@ -496,6 +496,16 @@ def scenario_gops(outdir):
           .encode())
 
 
+def scenario_lead_ofmd(outdir):
+    """in.h264: an AVC stream whose first unit, before any delimiter, is an SEI unit with a
+    3-frame OFMD payload (PTS 5, offsets -4, 5, 6), and another with 2 frames (PTS 9, offsets
+    7, -8) in access unit 6; both as replace writes them."""
+    aus = [base_au(n, avc_only=True) for n in range(12)]
+    aus[0].insert(0, ofmd_sei_unit(ofmd_payload(3, 5, [[-4, 5, 6]])))
+    aus[6].insert(1, ofmd_sei_unit(ofmd_payload(3, 9, [[7, -8]])))
+    write(outdir, "in.h264", Stream(aus).encode())
+
+
 def main(argv):
     scenarios = {k[9:]: v for k, v in globals().items() if k.startswith("scenario_")}
     if len(argv) != 3 or argv[1] not in scenarios:

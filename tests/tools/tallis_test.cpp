@@ -411,3 +411,15 @@ TEST(Tallis, StrayBytesBeforeTheFirstStartCode)
         }
     }
 }
+
+TEST(Tallis, OfmdBeforeTheFirstDelimiter)
+{
+    // Its frames are numbered in 32 bits from 4294967295 on, and read back the same way.
+    Scenario d("lead_ofmd");
+    d.Check({
+        {"tallis -extract in.h264 out.ofmd && cat out.ofmd", 0, "", "",
+         ";PTS: 5\n;frames in GOP: 3\n4294967295:   -4\n     0:    5\n     1:    6\n"
+         ";PTS: 9\n;frames in GOP: 2\n     6:    7\n     7:   -8\n"},
+        {"tallis -replace in.h264 out.ofmd again.h264", 0, "", "again.h264=in.h264"},
+    });
+}

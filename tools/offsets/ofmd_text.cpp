@@ -99,7 +99,8 @@ void COfmdReader::ReadGopOffsets(uint32_t first, uint32_t count, uint32_t& seque
     frames    = count;
     offsets.assign(size_t(count) * sequences, 0);
     for (uint32_t i = 0; i < count; ++i) {
-        if (uint64_t(first) + i != m_frame)
+        // 32 bits: a block that begins before the first frame is numbered 4294967295, 0, ...
+        if (first + i != m_frame)
             continue;
         for (uint32_t s = 0; s < sequences; ++s) {
             int32_t v = m_values[s];

@@ -27,8 +27,9 @@ class COfmdReader
     // 1 at the end of the file (or without input), else 0.
     int ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, bool freeMode);
 
-    // The offsets of frames first .. first + count - 1 (ascending lines; a frame without a
-    // line gets 0). Values beyond -127..127 are clamped; the first such one is kept below.
+    // The offsets of frames first .. first + count - 1, counted in 32 bits as the frame
+    // numbers are written (ascending lines; a frame without a line gets 0). Values beyond
+    // -127..127 are clamped; the first such one is kept below.
     void ReadGopOffsets(uint32_t first, uint32_t count, uint32_t& sequences, uint32_t& frames,
                         std::vector<int32_t>& offsets);
 
