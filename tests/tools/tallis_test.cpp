@@ -423,3 +423,36 @@ TEST(Tallis, OfmdBeforeTheFirstDelimiter)
         {"tallis -replace in.h264 out.ofmd again.h264", 0, "", "again.h264=in.h264"},
     });
 }
+
+TEST(Tallis, UnreadableOfmd)
+{
+    // Standard input a TCP connection that delivers two lines and is then reset: a read error
+    // after good lines.
+    const std::string reset =
+        "python3 -c 'import fcntl, os, socket, struct, termios\n"
+        "srv = socket.socket(); srv.bind((\"127.0.0.1\", 0)); srv.listen(1)\n"
+        "cli = socket.create_connection(srv.getsockname()); con = srv.accept()[0]\n"
+        "con.sendall(b\"0: 1, 2\\n1: 3, 4\\n\")\n"
+        "while fcntl.ioctl(cli, termios.FIONREAD, bytes(4)) != struct.pack(\"i\", 16): pass\n"
+        "con.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack(\"ii\", 1, 0))\n"
+        "con.close(); os.dup2(cli.fileno(), 0)\n"
+        "os.execv(\"" TALLIS_EXE "\", [\"tallis\", \"-replace\", \"in.mvc\", \"\", \"out.mvc\", "
+        "\"-log\"])'";
+    const std::string gone = "; s=$?; test -e out.mvc || exit $s";
+    const std::string mem = Error("open file", "/proc/self/mem"), in = Error("open file", "");
+    Scenario("interleaved")
+        .Check({
+            // A directory is refused at the open; the output, created before, stays empty.
+            {"mkdir dir && tallis -replace in.mvc dir out.mvc; s=$?; test -f out.mvc && "
+             "! test -s out.mvc && exit $s",
+             233, Error("open file", "dir")},
+            {"tallis -insert in.mvc '' out.mvc <dir", 233, in},
+            // A read error is not the end of the file; a regular output is removed, a FIFO stays.
+            {"tallis -replace in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
+            {"tallis -insert in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
+            {reset + gone, 233, in, "", "0\treplaced\n"},
+            {"mkfifo out.fifo && { cat out.fifo >/dev/null & tallis -replace in.mvc /proc/self/mem "
+             "out.fifo; s=$?; wait; test -p out.fifo && exit $s; }",
+             233, mem},
+        });
+}

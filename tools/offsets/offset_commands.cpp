@@ -134,14 +134,17 @@ void COffsetMetadata::ResetCounting()
     m_frame      = kNone;
 }
 
-void COffsetMetadata::StartOfmdInput()
+int COffsetMetadata::StartOfmdInput()
 {
     m_ofmd.SetInput(m_ofmdIn);
     m_ofmd.m_frame = 0;
     m_ofmd.m_values.clear();
     ReadOfmdLine(m_ofmd.m_frame, m_ofmd.m_values, true);
     m_gopIndex = 0;
+    return OfmdReadResult();
 }
+
+int COffsetMetadata::OfmdReadResult() const { return m_ofmd.Failed() ? kCannotOpenOfmd : 0; }
 
 int COffsetMetadata::Parse()
 {
@@ -230,6 +233,8 @@ int COffsetMetadata::InsertOffsetSei(uint32_t first, uint32_t count)
     uint32_t sequences = 0;
     std::vector<int32_t> offsets;
     ReadGopOffsets(first, frames, sequences, frames, offsets);
+    if (int r = OfmdReadResult())
+        return r;
 
     H264NalParser unit;
     unit.m_nalHeader.nal_ref_idc   = 0;
@@ -292,9 +297,8 @@ int COFMDDelete::OnNALUnit()
 
 int COFMDReplace::OnStart()
 {
-    StartOfmdInput();
     ResetCounting();
-    return 0;
+    return StartOfmdInput();
 }
 
 int COFMDReplace::OnNALUnit()
@@ -313,6 +317,8 @@ int COFMDReplace::OnNALUnit()
         uint32_t sequences = 0, frames = 0;
         std::vector<int32_t> offsets;
         ReadGopOffsets(m_frame, old.frames, sequences, frames, offsets);
+        if (int r = OfmdReadResult())
+            return r;
         // The message keeps its place; outer types 30 and 48 become 37 with a plain header.
         message = OfmdMessage(old.frameRate, old.pts, sequences, frames, offsets);
         changed = true;
@@ -325,13 +331,12 @@ int COFMDReplace::OnNALUnit()
 
 int COFMDInsert::OnStart()
 {
-    StartOfmdInput();
     ResetCounting();
     m_gopStart        = false;
     m_pictureSeen     = false;
     m_bufferingPeriod = false;
     m_inserted        = false;
-    return 0;
+    return StartOfmdInput();
 }
 
 int COFMDInsert::OnNALUnit()

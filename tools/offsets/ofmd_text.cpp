@@ -53,13 +53,14 @@ int COfmdReader::ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, boo
 {
     std::fill(values.begin(), values.end(), 0);
     if (!m_in || m_ended)
-        return 1;
+        return m_failed ? -1 : 1;
     char line[kLinePiece];
     for (;;) {
         if (!fgets(line, sizeof line, m_in)) {
             // Once the file has ended it stays ended: a GOP that wants more lines gets zeros.
-            m_ended = true;
-            return 1;
+            m_ended  = true;
+            m_failed = ferror(m_in) != 0;
+            return m_failed ? -1 : 1;
         }
         const char* p = line;
         while (IsSpace(*p))
