@@ -456,3 +456,16 @@ TEST(Tallis, UnreadableOfmd)
              233, mem},
         });
 }
+
+TEST(Tallis, InsertIntoAStreamThatBeginsInsideAGop)
+{
+    // Frames before the first GOP get no unit; each GOP gets one, after its buffering-period
+    // SEI unit or before its first picture.
+    Scenario("late_start")
+        .Check({
+            {"tallis -gop in.mvc", 0, "", "", "8\t12\n20\t12\n"},
+            {"tallis -insert in.mvc in.ofmd out.mvc -log out.log", 0, "",
+             "out.mvc=insert.out out.log=insert.log"},
+            {"tallis -extract out.mvc out.ofmd", 0, "", "out.ofmd=gops.ofmd"},
+        });
+}

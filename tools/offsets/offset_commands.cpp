@@ -355,9 +355,10 @@ int COFMDInsert::OnNALUnit()
                 m_bufferingPeriod = true;
         }
     } else if (CountFrame()) {
+        // Only GOPs that have ended are passed: frames before the first GOP (a stream that
+        // begins inside one) must not carry the index past them all.
         while (m_gopIndex < gops.size() &&
-               (gops[m_gopIndex].firstFrame > m_frame ||
-                uint64_t(gops[m_gopIndex].firstFrame) + gops[m_gopIndex].frameCount <= m_frame))
+               uint64_t(gops[m_gopIndex].firstFrame) + gops[m_gopIndex].frameCount <= m_frame)
             ++m_gopIndex;
         m_gopStart        = m_gopIndex < gops.size() && gops[m_gopIndex].firstFrame == m_frame;
         m_pictureSeen     = false;
