@@ -40,6 +40,25 @@ const char* NalUnitTypeName(uint32_t nalUnitType)
     return nalUnitType < 24 ? kNalUnitTypeNames[nalUnitType] : "Reserved";
 }
 
+void SkipStartCode(H264BitReader& reader)
+{
+    if (reader.ReadBits(24) == 0)
+        reader.ReadBits(8);
+}
+
+uint32_t ReadNalUnitType(const uint8_t* unit, size_t size)
+{
+    H264BitReader reader;
+    reader.InitView(unit, size);
+    RemoveEmulationPrevention(reader);
+    try {
+        SkipStartCode(reader);
+        return reader.ReadBits(8) & 0x1Fu;
+    } catch (BitstreamErr_t) {
+        return 0;
+    }
+}
+
 unsigned CeilLog2(uint64_t n)
 {
     unsigned i = 0;

@@ -5,6 +5,7 @@
 #include "h264/bit_reader.h"
 #include "h264/bit_writer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -13,6 +14,14 @@ class H264NalParser;
 
 // The name of a nal_unit_type, "Reserved" above 23.
 const char* NalUnitTypeName(uint32_t nalUnitType);
+
+// The start code that begins a unit, as every reading of a unit skips it: 24 bits, and 8 more
+// when those are zero. The bytes are not checked (the first unit of a stream may begin with
+// stray bytes), so the next byte read is the NAL unit header, whatever came before.
+void SkipStartCode(H264BitReader& reader);
+// nal_unit_type of a unit (start code included, emulation prevention not yet removed), read
+// from the byte that parsing the unit reads as its header; 0 when the unit ends before it.
+uint32_t ReadNalUnitType(const uint8_t* unit, size_t size);
 
 // The smallest i with 2^i >= n; the search stops at 32.
 unsigned CeilLog2(uint64_t n);

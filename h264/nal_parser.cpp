@@ -90,8 +90,7 @@ int H264NalParser::ParseNalPayload(H264BitReader& reader)
 
 int H264NalParser::ParseUnit(H264BitReader& reader)
 {
-    if (reader.ReadBits(24) == 0)
-        reader.ReadBits(8);
+    SkipStartCode(reader);
     int r = m_nalHeader.Parse(*this, reader);
     switch (m_nalHeader.nal_unit_type) {
     case 1:

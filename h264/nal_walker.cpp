@@ -6,12 +6,20 @@
 
 #include <cstdarg>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 
 bool IsStandardStream(FILE* f) { return f == stdin || f == stdout || f == stderr; }
+
+// A directory opens for reading on Linux and then fails every read: it is no .ofmd input.
+bool IsDirectory(FILE* f)
+{
+    struct stat st;
+    return fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 // A text stream over a newly created file; only regular files are truncated, and none of the
 // avoided files is touched. Null when it cannot be opened or is one of them.
@@ -49,7 +57,14 @@ int CH264NALWalker::Walk(const char* input, const char* ofmdInput, const char* o
         }
         r = OnNALUnit();
     }
+    // An .ofmd input that failed part way leaves no half-rewritten stream: a regular output
+    // file goes (a FIFO or device is not the walk's to remove).
+    FileIdentity made;
+    if (r == kCannotOpenOfmd && output && m_output != kInvalidFileHandle)
+        made = IdentifyHandle(m_output);
     int closed = Close();
+    if (made.regular && SameFile(made, IdentifyFile(output)))
+        unlink(output);
     return r ? r : closed;
 }
 
@@ -95,7 +110,7 @@ int CH264NALWalker::Open(const char* input, const char* ofmdInput, const char* o
     }
     if (ofmdInput) {
         m_ofmdIn = *ofmdInput ? fopen(ofmdInput, "r") : stdin;
-        if (!m_ofmdIn) {
+        if (!m_ofmdIn || IsDirectory(m_ofmdIn)) {
             Close();
             return kCannotOpenOfmd;
         }

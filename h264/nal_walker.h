@@ -29,14 +29,16 @@ class CH264NALWalker
 
     // Opens, calls OnStart, hands every unit to OnNALUnit, calls OnEnd when the stream ended
     // with every result 0, and closes. The first non-zero result is the walk's result; a
-    // failed close of an output (106) is the result of an otherwise successful walk.
+    // failed close of an output (106) is the result of an otherwise successful walk. A walk
+    // that ends with 1001 (the .ofmd input failed after it was opened) removes a regular
+    // output file.
     // Each name may be null (none); an empty .ofmd input is standard input, an empty text
     // output standard output.
     int Walk(const char* input, const char* ofmdInput, const char* output, const char* textOutput);
-    // 0, 101 (input), 102 (output), 1001 (.ofmd input) or 1002 (text output); on a failure
-    // everything opened before is closed. An output or text output that is the same file as
-    // the input or the .ofmd input (or, for the text output, the output) is refused and left
-    // as it is; a log on any of these gets no log.
+    // 0, 101 (input), 102 (output), 1001 (.ofmd input, also one that is a directory) or 1002
+    // (text output); on a failure everything opened before is closed. An output or text
+    // output that is the same file as the input or the .ofmd input (or, for the text output,
+    // the output) is refused and left as it is; a log on any of these gets no log.
     int Open(const char* input, const char* ofmdInput, const char* output, const char* textOutput);
     // True when a unit is current (m_unit, m_unitPos, m_unitSize). False at the end with
     // *result 0, or on a failure with its code: -1 a unit too big for memory (after the

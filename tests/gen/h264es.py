@@ -357,3 +357,23 @@ def planes444_stream(second_chroma_qp_index_offset=-4):
         w.u(8, 0xA5).u(8, 0x5A)  # stand-in slice data
         out += unit(5, w.trailing().bytes(), nal_ref_idc=3)
     return out
+
+
+# --- streams that begin inside a unit -------------------------------------------------------
+
+
+def leading_unit(data):
+    """The bytes before the first start code: a unit of their own for a reader that cuts at
+    start codes when there are more than 3 (fewer are dropped), else None."""
+    i = data.find(START3)
+    end = len(data) if i < 0 else i - 1 if i > 0 and data[i - 1] == 0 else i
+    return data[:end] if end > 3 else None
+
+
+def read_nal_type(unit_):
+    """nal_unit_type as a parser that reads the unit from its first byte finds it, whatever the
+    bytes: emulation prevention removed, 3 bytes of start code and a 4th when those are zero,
+    then the header. None without a unit or when it ends before its header."""
+    rbsp = unit_.replace(b"\0\0\3", b"\0\0") if unit_ else b""
+    at = 4 if rbsp[:3] == b"\0\0\0" else 3
+    return rbsp[at] & 0x1F if at < len(rbsp) else None

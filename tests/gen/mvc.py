@@ -496,6 +496,35 @@ def scenario_gops(outdir):
           .encode())
 
 
+def scenario_late_start(outdir):
+    """in.mvc: an interleaved two-view recording cut before its first I picture: 8 frames of P
+    pictures, then GOPs of 12 at frames 8 and 20, the second with a nested buffering period
+    before its dependent slices. in.ofmd has lines for every frame; insert.out and insert.log
+    are the insert of in.ofmd (one unit per GOP, none before the first), gops.ofmd what extract
+    gives back from insert.out."""
+    lead = [au for f in range(4, 12) for au in (base_au(f), dep_au(f))]
+    gops = [(8, 12), (20, 12)]
+    base, dep = two_views(gops, bp_at=(20,))
+    s = Stream(lead + [au for pair in zip(base, dep) for au in pair])
+    write(outdir, "in.mvc", s.encode())
+    text = ofmd_text_in_range([(0, 8)] + gops, nseq=2)
+    write(outdir, "in.ofmd", text)
+    out, log = s.insert(gops, text)
+    write(outdir, "insert.out", out)
+    write(outdir, "insert.log", log)
+    write(outdir, "gops.ofmd", ofmd_text_in_range(gops, nseq=2))
+
+
+def scenario_lead_ofmd(outdir):
+    """in.h264: an AVC stream whose first unit, before any delimiter, is an SEI unit with a
+    3-frame OFMD payload (PTS 5, offsets -4, 5, 6), and another with 2 frames (PTS 9, offsets
+    7, -8) in access unit 6; both as replace writes them."""
+    aus = [base_au(n, avc_only=True) for n in range(12)]
+    aus[0].insert(0, ofmd_sei_unit(ofmd_payload(3, 5, [[-4, 5, 6]])))
+    aus[6].insert(1, ofmd_sei_unit(ofmd_payload(3, 9, [[7, -8]])))
+    write(outdir, "in.h264", Stream(aus).encode())
+
+
 def main(argv):
     scenarios = {k[9:]: v for k, v in globals().items() if k.startswith("scenario_")}
     if len(argv) != 3 or argv[1] not in scenarios:

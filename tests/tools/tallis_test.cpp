@@ -91,6 +91,26 @@ struct Scenario : TempDir {
     }
 };
 
+RunResult RunTallis(const std::vector<std::string>& args, const std::string& cwd)
+{
+    return testing_support::Run(TALLIS_EXE, args, "", cwd);
+}
+
+// The numbers that begin the lines of a GOP list, or (with after) the first frame line of each
+// .ofmd block.
+std::vector<uint32_t> LeadingNumbers(const std::string& text, const std::string& after = "")
+{
+    std::vector<uint32_t> numbers;
+    std::istringstream lines(text);
+    bool take = after.empty();
+    for (std::string line; std::getline(lines, line);) {
+        if (take && !line.empty() && line[0] != ';')
+            numbers.push_back(uint32_t(std::stoul(line)));
+        take = after.empty() || line.rfind(after, 0) == 0;
+    }
+    return numbers;
+}
+
 } // namespace
 
 TEST(Tallis, UsageAndArgumentErrors)
@@ -334,4 +354,118 @@ TEST(Tallis, DeleteWithoutOfmdIsFfmpegsDemultiplexing)
                       0, "", "out.h264=ref.h264"}});
         }
     }
+}
+
+TEST(Tallis, StrayBytesBeforeTheFirstStartCode)
+{
+    // The fixtures with OFMD inserted at their GOPs, cut at 1 to 40 bytes from the front: the
+    // rest of the cut unit is a unit of the type a parse reads in it, which the generator reads
+    // on its own. Quenby parses every SEI unit: the commands must fail exactly where it does.
+    Scenario d;
+    std::string text;
+    for (int f = 0; f < 40; ++f)
+        text += std::to_string(f) + ": " + std::to_string(f % 7 - 3) + "\n";
+    WriteFile(d.File("x.ofmd"), text);
+    for (const char* name : {"base", "baseline", "cavlc", "cqm_jvt", "high10", "hrd", "mbaff",
+                             "noaud", "slices4", "yuv444"}) {
+        // Without delimiters (noaud) there is no GOP to insert into.
+        if (RunTallis({"-insert", H264Fixture(name), "x.ofmd", "with.h264"}, d.Path()).status)
+            WriteFile(d.File("with.h264"), ReadFile(H264Fixture(name)));
+        const std::string with = d.Read("with.h264");
+        size_t units = LeadingNumbers(RunTallis({"-gop", H264Fixture(name)}, "").out).size();
+        std::istringstream types(Generate("d = g.read('with.h264')\n"
+                                          "for k in range(1, 41):\n"
+                                          "    print(g.read_nal_type(g.leading_unit(d[k:])))\n",
+                                          d.Path()));
+        for (size_t k = 1; k <= 40; ++k) {
+            const std::string at = std::string(name) + " cut at " + std::to_string(k);
+            std::string type;
+            types >> type;
+            WriteFile(d.File("cut.h264"), with.substr(k));
+            std::string qerr = RunQuenby({"-es", "cut.h264"}, d.Path()).err;
+            bool fails       = qerr.find("ERROR reading bitstream") != std::string::npos ||
+                         qerr.find("ERROR parsing message") != std::string::npos;
+            auto gops = LeadingNumbers(RunTallis({"-gop", "cut.h264"}, d.Path()).out);
+            for (std::vector<std::string> args : {std::vector<std::string>{"-extract", "out.ofmd"},
+                                                  {"-delete", "out.h264"},
+                                                  {"-replace", "x.ofmd", "out.h264"},
+                                                  {"-insert", "x.ofmd", "out.h264"}}) {
+                args.insert(args.begin() + 1, "cut.h264");
+                RunResult r = RunTallis(args, d.Path());
+                bool none   = args[0] == "-insert" && gops.empty();
+                EXPECT_EQ(r.status, none ? 1 : fails ? 255 : 0) << at << " " << args[0];
+                if (!none) {
+                    EXPECT_EQ(r.err, fails ? qerr.substr(0, qerr.find("ERROR: ")) : "") << at;
+                }
+            }
+            // The frames of -gop, with 4294967295 for a unit in a GOP that begins before the
+            // first delimiter (-gop lists none); a leading unit of type 24 makes that type the
+            // counting kind, and nothing after it counts.
+            std::vector<uint32_t> frames(units - std::min(units, gops.size()), 0xFFFFFFFF);
+            frames.insert(frames.end(), gops.begin(), gops.end());
+            if (type == "24")
+                frames.assign(units, 0);
+            if (!fails) {
+                EXPECT_EQ(LeadingNumbers(d.Read("out.ofmd"), ";frames"), frames) << at;
+            }
+        }
+    }
+}
+
+TEST(Tallis, OfmdBeforeTheFirstDelimiter)
+{
+    // Its frames are numbered in 32 bits from 4294967295 on, and read back the same way.
+    Scenario d("lead_ofmd");
+    d.Check({
+        {"tallis -extract in.h264 out.ofmd && cat out.ofmd", 0, "", "",
+         ";PTS: 5\n;frames in GOP: 3\n4294967295:   -4\n     0:    5\n     1:    6\n"
+         ";PTS: 9\n;frames in GOP: 2\n     6:    7\n     7:   -8\n"},
+        {"tallis -replace in.h264 out.ofmd again.h264", 0, "", "again.h264=in.h264"},
+    });
+}
+
+TEST(Tallis, UnreadableOfmd)
+{
+    // Standard input a TCP connection that delivers two lines and is then reset: a read error
+    // after good lines.
+    const std::string reset =
+        "python3 -c 'import fcntl, os, socket, struct, termios\n"
+        "srv = socket.socket(); srv.bind((\"127.0.0.1\", 0)); srv.listen(1)\n"
+        "cli = socket.create_connection(srv.getsockname()); con = srv.accept()[0]\n"
+        "con.sendall(b\"0: 1, 2\\n1: 3, 4\\n\")\n"
+        "while fcntl.ioctl(cli, termios.FIONREAD, bytes(4)) != struct.pack(\"i\", 16): pass\n"
+        "con.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack(\"ii\", 1, 0))\n"
+        "con.close(); os.dup2(cli.fileno(), 0)\n"
+        "os.execv(\"" TALLIS_EXE "\", [\"tallis\", \"-replace\", \"in.mvc\", \"\", \"out.mvc\", "
+        "\"-log\"])'";
+    const std::string gone = "; s=$?; test -e out.mvc || exit $s";
+    const std::string mem = Error("open file", "/proc/self/mem"), in = Error("open file", "");
+    Scenario("interleaved")
+        .Check({
+            // A directory is refused at the open; the output, created before, stays empty.
+            {"mkdir dir && tallis -replace in.mvc dir out.mvc; s=$?; test -f out.mvc && "
+             "! test -s out.mvc && exit $s",
+             233, Error("open file", "dir")},
+            {"tallis -insert in.mvc '' out.mvc <dir", 233, in},
+            // A read error is not the end of the file; a regular output is removed, a FIFO stays.
+            {"tallis -replace in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
+            {"tallis -insert in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
+            {reset + gone, 233, in, "", "0\treplaced\n"},
+            {"mkfifo out.fifo && { cat out.fifo >/dev/null & tallis -replace in.mvc /proc/self/mem "
+             "out.fifo; s=$?; wait; test -p out.fifo && exit $s; }",
+             233, mem},
+        });
+}
+
+TEST(Tallis, InsertIntoAStreamThatBeginsInsideAGop)
+{
+    // Frames before the first GOP get no unit; each GOP gets one, after its buffering-period
+    // SEI unit or before its first picture.
+    Scenario("late_start")
+        .Check({
+            {"tallis -gop in.mvc", 0, "", "", "8\t12\n20\t12\n"},
+            {"tallis -insert in.mvc in.ofmd out.mvc -log out.log", 0, "",
+             "out.mvc=insert.out out.log=insert.log"},
+            {"tallis -extract out.mvc out.ofmd", 0, "", "out.ofmd=gops.ofmd"},
+        });
 }

@@ -134,21 +134,25 @@ void COffsetMetadata::ResetCounting()
     m_frame      = kNone;
 }
 
-void COffsetMetadata::StartOfmdInput()
+int COffsetMetadata::StartOfmdInput()
 {
     m_ofmd.SetInput(m_ofmdIn);
     m_ofmd.m_frame = 0;
     m_ofmd.m_values.clear();
     ReadOfmdLine(m_ofmd.m_frame, m_ofmd.m_values, true);
     m_gopIndex = 0;
+    return OfmdReadResult();
 }
+
+int COffsetMetadata::OfmdReadResult() const { return m_ofmd.Failed() ? kCannotOpenOfmd : 0; }
 
 int COffsetMetadata::Parse()
 {
     // Only SEI units are parsed: of every other unit these commands look at the type alone,
     // and nothing the parse context keeps from them (parameter sets, picture count) is used.
-    size_t at     = m_unitSize > 2 && m_unit[2] == 1 ? 3 : 4;
-    uint32_t type = at < m_unitSize ? m_unit[at] & 0x1Fu : 0;
+    // The type comes from the byte a parse reads, also for stray bytes before the first start
+    // code, so the units counted and parsed are the ones a full parse would see.
+    uint32_t type = ReadNalUnitType(m_unit, m_unitSize);
     if (type != 6) {
         m_parser.m_nalHeader.nal_unit_type = type;
         return 0;
@@ -229,6 +233,8 @@ int COffsetMetadata::InsertOffsetSei(uint32_t first, uint32_t count)
     uint32_t sequences = 0;
     std::vector<int32_t> offsets;
     ReadGopOffsets(first, frames, sequences, frames, offsets);
+    if (int r = OfmdReadResult())
+        return r;
 
     H264NalParser unit;
     unit.m_nalHeader.nal_ref_idc   = 0;
@@ -291,9 +297,8 @@ int COFMDDelete::OnNALUnit()
 
 int COFMDReplace::OnStart()
 {
-    StartOfmdInput();
     ResetCounting();
-    return 0;
+    return StartOfmdInput();
 }
 
 int COFMDReplace::OnNALUnit()
@@ -312,6 +317,8 @@ int COFMDReplace::OnNALUnit()
         uint32_t sequences = 0, frames = 0;
         std::vector<int32_t> offsets;
         ReadGopOffsets(m_frame, old.frames, sequences, frames, offsets);
+        if (int r = OfmdReadResult())
+            return r;
         // The message keeps its place; outer types 30 and 48 become 37 with a plain header.
         message = OfmdMessage(old.frameRate, old.pts, sequences, frames, offsets);
         changed = true;
@@ -324,13 +331,12 @@ int COFMDReplace::OnNALUnit()
 
 int COFMDInsert::OnStart()
 {
-    StartOfmdInput();
     ResetCounting();
     m_gopStart        = false;
     m_pictureSeen     = false;
     m_bufferingPeriod = false;
     m_inserted        = false;
-    return 0;
+    return StartOfmdInput();
 }
 
 int COFMDInsert::OnNALUnit()
@@ -349,9 +355,10 @@ int COFMDInsert::OnNALUnit()
                 m_bufferingPeriod = true;
         }
     } else if (CountFrame()) {
+        // Only GOPs that have ended are passed: frames before the first GOP (a stream that
+        // begins inside one) must not carry the index past them all.
         while (m_gopIndex < gops.size() &&
-               (gops[m_gopIndex].firstFrame > m_frame ||
-                uint64_t(gops[m_gopIndex].firstFrame) + gops[m_gopIndex].frameCount <= m_frame))
+               uint64_t(gops[m_gopIndex].firstFrame) + gops[m_gopIndex].frameCount <= m_frame)
             ++m_gopIndex;
         m_gopStart        = m_gopIndex < gops.size() && gops[m_gopIndex].firstFrame == m_frame;
         m_pictureSeen     = false;

@@ -46,7 +46,8 @@ class COffsetMetadata : public CH264NALWalker
     int ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, bool freeMode);
     void ReadGopOffsets(uint32_t first, uint32_t count, uint32_t& sequences, uint32_t& frames,
                         std::vector<int32_t>& offsets);
-    // Writes one new SEI unit with the offsets of the GOP; 0, or 106 when the write fails.
+    // Writes one new SEI unit with the offsets of the GOP; 0, 106 when the write fails, or
+    // 1001 when the .ofmd input cannot be read.
     int InsertOffsetSei(uint32_t first, uint32_t count);
 
     CGOPMap m_gopMap;
@@ -75,7 +76,10 @@ class COffsetMetadata : public CH264NALWalker
     // Removes the OFMD-carrying messages of the current SEI unit, logging each; their count.
     int DeleteOfmdMessages();
     // Starts a replace or insert walk: the first .ofmd line fixes the number of sequences.
-    void StartOfmdInput();
+    // 0, or 1001 when the .ofmd input cannot be read.
+    int StartOfmdInput();
+    // 1001 once reading the .ofmd input has failed, else 0.
+    int OfmdReadResult() const;
     // The current unit as it came, or rebuilt from the parse context (with the bytes that
     // followed its rbsp_trailing_bits copied unchanged). 0, or 106.
     int WriteUnit();

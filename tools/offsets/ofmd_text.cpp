@@ -53,13 +53,14 @@ int COfmdReader::ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, boo
 {
     std::fill(values.begin(), values.end(), 0);
     if (!m_in || m_ended)
-        return 1;
+        return m_failed ? -1 : 1;
     char line[kLinePiece];
     for (;;) {
         if (!fgets(line, sizeof line, m_in)) {
             // Once the file has ended it stays ended: a GOP that wants more lines gets zeros.
-            m_ended = true;
-            return 1;
+            m_ended  = true;
+            m_failed = ferror(m_in) != 0;
+            return m_failed ? -1 : 1;
         }
         const char* p = line;
         while (IsSpace(*p))
@@ -99,7 +100,8 @@ void COfmdReader::ReadGopOffsets(uint32_t first, uint32_t count, uint32_t& seque
     frames    = count;
     offsets.assign(size_t(count) * sequences, 0);
     for (uint32_t i = 0; i < count; ++i) {
-        if (uint64_t(first) + i != m_frame)
+        // 32 bits: a block that begins before the first frame is numbered 4294967295, 0, ...
+        if (first + i != m_frame)
             continue;
         for (uint32_t s = 0; s < sequences; ++s) {
             int32_t v = m_values[s];

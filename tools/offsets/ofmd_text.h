@@ -18,19 +18,24 @@ class COfmdReader
     explicit COfmdReader(FILE* in = nullptr) : m_in(in) {}
     void SetInput(FILE* in)
     {
-        m_in    = in;
-        m_ended = false;
+        m_in     = in;
+        m_ended  = false;
+        m_failed = false;
     }
 
     // Reads the next frame line into frame and values. Fixed mode takes values.size() values
     // (0 where a line has fewer); free mode takes as many as the line has, up to 32.
-    // 1 at the end of the file (or without input), else 0.
+    // 1 at the end of the file (or without input), -1 once reading has failed, else 0.
     int ReadOfmdLine(uint32_t& frame, std::vector<int32_t>& values, bool freeMode);
 
-    // The offsets of frames first .. first + count - 1 (ascending lines; a frame without a
-    // line gets 0). Values beyond -127..127 are clamped; the first such one is kept below.
+    // The offsets of frames first .. first + count - 1, counted in 32 bits as the frame
+    // numbers are written (ascending lines; a frame without a line gets 0). Values beyond
+    // -127..127 are clamped; the first such one is kept below.
     void ReadGopOffsets(uint32_t first, uint32_t count, uint32_t& sequences, uint32_t& frames,
                         std::vector<int32_t>& offsets);
+
+    // A read error is not the end of the file: the offsets after it are unknown.
+    bool Failed() const { return m_failed; }
 
     uint32_t m_frame = 0;
     std::vector<int32_t> m_values;
@@ -43,6 +48,7 @@ class COfmdReader
     int32_t m_clampWritten = 0;
 
   private:
-    FILE* m_in   = nullptr;
-    bool m_ended = false;
+    FILE* m_in    = nullptr;
+    bool m_ended  = false;
+    bool m_failed = false;
 };
