@@ -120,17 +120,17 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
     TsStreamRecord* rec = m_index[pid];
     if (!rec)
         rec = &Record(pid);
-    if (rec->stream_type != 0xFF && pid != 0) {
-        // Most packets continue a PES packet whose header is complete.
-        if (unitStart || rec->m_collecting == TsStreamRecord::kPesHeader)
-            return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
-        if (!rec->m_sink || rec->m_pesCount == 0)
-            return 0;
-        return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
-    }
-    if (pid == 0 || rec->program_number != 0xFFFF)
+    if (pid == 0 || rec->m_isPmt)
         return ProcessSection(pid, *rec, p + start, kTsPacketSize - start, unitStart);
-    return 0;
+    // A PID no PMT has named is not looked at.
+    if (rec->program_number == 0xFFFF)
+        return 0;
+    // Most packets continue a PES packet whose header is complete.
+    if (unitStart || rec->m_collecting == TsStreamRecord::kPesHeader)
+        return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
+    if (!rec->m_sink || rec->m_pesCount == 0)
+        return 0;
+    return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
 }
 
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
@@ -139,15 +139,15 @@ int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, si
     if (unitStart)
         rec.StartCollecting(TsStreamRecord::kPesHeader, 9);
     if (rec.m_collecting == TsStreamRecord::kPesHeader) {
-        rec.Collect(p, n);
-        if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_buffer[8] != 0) {
+        rec.Collect(rec.m_pesHeader, p, n);
+        if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_pesHeader[8] != 0) {
             // The fixed 9 bytes are in: now the header data they announce.
-            rec.m_wanted = uint16_t(9 + rec.m_buffer[8]);
-            rec.Collect(p, n);
+            rec.m_wanted = uint16_t(9 + rec.m_pesHeader[8]);
+            rec.Collect(rec.m_pesHeader, p, n);
         }
         if (rec.m_held < rec.m_wanted)
             return 0;
-        const uint8_t* h = rec.m_buffer;
+        const uint8_t* h = rec.m_pesHeader;
         if (h[0] != 0 || h[1] != 0 || h[2] != 1)
             return -19;
         rec.stream_id = h[3];
@@ -163,52 +163,76 @@ int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, si
 int TsDemultiplexer::ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
                                     bool unitStart)
 {
-    const uint8_t* section = nullptr;
-    unsigned sectionLength = 0;
-    if (unitStart) {
-        // The pointer_field's value is not used: the section is taken to start behind it.
-        if (n < 1 + 2)
-            return -4;
-        ++p;
-        --n;
-        if (p[0] != 0 && p[0] != 2) {
-            // Continuation packets of other tables are passed over too.
-            rec.StartCollecting(TsStreamRecord::kForeignTable);
-            return 0;
-        }
-        if (n < 3)
-            return -5;
-        if ((p[1] & 0x30) != 0x30)
-            return -6;
-        sectionLength = ((p[1] & 0x0F) << 8) | p[2];
-        if (3 + sectionLength > n) {
-            if (sectionLength > 512)
-                return -7;
-            rec.StartCollecting(TsStreamRecord::kSection, uint16_t(3 + sectionLength));
-            rec.Collect(p, n);
-            return 0;
-        }
-        rec.StartCollecting(TsStreamRecord::kNothing);
-        section = p;
-    } else {
-        if (rec.m_collecting == TsStreamRecord::kForeignTable)
-            return 0;
-        if (rec.m_collecting != TsStreamRecord::kSection)
-            return -8;
-        if (rec.m_wanted > kTsRecordBufferSize)
-            return -9;
-        // Only what the section still needs: the rest of the packet is stuffing.
-        rec.Collect(p, n);
-        if (rec.m_held < rec.m_wanted)
-            return 0;
-        section       = rec.m_buffer;
-        sectionLength = rec.m_wanted - 3u;
-        rec.StartCollecting(TsStreamRecord::kNothing);
+    if (!rec.m_section) {
+        rec.m_section.reset(new (std::nothrow) uint8_t[kTsSectionBufferSize]);
+        if (!rec.m_section)
+            return -1;
     }
-    // One section per packet; its CRC_32 is not checked.
+    if (unitStart) {
+        // The pointer_field's bytes end a section begun in an earlier packet; what it does
+        // not need is stuffing, and a section still incomplete behind them is lost.
+        const size_t pointer = p[0];
+        if (1 + pointer >= n)
+            return -4;
+        const uint8_t* tail = p + 1;
+        size_t left         = pointer;
+        if (rec.InSection())
+            if (int r = ContinueSection(pid, rec, tail, left))
+                return r;
+        rec.StartCollecting(TsStreamRecord::kNothing);
+        p += 1 + pointer;
+        n -= 1 + pointer;
+    } else if (!rec.InSection()) {
+        return -8;
+    }
+    // Sections follow one another up to the packet's end or stuffing.
+    while (n > 0) {
+        if (!rec.InSection()) {
+            if (p[0] == 0xFF)
+                return 0;
+            rec.StartCollecting(TsStreamRecord::kSectionHeader, 3);
+        }
+        if (int r = ContinueSection(pid, rec, p, n))
+            return r;
+    }
+    return 0;
+}
+
+// Takes from p what the current section still needs, up to its end; a complete PAT or PMT is
+// handled (its CRC_32 is not checked).
+int TsDemultiplexer::ContinueSection(uint16_t pid, TsStreamRecord& rec, const uint8_t*& p,
+                                     size_t& n)
+{
+    uint8_t* s = rec.m_section.get();
+    if (rec.m_collecting == TsStreamRecord::kSectionHeader) {
+        rec.Collect(s, p, n);
+        if (rec.m_held < 3)
+            return 0;
+        const unsigned sectionLength = ((s[1] & 0x0F) << 8) | s[2];
+        const uint16_t wanted        = uint16_t(3 + sectionLength);
+        // PID 0 carries its PAT and a PMT PID its PMT among other tables, passed over.
+        if (s[0] != (pid == 0 ? 0 : 2)) {
+            rec.m_collecting = TsStreamRecord::kSkipping;
+        } else {
+            if ((s[1] & 0x30) != 0x30)
+                return -6;
+            if (sectionLength > kTsMaxSectionLength)
+                return -7;
+            rec.m_collecting = TsStreamRecord::kSection;
+        }
+        rec.m_wanted = wanted;
+    }
+    rec.Collect(rec.m_collecting == TsStreamRecord::kSection ? s : nullptr, p, n);
+    if (rec.m_held < rec.m_wanted)
+        return 0;
+    const bool handled           = rec.m_collecting == TsStreamRecord::kSection;
+    const unsigned sectionLength = rec.m_wanted - 3u;
+    rec.StartCollecting(TsStreamRecord::kNothing);
+    if (!handled)
+        return 0;
     if (pid == 0)
-        return ProcessPat(section, sectionLength);
-    return ProcessPmt(rec, section, sectionLength);
+        return ProcessPat(s, sectionLength);
+    return ProcessPmt(rec, s, sectionLength);
 }
 
 int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
@@ -231,6 +255,7 @@ int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
         TsStreamRecord& rec = Record(pid);
         rec.program_number  = program;
         rec.stream_type     = 0xFF;
+        rec.m_isPmt         = true;
     }
     return 0;
 }
@@ -267,9 +292,10 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
         const uint16_t pid   = uint16_t(((e[1] & 0x1F) << 8) | e[2]);
         const unsigned esLen = ((e[3] & 0x0F) << 8) | e[4];
         TsStreamRecord& rec  = Record(pid);
-        if (rec.program_number != program || rec.stream_type != type) {
+        if (rec.program_number != program || rec.stream_type != type || rec.m_isPmt) {
             rec.program_number = program;
             rec.stream_type    = type;
+            rec.m_isPmt        = false;
             rec.m_trackIndex   = ++pmt.m_trackIndex;
         }
         if (m_chooseAtPmt) {

@@ -8,13 +8,18 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 
 constexpr size_t kTsPacketSize     = 188;
 constexpr size_t kTsM2tsPacketSize = 192;
-// A section is kept from its table_id: 3 header bytes and at most 512 more.
-constexpr size_t kTsRecordBufferSize = 3 + 512;
-constexpr uint8_t kStreamTypeH264    = 0x1B;
-constexpr uint8_t kStreamTypeMvc     = 0x20;
+// A PAT or PMT section is kept from its table_id: 3 header bytes and section_length more, at
+// most 1021 for these tables. Other tables (up to 4093) are only counted past.
+constexpr size_t kTsMaxSectionLength  = 1021;
+constexpr size_t kTsSectionBufferSize = 3 + kTsMaxSectionLength;
+// A PES header: 9 fixed bytes and at most 255 of header data.
+constexpr size_t kTsPesHeaderSize = 9 + 255;
+constexpr uint8_t kStreamTypeH264 = 0x1B;
+constexpr uint8_t kStreamTypeMvc  = 0x20;
 
 // The wanted stream's payload. It goes straight into the space the reader offers (the target);
 // what does not fit there waits in the chunk and is taken out first next time.
@@ -74,7 +79,9 @@ struct TsStreamRecord {
     TsStreamRecord(const TsStreamRecord&)            = delete;
     TsStreamRecord& operator=(const TsStreamRecord&) = delete;
 
-    enum Collecting : uint8_t { kNothing, kSection, kPesHeader, kForeignTable };
+    // kSectionHeader: the 3 bytes up to section_length; kSection: a PAT or PMT into
+    // m_section; kSkipping: another table, counted past without being kept.
+    enum Collecting : uint8_t { kNothing, kSectionHeader, kSection, kSkipping, kPesHeader };
 
     // Starts collecting what (wanted bytes of it, at most the buffer) afresh.
     void StartCollecting(Collecting what, uint16_t wanted = 0)
@@ -83,20 +90,31 @@ struct TsStreamRecord {
         m_wanted     = wanted;
         m_held       = 0;
     }
-    // Moves what is still wanted (n bytes at most) from p into the buffer, past p.
-    void Collect(const uint8_t*& p, size_t& n)
+    // Moves what is still wanted (n bytes at most) from p into buffer, past p; without a
+    // buffer the bytes are only counted.
+    void Collect(uint8_t* buffer, const uint8_t*& p, size_t& n)
     {
         size_t take = n < size_t(m_wanted - m_held) ? n : size_t(m_wanted - m_held);
-        std::memcpy(m_buffer + m_held, p, take);
+        if (buffer)
+            std::memcpy(buffer + m_held, p, take);
         m_held = uint16_t(m_held + take);
         p += take;
         n -= take;
+    }
+    bool InSection() const
+    {
+        return m_collecting == kSectionHeader || m_collecting == kSection ||
+               m_collecting == kSkipping;
     }
 
     uint16_t program_number = 0xFFFF;
     uint8_t m_trackIndex    = 0;
     uint8_t stream_type     = 0xFF;
-    uint8_t m_buffer[kTsRecordBufferSize];
+    // Named by the PAT: the PID carries sections (as PID 0 does), whatever its stream_type.
+    bool m_isPmt = false;
+    uint8_t m_pesHeader[kTsPesHeaderSize];
+    // kTsSectionBufferSize bytes, allocated at the first section of a PSI PID only.
+    std::unique_ptr<uint8_t[]> m_section;
     uint16_t m_wanted       = 0;
     uint16_t m_held         = 0;
     Collecting m_collecting = kNothing;
@@ -112,7 +130,14 @@ class TsDemultiplexer
     TsDemultiplexer(const TsDemultiplexer&)            = delete;
     TsDemultiplexer& operator=(const TsDemultiplexer&) = delete;
 
-    // One packet (behind its 4-byte header when m_fourByteHeader is set); 0 or a negative code.
+    // One packet (behind its 4-byte header when m_fourByteHeader is set); 0 or a negative
+    // code: -1 no sync byte, a sink failure or no memory for a section; -2 transport error;
+    // -3 adaptation field too long; -4 pointer_field at or past the payload's end; -6
+    // reserved bits of section_length; -7 PAT or PMT section_length above 1021; -8
+    // continuation without a section; -10 PAT too short; -11 PAT loop length; -12 PAT
+    // reserved bits; -13 PMT too short; -14 program info too long; -15 stray PMT bytes; -16
+    // PMT reserved bits; -18 descriptors too long; -19 PES start code. (-5, -9 and -17 are
+    // not used.)
     int ProcessPacket(const uint8_t* packet);
     bool HasStreamType(uint8_t type) const;
     // MVC (0x20) when an MVC stream is known and either no H.264 stream or preferMvc, else
@@ -140,6 +165,7 @@ class TsDemultiplexer
     int ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n, bool unitStart);
     int ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
                        bool unitStart);
+    int ContinueSection(uint16_t pid, TsStreamRecord& rec, const uint8_t*& p, size_t& n);
     int ProcessPat(const uint8_t* s, unsigned sectionLength);
     int ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
     int AssignSink(TsStreamRecord& rec);

@@ -5,8 +5,10 @@
   ts.py patch-type [--index N] [--type T] in.ts out.ts
 
 mux wraps one or two H.264 elementary streams: PAT, PMT (padded with descriptors to a chosen
-section_length, so it spans two or three packets), then one PES packet with a PTS per access
-unit, the access units of the streams interleaved. patch-type sets the stream_type of the
+section_length, so it spans several packets), then one PES packet with a PTS per access unit,
+the access units of the streams interleaved. The PSI can sit behind a pointer_field of filler
+bytes (as es2ts writes it), share its packets with other tables on the same PID and with a
+second program's PMT on the same PMT PID. patch-type sets the stream_type of the
 PMT's entry N (0 first) in every PMT of a stream made elsewhere (ffmpeg) and recomputes the
 section's CRC_32, so other readers still accept it.
 """
@@ -145,14 +147,41 @@ class Muxer:
         assert len(p) == 188, len(p)
         self.emit(p)
 
-    def psi(self, pid, sec):
-        data = b"\x00" + sec
-        first = True
-        while data:
-            chunk, data = data[:184], data[184:]
-            if len(chunk) < 184:
-                chunk += b"\xff" * (184 - len(chunk))
-            self.packet(pid, chunk, unit_start=first)
+    def psi(self, pid, sections, pointer=0):
+        """Sections packed back to back on one PID. Each packet in which one starts has
+        payload_unit_start_indicator and a pointer_field to the first of them; the first
+        packet's pointer_field passes over `pointer` filler bytes instead (183 points past its
+        payload). FF stuffing fills the last packet."""
+        if isinstance(sections, bytes):
+            sections = [sections]
+        if not 0 <= pointer <= 183:
+            raise ValueError("pointer_field past the packet")
+        data = b"".join(sections)
+        starts, at = [], 0
+        for sec in sections:
+            starts.append(at)
+            at += len(sec)
+        pos, first = 0, True
+        while first or pos < len(data):
+            if first:
+                head = bytes([pointer]) + b"\xff" * pointer
+            else:
+                following = [s for s in starts if pos <= s < pos + 184]
+                if not following:
+                    head = b""
+                elif following[0] < pos + 183:
+                    head = bytes([following[0] - pos])
+                else:
+                    # A section would start at the last byte of a packet without a
+                    # pointer_field: stuffing takes that byte, the section the next packet.
+                    self.packet(pid, data[pos:following[0]] + b"\xff")
+                    pos = following[0]
+                    continue
+            chunk = data[pos:pos + 184 - len(head)]
+            pos += len(chunk)
+            payload = head + chunk
+            self.packet(pid, payload + b"\xff" * (184 - len(payload)),
+                        unit_start=first or bool(head))
             first = False
 
     def pes(self, pid, es, pts, header_in_first=None, bad_start=False):
@@ -189,6 +218,11 @@ def access_units(es):
     return [b"".join(au) for au in h264es.access_units(h264es.split_units(es))]
 
 
+def foreign_section(table_id, section_length):
+    """A table the demultiplexer is to pass over: filler, with a valid CRC_32."""
+    return long_section(table_id, 0, b"\x5a" * (section_length - 9))
+
+
 def mux(args):
     streams = [open(path, "rb").read() for path in args.inputs]
     types = [args.type, args.second_type][:len(streams)]
@@ -196,10 +230,26 @@ def mux(args):
     faults = set(args.fault or [])
     bad_pes = {int(x, 0) for x in args.bad_pes or []}
     first_header = bytes.fromhex(args.first_header) if args.first_header else None
+    foreign = {"pat": [], "pmt": []}
+    for spec in args.foreign or []:
+        where, table_id, length = spec.split(":")
+        foreign[where].append(foreign_section(int(table_id, 0), int(length, 0)))
     out = open(args.output, "wb")
     m = Muxer(out, args.packet, {int(x, 0) for x in args.tei or []}, args.shift, first_header)
-    m.psi(PAT_PID, pat([(1, PMT_PID)]))
-    m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
+
+    def write_psi(plain):
+        pointer, length = (0, None) if plain else (args.pointer, args.pmt_length)
+        programs = [(1, PMT_PID)]
+        pmts = [pmt(1, VIDEO_PIDS[0], entries, length)]
+        if args.shared_pmt:
+            # Program 2 lists no stream; its PMT shares the PID and the packets.
+            programs.append((2, PMT_PID))
+            other = pmt(2, NULL_PID, [], length)
+            pmts = [other] + pmts if args.shared_pmt == "before" else pmts + [other]
+        m.psi(PAT_PID, foreign["pat"] + [pat(programs)], pointer)
+        m.psi(PMT_PID, foreign["pmt"] + pmts, pointer)
+
+    write_psi(args.late)
     if "stray-payload" in faults:
         # A stream joined in the middle: payload before the PID's first PES header, carrying
         # whole NAL units that must not reach the reader.
@@ -215,8 +265,7 @@ def mux(args):
         for i in range(count):
             n = repeat * count + i
             if n > 0 and args.psi_every and n % args.psi_every == 0:
-                m.psi(PAT_PID, pat([(1, PMT_PID)]))
-                m.psi(PMT_PID, pmt(1, VIDEO_PIDS[0], entries, args.pmt_length))
+                write_psi(False)
             for k, a in enumerate(aus):
                 if i >= len(a):
                     continue
@@ -279,6 +328,14 @@ def main():
     m.add_argument("--second-type", type=lambda x: int(x, 0), default=0x1B)
     m.add_argument("--pmt-length", type=int, help="section_length of the PMT (padded)")
     m.add_argument("--psi-every", type=int, default=0, help="PAT and PMT again every N units")
+    m.add_argument("--pointer", type=int, default=0,
+                   help="pointer_field of N filler bytes before the PAT and the PMT")
+    m.add_argument("--shared-pmt", choices=("before", "after"),
+                   help="a second program's PMT on the same PID, before or after the first's")
+    m.add_argument("--foreign", action="append", metavar="pat|pmt:TABLE_ID:LENGTH",
+                   help="another table ahead of the PAT or the PMT, in the same packets")
+    m.add_argument("--late", action="store_true",
+                   help="--pointer and --pmt-length for the repeated PSI only, not the first")
     m.add_argument("--repeat", type=int, default=1, help="write the access units N times")
     m.add_argument("--fault", action="append",
                    choices=("split-pes-header", "null-packets", "adaptation-only",

@@ -91,12 +91,12 @@ TEST(TsDemultiplexer, RefusedPacketsAndSections)
         Packets packets;
         int result;
     } cases[] = {
-        {{Set(Set(video, 3, 0x30), 4, 183)}, -3}, // no room for the payload announced
-        {{Set(Set(video, 3, 0x30), 4, 182)}, 0},  // one byte of it
-        {{Packet(0, true, {0x00, 0x00})}, -4},    // no room for a section header
-        {{Packet(0, true, {0x00, 0x00, 0xb0})}, -5},
-        {Psi(0, Set(pat, 1, 0x80)), -6}, // section_syntax_indicator clear
-        {Cat({Psi(0, pat), Psi(0x100, Set(Set(pmt, 1, 0xb2), 2, 0x01))}), -7}, // 513 bytes
+        {{Set(Set(video, 3, 0x30), 4, 183)}, -3},    // no room for the payload announced
+        {{Set(Set(video, 3, 0x30), 4, 182)}, 0},     // one byte of it
+        {{Packet(0, true, {0x00})}, -4},             // a pointer_field and nothing behind it
+        {{Packet(0, true, {0x02, 0x00, 0xb0})}, -4}, // pointing at the payload's end
+        {Psi(0, Set(pat, 1, 0x80)), -6},             // section_syntax_indicator clear
+        {Cat({Psi(0, pat), Psi(0x100, Set(Set(pmt, 1, 0xb3), 2, 0xfe))}), -7}, // 1022 bytes
         {{Packet(0, false, Bytes(184, 0))}, -8},                               // continuing nothing
         {Psi(0, Hex("00 b0 05 00 01 c1 00 00")), -10},                         // too short
         {Psi(0, Set(pat, 2, 0x0e)), -11},  // not of 4-byte entries
@@ -130,6 +130,38 @@ TEST(TsDemultiplexer, OtherTablesArePassedOver)
                    &out),
               0);
     EXPECT_EQ(out, es);
+}
+
+TEST(TsDemultiplexer, PointerFieldEndsTheSectionBefore)
+{
+    // A PMT of section_length 300: 183 bytes in one packet; its last 120 bytes, or fewer,
+    // behind the next packet's pointer_field of the given length (filled up with FF), then a
+    // private section; then the video.
+    Bytes pmt = Hex(kPmt), es(100, 0x77), pes = Hex("00 00 01 e0 00 00 80 00 00");
+    pmt.insert(pmt.begin() + 12, 300 - 0x12, 0x55);
+    pmt[1] = 0xb1, pmt[2] = 0x2c, pmt[10] = 0xf1, pmt[11] = 0x1a; // 300 and 282 of program info
+    pes.insert(pes.end(), es.begin(), es.end());
+    const struct {
+        size_t pointer, rest;
+        bool listed;
+    } cases[] = {{120, 120, true}, {130, 120, true}, {119, 119, false}, {0, 0, false}};
+    for (const auto& c : cases) {
+        Bytes first = {0x00}, second = {uint8_t(c.pointer)};
+        first.insert(first.end(), pmt.begin(), pmt.begin() + 183);
+        second.insert(second.end(), pmt.begin() + 183, pmt.begin() + 183 + long(c.rest));
+        second.resize(1 + c.pointer, 0xFF);
+        for (uint8_t b : Hex("80 b0 05 00 00 c1 00 00"))
+            second.push_back(b);
+        second.resize(184, 0xFF);
+        Bytes out;
+        EXPECT_EQ(Feed(Cat({Psi(0, Hex(kPat)),
+                            {Packet(0x100, true, first), Packet(0x100, true, second)},
+                            {Packet(0x1011, true, pes)}}),
+                       &out),
+                  0)
+            << c.pointer;
+        EXPECT_EQ(out, c.listed ? es : Bytes()) << c.pointer;
+    }
 }
 
 TEST(CTSDemuxFeeder, StreamTypeOfFilesAndFifos)

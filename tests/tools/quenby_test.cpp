@@ -49,13 +49,13 @@ const char kSony[] = "(0x18, 0x23201912), (0x19, 0x01020304), (0xE0, 0x01080042)
 std::string WorkedList(bool hex, size_t n = 3)
 {
     std::string out;
-    for (const char* au : {"0", "12", "24"})
-        if (n-- > 0)
-            out += std::string(";AccessUnitNum=") + au + "\n" +
-                   (hex ? "#04\n#1312345678\n#1802201708\n#1924134510\n#E010113001\n" : "") +
-                   "TimeCode=78:56:34:12\n"
-                   "DateTimeOriginal=2017-08-24 13:45:10, timezone +01:00\n"
-                   "Company=Canon\nCompanyModel=0x3001\nCompanyModelName=HF 100\n\n";
+    const char* aus[] = {"0", "12", "24"};
+    for (size_t i = 0; i < n && i < 3; ++i)
+        out += std::string(";AccessUnitNum=") + aus[i] + "\n" +
+               (hex ? "#04\n#1312345678\n#1802201708\n#1924134510\n#E010113001\n" : "") +
+               "TimeCode=78:56:34:12\n"
+               "DateTimeOriginal=2017-08-24 13:45:10, timezone +01:00\n"
+               "Company=Canon\nCompanyModel=0x3001\nCompanyModelName=HF 100\n\n";
     return out;
 }
 
@@ -151,6 +151,20 @@ void ExpectSameAsEs(const std::string& ts, const std::string& es, const std::str
         args.push_back("-es");
         EXPECT_EQ(out, Quenby(args)) << what;
     }
+}
+
+// ts read as es and as ffmpeg's demultiplexing of it: quenby's rows and tallis -delete's video.
+void ExpectAsFfmpeg(const TempDir& dir, const std::string& ts, const std::string& es,
+                    const std::string& what)
+{
+    ExpectSameAsEs(ts, es, what);
+    const std::string ref = dir.File("ref.h264"), out = dir.File("out.h264");
+    Tool({"ffmpeg", "-v", "error", "-y", "-i", ts, "-map", "0:v:0", "-c", "copy", "-f", "h264",
+          ref});
+    EXPECT_EQ(Quenby({"-tab", "-hexdata", ts}), Quenby({"-es", "-tab", "-hexdata", ref})) << what;
+    RunResult r = Run(TALLIS_EXE, {"-delete", "-ts", ts, out});
+    EXPECT_EQ(r.status, 0) << what << "\n" << r.err;
+    EXPECT_TRUE(ReadFile(out) == ReadFile(ref)) << what;
 }
 
 // For each MDPM message of the file, the index of the ffprobe packet that holds it: the last
@@ -452,7 +466,7 @@ TEST(QuenbyTs, OurOwnPacketsListAsTheElementaryStream)
     const std::vector<std::string> cases[] = {
         {},
         {"--packet", "192"},
-        // PMTs over two and three packets, up to the longest the section buffer holds.
+        // PMTs over two and three packets.
         {"--pmt-length", "182"},
         {"--packet", "192", "--pmt-length", "366"},
         {"--pmt-length", "512"},
@@ -470,8 +484,6 @@ TEST(QuenbyTs, OurOwnPacketsListAsTheElementaryStream)
     };
     for (const auto& options : cases)
         ExpectSameAsEs(Mux(dir, {es}, "x.ts", options), es, options.empty() ? "" : options.back());
-    // A PMT longer than the section buffer: no stream is ever listed, no payload flowed.
-    Quenby({Mux(dir, {es}, "x.ts", {"--pmt-length", "513"})}, 101, kOpenError);
 }
 
 TEST(QuenbyTs, FailuresEndTheListingWith105OrMakeItUnopenable)
@@ -534,6 +546,36 @@ TEST(QuenbyTs, FailuresEndTheListingWith105OrMakeItUnopenable)
     for (size_t n : {0, 187}) {
         WriteFile(dir.File("short.ts"), ReadFile(Mux(dir, {es}, "x.ts")).substr(0, n));
         EXPECT_EQ(Quenby({"-tab", dir.File("short.ts")}), kHeader);
+    }
+}
+
+TEST(QuenbyTs, BadPointerFieldsAndOverlongPmts)
+{
+    TempDir dir;
+    const std::string es = Marked(dir, "m.h264");
+    const struct {
+        std::vector<std::string> options;
+        int status;
+    } cases[] = {
+        // A pointer_field that leaves no byte of the packet for the section it points to.
+        {{"--pointer", "183"}, 101},
+        {{"--pmt-length", "1022"}, 101},
+        // In the PAT and PMT repeated before access unit 5: the rows before it are listed.
+        {{"--late", "--psi-every", "5", "--pointer", "183"}, 105},
+        {{"--late", "--psi-every", "5", "--pmt-length", "1022"}, 105},
+    };
+    for (const auto& c : cases) {
+        const std::string ts = Mux(dir, {es}, "x.ts", c.options), what = c.options.back();
+        const bool open = c.status == 101;
+        EXPECT_EQ(Quenby({ts}, c.status, open ? kOpenError : kReadError),
+                  open ? "" : WorkedList(false, 1));
+        RunResult r =
+            testing_support::Run(TALLIS_EXE, {"-delete", "-ts", ts, dir.File("out.h264")});
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(ReplaceBanners(r.err, "Tallis - version 1.01 (build: "),
+                  "<banner>ERROR: tallis - cannot " +
+                      std::string(open ? "open file " : "copy bitstream ") + ts + "\n\n")
+            << what;
     }
 }
 
@@ -617,6 +659,46 @@ TEST(QuenbyOracle, FfmpegTransportStreamsListAsTheElementaryStream)
             EXPECT_EQ(AccessUnitNums({ts}), FfprobeIndexes(ts)) << what;
         }
     }
+}
+
+TEST(QuenbyOracle, PsiOfOtherMuxersReadsAsFfmpegReadsIt)
+{
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string es = Marked(dir, "m.h264"), cavlc = H264Fixture("cavlc");
+    const std::vector<std::string> cases[] = {
+        {"--pointer", "0"},
+        {"--pointer", "1", "--packet", "192"},
+        {"--pointer", "167", "--psi-every", "5"},
+        // Two PMTs in a packet; a PMT ended behind the next packet's pointer_field.
+        {"--shared-pmt", "before"},
+        {"--shared-pmt", "after", "--pmt-length", "300"},
+        {"--foreign", "pmt:0xc0:20"},
+        // Headers cut after the PMT's table_id and the PAT's second byte, by table_id 0 on the
+        // PMT PID and table_id 2 on PID 0.
+        {"--foreign", "pmt:0x00:179", "--foreign", "pat:0x02:178"},
+        {"--foreign", "pmt:0x80:4093", "--psi-every", "7"},
+        {"--pmt-length", "698", "--psi-every", "5"},
+        {"--pmt-length", "1021", "--packet", "192"},
+    };
+    for (const auto& options : cases)
+        ExpectAsFfmpeg(dir, Mux(dir, {es}, "x.ts", options), es, options[0] + " " + options[1]);
+    ExpectAsFfmpeg(dir, Mux(dir, {es, cavlc}, "x.ts", {"--second-type", "0xff"}), es, "0xff");
+
+    // ffmpeg's PMT of 70 AC-3 streams beside the video: section_length 788.
+    const std::string ts = dir.File("x.ts"), ac3 = dir.File("a.ac3");
+    Tool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1", "-c:a", "ac3", ac3});
+    std::vector<std::string> args = {"ffmpeg", "-v", "error", "-y", "-f", "h264", "-framerate",
+                                     "24",     "-i", es,      "-i", ac3,  "-map", "0:v"};
+    for (int i = 0; i < 70; ++i)
+        args.insert(args.end(), {"-map", "1:a"});
+    args.insert(args.end(), {"-c", "copy", "-bsf:v", "setts=pts=DTS", "-f", "mpegts", ts});
+    Tool(args);
+    ExpectAsFfmpeg(dir, ts, es, "70 audio streams");
+    // tstools: the PAT and PMT behind a pointer_field of filler.
+    REQUIRE_TOOL("es2ts");
+    Tool({"es2ts", "-quiet", "-h264", es, ts});
+    ExpectAsFfmpeg(dir, ts, es, "es2ts");
 }
 
 TEST(QuenbyOracle, AccessUnitNumIsFfprobesPacketIndex)
