@@ -3,6 +3,7 @@
 #include "h264/feeders.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +36,13 @@ size_t Scan(const uint8_t* p, size_t n, size_t from, size_t* stop)
 }
 
 } // namespace
+
+void NalStreamBuffer::PrintUnitTooLong(uint64_t lastUnit)
+{
+    fprintf(stderr, "ERROR: Cannot find start code in buffer from 0 ");
+    fprintf(stderr, "current file position 0x%08llX).\n",
+            static_cast<unsigned long long>(lastUnit));
+}
 
 NalStreamBuffer::NalStreamBuffer(CDataFeeder* feeder, size_t capacity) : m_feeder(feeder)
 {

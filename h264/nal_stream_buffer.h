@@ -13,6 +13,9 @@ class NalStreamBuffer
     static constexpr size_t kInitialCapacity = 65536;
     // The largest unit held in memory; a larger one ends the walk (NextUnit's -1).
     static constexpr size_t kUnitLimit = size_t(512) << 20;
+    // What a walk prints on standard error when a unit does not fit (NextUnit's -1), with the
+    // position of the last unit found.
+    static void PrintUnitTooLong(uint64_t lastUnit);
 
     explicit NalStreamBuffer(CDataFeeder* feeder, size_t capacity = kInitialCapacity);
     ~NalStreamBuffer();

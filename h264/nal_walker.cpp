@@ -145,11 +145,8 @@ bool CH264NALWalker::NextNALUnit(int* result)
         return true;
     if (r == 1)
         return false;
-    if (r == -1) {
-        fprintf(stderr, "ERROR: Cannot find start code in buffer from 0 ");
-        fprintf(stderr, "current file position 0x%08llX).\n",
-                static_cast<unsigned long long>(m_unitPos));
-    }
+    if (r == -1)
+        NalStreamBuffer::PrintUnitTooLong(m_unitPos);
     *result = r;
     return false;
 }

@@ -54,9 +54,7 @@ class Bytes
 // unit found.
 int UnitTooLong(uint64_t lastUnit)
 {
-    fprintf(stderr, "ERROR: Cannot find start code in buffer from 0 ");
-    fprintf(stderr, "current file position 0x%08llX).\n",
-            static_cast<unsigned long long>(lastUnit));
+    NalStreamBuffer::PrintUnitTooLong(lastUnit);
     return -1;
 }
 
