@@ -1,7 +1,7 @@
 // Arbitrary bytes as an H.264 byte stream: every unit through one parse context; SEI units and
 // parameter sets that parse are written back, parsed again and written again, which must give
 // the same messages and the same bytes.
-#include "h264/nal_parser.h"
+#include "h264/syntax/nal_parser.h"
 
 #include <cstdint>
 #include <cstdlib>

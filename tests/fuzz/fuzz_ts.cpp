@@ -1,7 +1,7 @@
 // Arbitrary bytes as a transport stream: packet size from the first packet as the feeder
 // decides it, then every packet through the demultiplexer, once with the wanted type given and
 // once chosen at the first PMT, the payload taken through targets of changing sizes.
-#include "h264/ts_demux.h"
+#include "h264/stream/ts_demux.h"
 
 #include <cstdint>
 #include <cstdlib>

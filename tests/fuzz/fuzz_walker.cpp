@@ -1,8 +1,8 @@
 // The NAL stream buffer on arbitrary bytes handed over in blocks of varied size, with every
 // unit parsed and read for MDPM as quenby reads it.
-#include "h264/nal_parser.h"
-#include "h264/nal_stream_buffer.h"
-#include "tests/h264/memory_feeder.h"
+#include "h264/stream/nal_stream_buffer.h"
+#include "h264/syntax/nal_parser.h"
+#include "tests/h264/stream/memory_feeder.h"
 #include "tools/recinfo/quenby.h"
 
 #include <cstdint>

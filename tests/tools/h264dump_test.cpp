@@ -1,7 +1,7 @@
 // h264dump end to end: its command line, how it cuts a stream into units, and its values
 // against two independent readers: ffmpeg's trace_headers for the header fields and the SEI
 // messages ffmpeg knows, exiftool for the recording information of a camcorder file.
-#include "tests/h264/crafted_units.h"
+#include "tests/h264/syntax/crafted_units.h"
 #include "tests/support/stream_support.h"
 #include "tests/support/test_support.h"
 

@@ -1,6 +1,6 @@
 // h264dump: prints every NAL unit of an H.264 elementary stream, and every SEI message in it,
 // as indented text on standard output.
-#include "h264/nal_stream_buffer.h"
+#include "h264/stream/nal_stream_buffer.h"
 #include "tools/dump/nal_dump.h"
 
 #include <cinttypes>

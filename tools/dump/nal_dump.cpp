@@ -1,7 +1,7 @@
 #include "tools/dump/nal_dump.h"
 
-#include "h264/bit_reader.h"
-#include "h264/print_lines.h"
+#include "h264/bits/bit_reader.h"
+#include "h264/text/print_lines.h"
 
 #include <cinttypes>
 

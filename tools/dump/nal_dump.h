@@ -2,7 +2,7 @@
 // size, the unit header, then what the parse left in the context.
 #pragma once
 
-#include "h264/nal_parser.h"
+#include "h264/syntax/nal_parser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the OFMD metadata that the dependent view's SEI units carry.
 #pragma once
 
-#include "h264/nal_walker.h"
+#include "h264/stream/nal_walker.h"
 #include "tools/offsets/ofmd_payload.h"
 #include "tools/offsets/ofmd_text.h"
 

@@ -1,6 +1,6 @@
 #include "tools/offsets/ofmd_payload.h"
 
-#include "h264/sei.h"
+#include "h264/syntax/sei.h"
 
 #include <algorithm>
 #include <cstring>

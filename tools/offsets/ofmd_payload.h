@@ -2,8 +2,8 @@
 // a user_data_unregistered message nested in an mvc_scalable_nesting() body.
 #pragma once
 
-#include "h264/bit_reader.h"
-#include "h264/bit_writer.h"
+#include "h264/bits/bit_reader.h"
+#include "h264/bits/bit_writer.h"
 
 #include <cstddef>
 #include <cstdint>

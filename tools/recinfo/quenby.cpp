@@ -1,8 +1,8 @@
 #include "tools/recinfo/quenby.h"
 
 #include "common/file_errors.h"
-#include "h264/mdpm.h"
-#include "h264/sei.h"
+#include "h264/syntax/sei.h"
+#include "h264/text/mdpm.h"
 #include "platform/crt_compat.h"
 
 #include <cstdarg>

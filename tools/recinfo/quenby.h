@@ -1,8 +1,8 @@
 // Quenby: lists the camcorder recording information (MDPM user data) of an H.264 stream.
 #pragma once
 
-#include "h264/bit_reader.h"
-#include "h264/nal_walker.h"
+#include "h264/bits/bit_reader.h"
+#include "h264/stream/nal_walker.h"
 
 #include <cstdint>
 #include <cstdio>

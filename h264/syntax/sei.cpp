@@ -1,0 +1,115 @@
+#include "h264/syntax/sei.h"
+
+#include "h264/text/sei_print.h"
+
+uint64_t ReadFFCoded(H264BitReader& reader)
+{
+    uint64_t value = 0;
+    uint32_t byte;
+    while ((byte = reader.ReadBits(8)) == 0xFF)
+        value += 255;
+    return value + byte;
+}
+
+void WriteFFCoded(H264BitWriter& writer, uint64_t value)
+{
+    for (; value > 254; value -= 255)
+        writer.WriteBits(8, 0xFF);
+    writer.WriteBits(8, uint32_t(value));
+}
+
+namespace
+{
+
+void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
+{
+    for (uint64_t i = 0; i < times; ++i)
+        reader.ReadBits(n);
+}
+
+} // namespace
+
+const uint8_t kDiscVideoUserDataUuid[16] = {0x17, 0xee, 0x8c, 0x60, 0xf8, 0x4d, 0x11, 0xd9,
+                                            0x8c, 0xd6, 0x08, 0x00, 0x20, 0x0c, 0x9a, 0x66};
+
+void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
+{
+    if (payloadType == 30) {                            // scalable_nesting() of Annex G
+        if (r.ReadBits(1) == 0) {                       // all_layer_representations_in_au_flag
+            uint64_t layers = uint64_t(r.ReadUE()) + 1; // num_layer_representations_minus1
+            SkipBits(r, 7, layers);                     // sei_dependency_id, sei_quality_id
+            r.ReadBits(3);                              // sei_temporal_id
+        }
+    } else if (payloadType == 37) {                    // mvc_scalable_nesting() of Annex H
+        if (r.ReadBits(1)) {                           // operation_point_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
+            SkipBits(r, 10, views);                    // sei_op_view_id
+            r.ReadBits(3);                             // sei_op_temporal_id
+        } else if (r.ReadBits(1) == 0) {               // all_view_components_in_au_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
+            SkipBits(r, 10, views);                    // sei_view_id
+        }
+    } else {                                             // 48, mvcd_scalable_nesting() of Annex I
+        if (r.ReadBits(1)) {                             // operation_point_flag
+            bool textureOnly = r.ReadBits(1) != 0;       // sei_op_texture_only_flag
+            uint64_t views   = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
+            // sei_op_view_id, then sei_op_depth_flag and sei_op_texture_flag
+            SkipBits(r, textureOnly ? 10 : 12, views);
+            r.ReadBits(3);                             // sei_op_temporal_id
+        } else if (r.ReadBits(1) == 0) {               // all_view_components_in_au_flag
+            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
+            SkipBits(r, 11, views);                    // sei_view_id, sei_view_applicability_flag
+        }
+    }
+}
+
+int CH264SeiMessage::Clear(H264NalParser&)
+{
+    payloadType = 0xFFFFFFFF;
+    payloadData.clear();
+    nestedPayloadType = 0xFFFFFFFF;
+    return 0;
+}
+
+// 7.3.2.3.1 sei_message()
+int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
+{
+    Clear(ctx);
+    payloadType   = uint32_t(ReadFFCoded(reader));
+    uint64_t size = ReadFFCoded(reader);
+    // A payload larger than what is left cannot be read: fail before allocating it.
+    if (size > reader.BitsLeftBound() / 8)
+        throw kBitstreamReadPastEnd;
+    payloadData.resize(size_t(size));
+    reader.ReadBytes(payloadData.data(), payloadData.size());
+    while (!reader.IsByteAligned())
+        reader.ReadBits(1);
+    if (IsNestingType(payloadType)) {
+        H264BitReader nested;
+        nested.InitView(payloadData.data(), payloadData.size());
+        SkipNestingHeader(payloadType, nested);
+        while (!nested.IsByteAligned()) // sei_nesting_zero_bit
+            nested.ReadBits(1);
+        nestedPayloadType = uint32_t(ReadFFCoded(nested));
+    }
+    return 0;
+}
+
+int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
+{
+    WriteFFCoded(writer, payloadType);
+    WriteFFCoded(writer, payloadData.size());
+    writer.WriteBytes(payloadData.data(), payloadData.size());
+    return 0;
+}
+
+int CH264SeiMessage::Print(H264NalParser& ctx, FILE* stream, int level)
+{
+    PrintLine(stream, level, "payload_type: %u \"%s\"\n", payloadType,
+              SeiPayloadTypeName(payloadType));
+    PrintLine(stream, level, "payload_size: %u\n", unsigned(payloadData.size()));
+    if (!payloadData.empty())
+        PrintSeiPayload(ctx, stream, level + 1, payloadType, payloadData.data(),
+                        payloadData.size());
+    return 0;
+}
