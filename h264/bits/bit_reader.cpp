@@ -1,3 +1,5 @@
+// Bit reading over one unit or payload: the cached fast path, Exp-Golomb codes, emulation
+// prevention removed as bytes are loaded, and the list budget of a unit.
 #include "h264/bits/bit_reader.h"
 
 #include <algorithm>

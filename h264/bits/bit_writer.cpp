@@ -1,3 +1,5 @@
+// Bit writing into a growing unit, Exp-Golomb codes, trailing bits, and emulation prevention
+// inserted in one pass.
 #include "h264/bits/bit_writer.h"
 
 #include <cstring>

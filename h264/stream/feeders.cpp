@@ -1,3 +1,5 @@
+// The plain file feeder: reads the input through the pipe-aware opening into the feeder's
+// buffer, under its critical section.
 #include "h264/stream/feeders.h"
 
 #include "common/file_errors.h"

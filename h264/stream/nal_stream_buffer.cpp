@@ -1,3 +1,4 @@
+// Start-code search, growth up to the unit limit and refilling from the feeder.
 #include "h264/stream/nal_stream_buffer.h"
 
 #include "h264/stream/feeders.h"

@@ -1,3 +1,4 @@
+// The walk: opening the input, outputs and logs, handing units out, closing everything.
 #include "h264/stream/nal_walker.h"
 
 #include "common/file_errors.h"

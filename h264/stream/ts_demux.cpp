@@ -1,3 +1,4 @@
+// Packets, PAT and PMT sections, PES headers and the wanted stream's payload sink.
 #include "h264/stream/ts_demux.h"
 
 #include "common/file_utils.h"

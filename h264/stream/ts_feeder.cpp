@@ -1,3 +1,5 @@
+// Packet size detection, the probe for the stream type, and the demultiplexed payload handed to
+// the walker.
 #include "h264/stream/ts_feeder.h"
 
 #include "common/file_errors.h"

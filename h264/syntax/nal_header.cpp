@@ -1,3 +1,4 @@
+// NAL unit headers with their extensions, raw payloads, and the start code every reading skips.
 #include "h264/syntax/nal_header.h"
 
 #include "h264/syntax/syntax_io.h"

@@ -1,3 +1,4 @@
+// Parsing one unit by its type into the context, picture counting, and rebuilding SEI units.
 #include "h264/syntax/nal_parser.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// The picture parameter set's syntax, read and written from one description, and its text form.
 #include "h264/syntax/pps.h"
 
 #include "h264/syntax/nal_header.h"

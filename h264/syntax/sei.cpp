@@ -1,3 +1,4 @@
+// sei_message() framing, the nesting headers and the payload-size coding.
 #include "h264/syntax/sei.h"
 
 #include "h264/text/sei_print.h"

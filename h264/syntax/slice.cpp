@@ -1,3 +1,4 @@
+// Slice headers and their sub-structures, read from one description, and their text form.
 #include "h264/syntax/slice.h"
 
 #include "h264/syntax/nal_header.h"

@@ -1,3 +1,5 @@
+// The SPS with VUI, HRD and scaling lists, and the SPS extension: one description for reading
+// and writing, and the text form.
 #include "h264/syntax/sps.h"
 
 #include "h264/syntax/syntax_io.h"

@@ -1,3 +1,5 @@
+// The subset SPS with its MVC extension and MVC VUI: one description for reading and writing,
+// and the text form.
 #include "h264/syntax/subset_sps.h"
 
 #include "h264/syntax/nal_header.h"

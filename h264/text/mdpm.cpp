@@ -1,3 +1,4 @@
+// MDPM tag names, the text of tag values, and the payload printer.
 #include "h264/text/mdpm.h"
 
 #include "h264/bits/bit_reader.h"

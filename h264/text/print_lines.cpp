@@ -1,3 +1,4 @@
+// Indented lines of the H.264 print side.
 #include "h264/text/print_lines.h"
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// SEI payload printers: Annex D messages, the disc-video user data, nesting and raw bytes.
 #include "h264/text/sei_print.h"
 
 #include "h264/bits/bit_reader.h"

@@ -1,3 +1,4 @@
+// varnel's entry point.
 #include "tools/convert/routes.h"
 
 int main(int argc, char** argv) { return VarnelMain(argc, argv); }

@@ -1,3 +1,4 @@
+// Varnel's arguments and its three routes: binary to JSON, JSON to binary, self-test.
 #include "tools/convert/routes.h"
 
 #include "common/file_errors.h"

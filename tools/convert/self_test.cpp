@@ -1,3 +1,4 @@
+// The self-test: four files written from one input and four pairs compared.
 #include "tools/convert/self_test.h"
 
 #include "common/file_identity.h"

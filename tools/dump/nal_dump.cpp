@@ -1,3 +1,4 @@
+// One unit's heading, header and parsed contents as h264dump prints them.
 #include "tools/dump/nal_dump.h"
 
 #include "h264/bits/bit_reader.h"

@@ -1,3 +1,4 @@
+// GOP scan, extract, delete, replace and insert over the walker.
 #include "tools/offsets/offset_commands.h"
 
 #include "common/file_errors.h"

@@ -1,3 +1,4 @@
+// The OFMD payload and the SEI message coding around it, written and read.
 #include "tools/offsets/ofmd_payload.h"
 
 #include "h264/syntax/sei.h"

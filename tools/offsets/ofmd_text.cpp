@@ -1,3 +1,4 @@
+// Writing .ofmd blocks and reading frame lines back.
 #include "tools/offsets/ofmd_text.h"
 
 #include <algorithm>

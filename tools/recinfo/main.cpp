@@ -1,3 +1,4 @@
+// quenby's entry point.
 #include "tools/recinfo/quenby.h"
 
 int main(int argc, char** argv) { return QuenbyMain(argc, argv); }

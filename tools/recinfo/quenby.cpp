@@ -1,3 +1,4 @@
+// Quenby's arguments, its walker and the rows it prints.
 #include "tools/recinfo/quenby.h"
 
 #include "common/file_errors.h"
