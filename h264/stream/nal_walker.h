@@ -48,6 +48,12 @@ class CH264NALWalker
     // output or closing the output or text output failed.
     int Close();
 
+    // Parses the current unit with the walker's parse context (H264NalParser::ParseNalUnit).
+    int ParseCurrentUnit(H264BitReader& reader)
+    {
+        return m_parser.ParseNalUnit(reader, m_unit, m_unitSize);
+    }
+
     virtual int OnStart() { return 0; }
     virtual int OnNALUnit() { return 0; }
     virtual int OnEnd() { return 0; }

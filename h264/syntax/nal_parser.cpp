@@ -89,6 +89,13 @@ int H264NalParser::ParseNalPayload(H264BitReader& reader)
     }
 }
 
+int H264NalParser::ParseNalUnit(H264BitReader& reader, const uint8_t* unit, size_t size)
+{
+    reader.InitView(unit, size);
+    RemoveEmulationPrevention(reader);
+    return ParseNalPayload(reader);
+}
+
 int H264NalParser::ParseUnit(H264BitReader& reader)
 {
     SkipStartCode(reader);

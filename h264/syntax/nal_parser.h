@@ -29,6 +29,10 @@ class H264NalParser
     // emulation prevention is already removed. 0 success; a positive code from a syntax class,
     // 1 for an SVC prefix unit, 100 for a type without a parser; -2 or -3 when the reader threw.
     int ParseNalPayload(H264BitReader& reader);
+    // Parses a unit as it lies in the stream: the reader is set over its bytes (start code
+    // included), emulation prevention is removed, then ParseNalPayload. The reader stays on
+    // the unit for what follows (the bytes behind a rebuilt SEI unit's trailing bits).
+    int ParseNalUnit(H264BitReader& reader, const uint8_t* unit, size_t size);
     // Writes the current unit from 00 00 00 01 on; 1 when its type cannot be written. An SEI
     // unit whose messages were all removed writes nothing.
     int WriteNalUnit(H264BitWriter& writer);

@@ -14,9 +14,7 @@ std::vector<uint8_t> Bytes(const H264BitWriter& w) { return {w.Data(), w.Data() 
 
 int ParseUnit(H264NalParser& p, const std::vector<uint8_t>& unit, H264BitReader& r)
 {
-    r.InitView(unit.data(), unit.size());
-    RemoveEmulationPrevention(r);
-    return p.ParseNalPayload(r);
+    return p.ParseNalUnit(r, unit.data(), unit.size());
 }
 
 void Check(bool ok)

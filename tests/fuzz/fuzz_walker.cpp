@@ -33,10 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Units are handed out in order, apart, and within the input.
         if (unitSize <= 3 || position < next || position + unitSize > size - 1)
             abort();
-        next = position + unitSize;
-        reader.InitView(unit, unitSize);
-        RemoveEmulationPrevention(reader);
-        int r = parser.ParseNalPayload(reader);
+        next  = position + unitSize;
+        int r = parser.ParseNalUnit(reader, unit, unitSize);
         if (parser.m_nalHeader.nal_unit_type == 6 && r == 0) {
             for (const CH264SeiMessage& m : parser.m_seiMessages) {
                 if (m.payloadType != 5 || m.payloadData.empty())

@@ -78,9 +78,7 @@ void DumpNalUnit(H264NalParser& ctx, FILE* out, uint64_t index, uint64_t offset,
                  const uint8_t* unit, size_t size)
 {
     H264BitReader reader;
-    reader.InitView(unit, size);
-    RemoveEmulationPrevention(reader);
-    int result = ctx.ParseNalPayload(reader);
+    int result = ctx.ParseNalUnit(reader, unit, size);
     fprintf(out, "NAL unit %" PRIu64 " at offset %" PRIu64 " (%zu bytes)\n", index, offset, size);
     ctx.m_nalHeader.Print(ctx, out, 1);
     PrintPayload(ctx, out, 2, result);

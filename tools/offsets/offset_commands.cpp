@@ -53,14 +53,11 @@ int CGOPMap::OnStart()
 int CGOPMap::OnNALUnit()
 {
     H264BitReader reader;
-    reader.InitView(m_unit, m_unitSize);
-    RemoveEmulationPrevention(reader);
-    m_parser.ParseNalPayload(reader); // only the slice type is looked at
+    ParseCurrentUnit(reader); // only the slice type is looked at
     uint32_t type = m_parser.m_nalHeader.nal_unit_type;
     if (IsSliceType(type)) {
-        uint32_t sliceType = m_parser.m_sliceHeader.slice_type;
-        bool intra         = sliceType == 2 || sliceType == 4 || sliceType == 7 || sliceType == 9;
-        if (intra && m_gopStart != m_frame) {
+        const CH264SliceHeader& slice = m_parser.m_sliceHeader;
+        if ((slice.IsI() || slice.IsSI()) && m_gopStart != m_frame) {
             if (m_gopStart != kNone)
                 m_gops.push_back({m_gopStart, m_frame - m_gopStart});
             m_gopStart = m_frame;
@@ -158,9 +155,7 @@ int COffsetMetadata::Parse()
         m_parser.m_nalHeader.nal_unit_type = type;
         return 0;
     }
-    m_reader.InitView(m_unit, m_unitSize);
-    RemoveEmulationPrevention(m_reader);
-    int r = m_parser.ParseNalPayload(m_reader);
+    int r = ParseCurrentUnit(m_reader);
     if (r != 0) {
         PrintBitstreamError(stderr, r);
         return kSeiParseFailed;

@@ -228,9 +228,7 @@ int CQuenby::OnStart()
 
 int CQuenby::OnNALUnit()
 {
-    m_unitReader.InitView(m_unit, m_unitSize);
-    RemoveEmulationPrevention(m_unitReader);
-    int r = m_parser.ParseNalPayload(m_unitReader);
+    int r = ParseCurrentUnit(m_unitReader);
     if (m_parser.m_nalHeader.nal_unit_type != 6)
         return 0;
     if (r != 0) {

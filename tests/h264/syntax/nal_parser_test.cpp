@@ -168,9 +168,7 @@ TEST(NalParser, SeiUnits)
     // rebuilt unit copies them back.
     auto trailing = Hex("00 00 00 01 06 05 03 00 00 03 01 04 01 01 80 00 00");
     H264BitReader r;
-    r.InitView(trailing.data(), trailing.size());
-    RemoveEmulationPrevention(r);
-    ASSERT_EQ(p.ParseNalPayload(r), 0);
+    ASSERT_EQ(p.ParseNalUnit(r, trailing.data(), trailing.size()), 0);
     ASSERT_EQ(p.m_seiMessages.size(), 2u);
     EXPECT_EQ(p.m_seiMessages[0].payloadData, Hex("00 00 01"));
     EXPECT_EQ(p.m_seiMessages[1].payloadType, 4u);

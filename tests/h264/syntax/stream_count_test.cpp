@@ -81,9 +81,8 @@ TEST(StreamPictureCount, MatchesFfprobePackets)
             while (packet + 1 < packetPos.size() && packetPos[packet + 1] <= start)
                 ++packet;
             H264BitReader r;
-            r.InitView(reinterpret_cast<const uint8_t*>(data.data()) + start, size);
-            RemoveEmulationPrevention(r);
-            ASSERT_EQ(p.ParseNalPayload(r), 0) << v.name << " at " << start;
+            const auto* unit = reinterpret_cast<const uint8_t*>(data.data()) + start;
+            ASSERT_EQ(p.ParseNalUnit(r, unit, size), 0) << v.name << " at " << start;
             uint32_t type = p.m_nalHeader.nal_unit_type;
             if (type == 1 || type == 5) {
                 ++slices;

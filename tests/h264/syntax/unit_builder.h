@@ -112,9 +112,7 @@ inline std::vector<uint8_t> Concat(const std::vector<std::vector<uint8_t>>& part
 inline int ParseUnit(H264NalParser& ctx, const std::vector<uint8_t>& unit)
 {
     H264BitReader reader;
-    reader.InitView(unit.data(), unit.size());
-    RemoveEmulationPrevention(reader);
-    return ctx.ParseNalPayload(reader);
+    return ctx.ParseNalUnit(reader, unit.data(), unit.size());
 }
 
 // The current unit written back and escaped.
