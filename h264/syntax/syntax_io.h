@@ -5,6 +5,7 @@
 #include "h264/bits/bit_reader.h"
 #include "h264/bits/bit_writer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,25 @@ struct H264Read {
     void se(int32_t& v) { v = r.ReadSE(); }
     // A value the stream leaves out: the reader sets it, the writer writes nothing.
     template <class T, class V> void infer(T& v, V value) { v = T(value); }
+    // Bits of a set value (marker bits, reserved zeros): written as the value, read unchecked.
+    void fixed(unsigned n, uint32_t) { r.ReadBits(n); }
+    // Bytes that identify a structure (a UUID, a type code): the writer writes them, the reader
+    // tells whether they are there, reading up to the first that differs.
+    bool match(const uint8_t* bytes, size_t n)
+    {
+        for (size_t i = 0; i < n; ++i)
+            if (r.ReadBits(8) != bytes[i])
+                return false;
+        return true;
+    }
+    // A sign bit (1 negative) and a magnitude of n (at most 31) bits. zeroSign is the sign bit
+    // that the writer gives 0.
+    void sign_magnitude(unsigned n, int32_t& v, uint32_t)
+    {
+        uint32_t negative  = r.ReadBits(1);
+        uint32_t magnitude = r.ReadBits(n);
+        v                  = negative ? -int32_t(magnitude) : int32_t(magnitude);
+    }
     // n entries that together take at least minBits more bits of the unit. A count that
     // cannot fit in what is left can only end in "read past NAL end": fail before allocating.
     // The bound counts escape bytes too, so a big slice is never unescaped just to check.
@@ -53,6 +73,18 @@ struct H264Write {
     void ue(uint32_t v) { w.WriteUE(v); }
     void se(int32_t v) { w.WriteSE(v); }
     template <class T, class V> void infer(T&, V) {}
+    void fixed(unsigned n, uint32_t v) { w.WriteBits(n, v); }
+    bool match(const uint8_t* bytes, size_t n)
+    {
+        w.WriteBytes(bytes, n);
+        return true;
+    }
+    // The magnitude keeps its low n bits.
+    void sign_magnitude(unsigned n, int32_t v, uint32_t zeroSign)
+    {
+        w.WriteBits(1, v < 0 ? 1 : v > 0 ? 0 : zeroSign);
+        w.WriteBits(n, v < 0 ? 0 - uint32_t(v) : uint32_t(v));
+    }
     template <class Vec> void size(Vec& vec, uint64_t n, uint64_t) { vec.resize(size_t(n)); }
     template <class Vec> void size(Vec& vec, uint64_t n) { vec.resize(size_t(n)); }
     // The entries are there already, unless the lists were edited out of step with the counts.

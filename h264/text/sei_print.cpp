@@ -3,11 +3,11 @@
 
 #include "h264/bits/bit_reader.h"
 #include "h264/syntax/nal_parser.h"
+#include "h264/syntax/ofmd.h"
 #include "h264/text/mdpm.h"
 
 #include <cinttypes>
 #include <cstring>
-#include <vector>
 
 namespace
 {
@@ -267,32 +267,13 @@ void PrintGopStructureMap(FILE* stream, int level, H264BitReader& reader)
 
 void PrintOffsetMetadata(FILE* stream, int level, H264BitReader& reader)
 {
-    reader.ReadBits(1); // marker
-    reader.ReadBits(3);
-    uint32_t frameRate = reader.ReadBits(4);
-    reader.ReadBits(5);
-    uint64_t pts = uint64_t(reader.ReadBits(3)) << 30;
-    reader.ReadBits(1);
-    pts |= uint64_t(reader.ReadBits(15)) << 15;
-    reader.ReadBits(1);
-    pts |= reader.ReadBits(15);
-    reader.ReadBits(1);
-    reader.ReadBits(1);
-    uint32_t sequences = reader.ReadBits(6);
-    uint32_t frames    = reader.ReadBits(8);
-    reader.ReadBits(1);
-    reader.ReadBits(15);
-    // At most 63 x 255 values: the widths bound the matrix.
-    std::vector<int> offsets(size_t(sequences) * frames);
-    for (uint32_t s = 0; s < sequences; ++s) {
-        for (uint32_t f = 0; f < frames; ++f) {
-            uint32_t negative       = reader.ReadBits(1);
-            int magnitude           = int(reader.ReadBits(7));
-            offsets[f + s * frames] = negative ? -magnitude : magnitude;
-        }
-    }
-    PrintLine(stream, level, "frame_rate: %u\n", frameRate);
-    PrintLine(stream, level, "PTS: %" PRIu64 "\n", pts);
+    // Read whole before printing: a payload cut short shows none of its fields.
+    OfmdPayload ofmd;
+    ofmd.ParseFields(reader);
+    uint32_t sequences = ofmd.number_of_offset_sequences;
+    uint32_t frames    = ofmd.number_of_displayed_frames_in_GOP;
+    PrintLine(stream, level, "frame_rate: %u\n", ofmd.frame_rate);
+    PrintLine(stream, level, "PTS: %" PRIu64 "\n", ofmd.pts);
     PrintLine(stream, level, "number_of_offset_sequences: %u\n", sequences);
     PrintLine(stream, level, "number_of_displayed_frames_in_GOP: %u\n", frames);
     for (uint32_t f = 0; f < frames; ++f) {
@@ -300,7 +281,7 @@ void PrintOffsetMetadata(FILE* stream, int level, H264BitReader& reader)
         for (uint32_t s = 0; s < sequences; ++s) {
             if (s)
                 fputs(",", stream);
-            fprintf(stream, "%4d", offsets[f + s * frames]);
+            fprintf(stream, "%4d", ofmd.plane_offset[f + size_t(s) * frames]);
         }
         fputs(")\n", stream);
     }

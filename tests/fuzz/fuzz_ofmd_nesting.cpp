@@ -8,20 +8,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    OffsetMetadata m;
+    OfmdPayload m;
     if (!ReadNestedOffsetMetadata(data, size, m))
         return 0;
-    if (m.offsets.size() != size_t(m.sequences) * m.frames)
+    if (m.plane_offset.size() !=
+        size_t(m.number_of_offset_sequences) * m.number_of_displayed_frames_in_GOP)
         abort();
     H264BitWriter payload;
-    WriteOffsetMetadata(payload, m.frameRate, m.pts, m.sequences, m.frames, m.offsets);
+    WriteOffsetMetadata(payload, m.frame_rate, m.pts, m.number_of_offset_sequences,
+                        m.number_of_displayed_frames_in_GOP, m.plane_offset);
     H264BitWriter body;
     WriteNestedSeiMessage(body, payload.Data(), payload.Size());
-    OffsetMetadata again;
+    OfmdPayload again;
     if (!ReadNestedOffsetMetadata(body.Data(), body.Size(), again))
         abort();
     // Read values lie in -127..127, so they survive the writer unchanged.
-    if (again.frameRate != m.frameRate || again.pts != m.pts || again.offsets != m.offsets)
+    if (again.frame_rate != m.frame_rate || again.pts != m.pts ||
+        again.plane_offset != m.plane_offset)
         abort();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "tools/offsets/ofmd_payload.h"
 #include "tools/offsets/ofmd_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -29,6 +30,48 @@ struct TextFile {
 };
 
 } // namespace
+
+TEST(OfmdPayload, WrittenAndReadByOneLayout)
+{
+    auto bytes = [](const H264BitWriter& w) {
+        return std::vector<uint8_t>(w.Data(), w.Data() + w.Size());
+    };
+    H264BitWriter w;
+    WriteOffsetMetadata(w, 3, 900000, 2, 3, {3, 4, 0, -2, -1, 127});
+    EXPECT_EQ(bytes(w), Hex(kExample));
+    for (const char* foreign : {"17 EE 8C 60 F8 4D 11 D9 8C D6 08 00 20 0C 9A 67 4F 46 4D 44",
+                                "17 EE 8C 60 F8 4D 11 D9 8C D6 08 00 20 0C 9A 66 47 41 39 34"}) {
+        std::vector<uint8_t> payload = Hex(foreign + std::string(kExample).substr(59));
+        H264BitReader r;
+        r.InitView(payload.data(), payload.size());
+        OfmdPayload m;
+        EXPECT_EQ(ReadOffsetMetadata(r, m), 1) << foreign;
+    }
+
+    // Past what the counts declare the writer keeps 63 sequences of 255 frames, clamped, but
+    // takes them from the matrix it was given, 256 frames to a sequence.
+    std::vector<int32_t> given(64 * 256);
+    for (size_t i = 0; i < given.size(); ++i)
+        given[i] = int32_t(i % 301) - 150;
+    const uint64_t pts = (uint64_t(1) << 33) - 1;
+    H264BitWriter big;
+    WriteOffsetMetadata(big, 15, pts, 64, 256, given);
+    EXPECT_EQ(big.Size(), kOfmdMaxPayloadSize);
+    std::vector<uint8_t> payload = bytes(big);
+    H264BitReader r;
+    r.InitView(payload.data(), payload.size());
+    OfmdPayload m;
+    ASSERT_EQ(ReadOffsetMetadata(r, m), 0);
+    EXPECT_EQ(m.frame_rate, 15u);
+    EXPECT_EQ(m.pts, pts);
+    EXPECT_EQ(m.number_of_offset_sequences, 63u);
+    EXPECT_EQ(m.number_of_displayed_frames_in_GOP, 255u);
+    std::vector<int32_t> expected;
+    for (size_t s = 0; s < 63; ++s)
+        for (size_t f = 0; f < 255; ++f)
+            expected.push_back(std::clamp(given[f + s * 256], -127, 127));
+    EXPECT_EQ(m.plane_offset, expected);
+}
 
 TEST(OfmdPayload, NestingBodies)
 {
@@ -59,11 +102,11 @@ TEST(OfmdPayload, NestingBodies)
     for (const Case& c : cases) {
         std::vector<uint8_t> body = Hex(c.head + " " + (c.payload ? kExample : ""));
         body.resize(body.size() - c.cut);
-        OffsetMetadata m;
+        OfmdPayload m;
         EXPECT_EQ(ReadNestedOffsetMetadata(body.data(), body.size(), m), !c.offsets.empty())
             << c.head.substr(0, 20) << " cut " << c.cut;
         if (!c.offsets.empty()) {
-            EXPECT_EQ(m.offsets, c.offsets) << c.head.substr(0, 20) << " cut " << c.cut;
+            EXPECT_EQ(m.plane_offset, c.offsets) << c.head.substr(0, 20) << " cut " << c.cut;
         }
     }
 }

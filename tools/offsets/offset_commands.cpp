@@ -178,11 +178,11 @@ bool COffsetMetadata::CountFrame()
     return true;
 }
 
-bool COffsetMetadata::CarriesOfmd(const CH264SeiMessage& message, OffsetMetadata* ofmd)
+bool COffsetMetadata::CarriesOfmd(const CH264SeiMessage& message, OfmdPayload* ofmd)
 {
     if (!IsNestingType(message.payloadType) || message.payloadData.empty())
         return false;
-    OffsetMetadata scratch;
+    OfmdPayload scratch;
     return ReadNestedOffsetMetadata(message.payloadData.data(), message.payloadData.size(),
                                     ofmd ? *ofmd : scratch);
 }
@@ -259,11 +259,11 @@ int COFMDExtract::OnNALUnit()
     if (m_parser.m_nalHeader.nal_unit_type != 6)
         return 0;
     for (const CH264SeiMessage& message : m_parser.m_seiMessages) {
-        OffsetMetadata ofmd;
+        OfmdPayload ofmd;
         if (!CarriesOfmd(message, &ofmd))
             continue;
-        if (WriteOfmdGop(m_textOut, m_frame, ofmd.pts, ofmd.sequences, ofmd.frames, ofmd.offsets) !=
-            0)
+        if (WriteOfmdGop(m_textOut, m_frame, ofmd.pts, ofmd.number_of_offset_sequences,
+                         ofmd.number_of_displayed_frames_in_GOP, ofmd.plane_offset) != 0)
             return kFileWriteError;
     }
     return 0;
@@ -306,17 +306,17 @@ int COFMDReplace::OnNALUnit()
         return WriteUnit();
     bool changed = false;
     for (CH264SeiMessage& message : m_parser.m_seiMessages) {
-        OffsetMetadata old;
+        OfmdPayload old;
         if (!CarriesOfmd(message, &old))
             continue;
         Log("replaced");
         uint32_t sequences = 0, frames = 0;
         std::vector<int32_t> offsets;
-        ReadGopOffsets(m_frame, old.frames, sequences, frames, offsets);
+        ReadGopOffsets(m_frame, old.number_of_displayed_frames_in_GOP, sequences, frames, offsets);
         if (int r = OfmdReadResult())
             return r;
         // The message keeps its place; outer types 30 and 48 become 37 with a plain header.
-        message = OfmdMessage(old.frameRate, old.pts, sequences, frames, offsets);
+        message = OfmdMessage(old.frame_rate, old.pts, sequences, frames, offsets);
         changed = true;
     }
     return changed ? WriteRebuiltUnit() : WriteUnit();

@@ -72,7 +72,7 @@ class COffsetMetadata : public CH264NALWalker
     // Resets the counting state for a new walk.
     void ResetCounting();
     // The OFMD payload a message carries; false when it carries none.
-    static bool CarriesOfmd(const CH264SeiMessage& message, OffsetMetadata* ofmd);
+    static bool CarriesOfmd(const CH264SeiMessage& message, OfmdPayload* ofmd);
     // Removes the OFMD-carrying messages of the current SEI unit, logging each; their count.
     int DeleteOfmdMessages();
     // Starts a replace or insert walk: the first .ofmd line fixes the number of sequences.

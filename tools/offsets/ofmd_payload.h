@@ -1,25 +1,24 @@
-// The OFMD user data payload (3D plane offsets per frame) and the SEI message coding around it:
-// a user_data_unregistered message nested in an mvc_scalable_nesting() body.
+// The offset editor's side of the OFMD payload (its layout is the library's OfmdPayload) and
+// the SEI message coding around it: a user_data_unregistered message nested in an
+// mvc_scalable_nesting() body.
 #pragma once
 
 #include "h264/bits/bit_reader.h"
 #include "h264/bits/bit_writer.h"
+#include "h264/syntax/ofmd.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// The largest payload the layout can describe: 30 bytes of fields, then 63 sequences of 255
-// frames. Nothing beyond it is ever read.
-constexpr size_t kOfmdMaxPayloadSize = 30 + 63 * 255;
-
 // Offsets sit sequence by sequence: the value of sequence s at frame f is offsets[f + s * frames].
-// Values outside -127..127 are written as the nearest of the two.
+// Values outside -127..127 are written as the nearest of the two, and only as many sequences
+// and frames as the counts can declare (63 and 255).
 int WriteOffsetMetadata(H264BitWriter& writer, uint32_t frameRate, uint64_t pts, uint32_t sequences,
                         uint32_t frames, const std::vector<int32_t>& offsets);
-// 1 when the UUID or "OFMD" does not match; marker and reserved bits are not checked.
-int ReadOffsetMetadata(H264BitReader& reader, uint32_t& frameRate, uint64_t& pts,
-                       uint32_t& sequences, uint32_t& frames, std::vector<int32_t>& offsets);
+// 1 when the UUID or "OFMD" does not match; a payload shorter than its layout makes the reader
+// throw.
+int ReadOffsetMetadata(H264BitReader& reader, OfmdPayload& ofmd);
 
 // A sei_message() payload as a body holds it: the bytes present and the size it declares.
 // A payload cut by the end of the body reads as zeros up to that size; the zeros are made only
@@ -41,14 +40,6 @@ int WriteNestedSeiMessage(H264BitWriter& writer, const uint8_t* payload, size_t 
 // caller catches BitstreamErr_t.
 int ReadNestedSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload);
 
-struct OffsetMetadata {
-    uint32_t frameRate = 0;
-    uint64_t pts       = 0;
-    uint32_t sequences = 0;
-    uint32_t frames    = 0;
-    std::vector<int32_t> offsets;
-};
-
 // True when a nesting body (the payload of an SEI message of type 30, 37 or 48) carries an
 // OFMD payload as its first nested message; a body too short for its layout carries none.
-bool ReadNestedOffsetMetadata(const uint8_t* body, size_t size, OffsetMetadata& ofmd);
+bool ReadNestedOffsetMetadata(const uint8_t* body, size_t size, OfmdPayload& ofmd);
