@@ -348,21 +348,38 @@ const ValueFormat kValueFormats[] = {
 
 } // namespace
 
+void ReadMdpmTagList(H264BitReader& reader, MdpmTagList& list)
+{
+    list.entries.clear();
+    list.hasCount     = reader.BitsLeft() >= 8;
+    list.tagCount     = list.hasCount ? reader.ReadBits(8) : 0;
+    uint64_t complete = reader.BitsLeft() / 40;
+    for (uint64_t i = 0; i < list.tagCount && i < complete; ++i) {
+        MdpmTagEntry e;
+        e.tag   = uint8_t(reader.ReadBits(8));
+        e.value = reader.ReadBits(32);
+        list.entries.push_back(e);
+    }
+}
+
 void PrintMdpm(FILE* stream, int level, H264BitReader& reader)
 {
-    uint32_t count = reader.ReadBits(8);
-    PrintLine(stream, level, "tag_count: %u\n", count);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t tag   = reader.ReadBits(8);
-        uint32_t value = reader.ReadBits(32);
-        PrintLine(stream, level + 1, "tag 0x%02X", tag);
-        fprintf(stream, " %s ", FormatMdpmBytes(value).c_str());
-        std::string name = MdpmTagName(tag);
+    MdpmTagList list;
+    ReadMdpmTagList(reader, list);
+    if (list.hasCount)
+        PrintLine(stream, level, "tag_count: %u\n", list.tagCount);
+    for (const MdpmTagEntry& e : list.entries) {
+        PrintLine(stream, level + 1, "tag 0x%02X", e.tag);
+        fprintf(stream, " %s ", FormatMdpmBytes(e.value).c_str());
+        std::string name = MdpmTagName(e.tag);
         if (!name.empty())
             fprintf(stream, "(%s)", name.c_str());
         for (const ValueFormat& f : kValueFormats)
-            if (f.tag == tag)
-                fprintf(stream, "%s%s", f.separator, f.format(value).c_str());
+            if (f.tag == e.tag)
+                fprintf(stream, "%s%s", f.separator, f.format(e.value).c_str());
         fputs("\n", stream);
     }
+    // The SEI printer says that the payload was cut short, as for any other payload.
+    if (list.Cut())
+        throw kBitstreamReadPastEnd;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class H264BitReader;
 
@@ -30,6 +31,25 @@ std::string FormatMdpmMaker(uint32_t value);         // tag 0xE0
 std::string FormatMdpmRecordingMode(uint32_t value); // tag 0xE1
 std::string FormatMdpmEmptyValue(uint32_t value);    // tag 0xEE
 
+struct MdpmTagEntry {
+    uint8_t tag    = 0;
+    uint32_t value = 0; // most significant byte first in the stream
+};
+
+// The entry list that follows the type indicator "MDPM": tag_count, then as many entries of an
+// 8-bit tag and a 32-bit value.
+struct MdpmTagList {
+    bool hasCount     = false; // the payload reaches tag_count
+    uint32_t tagCount = 0;
+    std::vector<MdpmTagEntry> entries; // the complete ones
+    // The payload ends before tag_count, or before as many complete entries.
+    bool Cut() const { return !hasCount || entries.size() < tagCount; }
+};
+
+// Reads the list as far as the payload holds it, never past its end.
+void ReadMdpmTagList(H264BitReader& reader, MdpmTagList& list);
+
 // Lists the payload that follows the type indicator "MDPM": the tag count, then one line per
-// tag. A short payload makes the reader throw.
+// tag. A list cut short prints its complete entries, then throws the reader's "read past end"
+// as any payload printer does.
 void PrintMdpm(FILE* stream, int level, H264BitReader& reader);

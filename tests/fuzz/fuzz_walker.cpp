@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     H264NalParser parser;
     H264BitReader reader, payload;
-    std::vector<MdpmTagEntry> entries;
+    MdpmTagList tags;
     uint64_t position = 0, next = 0;
     const uint8_t* unit = nullptr;
     size_t unitSize     = 0;
@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 if (m.payloadType != 5 || m.payloadData.empty())
                     continue;
                 payload.Assign(m.payloadData.data(), uint64_t(m.payloadData.size()) * 8);
-                if (ReadMdpmTags(payload, entries) == 0) {
+                if (ReadMdpmTags(payload, tags) == 0) {
                     InfoRow row;
-                    FillInfoRow(row, entries, (data[0] & 1) != 0);
+                    FillInfoRow(row, tags.entries, (data[0] & 1) != 0);
                 }
             }
         }

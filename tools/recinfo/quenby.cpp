@@ -14,8 +14,8 @@ namespace
 
 const char kVersion[] = "2.00";
 
-// UUID, "MDPM" and the count byte.
-constexpr uint64_t kMdpmHeaderBits = (16 + 4 + 1) * 8;
+// The UUID and "MDPM".
+constexpr uint64_t kMdpmHeaderBits = (16 + 4) * 8;
 
 struct ModelName {
     uint16_t maker;
@@ -82,10 +82,10 @@ const char* GetErrorText(int code, char* buffer)
     return buffer;
 }
 
-int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
+int ReadMdpmTags(H264BitReader& reader, MdpmTagList& tags)
 {
-    // The reader must not run past the payload: a payload too short for its header is not
-    // MDPM, and a list cut short keeps the entries that are complete.
+    // The reader must not run past the payload: a payload too short for its header and the
+    // count is not MDPM, and a list cut short keeps the entries that are complete.
     if (reader.BitsLeft() < kMdpmHeaderBits)
         return 1;
     for (uint8_t byte : kDiscVideoUserDataUuid)
@@ -94,18 +94,8 @@ int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
     for (char c : {'M', 'D', 'P', 'M'})
         if (reader.ReadBits(8) != uint32_t(c))
             return 1;
-    entries.clear();
-    uint32_t count    = reader.ReadBits(8);
-    uint64_t complete = reader.BitsLeft() / 40;
-    if (count > complete)
-        count = uint32_t(complete);
-    for (uint32_t i = 0; i < count; ++i) {
-        MdpmTagEntry e;
-        e.tag   = uint8_t(reader.ReadBits(8));
-        e.value = reader.ReadBits(32);
-        entries.push_back(e);
-    }
-    return 0;
+    ReadMdpmTagList(reader, tags);
+    return tags.hasCount ? 0 : 1;
 }
 
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
@@ -240,11 +230,11 @@ int CQuenby::OnNALUnit()
             continue;
         m_payloadReader.Assign(message.payloadData.data(),
                                uint64_t(message.payloadData.size()) * 8);
-        if (ReadMdpmTags(m_payloadReader, m_entries) != 0)
+        if (ReadMdpmTags(m_payloadReader, m_tags) != 0)
             continue;
         InfoRow row;
         row.AccessUnitNum = std::to_string(m_parser.m_pictureCount);
-        FillInfoRow(row, m_entries, m_table);
+        FillInfoRow(row, m_tags.entries, m_table);
         row.Print(m_textOut, m_table, m_hexData);
         if (int w = FlushText())
             return w;

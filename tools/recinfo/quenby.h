@@ -3,16 +3,12 @@
 
 #include "h264/bits/bit_reader.h"
 #include "h264/stream/nal_walker.h"
+#include "h264/text/mdpm.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-struct MdpmTagEntry {
-    uint8_t tag    = 0;
-    uint32_t value = 0;
-};
 
 // One printed row: one MDPM message.
 class InfoRow
@@ -34,7 +30,7 @@ class InfoRow
 const char* GetErrorText(int code, char* buffer);
 // Reads an MDPM payload: 1 when it is not one (too short for the UUID, "MDPM" and the
 // count, or another UUID or type indicator), else 0 with the complete entries present.
-int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries);
+int ReadMdpmTags(H264BitReader& reader, MdpmTagList& tags);
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table);
 
 class CQuenby : public CH264NALWalker
@@ -52,7 +48,7 @@ class CQuenby : public CH264NALWalker
   private:
     H264BitReader m_unitReader;
     H264BitReader m_payloadReader;
-    std::vector<MdpmTagEntry> m_entries;
+    MdpmTagList m_tags;
 };
 
 // The program: arguments, one walk, the error line; returns the exit status.
