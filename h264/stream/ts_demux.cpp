@@ -72,7 +72,53 @@ void PayloadSink::Close()
     SetTarget(nullptr, 0);
 }
 
+int TsVideoTypeRow(uint8_t streamType)
+{
+    for (size_t row = 0; row < kTsVideoTypeCount; ++row)
+        if (kTsVideoTypes[row].streamType == streamType)
+            return int(row);
+    return -1;
+}
+
+uint8_t TsFirstVideoType(bool baseView)
+{
+    for (const TsVideoType& t : kTsVideoTypes)
+        if (t.baseView == baseView)
+            return t.streamType;
+    return 0;
+}
+
 TsDemultiplexer::TsDemultiplexer() {}
+
+void TsDemultiplexer::Reset()
+{
+    m_streams.clear();
+    std::fill(std::begin(m_index), std::end(m_index), nullptr);
+    m_sink.Close();
+    m_fourByteHeader = false;
+    m_sinkAssigned   = false;
+    m_streamType     = m_wantedType;
+    m_probeDone      = false;
+}
+
+void TsDemultiplexer::SetWantedType(uint8_t type)
+{
+    m_wantedType = m_streamType = type;
+    m_probe                     = false;
+}
+
+void TsDemultiplexer::ChooseTypeAtFirstPmt(bool preferMvc)
+{
+    SetWantedType(0);
+    m_preferMvc = preferMvc;
+}
+
+void TsDemultiplexer::Probe(bool preferMvc)
+{
+    SetWantedType(TsFirstVideoType(false));
+    m_probe     = true;
+    m_preferMvc = preferMvc;
+}
 
 TsStreamRecord& TsDemultiplexer::Record(uint16_t pid)
 {
@@ -92,10 +138,31 @@ bool TsDemultiplexer::HasStreamType(uint8_t type) const
     return false;
 }
 
-uint8_t TsDemultiplexer::ChosenType(bool preferMvc) const
+uint8_t TsDemultiplexer::Choose(size_t* place) const
 {
-    bool mvc = HasStreamType(kStreamTypeMvc) && (!HasStreamType(kStreamTypeH264) || preferMvc);
-    return mvc ? kStreamTypeMvc : kStreamTypeH264;
+    bool known[kTsVideoTypeCount] = {};
+    for (const auto& entry : m_streams) {
+        const int row = TsVideoTypeRow(entry.second.stream_type);
+        if (row >= 0)
+            known[row] = true;
+    }
+    *place = 0;
+    for (bool preferred : {true, false}) {
+        for (size_t row = 0; row < kTsVideoTypeCount; ++row) {
+            if ((kTsVideoTypes[row].baseView != m_preferMvc) != preferred)
+                continue;
+            if (known[row])
+                return kTsVideoTypes[row].streamType;
+            ++*place;
+        }
+    }
+    return TsFirstVideoType(true);
+}
+
+uint8_t TsDemultiplexer::ChosenType() const
+{
+    size_t place = 0;
+    return Choose(&place);
 }
 
 int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
@@ -284,7 +351,8 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     unsigned pos           = 12 + infoLen;
     if (pos > crcStart)
         return -14;
-    TsStreamRecord* firstOfType[2] = {nullptr, nullptr}; // H.264, MVC
+    // The first stream of each video type in this PMT.
+    TsStreamRecord* firstOfType[kTsVideoTypeCount] = {};
     while (crcStart - pos >= 5) {
         const uint8_t* e = s + pos;
         if ((e[1] & 0xE0) != 0xE0)
@@ -299,14 +367,9 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
             rec.m_isPmt        = false;
             rec.m_trackIndex   = ++pmt.m_trackIndex;
         }
-        if (m_chooseAtPmt) {
-            int k = type == kStreamTypeH264 ? 0 : type == kStreamTypeMvc ? 1 : -1;
-            if (k >= 0 && !firstOfType[k])
-                firstOfType[k] = &rec;
-        } else if (type == m_wantedType && !m_sinkAssigned) {
-            if (int r = AssignSink(rec))
-                return r;
-        }
+        const int row = TsVideoTypeRow(type);
+        if (row >= 0 && !firstOfType[row])
+            firstOfType[row] = &rec;
         pos += 5;
         if (esLen > crcStart - pos)
             return -18;
@@ -314,12 +377,18 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     }
     if (pos != crcStart)
         return -15;
-    if (m_chooseAtPmt) {
-        // No payload has flowed yet: it flows only once a PMT has listed its stream.
-        m_chooseAtPmt = false;
-        m_wantedType  = ChosenType(m_preferMvc);
-        if (TsStreamRecord* rec = firstOfType[m_wantedType == kStreamTypeMvc ? 1 : 0])
-            return AssignSink(*rec);
+    // No payload has flowed yet when the first PMT chooses: it flows only once a PMT has
+    // listed its stream.
+    if (m_streamType == 0)
+        m_streamType = ChosenType();
+    const int row = TsVideoTypeRow(m_streamType);
+    if (!m_sinkAssigned && row >= 0 && firstOfType[row])
+        if (int r = AssignSink(*firstOfType[row]))
+            return r;
+    if (m_probe) {
+        size_t place = 0;
+        Choose(&place);
+        m_probeDone = place == 0;
     }
     return 0;
 }

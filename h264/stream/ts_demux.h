@@ -18,8 +18,23 @@ constexpr size_t kTsMaxSectionLength  = 1021;
 constexpr size_t kTsSectionBufferSize = 3 + kTsMaxSectionLength;
 // A PES header: 9 fixed bytes and at most 255 of header data.
 constexpr size_t kTsPesHeaderSize = 9 + 255;
-constexpr uint8_t kStreamTypeH264 = 0x1B;
-constexpr uint8_t kStreamTypeMvc  = 0x20;
+
+// The video stream types that can be delivered, one row each. A base view decodes on its own;
+// a dependent view needs its base view beside it.
+struct TsVideoType {
+    uint8_t streamType;
+    const char* what;
+    bool baseView;
+};
+inline constexpr TsVideoType kTsVideoTypes[] = {
+    {0x1B, "H.264 video", true},
+    {0x20, "MVC dependent view", false},
+};
+constexpr size_t kTsVideoTypeCount = sizeof kTsVideoTypes / sizeof kTsVideoTypes[0];
+// The row of a stream type in kTsVideoTypes, or -1.
+int TsVideoTypeRow(uint8_t streamType);
+// The stream type of the first base view (or dependent view) in the table.
+uint8_t TsFirstVideoType(bool baseView);
 
 // The wanted stream's payload. It goes straight into the space the reader offers (the target);
 // what does not fit there waits in the chunk and is taken out first next time.
@@ -140,24 +155,35 @@ class TsDemultiplexer
     // not used.)
     int ProcessPacket(const uint8_t* packet);
     bool HasStreamType(uint8_t type) const;
-    // MVC (0x20) when an MVC stream is known and either no H.264 stream or preferMvc, else
-    // H.264 (0x1B).
-    uint8_t ChosenType(bool preferMvc) const;
-    // The wanted stream type is chosen at the first complete PMT instead of in advance, by
-    // ChosenType over the streams known then.
-    void ChooseTypeAtFirstPmt(bool preferMvc)
-    {
-        m_chooseAtPmt = true;
-        m_preferMvc   = preferMvc;
-    }
-    bool TypeChosen() const { return !m_chooseAtPmt; }
+
+    // The choice of the video stream, made in one of three ways:
+    // - given: the first stream of the wanted type in PMT order is delivered;
+    // - at the first complete PMT, by ChosenType over the streams it lists (for inputs that
+    //   cannot be read twice);
+    // - by a probe, a pass of its own before the real one: it delivers the first dependent
+    //   view (so its reader can stop once that payload flows) and is done as soon as
+    //   ChosenType can no longer change (ProbeDone), and its ChosenType is then given to the
+    //   real pass.
+    void SetWantedType(uint8_t type);
+    void ChooseTypeAtFirstPmt(bool preferMvc);
+    void Probe(bool preferMvc);
+    // The first of the known video types in the order of preference: the dependent views
+    // first when preferMvc is set, else the base views, each kind in the table's order. The
+    // first base view when none is known.
+    uint8_t ChosenType() const;
+    // A probe has seen the most preferred type listed: a later listing cannot change the
+    // choice (a later PMT version or PAT that re-types that stream is not waited for).
+    bool ProbeDone() const { return m_probeDone; }
+    // The type being delivered; 0 while it is still to be chosen at the first PMT.
+    uint8_t StreamType() const { return m_streamType; }
+    // Forgets the streams, the sink and the packet format, but not how the type is chosen.
+    void Reset();
     PayloadSink& Sink() { return m_sink; }
 
     std::map<uint16_t, TsStreamRecord> m_streams;
     bool m_fourByteHeader    = false;
     uint16_t m_programFilter = 0;
     size_t m_bufferSize      = 0;
-    uint8_t m_wantedType     = 0;
     bool m_sinkAssigned      = false;
 
   private:
@@ -169,9 +195,17 @@ class TsDemultiplexer
     int ProcessPat(const uint8_t* s, unsigned sectionLength);
     int ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
     int AssignSink(TsStreamRecord& rec);
+    // ChosenType, and its place in the order of preference (kTsVideoTypeCount: none known).
+    uint8_t Choose(size_t* place) const;
 
-    bool m_chooseAtPmt = false;
-    bool m_preferMvc   = false;
+    // Kept over Reset: the type given (0: chosen at the first PMT), whether this is a probe,
+    // and the preference.
+    uint8_t m_wantedType = 0;
+    bool m_probe         = false;
+    bool m_preferMvc     = false;
+    // The type delivered (0 until the first PMT chooses it) and whether a probe is done.
+    uint8_t m_streamType = 0;
+    bool m_probeDone     = false;
     PayloadSink m_sink;
     // The map's records by PID, so a packet costs no tree search.
     TsStreamRecord* m_index[0x2000] = {};

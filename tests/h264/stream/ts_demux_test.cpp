@@ -69,7 +69,7 @@ Bytes Set(Bytes b, size_t at, uint8_t value)
 int Feed(const Packets& packets, Bytes* out = nullptr)
 {
     TsDemultiplexer demux;
-    demux.m_wantedType = kStreamTypeH264;
+    demux.SetWantedType(0x1B);
     for (const Bytes& p : packets) {
         if (int r = demux.ProcessPacket(p.data()))
             return r;
