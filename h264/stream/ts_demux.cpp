@@ -30,6 +30,16 @@ bool PayloadSink::Allocate(size_t n)
     return m_chunk != nullptr;
 }
 
+bool PayloadSink::Write(const uint8_t* bytes, size_t n)
+{
+    if (n <= m_targetRoom - m_targetUsed) {
+        std::memcpy(m_target + m_targetUsed, bytes, n);
+        m_targetUsed += n;
+        return true;
+    }
+    return WriteSpill(bytes, n);
+}
+
 bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
 {
     size_t room = m_targetRoom - m_targetUsed;
@@ -165,10 +175,9 @@ uint8_t TsDemultiplexer::ChosenType() const
     return Choose(&place);
 }
 
-int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
+// The 4-byte header's arrival time stamp is not used.
+int TsDemultiplexer::ProcessOther(const uint8_t* p)
 {
-    // The 4-byte header's arrival time stamp is not used.
-    const uint8_t* p = m_fourByteHeader ? packet + 4 : packet;
     if (p[0] != 0x47)
         return -1;
     if (p[1] & 0x80)
@@ -193,12 +202,7 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
     // A PID no PMT has named is not looked at.
     if (rec->program_number == 0xFFFF)
         return 0;
-    // Most packets continue a PES packet whose header is complete.
-    if (unitStart || rec->m_collecting == TsStreamRecord::kPesHeader)
-        return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
-    if (!rec->m_sink || rec->m_pesCount == 0)
-        return 0;
-    return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
+    return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
 }
 
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
@@ -207,15 +211,22 @@ int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, si
     if (unitStart)
         rec.StartCollecting(TsStreamRecord::kPesHeader, 9);
     if (rec.m_collecting == TsStreamRecord::kPesHeader) {
-        rec.Collect(rec.m_pesHeader, p, n);
-        if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_pesHeader[8] != 0) {
-            // The fixed 9 bytes are in: now the header data they announce.
-            rec.m_wanted = uint16_t(9 + rec.m_pesHeader[8]);
-            rec.Collect(rec.m_pesHeader, p, n);
-        }
-        if (rec.m_held < rec.m_wanted)
-            return 0;
         const uint8_t* h = rec.m_pesHeader;
+        if (unitStart && n >= 9 && n >= 9 + size_t(p[8])) {
+            // The whole header is in this packet, as it usually is: it is read where it lies.
+            h = p;
+            p += 9 + size_t(p[8]);
+            n -= 9 + size_t(h[8]);
+        } else {
+            rec.Collect(rec.m_pesHeader, p, n);
+            if (rec.m_held == 9 && rec.m_wanted == 9 && h[8] != 0) {
+                // The fixed 9 bytes are in: now the header data they announce.
+                rec.m_wanted = uint16_t(9 + h[8]);
+                rec.Collect(rec.m_pesHeader, p, n);
+            }
+            if (rec.m_held < rec.m_wanted)
+                return 0;
+        }
         if (h[0] != 0 || h[1] != 0 || h[2] != 1)
             return -19;
         rec.stream_id = h[3];
@@ -434,7 +445,7 @@ size_t TsBufferedReader::Read(uint8_t* dest, size_t n)
     return done;
 }
 
-const uint8_t* TsBufferedReader::Next(size_t n)
+const uint8_t* TsBufferedReader::Peek(size_t n, size_t* count)
 {
     if (m_held - m_pos < n) {
         if (!m_buffer || n > m_size)
@@ -447,8 +458,16 @@ const uint8_t* TsBufferedReader::Next(size_t n)
             if (!ReadMore())
                 return nullptr;
     }
-    const uint8_t* p = m_buffer + m_pos;
-    m_pos += n;
+    *count = (m_held - m_pos) / n;
+    return m_buffer + m_pos;
+}
+
+const uint8_t* TsBufferedReader::Next(size_t n)
+{
+    size_t count     = 0;
+    const uint8_t* p = Peek(n, &count);
+    if (p)
+        Skip(n);
     return p;
 }
 

@@ -60,8 +60,11 @@ class PayloadSink
     bool TargetFull() const { return m_targetUsed == m_targetRoom; }
 
     // Appends; false when the chunk cannot take what the target leaves over.
-    bool Write(const uint8_t* bytes, size_t n)
+    bool Write(const uint8_t* bytes, size_t n);
+    // Write of a whole packet's payload, the usual case, as a copy of known size.
+    bool WriteWhole(const uint8_t* bytes)
     {
+        constexpr size_t n = kTsPacketSize - 4;
         if (n <= m_targetRoom - m_targetUsed) {
             std::memcpy(m_target + m_targetUsed, bytes, n);
             m_targetUsed += n;
@@ -153,7 +156,25 @@ class TsDemultiplexer
     // reserved bits; -13 PMT too short; -14 program info too long; -15 stray PMT bytes; -16
     // PMT reserved bits; -18 descriptors too long; -19 PES start code. (-5, -9 and -17 are
     // not used.)
-    int ProcessPacket(const uint8_t* packet);
+    int ProcessPacket(const uint8_t* packet)
+    {
+        const uint8_t* p = m_fourByteHeader ? packet + 4 : packet;
+        // Most packets only carry more payload of the wanted stream: no unit start, a PES
+        // header already complete, perhaps an adaptation field (the last of a PES packet).
+        // They are written here, after the tests the long way makes.
+        const unsigned pid        = ((p[1] & 0x1F) << 8) | p[2];
+        const TsStreamRecord* rec = m_index[pid];
+        if (p[0] == 0x47 && (p[1] & 0xC0) == 0 && (p[3] & 0x10) && rec && rec->m_sink && pid != 0 &&
+            pid != 0x1FFF && !rec->m_isPmt && rec->program_number != 0xFFFF &&
+            rec->m_collecting != TsStreamRecord::kPesHeader && rec->m_pesCount != 0) {
+            if (!(p[3] & 0x20))
+                return rec->m_sink->WriteWhole(p + 4) ? 0 : -1;
+            const size_t start = 5 + size_t(p[4]);
+            if (start < kTsPacketSize)
+                return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
+        }
+        return ProcessOther(p);
+    }
     bool HasStreamType(uint8_t type) const;
 
     // The choice of the video stream, made in one of three ways:
@@ -188,6 +209,8 @@ class TsDemultiplexer
 
   private:
     TsStreamRecord& Record(uint16_t pid);
+    // ProcessPacket behind the 4-byte header, for every packet but plain payload.
+    int ProcessOther(const uint8_t* p);
     int ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n, bool unitStart);
     int ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
                        bool unitStart);
@@ -227,6 +250,10 @@ class TsBufferedReader
     // The next n bytes where they lie in the buffer (valid until the next call), or nullptr
     // when fewer than n are left before the end of the data or a read error.
     const uint8_t* Next(size_t n);
+    // As Next, but without moving on: the bytes held from there hold *count >= 1 pieces of n
+    // bytes; Skip moves on.
+    const uint8_t* Peek(size_t n, size_t* count);
+    void Skip(size_t n) { m_pos += n; }
     // A read failed (as opposed to the data having ended).
     bool Failed() const { return m_failed; }
     // Closes the handle and frees the buffer.

@@ -72,14 +72,18 @@ const uint8_t* CTSDemuxFeeder::NextPacket()
             return nullptr;
         }
     }
-    if (!p) {
-        // A file cut inside its last packet ends normally.
-        if (m_reader.Failed())
-            m_error = kFileReadError;
-        else
-            m_ended = true;
-    }
+    if (!p)
+        EndOfPackets();
     return p;
+}
+
+void CTSDemuxFeeder::EndOfPackets()
+{
+    // A file cut inside its last packet ends normally.
+    if (m_reader.Failed())
+        m_error = kFileReadError;
+    else
+        m_ended = true;
 }
 
 bool CTSDemuxFeeder::ProcessNext()
@@ -95,6 +99,33 @@ bool CTSDemuxFeeder::ProcessNext()
         return false;
     }
     return true;
+}
+
+void CTSDemuxFeeder::FillTarget()
+{
+    const PayloadSink& sink = m_demux.Sink();
+    while (!sink.TargetFull() && !m_ended && !m_error) {
+        if (m_packetSize == 0) {
+            ProcessNext();
+            continue;
+        }
+        // The packets held are taken in one run.
+        size_t count     = 0;
+        const uint8_t* p = m_reader.Peek(m_packetSize, &count);
+        if (!p) {
+            EndOfPackets();
+            return;
+        }
+        size_t done = 0;
+        while (done < count && !sink.TargetFull()) {
+            // A packet the demultiplexer refuses ends the data; what came before it stays.
+            if (m_demux.ProcessPacket(p + done++ * m_packetSize) != 0) {
+                m_error = kFileReadError;
+                break;
+            }
+        }
+        m_reader.Skip(done * m_packetSize);
+    }
 }
 
 int CTSDemuxFeeder::Fill()
@@ -143,8 +174,7 @@ int CTSDemuxFeeder::Read(uint8_t* destination, size_t count, size_t* delivered)
             result = 0;
         if (total < count && !m_ended && !m_error) {
             sink.SetTarget(destination + total, count - total);
-            while (ProcessNext() && !sink.TargetFull()) {
-            }
+            FillTarget();
             total += sink.TargetUsed();
             sink.SetTarget(nullptr, 0);
         }

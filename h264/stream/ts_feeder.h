@@ -37,8 +37,13 @@ class CTSDemuxFeeder : public CFileFeeder
     // The next packet, or nullptr at the end of the data (a cut last packet included) or on a
     // failure, which sets the error. The first packet decides the packet size.
     const uint8_t* NextPacket();
+    // The reader has no whole packet left: the data has ended, or failed.
+    void EndOfPackets();
     // One packet through the demultiplexer; false once the data has ended or failed.
     bool ProcessNext();
+    // Packets through the demultiplexer until the sink's target is full, or the data has
+    // ended or failed.
+    void FillTarget();
 
     TsDemultiplexer m_demux;
     bool m_open = false;
