@@ -150,19 +150,13 @@ bool TsDemultiplexer::HasStreamType(uint8_t type) const
 
 uint8_t TsDemultiplexer::Choose(size_t* place) const
 {
-    bool known[kTsVideoTypeCount] = {};
-    for (const auto& entry : m_streams) {
-        const int row = TsVideoTypeRow(entry.second.stream_type);
-        if (row >= 0)
-            known[row] = true;
-    }
     *place = 0;
     for (bool preferred : {true, false}) {
-        for (size_t row = 0; row < kTsVideoTypeCount; ++row) {
-            if ((kTsVideoTypes[row].baseView != m_preferMvc) != preferred)
+        for (const TsVideoType& t : kTsVideoTypes) {
+            if ((t.baseView != m_preferMvc) != preferred)
                 continue;
-            if (known[row])
-                return kTsVideoTypes[row].streamType;
+            if (HasStreamType(t.streamType))
+                return t.streamType;
             ++*place;
         }
     }
