@@ -112,6 +112,40 @@ TEST(TsDemultiplexer, RefusedPacketsAndSections)
         EXPECT_EQ(Feed(c.packets), c.result) << "case " << &c - cases;
 }
 
+TEST(TsDemultiplexer, PacketsBehindAPesHeader)
+{
+    // The PAT, the PMT, a PES packet starting with 100 bytes of 77 on 0x1011, then these.
+    Bytes pes = Hex("00 00 01 e0 00 00 80 00 00"), es(100, 0x77);
+    pes.insert(pes.end(), es.begin(), es.end());
+    const Packets head =
+        Cat({Psi(0, Hex(kPat)), Psi(0x100, Hex(kPmt)), {Packet(0x1011, true, pes)}});
+    const Bytes plain = Packet(0x1011, false, Bytes(184, 0x88));
+    auto esAnd        = [&](size_t n) {
+        Bytes b = es;
+        b.insert(b.end(), n, 0x88);
+        return b;
+    };
+    const struct {
+        Packets packets;
+        int result;
+        Bytes out;
+    } cases[] = {
+        {Cat({head, {plain, plain}}), 0, esAnd(368)},
+        {Cat({head, {Packet(0x1011, false, {0x88})}}), 0, esAnd(1)}, // behind 182 bytes of stuffing
+        {Cat({head, {Set(Set(plain, 3, 0x30), 4, 183)}}), -3, es},
+        {Cat({head, {Set(plain, 1, 0x90)}}), -2, es}, // transport_error_indicator
+        {Cat({head, {Set(plain, 3, 0x20)}}), 0, es},  // an adaptation field and no payload
+        // A PAT that names the PID as a program's PMT PID: no section was begun on it.
+        {Cat({head, Psi(0, Hex("00 b0 0d 00 01 c1 00 00 00 02 f0 11 00 00 00 00")), {plain}}), -8,
+         es},
+    };
+    for (const auto& c : cases) {
+        Bytes out;
+        EXPECT_EQ(Feed(c.packets, &out), c.result) << "case " << &c - cases;
+        EXPECT_EQ(out, c.out) << "case " << &c - cases;
+    }
+}
+
 TEST(TsDemultiplexer, OtherTablesArePassedOver)
 {
     // A network information table on the network PID (program 0) and a private section on the
