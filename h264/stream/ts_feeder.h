@@ -21,9 +21,9 @@ class CTSDemuxFeeder : public CFileFeeder
     // Without a name 0; sets up the demultiplexer, opens the file (0 on failure), gives the
     // reader its buffer (0 when it cannot) and returns the first Fill's result.
     int Open() override;
-    // Demultiplexes until a chunk of payload is in (or the data ends) and makes it the
-    // buffer: 1 with data or at the end, 0 when no packet size is found or a failure comes
-    // before any payload. A failure after some payload sets the error and gives 1.
+    // Demultiplexes until a chunk of payload is in (or the data ends, or a probe is done) and
+    // makes it the buffer: 1 with data or at the end, 0 when no packet size is found or a failure
+    // comes before any payload. A failure after some payload sets the error and gives 1.
     int Fill() override;
     int Close() override;
     // The file and the stream type wanted from it (TsDemultiplexer::SetWantedType).
@@ -46,7 +46,7 @@ class CTSDemuxFeeder : public CFileFeeder
     void FillTarget();
 
     TsDemultiplexer m_demux;
-    bool m_open = false;
+    bool m_open = false; // since Open, until Close
     TsBufferedReader m_reader;
     uint8_t m_packet[kTsM2tsPacketSize] = {};
     size_t m_packetSize                 = 0;
