@@ -30,6 +30,16 @@ bool PayloadSink::Allocate(size_t n)
     return m_chunk != nullptr;
 }
 
+bool PayloadSink::Write(const uint8_t* bytes, size_t n)
+{
+    if (n <= m_targetRoom - m_targetUsed) {
+        std::memcpy(m_target + m_targetUsed, bytes, n);
+        m_targetUsed += n;
+        return true;
+    }
+    return WriteSpill(bytes, n);
+}
+
 bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
 {
     size_t room = m_targetRoom - m_targetUsed;
@@ -72,7 +82,53 @@ void PayloadSink::Close()
     SetTarget(nullptr, 0);
 }
 
+int TsVideoTypeRow(uint8_t streamType)
+{
+    for (size_t row = 0; row < kTsVideoTypeCount; ++row)
+        if (kTsVideoTypes[row].streamType == streamType)
+            return int(row);
+    return -1;
+}
+
+uint8_t TsFirstVideoType(bool baseView)
+{
+    for (const TsVideoType& t : kTsVideoTypes)
+        if (t.baseView == baseView)
+            return t.streamType;
+    return 0;
+}
+
 TsDemultiplexer::TsDemultiplexer() {}
+
+void TsDemultiplexer::Reset()
+{
+    m_streams.clear();
+    std::fill(std::begin(m_index), std::end(m_index), nullptr);
+    m_sink.Close();
+    m_fourByteHeader = false;
+    m_sinkAssigned   = false;
+    m_streamType     = m_wantedType;
+    m_probeDone      = false;
+}
+
+void TsDemultiplexer::SetWantedType(uint8_t type)
+{
+    m_wantedType = m_streamType = type;
+    m_probe                     = false;
+}
+
+void TsDemultiplexer::ChooseTypeAtFirstPmt(bool preferMvc)
+{
+    SetWantedType(0);
+    m_preferMvc = preferMvc;
+}
+
+void TsDemultiplexer::Probe(bool preferMvc)
+{
+    SetWantedType(TsFirstVideoType(false));
+    m_probe     = true;
+    m_preferMvc = preferMvc;
+}
 
 TsStreamRecord& TsDemultiplexer::Record(uint16_t pid)
 {
@@ -92,16 +148,30 @@ bool TsDemultiplexer::HasStreamType(uint8_t type) const
     return false;
 }
 
-uint8_t TsDemultiplexer::ChosenType(bool preferMvc) const
+uint8_t TsDemultiplexer::Choose(size_t* place) const
 {
-    bool mvc = HasStreamType(kStreamTypeMvc) && (!HasStreamType(kStreamTypeH264) || preferMvc);
-    return mvc ? kStreamTypeMvc : kStreamTypeH264;
+    *place = 0;
+    for (bool preferred : {true, false}) {
+        for (const TsVideoType& t : kTsVideoTypes) {
+            if ((t.baseView != m_preferMvc) != preferred)
+                continue;
+            if (HasStreamType(t.streamType))
+                return t.streamType;
+            ++*place;
+        }
+    }
+    return TsFirstVideoType(true);
 }
 
-int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
+uint8_t TsDemultiplexer::ChosenType() const
 {
-    // The 4-byte header's arrival time stamp is not used.
-    const uint8_t* p = m_fourByteHeader ? packet + 4 : packet;
+    size_t place = 0;
+    return Choose(&place);
+}
+
+// The 4-byte header's arrival time stamp is not used.
+int TsDemultiplexer::ProcessOther(const uint8_t* p)
+{
     if (p[0] != 0x47)
         return -1;
     if (p[1] & 0x80)
@@ -126,12 +196,7 @@ int TsDemultiplexer::ProcessPacket(const uint8_t* packet)
     // A PID no PMT has named is not looked at.
     if (rec->program_number == 0xFFFF)
         return 0;
-    // Most packets continue a PES packet whose header is complete.
-    if (unitStart || rec->m_collecting == TsStreamRecord::kPesHeader)
-        return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
-    if (!rec->m_sink || rec->m_pesCount == 0)
-        return 0;
-    return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
+    return ProcessElementary(*rec, p + start, kTsPacketSize - start, unitStart);
 }
 
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
@@ -140,15 +205,22 @@ int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, si
     if (unitStart)
         rec.StartCollecting(TsStreamRecord::kPesHeader, 9);
     if (rec.m_collecting == TsStreamRecord::kPesHeader) {
-        rec.Collect(rec.m_pesHeader, p, n);
-        if (rec.m_held == 9 && rec.m_wanted == 9 && rec.m_pesHeader[8] != 0) {
-            // The fixed 9 bytes are in: now the header data they announce.
-            rec.m_wanted = uint16_t(9 + rec.m_pesHeader[8]);
-            rec.Collect(rec.m_pesHeader, p, n);
-        }
-        if (rec.m_held < rec.m_wanted)
-            return 0;
         const uint8_t* h = rec.m_pesHeader;
+        if (unitStart && n >= 9 && n >= 9 + size_t(p[8])) {
+            // The whole header is in this packet, as it usually is: it is read where it lies.
+            h = p;
+            p += 9 + size_t(p[8]);
+            n -= 9 + size_t(h[8]);
+        } else {
+            rec.Collect(rec.m_pesHeader, p, n);
+            if (rec.m_held == 9 && rec.m_wanted == 9 && h[8] != 0) {
+                // The fixed 9 bytes are in: now the header data they announce.
+                rec.m_wanted = uint16_t(9 + h[8]);
+                rec.Collect(rec.m_pesHeader, p, n);
+            }
+            if (rec.m_held < rec.m_wanted)
+                return 0;
+        }
         if (h[0] != 0 || h[1] != 0 || h[2] != 1)
             return -19;
         rec.stream_id = h[3];
@@ -284,7 +356,8 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     unsigned pos           = 12 + infoLen;
     if (pos > crcStart)
         return -14;
-    TsStreamRecord* firstOfType[2] = {nullptr, nullptr}; // H.264, MVC
+    // The first stream of each video type in this PMT.
+    TsStreamRecord* firstOfType[kTsVideoTypeCount] = {};
     while (crcStart - pos >= 5) {
         const uint8_t* e = s + pos;
         if ((e[1] & 0xE0) != 0xE0)
@@ -299,14 +372,9 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
             rec.m_isPmt        = false;
             rec.m_trackIndex   = ++pmt.m_trackIndex;
         }
-        if (m_chooseAtPmt) {
-            int k = type == kStreamTypeH264 ? 0 : type == kStreamTypeMvc ? 1 : -1;
-            if (k >= 0 && !firstOfType[k])
-                firstOfType[k] = &rec;
-        } else if (type == m_wantedType && !m_sinkAssigned) {
-            if (int r = AssignSink(rec))
-                return r;
-        }
+        const int row = TsVideoTypeRow(type);
+        if (row >= 0 && !firstOfType[row])
+            firstOfType[row] = &rec;
         pos += 5;
         if (esLen > crcStart - pos)
             return -18;
@@ -314,12 +382,18 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     }
     if (pos != crcStart)
         return -15;
-    if (m_chooseAtPmt) {
-        // No payload has flowed yet: it flows only once a PMT has listed its stream.
-        m_chooseAtPmt = false;
-        m_wantedType  = ChosenType(m_preferMvc);
-        if (TsStreamRecord* rec = firstOfType[m_wantedType == kStreamTypeMvc ? 1 : 0])
-            return AssignSink(*rec);
+    // No payload has flowed yet when the first PMT chooses: it flows only once a PMT has
+    // listed its stream.
+    if (m_streamType == 0)
+        m_streamType = ChosenType();
+    const int row = TsVideoTypeRow(m_streamType);
+    if (!m_sinkAssigned && row >= 0 && firstOfType[row])
+        if (int r = AssignSink(*firstOfType[row]))
+            return r;
+    if (m_probe) {
+        size_t place = 0;
+        Choose(&place);
+        m_probeDone = place == 0;
     }
     return 0;
 }
@@ -365,7 +439,7 @@ size_t TsBufferedReader::Read(uint8_t* dest, size_t n)
     return done;
 }
 
-const uint8_t* TsBufferedReader::Next(size_t n)
+const uint8_t* TsBufferedReader::Peek(size_t n, size_t* count)
 {
     if (m_held - m_pos < n) {
         if (!m_buffer || n > m_size)
@@ -378,8 +452,16 @@ const uint8_t* TsBufferedReader::Next(size_t n)
             if (!ReadMore())
                 return nullptr;
     }
-    const uint8_t* p = m_buffer + m_pos;
-    m_pos += n;
+    *count = (m_held - m_pos) / n;
+    return m_buffer + m_pos;
+}
+
+const uint8_t* TsBufferedReader::Next(size_t n)
+{
+    size_t count     = 0;
+    const uint8_t* p = Peek(n, &count);
+    if (p)
+        Skip(n);
     return p;
 }
 

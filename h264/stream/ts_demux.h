@@ -18,8 +18,23 @@ constexpr size_t kTsMaxSectionLength  = 1021;
 constexpr size_t kTsSectionBufferSize = 3 + kTsMaxSectionLength;
 // A PES header: 9 fixed bytes and at most 255 of header data.
 constexpr size_t kTsPesHeaderSize = 9 + 255;
-constexpr uint8_t kStreamTypeH264 = 0x1B;
-constexpr uint8_t kStreamTypeMvc  = 0x20;
+
+// The video stream types that can be delivered, one row each. A base view decodes on its own;
+// a dependent view needs its base view beside it.
+struct TsVideoType {
+    uint8_t streamType;
+    const char* what;
+    bool baseView;
+};
+inline constexpr TsVideoType kTsVideoTypes[] = {
+    {0x1B, "H.264 video", true},
+    {0x20, "MVC dependent view", false},
+};
+constexpr size_t kTsVideoTypeCount = sizeof kTsVideoTypes / sizeof kTsVideoTypes[0];
+// The row of a stream type in kTsVideoTypes, or -1.
+int TsVideoTypeRow(uint8_t streamType);
+// The stream type of the first base view (or dependent view) in the table.
+uint8_t TsFirstVideoType(bool baseView);
 
 // The wanted stream's payload. It goes straight into the space the reader offers (the target);
 // what does not fit there waits in the chunk and is taken out first next time.
@@ -45,8 +60,11 @@ class PayloadSink
     bool TargetFull() const { return m_targetUsed == m_targetRoom; }
 
     // Appends; false when the chunk cannot take what the target leaves over.
-    bool Write(const uint8_t* bytes, size_t n)
+    bool Write(const uint8_t* bytes, size_t n);
+    // Write of a whole packet's payload, the usual case, as a copy of known size.
+    bool WriteWhole(const uint8_t* bytes)
     {
+        constexpr size_t n = kTsPacketSize - 4;
         if (n <= m_targetRoom - m_targetUsed) {
             std::memcpy(m_target + m_targetUsed, bytes, n);
             m_targetUsed += n;
@@ -138,30 +156,61 @@ class TsDemultiplexer
     // reserved bits; -13 PMT too short; -14 program info too long; -15 stray PMT bytes; -16
     // PMT reserved bits; -18 descriptors too long; -19 PES start code. (-5, -9 and -17 are
     // not used.)
-    int ProcessPacket(const uint8_t* packet);
-    bool HasStreamType(uint8_t type) const;
-    // MVC (0x20) when an MVC stream is known and either no H.264 stream or preferMvc, else
-    // H.264 (0x1B).
-    uint8_t ChosenType(bool preferMvc) const;
-    // The wanted stream type is chosen at the first complete PMT instead of in advance, by
-    // ChosenType over the streams known then.
-    void ChooseTypeAtFirstPmt(bool preferMvc)
+    int ProcessPacket(const uint8_t* packet)
     {
-        m_chooseAtPmt = true;
-        m_preferMvc   = preferMvc;
+        const uint8_t* p = m_fourByteHeader ? packet + 4 : packet;
+        // Most packets only carry more payload of the wanted stream: no unit start, a PES
+        // header already complete, perhaps an adaptation field (the last of a PES packet).
+        // They are written here, after the tests the long way makes.
+        const unsigned pid        = ((p[1] & 0x1F) << 8) | p[2];
+        const TsStreamRecord* rec = m_index[pid];
+        if (p[0] == 0x47 && (p[1] & 0xC0) == 0 && (p[3] & 0x10) && rec && rec->m_sink && pid != 0 &&
+            pid != 0x1FFF && !rec->m_isPmt && rec->program_number != 0xFFFF &&
+            rec->m_collecting != TsStreamRecord::kPesHeader && rec->m_pesCount != 0) {
+            if (!(p[3] & 0x20))
+                return rec->m_sink->WriteWhole(p + 4) ? 0 : -1;
+            const size_t start = 5 + size_t(p[4]);
+            if (start < kTsPacketSize)
+                return rec->m_sink->Write(p + start, kTsPacketSize - start) ? 0 : -1;
+        }
+        return ProcessOther(p);
     }
-    bool TypeChosen() const { return !m_chooseAtPmt; }
+    bool HasStreamType(uint8_t type) const;
+
+    // The choice of the video stream, made in one of three ways:
+    // - given: the first stream of the wanted type in PMT order is delivered;
+    // - at the first complete PMT, by ChosenType over the streams it lists (for inputs that
+    //   cannot be read twice);
+    // - by a probe, a pass of its own before the real one: it delivers the first dependent
+    //   view (so its reader can stop once that payload flows) and is done as soon as
+    //   ChosenType can no longer change (ProbeDone), and its ChosenType is then given to the
+    //   real pass.
+    void SetWantedType(uint8_t type);
+    void ChooseTypeAtFirstPmt(bool preferMvc);
+    void Probe(bool preferMvc);
+    // The first of the known video types in the order of preference: the dependent views
+    // first when preferMvc is set, else the base views, each kind in the table's order. The
+    // first base view when none is known.
+    uint8_t ChosenType() const;
+    // A probe has seen the most preferred type listed: a later listing cannot change the
+    // choice (a later PMT version or PAT that re-types that stream is not waited for).
+    bool ProbeDone() const { return m_probeDone; }
+    // The type being delivered; 0 while it is still to be chosen at the first PMT.
+    uint8_t StreamType() const { return m_streamType; }
+    // Forgets the streams, the sink and the packet format, but not how the type is chosen.
+    void Reset();
     PayloadSink& Sink() { return m_sink; }
 
     std::map<uint16_t, TsStreamRecord> m_streams;
     bool m_fourByteHeader    = false;
     uint16_t m_programFilter = 0;
     size_t m_bufferSize      = 0;
-    uint8_t m_wantedType     = 0;
     bool m_sinkAssigned      = false;
 
   private:
     TsStreamRecord& Record(uint16_t pid);
+    // ProcessPacket behind the 4-byte header, for every packet but plain payload.
+    int ProcessOther(const uint8_t* p);
     int ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n, bool unitStart);
     int ProcessSection(uint16_t pid, TsStreamRecord& rec, const uint8_t* p, size_t n,
                        bool unitStart);
@@ -169,9 +218,17 @@ class TsDemultiplexer
     int ProcessPat(const uint8_t* s, unsigned sectionLength);
     int ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
     int AssignSink(TsStreamRecord& rec);
+    // ChosenType, and its place in the order of preference (kTsVideoTypeCount: none known).
+    uint8_t Choose(size_t* place) const;
 
-    bool m_chooseAtPmt = false;
-    bool m_preferMvc   = false;
+    // Kept over Reset: the type given (0: chosen at the first PMT), whether this is a probe,
+    // and the preference.
+    uint8_t m_wantedType = 0;
+    bool m_probe         = false;
+    bool m_preferMvc     = false;
+    // The type delivered (0 until the first PMT chooses it) and whether a probe is done.
+    uint8_t m_streamType = 0;
+    bool m_probeDone     = false;
     PayloadSink m_sink;
     // The map's records by PID, so a packet costs no tree search.
     TsStreamRecord* m_index[0x2000] = {};
@@ -193,6 +250,10 @@ class TsBufferedReader
     // The next n bytes where they lie in the buffer (valid until the next call), or nullptr
     // when fewer than n are left before the end of the data or a read error.
     const uint8_t* Next(size_t n);
+    // As Next, but without moving on: the bytes held from there hold *count >= 1 pieces of n
+    // bytes; Skip moves on.
+    const uint8_t* Peek(size_t n, size_t* count);
+    void Skip(size_t n) { m_pos += n; }
     // A read failed (as opposed to the data having ended).
     bool Failed() const { return m_failed; }
     // Closes the handle and frees the buffer.

@@ -20,7 +20,7 @@ CTSDemuxFeeder::~CTSDemuxFeeder() { CTSDemuxFeeder::Close(); }
 void CTSDemuxFeeder::SetSource(const char* name, uint8_t streamType)
 {
     SetFileName(name);
-    m_wantedType = streamType;
+    m_demux.SetWantedType(streamType);
 }
 
 void CTSDemuxFeeder::SetData(const uint8_t* bytes, size_t n)
@@ -32,33 +32,17 @@ void CTSDemuxFeeder::SetData(const uint8_t* bytes, size_t n)
     SetBuffer(m_data.data(), n);
 }
 
-uint8_t CTSDemuxFeeder::ChosenType(bool preferMvc) const
-{
-    return m_demux ? m_demux->ChosenType(preferMvc) : kStreamTypeH264;
-}
-
-uint8_t CTSDemuxFeeder::StreamType() const
-{
-    if (!m_demux)
-        return m_chooseAtPmt ? 0 : m_wantedType;
-    return m_demux->TypeChosen() ? m_demux->m_wantedType : 0;
-}
-
 int CTSDemuxFeeder::Open()
 {
     if (!m_hasName)
         return 0;
     Close();
     m_error = 0;
-    m_demux.reset(new (std::nothrow) TsDemultiplexer);
-    if (!m_demux)
-        return 0;
-    m_demux->m_wantedType = m_wantedType;
-    m_demux->m_bufferSize = m_requestedSize;
-    if (m_chooseAtPmt)
-        m_demux->ChooseTypeAtFirstPmt(m_preferMvc);
-    m_packetSize      = 0;
-    m_reader.m_handle = OpenForRead(m_fileName.c_str());
+    m_open  = true;
+    m_demux.Reset();
+    m_demux.m_bufferSize = m_requestedSize;
+    m_packetSize         = 0;
+    m_reader.m_handle    = OpenForRead(m_fileName.c_str());
     if (m_reader.m_handle == kInvalidFileHandle)
         return 0;
     if (!m_reader.Allocate(std::max(m_requestedSize, kTsReadBlock)))
@@ -79,23 +63,27 @@ const uint8_t* CTSDemuxFeeder::NextPacket()
             p            = m_packet;
         } else if (at4 && !at0) {
             if (m_reader.Read(m_packet + kTsPacketSize, 4) == 4) {
-                m_packetSize              = kTsM2tsPacketSize;
-                m_demux->m_fourByteHeader = true;
-                p                         = m_packet;
+                m_packetSize             = kTsM2tsPacketSize;
+                m_demux.m_fourByteHeader = true;
+                p                        = m_packet;
             }
         } else {
             m_error = kFileReadError;
             return nullptr;
         }
     }
-    if (!p) {
-        // A file cut inside its last packet ends normally.
-        if (m_reader.Failed())
-            m_error = kFileReadError;
-        else
-            m_ended = true;
-    }
+    if (!p)
+        EndOfPackets();
     return p;
+}
+
+void CTSDemuxFeeder::EndOfPackets()
+{
+    // A file cut inside its last packet ends normally.
+    if (m_reader.Failed())
+        m_error = kFileReadError;
+    else
+        m_ended = true;
 }
 
 bool CTSDemuxFeeder::ProcessNext()
@@ -106,21 +94,48 @@ bool CTSDemuxFeeder::ProcessNext()
     if (!p)
         return false;
     // A packet the demultiplexer refuses ends the data; what came before it stays valid.
-    if (m_demux->ProcessPacket(p) != 0) {
+    if (m_demux.ProcessPacket(p) != 0) {
         m_error = kFileReadError;
         return false;
     }
     return true;
 }
 
+void CTSDemuxFeeder::FillTarget()
+{
+    const PayloadSink& sink = m_demux.Sink();
+    while (!sink.TargetFull() && !m_ended && !m_error) {
+        if (m_packetSize == 0) {
+            ProcessNext();
+            continue;
+        }
+        // The packets held are taken in one run.
+        size_t count     = 0;
+        const uint8_t* p = m_reader.Peek(m_packetSize, &count);
+        if (!p) {
+            EndOfPackets();
+            return;
+        }
+        size_t done = 0;
+        while (done < count && !sink.TargetFull()) {
+            // A packet the demultiplexer refuses ends the data; what came before it stays.
+            if (m_demux.ProcessPacket(p + done++ * m_packetSize) != 0) {
+                m_error = kFileReadError;
+                break;
+            }
+        }
+        m_reader.Skip(done * m_packetSize);
+    }
+}
+
 int CTSDemuxFeeder::Fill()
 {
-    if (!m_demux)
+    if (!m_open)
         return 0;
     SetBuffer(nullptr, 0);
-    PayloadSink& sink = m_demux->Sink();
+    PayloadSink& sink = m_demux.Sink();
     sink.SetTarget(nullptr, 0);
-    while (!sink.ChunkFull() && ProcessNext()) {
+    while (!sink.ChunkFull() && !m_demux.ProbeDone() && ProcessNext()) {
     }
     size_t n = sink.Held();
     if (n == 0)
@@ -152,15 +167,14 @@ int CTSDemuxFeeder::Read(uint8_t* destination, size_t count, size_t* delivered)
     }
     size_t total = TakeBuffered(destination, count);
     int result   = 1;
-    if (m_demux) {
-        PayloadSink& sink = m_demux->Sink();
+    if (m_open) {
+        PayloadSink& sink = m_demux.Sink();
         total += sink.Take(destination + total, count - total);
         if (total == 0 && (m_ended || m_error))
             result = 0;
         if (total < count && !m_ended && !m_error) {
             sink.SetTarget(destination + total, count - total);
-            while (ProcessNext() && !sink.TargetFull()) {
-            }
+            FillTarget();
             total += sink.TargetUsed();
             sink.SetTarget(nullptr, 0);
         }
@@ -174,10 +188,11 @@ int CTSDemuxFeeder::Read(uint8_t* destination, size_t count, size_t* delivered)
 
 int CTSDemuxFeeder::Close()
 {
-    if (!m_demux)
+    if (!m_open)
         return 0;
+    m_open = false;
     m_reader.Close();
-    m_demux.reset();
+    m_demux.Reset();
     CFileFeeder::Close();
     CriticalSectionLock lock(&m_lock);
     std::vector<uint8_t>().swap(m_data);
@@ -186,27 +201,26 @@ int CTSDemuxFeeder::Close()
 
 CTSDemuxFeeder* NewTransportStreamFeeder(const char* name, bool baseViewOnly, bool preferMvc)
 {
-    uint8_t type = kStreamTypeH264;
-    bool atPmt   = false;
-    if (!baseViewOnly && name) {
-        if (IdentifyFile(name).regular) {
-            CTSDemuxFeeder* probe = new (std::nothrow) CTSDemuxFeeder;
-            if (!probe)
-                return nullptr;
-            probe->SetSource(name, kStreamTypeMvc);
-            probe->Start();
-            type = probe->ChosenType(preferMvc);
-            probe->Clear();
-            delete probe;
-        } else {
-            atPmt = true;
-        }
-    }
     CTSDemuxFeeder* feeder = new (std::nothrow) CTSDemuxFeeder;
     if (!feeder)
         return nullptr;
-    feeder->SetSource(name, type);
-    if (atPmt)
-        feeder->ChooseTypeAtFirstPmt(preferMvc);
+    feeder->SetSource(name, TsFirstVideoType(true));
+    if (!baseViewOnly && name) {
+        if (IdentifyFile(name).regular) {
+            CTSDemuxFeeder* probe = new (std::nothrow) CTSDemuxFeeder;
+            if (!probe) {
+                delete feeder;
+                return nullptr;
+            }
+            probe->SetFileName(name);
+            probe->Demux().Probe(preferMvc);
+            probe->Start();
+            feeder->Demux().SetWantedType(probe->Demux().ChosenType());
+            probe->Clear();
+            delete probe;
+        } else {
+            feeder->Demux().ChooseTypeAtFirstPmt(preferMvc);
+        }
+    }
     return feeder;
 }

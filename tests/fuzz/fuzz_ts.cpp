@@ -14,7 +14,7 @@ static void Demux(const uint8_t* data, size_t size, bool chooseAtPmt)
         packetSize = 192;
     TsDemultiplexer demux;
     demux.m_fourByteHeader = packetSize == 192;
-    demux.m_wantedType     = kStreamTypeH264;
+    demux.SetWantedType(0x1B);
     if (chooseAtPmt)
         demux.ChooseTypeAtFirstPmt(true);
     std::vector<uint8_t> target(512), spill(4096 + 192);

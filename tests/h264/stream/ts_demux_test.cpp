@@ -69,7 +69,7 @@ Bytes Set(Bytes b, size_t at, uint8_t value)
 int Feed(const Packets& packets, Bytes* out = nullptr)
 {
     TsDemultiplexer demux;
-    demux.m_wantedType = kStreamTypeH264;
+    demux.SetWantedType(0x1B);
     for (const Bytes& p : packets) {
         if (int r = demux.ProcessPacket(p.data()))
             return r;
@@ -110,6 +110,40 @@ TEST(TsDemultiplexer, RefusedPacketsAndSections)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Feed(c.packets), c.result) << "case " << &c - cases;
+}
+
+TEST(TsDemultiplexer, PacketsBehindAPesHeader)
+{
+    // The PAT, the PMT, a PES packet starting with 100 bytes of 77 on 0x1011, then these.
+    Bytes pes = Hex("00 00 01 e0 00 00 80 00 00"), es(100, 0x77);
+    pes.insert(pes.end(), es.begin(), es.end());
+    const Packets head =
+        Cat({Psi(0, Hex(kPat)), Psi(0x100, Hex(kPmt)), {Packet(0x1011, true, pes)}});
+    const Bytes plain = Packet(0x1011, false, Bytes(184, 0x88));
+    auto esAnd        = [&](size_t n) {
+        Bytes b = es;
+        b.insert(b.end(), n, 0x88);
+        return b;
+    };
+    const struct {
+        Packets packets;
+        int result;
+        Bytes out;
+    } cases[] = {
+        {Cat({head, {plain, plain}}), 0, esAnd(368)},
+        {Cat({head, {Packet(0x1011, false, {0x88})}}), 0, esAnd(1)}, // behind 182 bytes of stuffing
+        {Cat({head, {Set(Set(plain, 3, 0x30), 4, 183)}}), -3, es},
+        {Cat({head, {Set(plain, 1, 0x90)}}), -2, es}, // transport_error_indicator
+        {Cat({head, {Set(plain, 3, 0x20)}}), 0, es},  // an adaptation field and no payload
+        // A PAT that names the PID as a program's PMT PID: no section was begun on it.
+        {Cat({head, Psi(0, Hex("00 b0 0d 00 01 c1 00 00 00 02 f0 11 00 00 00 00")), {plain}}), -8,
+         es},
+    };
+    for (const auto& c : cases) {
+        Bytes out;
+        EXPECT_EQ(Feed(c.packets, &out), c.result) << "case " << &c - cases;
+        EXPECT_EQ(out, c.out) << "case " << &c - cases;
+    }
 }
 
 TEST(TsDemultiplexer, OtherTablesArePassedOver)
@@ -170,9 +204,9 @@ TEST(CTSDemuxFeeder, StreamTypeOfFilesAndFifos)
     // 60 rounds of a PES packet of 300 bytes 11 on PID 0x1011 and of 12 on 0x1012.
     Generate(R"(
 import ts
-def write(name, programs, late=()):
+def write(name, programs, late=(), retyped=None):
     """programs: PMT PID -> (program_number, [(stream_type, PID)]); the PMTs on the late PIDs
-    come only after 30 rounds."""
+    come only after 30 rounds, and a PMT of retyped's streams for the first program then."""
     with open(name, 'wb') as out:
         m = ts.Muxer(out, 192)
         m.psi(0, ts.pat([(n, pid) for pid, (n, _) in programs.items()]))
@@ -180,6 +214,8 @@ def write(name, programs, late=()):
             for pid, (n, streams) in programs.items():
                 if i == (30 if pid in late else 0):
                     m.psi(pid, ts.pmt(n, 0x1011, streams))
+                if i == 30 and retyped and pid == 0x100:
+                    m.psi(pid, ts.pmt(n, 0x1011, retyped))
             for pid in (0x1011, 0x1012):
                 m.pes(pid, bytes([pid & 0xFF]) * 300, 90000 + 3750 * i)
         m.flush()
@@ -187,38 +223,56 @@ write('both', {0x100: (1, [(0x1B, 0x1011), (0x20, 0x1012)])})
 write('mvc', {0x100: (1, [(0x20, 0x1012)])})
 write('late', {0x100: (1, [(0x1B, 0x1011)]), 0x200: (2, [(0x20, 0x1012)])}, late=[0x200])
 write('novideo', {0x100: (1, [(0x0F, 0x1100)]), 0x200: (2, [(0x20, 0x1012), (0x1B, 0x1011)])})
+write('retyped', {0x100: (1, [(0x1B, 0x1011)])}, retyped=[(0x20, 0x1011)])
 )",
              dir.Path());
+    // The type chosen, and the payload delivered: so many rounds of a PID's bytes.
+    struct Delivered {
+        uint8_t type;
+        char byte;
+        size_t rounds;
+    };
     const struct {
         const char* name;
         bool baseViewOnly, preferMvc;
-        uint8_t file, fifo; // the type chosen
-        char fifoByte;      // the payload through the FIFO, 0 for none
+        Delivered file, fifo;
     } cases[] = {
-        {"both", false, false, 0x1B, 0x1B, 0x11},   {"both", false, true, 0x20, 0x20, 0x12},
-        {"both", true, true, 0x1B, 0x1B, 0x11},     {"mvc", false, false, 0x20, 0x20, 0x12},
-        {"mvc", true, false, 0x1B, 0x1B, 0},        {"late", false, true, 0x20, 0x1B, 0x11},
-        {"novideo", false, true, 0x20, 0x1B, 0x11},
+        {"both", false, false, {0x1B, 0x11, 60}, {0x1B, 0x11, 60}},
+        {"both", false, true, {0x20, 0x12, 60}, {0x20, 0x12, 60}},
+        {"both", true, true, {0x1B, 0x11, 60}, {0x1B, 0x11, 60}},
+        {"mvc", false, false, {0x20, 0x12, 60}, {0x20, 0x12, 60}},
+        {"mvc", true, false, {0x1B, 0, 0}, {0x1B, 0, 0}},
+        {"late", false, true, {0x20, 0x12, 30}, {0x1B, 0x11, 60}},
+        {"novideo", false, true, {0x20, 0x12, 60}, {0x1B, 0x11, 60}},
+        // The first listing of the deciding type decides: H.264 without preferMvc, MVC with.
+        {"retyped", false, false, {0x1B, 0x11, 60}, {0x1B, 0x11, 60}},
+        {"retyped", false, true, {0x20, 0x11, 30}, {0x1B, 0x11, 60}},
     };
     const std::string fifo = dir.File("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The payload the feeder delivers after its Start.
+    auto payload = [](CTSDemuxFeeder* f) {
+        std::string got, block(65536, 0);
+        size_t n = 0;
+        EXPECT_EQ(f->Start(), 1);
+        while (f->Read(reinterpret_cast<uint8_t*>(&block[0]), block.size(), &n) && n > 0)
+            got.append(block, 0, n);
+        return got;
+    };
     for (const auto& c : cases) {
         const std::string file = dir.File(c.name), what = file + (c.preferMvc ? " prefer" : "");
         std::unique_ptr<CTSDemuxFeeder> f(
             NewTransportStreamFeeder(file.c_str(), c.baseViewOnly, c.preferMvc));
-        EXPECT_EQ(f->StreamType(), c.file) << what;
+        EXPECT_EQ(f->StreamType(), c.file.type) << what;
+        EXPECT_TRUE(payload(f.get()) == std::string(c.file.rounds * 300, c.file.byte)) << what;
 
         // A FIFO is read once: the type is chosen at the first PMT, and nothing is lost.
         std::thread writer([&] { WriteFile(fifo, ReadFile(file)); });
         std::unique_ptr<CTSDemuxFeeder> g(
             NewTransportStreamFeeder(fifo.c_str(), c.baseViewOnly, c.preferMvc));
-        ASSERT_EQ(g->Start(), 1);
-        EXPECT_EQ(g->StreamType(), c.fifo) << what;
-        std::string got, block(65536, 0);
-        size_t n = 0;
-        while (g->Read(reinterpret_cast<uint8_t*>(&block[0]), block.size(), &n) && n > 0)
-            got.append(block, 0, n);
+        const std::string got = payload(g.get());
+        EXPECT_EQ(g->StreamType(), c.fifo.type) << what;
         writer.join();
-        EXPECT_TRUE(got == std::string(c.fifoByte ? 60 * 300 : 0, c.fifoByte)) << what;
+        EXPECT_TRUE(got == std::string(c.fifo.rounds * 300, c.fifo.byte)) << what;
     }
 }
