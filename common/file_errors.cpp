@@ -1,3 +1,4 @@
+// The texts of the file-error codes.
 #include "common/file_errors.h"
 
 const char* FileErrorText(int code)

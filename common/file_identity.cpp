@@ -1,3 +1,4 @@
+// Device and inode of names and handles, compared before any output is truncated.
 #include "common/file_identity.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// The pipe-aware opening, reads as a pipe delivers them, and the byte-wise file comparison.
 #include "common/file_utils.h"
 
 #include "common/file_errors.h"

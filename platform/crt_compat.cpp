@@ -1,3 +1,4 @@
+// Case-insensitive comparisons and path splitting as the Windows runtime spells them.
 #include "platform/crt_compat.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// Writing and reading the RIFF WAVE sample files over POSIX files.
 #include "platform/riff_wave.h"
 
 #include "platform/win32_file.h"

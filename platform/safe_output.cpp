@@ -1,3 +1,4 @@
+// Outputs written beside their target and renamed over it once complete.
 #include "platform/safe_output.h"
 
 #include "platform/win32_file.h"

@@ -1,3 +1,4 @@
+// The Win32 file calls over POSIX descriptors, with the Win32 error numbers mapped.
 #include "platform/win32_file.h"
 
 #include <cerrno>
