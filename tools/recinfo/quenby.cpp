@@ -42,11 +42,28 @@ const char* ModelNameOf(uint32_t maker, uint32_t model)
     return "";
 }
 
-// digits upper-case hex digits of value, as "%0*X" writes them.
+// Rows can come every few access units: their numbers are written without formatted printing.
+// digits (at most 8) upper-case hex digits of value, as "%0*X" writes them.
 void AppendHex(std::string& text, uint32_t value, int digits)
 {
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        text += "0123456789ABCDEF"[(value >> shift) & 0xF];
+    char hex[8];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        hex[i] = "0123456789ABCDEF"[value & 0xF];
+    text.append(hex, size_t(digits));
+}
+
+// value in decimal with at least digits (at most 10) digits, as "%0*u" writes it.
+void AppendDecimal(std::string& text, uint32_t value, int digits)
+{
+    char dec[10];
+    int n = 0;
+    do {
+        dec[9 - n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n < digits)
+        dec[9 - n++] = '0';
+    text.append(dec + 10 - n, size_t(n));
 }
 
 void PrintBanner(FILE* stream)
@@ -110,18 +127,18 @@ int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
 
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
 {
-    // Rows can come every few access units: no formatted printing for the hex digits.
-    row.HexaData = "#";
-    AppendHex(row.HexaData, uint32_t(entries.size()), 2);
+    std::string& hex = row.HexaData;
+    hex.assign(1, '#');
+    AppendHex(hex, uint32_t(entries.size()), 2);
     if (!table)
-        row.HexaData += "\n";
+        hex += '\n';
     for (const MdpmTagEntry& e : entries) {
         if (!table)
-            row.HexaData += "#";
-        AppendHex(row.HexaData, e.tag, 2);
-        AppendHex(row.HexaData, e.value, 8);
+            hex += '#';
+        AppendHex(hex, e.tag, 2);
+        AppendHex(hex, e.value, 8);
         if (!table)
-            row.HexaData += "\n";
+            hex += '\n';
     }
 
     bool haveDate = false, haveTime = false;
@@ -153,7 +170,7 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             } else {
                 row.Company = "unknown (0x";
                 AppendHex(row.Company, maker, 4);
-                row.Company += ")";
+                row.Company += ')';
             }
             row.CompanyModel = "0x";
             AppendHex(row.CompanyModel, model, 4);
@@ -165,41 +182,73 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
         }
     }
     if (haveDate && haveTime) {
-        char text[96];
-        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s", year,
-                 month, day, hour, minute, second, zone & 0x20 ? "-" : "+", (zone >> 1) & 0xF,
-                 zone & 0x01 ? "30" : "00", zone & 0x40 ? " DST" : "");
-        row.DateTimeOriginal = text;
+        // "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s"
+        std::string& text = row.DateTimeOriginal;
+        text.clear();
+        AppendDecimal(text, year, 4);
+        text += '-';
+        AppendDecimal(text, month, 2);
+        text += '-';
+        AppendDecimal(text, day, 2);
+        text += ' ';
+        AppendDecimal(text, hour, 2);
+        text += ':';
+        AppendDecimal(text, minute, 2);
+        text += ':';
+        AppendDecimal(text, second, 2);
+        text += ", timezone ";
+        text += zone & 0x20 ? '-' : '+';
+        AppendDecimal(text, (zone >> 1) & 0xF, 2);
+        text += zone & 0x01 ? ":30" : ":00";
+        if (zone & 0x40)
+            text += " DST";
     }
+}
+
+void InfoRow::Clear()
+{
+    for (std::string* column : {&AccessUnitNum, &HexaData, &TimeCode, &DateTimeOriginal, &Company,
+                                &CompanyModel, &CompanyModelName})
+        column->clear();
 }
 
 void InfoRow::Print(FILE* stream, bool table, bool hexData) const
 {
     // One write per row; the caller checks the stream.
+    const std::string* columns[] = {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel,
+                                    &CompanyModelName};
+    const char* names[] = {MdpmTagName(0x13), "DateTimeOriginal", "Company", "CompanyModel",
+                           "CompanyModelName"};
     std::string text;
+    text.reserve(AccessUnitNum.size() + HexaData.size() + TimeCode.size() +
+                 DateTimeOriginal.size() + Company.size() + CompanyModel.size() +
+                 CompanyModelName.size() + 128);
     if (table) {
         text = AccessUnitNum;
-        if (hexData)
-            text += "\t" + HexaData;
-        for (const std::string* column :
-             {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel, &CompanyModelName})
-            text += "\t" + *column;
-        text += "\n";
-    } else {
-        text = ";AccessUnitNum=" + AccessUnitNum + "\n";
-        if (hexData && !HexaData.empty())
+        if (hexData) {
+            text += '\t';
             text += HexaData;
-        const std::pair<const char*, const std::string*> columns[] = {
-            {MdpmTagName(0x13), &TimeCode},
-            {"DateTimeOriginal", &DateTimeOriginal},
-            {"Company", &Company},
-            {"CompanyModel", &CompanyModel},
-            {"CompanyModelName", &CompanyModelName},
-        };
-        for (const auto& column : columns)
-            if (!column.second->empty())
-                text = text + column.first + "=" + *column.second + "\n";
-        text += "\n";
+        }
+        for (const std::string* column : columns) {
+            text += '\t';
+            text += *column;
+        }
+        text += '\n';
+    } else {
+        text += ";AccessUnitNum=";
+        text += AccessUnitNum;
+        text += '\n';
+        if (hexData)
+            text += HexaData;
+        for (int i = 0; i < 5; ++i) {
+            if (columns[i]->empty())
+                continue;
+            text += names[i];
+            text += '=';
+            text += *columns[i];
+            text += '\n';
+        }
+        text += '\n';
     }
     fwrite(text.data(), 1, text.size(), stream);
 }
@@ -242,10 +291,11 @@ int CQuenby::OnNALUnit()
                                uint64_t(message.payloadData.size()) * 8);
         if (ReadMdpmTags(m_payloadReader, m_entries) != 0)
             continue;
-        InfoRow row;
-        row.AccessUnitNum = std::to_string(m_parser.m_pictureCount);
-        FillInfoRow(row, m_entries, m_table);
-        row.Print(m_textOut, m_table, m_hexData);
+        // One row object for all rows: its texts keep their memory.
+        m_row.Clear();
+        AppendDecimal(m_row.AccessUnitNum, m_parser.m_pictureCount, 1);
+        FillInfoRow(m_row, m_entries, m_table);
+        m_row.Print(m_textOut, m_table, m_hexData);
         if (int w = FlushText())
             return w;
     }

@@ -18,7 +18,8 @@ struct MdpmTagEntry {
 class InfoRow
 {
   public:
-    void Clear() { *this = InfoRow(); }
+    // Empties every column, keeping its memory.
+    void Clear();
     void Print(FILE* stream, bool table, bool hexData) const;
 
     std::string AccessUnitNum;
@@ -53,6 +54,7 @@ class CQuenby : public CH264NALWalker
     H264BitReader m_unitReader;
     H264BitReader m_payloadReader;
     std::vector<MdpmTagEntry> m_entries;
+    InfoRow m_row;
 };
 
 // The program: arguments, one walk, the error line; returns the exit status.
