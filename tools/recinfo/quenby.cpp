@@ -257,6 +257,8 @@ CQuenby::CQuenby(bool noHeader, bool table, bool hexData, bool transportStream)
     : m_noHeader(noHeader), m_table(table), m_hexData(hexData)
 {
     m_isTS = transportStream;
+    // Of the units that are not SEI only the picture count is used.
+    m_parser.m_countingOnly = true;
 }
 
 int CQuenby::OnStart()
