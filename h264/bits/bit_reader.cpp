@@ -128,27 +128,28 @@ void H264BitReader::Refill()
     // end on a byte boundary (never a NAL unit) loads a byte at a time: which byte is short
     // depends on when the escapes ahead are counted.
     size_t avail = size_t(m_end - m_p);
-    size_t k     = std::min<uint64_t>({(64 - m_cacheBits) / 8, avail, m_bitsLeft / 8});
-    if (k == 0 || (m_bitsLeft & 7) != 0)
-        return void(LoadByte());
-    uint64_t x = 0;
-    if (avail >= 8) {
+    unsigned k   = (64 - m_cacheBits) / 8;
+    uint64_t x   = 0;
+    if (avail >= 8 && m_bitsLeft >= 64 && (m_bitsLeft & 7) == 0) {
         memcpy(&x, m_p, 8);
-        x = __builtin_bswap64(x);
-        x = k == 8 ? x : x >> (64 - 8 * k);
+        // The k leading bytes, right-aligned (k is 1 to 8).
+        x = __builtin_bswap64(x) >> (64 - 8 * k);
     } else {
-        for (size_t i = 0; i < k; ++i)
+        k = unsigned(std::min<uint64_t>({k, avail, m_bitsLeft / 8}));
+        if (k == 0 || (m_bitsLeft & 7) != 0)
+            return void(LoadByte());
+        for (unsigned i = 0; i < k; ++i)
             x = x << 8 | m_p[i];
     }
-    uint64_t inK = k == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * k)) - 1;
     if (m_unescape) {
-        if (~NonZeroBytes(x ^ 0x0303030303030303ull) & kHigh & inK)
+        // The bytes above the k taken are zero in x: they are not 03, and not a zero run's end.
+        if (~NonZeroBytes(x ^ 0x0303030303030303ull) & kHigh)
             return void(LoadByte());
-        uint64_t nonZero = NonZeroBytes(x) & inK;
-        m_zeros          = nonZero ? unsigned(__builtin_ctzll(nonZero)) / 8 : m_zeros + unsigned(k);
+        uint64_t nonZero = NonZeroBytes(x);
+        m_zeros          = nonZero ? unsigned(__builtin_ctzll(nonZero)) / 8 : m_zeros + k;
     }
     m_cache |= x << (64 - m_cacheBits - 8 * k);
-    m_cacheBits += unsigned(8 * k);
+    m_cacheBits += 8 * k;
     m_p += k;
     m_bitsLeft -= 8 * k;
     m_loadedBits += 8 * k;
@@ -245,6 +246,13 @@ int32_t H264BitReader::ReadSE()
 void H264BitReader::SkipToByteAlign()
 {
     ReadBits(1);
+    // The rest of the byte at once when it is cached (it is then no short final byte).
+    unsigned rest = unsigned(8 - (m_loadedBits - m_cacheBits) % 8) % 8;
+    if (rest <= m_cacheBits) {
+        m_cache <<= rest;
+        m_cacheBits -= rest;
+        return;
+    }
     while (!IsByteAligned())
         ReadBits(1);
 }

@@ -42,18 +42,20 @@ const char* ModelNameOf(uint32_t maker, uint32_t model)
     return "";
 }
 
-// Rows can come every few access units: their numbers are written without formatted printing.
+// Rows can come every few access units: their texts are put together without formatted
+// printing or growing strings. Each writer puts its text at out, which has room for it, and
+// returns the end of what it wrote.
+
 // digits (at most 8) upper-case hex digits of value, as "%0*X" writes them.
-void AppendHex(std::string& text, uint32_t value, int digits)
+char* PutHex(char* out, uint32_t value, int digits)
 {
-    char hex[8];
     for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        hex[i] = "0123456789ABCDEF"[value & 0xF];
-    text.append(hex, size_t(digits));
+        out[i] = "0123456789ABCDEF"[value & 0xF];
+    return out + digits;
 }
 
 // value in decimal with at least digits (at most 10) digits, as "%0*u" writes it.
-void AppendDecimal(std::string& text, uint32_t value, int digits)
+char* PutDecimal(char* out, uint32_t value, int digits)
 {
     char dec[10];
     int n = 0;
@@ -63,7 +65,20 @@ void AppendDecimal(std::string& text, uint32_t value, int digits)
     } while (value);
     while (n < digits)
         dec[9 - n++] = '0';
-    text.append(dec + 10 - n, size_t(n));
+    memcpy(out, dec + 10 - n, size_t(n));
+    return out + n;
+}
+
+char* PutText(char* out, const std::string& text)
+{
+    memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* PutText(char* out, const char* text, size_t size)
+{
+    memcpy(out, text, size);
+    return out + size;
 }
 
 void PrintBanner(FILE* stream)
@@ -127,18 +142,21 @@ int ReadMdpmTags(H264BitReader& reader, std::vector<MdpmTagEntry>& entries)
 
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
 {
+    // "#" and the count, then each tag and value; in list format each on a line of its own.
     std::string& hex = row.HexaData;
-    hex.assign(1, '#');
-    AppendHex(hex, uint32_t(entries.size()), 2);
+    hex.resize(3 + entries.size() * 10 + (table ? 0 : 1 + entries.size() * 2));
+    char* out = &hex[0];
+    *out++    = '#';
+    out       = PutHex(out, uint32_t(entries.size()), 2);
     if (!table)
-        hex += '\n';
+        *out++ = '\n';
     for (const MdpmTagEntry& e : entries) {
         if (!table)
-            hex += '#';
-        AppendHex(hex, e.tag, 2);
-        AppendHex(hex, e.value, 8);
+            *out++ = '#';
+        out = PutHex(out, e.tag, 2);
+        out = PutHex(out, e.value, 8);
         if (!table)
-            hex += '\n';
+            *out++ = '\n';
     }
 
     bool haveDate = false, haveTime = false;
@@ -165,15 +183,15 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             break;
         case 0xE0: {
             uint32_t maker = e.value >> 16, model = e.value & 0xFFFF;
+            char text[32];
             if (const char* name = MdpmMakerName(maker)) {
                 row.Company = name;
             } else {
-                row.Company = "unknown (0x";
-                AppendHex(row.Company, maker, 4);
-                row.Company += ')';
+                char* end = PutHex(PutText(text, "unknown (0x", 11), maker, 4);
+                *end++    = ')';
+                row.Company.assign(text, end);
             }
-            row.CompanyModel = "0x";
-            AppendHex(row.CompanyModel, model, 4);
+            row.CompanyModel.assign(text, PutHex(PutText(text, "0x", 2), model, 4));
             row.CompanyModelName = ModelNameOf(maker, model);
             break;
         }
@@ -182,26 +200,26 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
         }
     }
     if (haveDate && haveTime) {
-        // "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s"
-        std::string& text = row.DateTimeOriginal;
-        text.clear();
-        AppendDecimal(text, year, 4);
-        text += '-';
-        AppendDecimal(text, month, 2);
-        text += '-';
-        AppendDecimal(text, day, 2);
-        text += ' ';
-        AppendDecimal(text, hour, 2);
-        text += ':';
-        AppendDecimal(text, minute, 2);
-        text += ':';
-        AppendDecimal(text, second, 2);
-        text += ", timezone ";
-        text += zone & 0x20 ? '-' : '+';
-        AppendDecimal(text, (zone >> 1) & 0xF, 2);
-        text += zone & 0x01 ? ":30" : ":00";
+        // "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s"; a BCD byte reads at most 165.
+        char text[64];
+        char* at = PutDecimal(text, year, 4);
+        *at++    = '-';
+        at       = PutDecimal(at, month, 2);
+        *at++    = '-';
+        at       = PutDecimal(at, day, 2);
+        *at++    = ' ';
+        at       = PutDecimal(at, hour, 2);
+        *at++    = ':';
+        at       = PutDecimal(at, minute, 2);
+        *at++    = ':';
+        at       = PutDecimal(at, second, 2);
+        at       = PutText(at, ", timezone ", 11);
+        *at++    = zone & 0x20 ? '-' : '+';
+        at       = PutDecimal(at, (zone >> 1) & 0xF, 2);
+        at       = PutText(at, zone & 0x01 ? ":30" : ":00", 3);
         if (zone & 0x40)
-            text += " DST";
+            at = PutText(at, " DST", 4);
+        row.DateTimeOriginal.assign(text, at);
     }
 }
 
@@ -214,43 +232,50 @@ void InfoRow::Clear()
 
 void InfoRow::Print(FILE* stream, bool table, bool hexData) const
 {
-    // One write per row; the caller checks the stream.
-    const std::string* columns[] = {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel,
-                                    &CompanyModelName};
-    const char* names[] = {MdpmTagName(0x13), "DateTimeOriginal", "Company", "CompanyModel",
+    static const char* const kTimeCodeName = MdpmTagName(0x13);
+    const std::string* columns[]           = {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel,
+                                              &CompanyModelName};
+    const char* names[] = {kTimeCodeName, "DateTimeOriginal", "Company", "CompanyModel",
                            "CompanyModelName"};
-    std::string text;
-    text.reserve(AccessUnitNum.size() + HexaData.size() + TimeCode.size() +
-                 DateTimeOriginal.size() + Company.size() + CompanyModel.size() +
-                 CompanyModelName.size() + 128);
+    // One write per row; the caller checks the stream.
+    size_t size = AccessUnitNum.size() + HexaData.size() + 32;
+    for (int i = 0; i < 5; ++i)
+        size += strlen(names[i]) + columns[i]->size() + 2;
+    char small[1024];
+    std::string large;
+    char* text = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        text = &large[0];
+    }
+    char* out = text;
     if (table) {
-        text = AccessUnitNum;
+        out = PutText(out, AccessUnitNum);
         if (hexData) {
-            text += '\t';
-            text += HexaData;
+            *out++ = '\t';
+            out    = PutText(out, HexaData);
         }
         for (const std::string* column : columns) {
-            text += '\t';
-            text += *column;
+            *out++ = '\t';
+            out    = PutText(out, *column);
         }
-        text += '\n';
+        *out++ = '\n';
     } else {
-        text += ";AccessUnitNum=";
-        text += AccessUnitNum;
-        text += '\n';
+        out    = PutText(PutText(out, ";AccessUnitNum=", 15), AccessUnitNum);
+        *out++ = '\n';
         if (hexData)
-            text += HexaData;
+            out = PutText(out, HexaData);
         for (int i = 0; i < 5; ++i) {
             if (columns[i]->empty())
                 continue;
-            text += names[i];
-            text += '=';
-            text += *columns[i];
-            text += '\n';
+            out    = PutText(out, names[i], strlen(names[i]));
+            *out++ = '=';
+            out    = PutText(out, *columns[i]);
+            *out++ = '\n';
         }
-        text += '\n';
+        *out++ = '\n';
     }
-    fwrite(text.data(), 1, text.size(), stream);
+    fwrite(text, 1, size_t(out - text), stream);
 }
 
 CQuenby::CQuenby(bool noHeader, bool table, bool hexData, bool transportStream)
@@ -295,7 +320,8 @@ int CQuenby::OnNALUnit()
             continue;
         // One row object for all rows: its texts keep their memory.
         m_row.Clear();
-        AppendDecimal(m_row.AccessUnitNum, m_parser.m_pictureCount, 1);
+        char number[10];
+        m_row.AccessUnitNum.assign(number, PutDecimal(number, m_parser.m_pictureCount, 1));
         FillInfoRow(m_row, m_entries, m_table);
         m_row.Print(m_textOut, m_table, m_hexData);
         if (int w = FlushText())
