@@ -301,9 +301,14 @@ void H264BitReader::CountAhead()
     uint64_t lastAt = 0, prevAt = 0;
     uint8_t last = 0, prev = 0;
     uint64_t droppedBehind = 0; // escapes after the byte looked at
+    auto zeroWordBefore    = [&](size_t i) {
+        uint64_t w = 1;
+        if (i >= 8)
+            memcpy(&w, q + i - 8, 8);
+        return w == 0;
+    };
     for (size_t i = n, found = 0; i > 0 && found < 2;) {
-        uint64_t w;
-        if (i >= 8 && (memcpy(&w, q + i - 8, 8), w == 0)) {
+        if (zeroWordBefore(i)) {
             i -= 8; // a long zero tail a word at a time
             continue;
         }
