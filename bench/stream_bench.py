@@ -4,7 +4,13 @@ beside a memchr start-code scan of the same bytes (bench/start_code_scan.c) as t
 
 Builds a Release tree in WORK/build, makes the streams in WORK (kept for later runs), warms
 the page cache, then runs every case in turn, RUNS rounds, and prints per case the minimum and
-median wall time, the throughput, the ratio to the scan and the peak resident memory.
+median wall time, the throughput, the ratios of the minima and of the medians to the scan of
+the same file, and the peak resident memory.
+
+Streams: bench.h264 (512 MiB, its large units 1 MiB slices) and bench.m2ts (1 GiB, the same
+access units without the large slices), and their forms whose large units are 1 MiB filler
+data units instead, bench-filler.h264 and bench-filler.m2ts. A last line compares quenby on
+the two elementary streams.
 
 Usage: bench/stream_bench.py [--runs N] [--work DIR]   (defaults: 7, build-bench)
 """
@@ -46,16 +52,25 @@ def with_mdpm():
     return g.insert_units(base, {0: [mdpm], 12: [mdpm], 24: [mdpm]})[0]
 
 
-def make_es(path, size):
+def big_copy(plain, filler):
+    """The copy of the base fixture that carries a large unit: the last slice of access unit 5
+    grown to 1 MiB, or (filler) that slice as it is followed by a 1 MiB filler data unit."""
+    groups = g.access_units(g.split_units(plain))
+    slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
+    if filler:
+        groups[5].insert(slice_at + 1, g.filler_unit(MIB))
+    else:
+        groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
+    return b"".join(b"".join(au) for au in groups)
+
+
+def make_es(path, size, filler=False):
     """The base fixture over and over, with an MDPM message every 12 access units and, in
-    every 32nd copy, one slice grown to 1 MiB (about half the bytes are in such slices)."""
+    every 32nd copy, one large unit of 1 MiB (big_copy; about half the bytes are in them)."""
     if os.path.exists(path) and os.path.getsize(path) >= size:
         return
     plain = with_mdpm()
-    groups = g.access_units(g.split_units(plain))
-    slice_at = max(i for i, u in enumerate(groups[5]) if g.nal_type(u) == 1)
-    groups[5][slice_at] = g.inflate(groups[5][slice_at], MIB, seed=5)
-    big = b"".join(b"".join(au) for au in groups)
+    big = big_copy(plain, filler)
     written = 0
     with open(path + ".tmp", "wb") as f:
         copy = 0
@@ -70,13 +85,16 @@ def make_es(path, size):
 # --- transport streams ------------------------------------------------------------------
 
 
-def make_ts(path, size, work):
+def make_ts(path, size, work, filler=False):
     """The base fixture with an MDPM message every 12 access units, in 192-byte packets with
-    PAT and PMT every 12 access units, repeated to at least size bytes (tests/gen/ts.py)."""
+    PAT and PMT every 12 access units, repeated to at least size bytes (tests/gen/ts.py).
+    With filler, what is repeated is 32 copies of it, the first with a 1 MiB filler data
+    unit (make_es's cycle)."""
     if os.path.exists(path) and os.path.getsize(path) >= size:
         return
     es = os.path.join(work, "bench_ts.h264")
-    g.write(es, with_mdpm())
+    plain = with_mdpm()
+    g.write(es, big_copy(plain, True) + plain * 31 if filler else plain)
     mux = [sys.executable, os.path.join(ROOT, "tests", "gen", "ts.py"), "mux", "--packet", "192",
            "--psi-every", "12"]
     subprocess.run(mux + [es, path + ".tmp"], check=True)
@@ -87,12 +105,11 @@ def make_ts(path, size, work):
 
 
 def ts_cases(work, exe):
-    """quenby on a transport stream of 1 GiB, the same scan over its bytes, and ffmpeg's
-    demultiplexer as a peer when it is installed."""
+    """quenby on transport streams of 1 GiB (without and with filler units), the same scan
+    over their bytes, and ffmpeg's demultiplexer as a peer when it is installed."""
     ts = os.path.join(work, "bench.m2ts")
     make_ts(ts, 1024 * MIB, work)
     size = os.path.getsize(ts)
-    print("%s: %.1f MiB, 192-byte packets" % (os.path.basename(ts), size / MIB))
     cases = [
         ("scan m2ts", [exe["scan"], ts], size, None),
         ("quenby m2ts", [exe["quenby"], ts], size, "scan m2ts"),
@@ -100,6 +117,13 @@ def ts_cases(work, exe):
     if shutil.which("ffmpeg"):
         cases.append(("ffmpeg m2ts", ["ffmpeg", "-v", "error", "-i", ts, "-map", "0:v:0", "-c",
                                       "copy", "-f", "h264", "-y", "/dev/null"], size, "scan m2ts"))
+    fts = os.path.join(work, "bench-filler.m2ts")
+    make_ts(fts, 1024 * MIB, work, filler=True)
+    fsize = os.path.getsize(fts)
+    cases += [
+        ("scan m2ts fill", [exe["scan"], fts], fsize, None),
+        ("quenby m2ts fill", [exe["quenby"], fts], fsize, "scan m2ts fill"),
+    ]
     return cases
 
 
@@ -157,26 +181,44 @@ def main():
 
     es = os.path.join(args.work, "bench.h264")
     make_es(es, 512 * MIB)
-    es_size = os.path.getsize(es)
+    fes = os.path.join(args.work, "bench-filler.h264")
+    make_es(fes, 512 * MIB, filler=True)
+    es_size, fes_size = os.path.getsize(es), os.path.getsize(fes)
     # (label, command, bytes, reference label or None)
     cases = [
         ("scan es", [exe["scan"], es], es_size, None),
         ("quenby -es", [exe["quenby"], "-es", es], es_size, "scan es"),
+        ("scan es fill", [exe["scan"], fes], fes_size, None),
+        ("quenby -es fill", [exe["quenby"], "-es", fes], fes_size, "scan es fill"),
     ]
     cases += ts_cases(args.work, exe)
-    for path in {c[1][-1] for c in cases}:
+    # Each scan names a stream; the other cases read the stream of their reference.
+    streams = sorted({c[1][-1] for c in cases if c[3] is None})
+    for path in streams:
         warm(path)
 
     times, peaks = rounds([c[:2] for c in cases], args.runs, args.work)
 
-    print("%d runs each; %s: %.1f MiB" % (args.runs, os.path.basename(es), es_size / MIB))
-    print("%-14s %8s %8s %9s %9s %8s %8s" % ("case", "min s", "median s", "GB/s min",
-                                             "GB/s med", "x ref", "peak MiB"))
+    print("%d runs each, 192-byte packets in the m2ts streams" % args.runs)
+    for path in streams:
+        print("  %s: %.1f MiB" % (os.path.basename(path), os.path.getsize(path) / MIB))
+    print("%-17s %7s %8s %8s %8s %9s %9s %8s" % ("case", "min s", "median s", "GB/s min",
+                                                 "GB/s med", "x ref min", "x ref med",
+                                                 "peak MiB"))
     for label, _, size, ref in cases:
         lo, med = min(times[label]), statistics.median(times[label])
-        ratio = "%.2f" % (lo / min(times[ref])) if ref else "-"
-        print("%-14s %8.3f %8.3f %9.2f %9.2f %8s %8.1f" % (
-            label, lo, med, size / lo / 1e9, size / med / 1e9, ratio, peaks[label] / 1024))
+        if ref:
+            ratios = ("%.2f" % (lo / min(times[ref])),
+                      "%.2f" % (med / statistics.median(times[ref])))
+        else:
+            ratios = ("-", "-")
+        print("%-17s %7.3f %8.3f %8.2f %8.2f %9s %9s %8.1f" % (
+            label, lo, med, size / lo / 1e9, size / med / 1e9, ratios[0], ratios[1],
+            peaks[label] / 1024))
+    # The same stream with its 1 MiB units as filler data rather than slices.
+    slices, filler = times["quenby -es"], times["quenby -es fill"]
+    print("filler / slices (quenby -es): %.2f of minima, %.2f of medians" % (
+        min(filler) / min(slices), statistics.median(filler) / statistics.median(slices)))
 
 
 if __name__ == "__main__":

@@ -9,21 +9,6 @@
 namespace
 {
 
-// Entry i: 8 minus the bit length of i.
-struct LeadingZeroTable {
-    uint8_t v[256];
-    constexpr LeadingZeroTable() : v()
-    {
-        for (int i = 0; i < 256; ++i) {
-            int len = 0;
-            for (int x = i; x; x >>= 1)
-                ++len;
-            v[i] = static_cast<uint8_t>(8 - len);
-        }
-    }
-};
-constexpr LeadingZeroTable kLeadingZeros;
-
 inline uint32_t Mask(unsigned n) { return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1; }
 
 } // namespace
@@ -33,8 +18,8 @@ void H264BitReader::Start(const uint8_t* data, size_t byteCount, uint64_t bitCou
     m_p             = data;
     m_end           = data + byteCount;
     m_bitsLeft      = bitCount;
-    m_curBits       = 0;
-    m_cur           = 0;
+    m_cache         = 0;
+    m_cacheBits     = 0;
     m_unescape      = false;
     m_zeros         = 0;
     m_counted       = false;
@@ -55,8 +40,8 @@ H264BitReader& H264BitReader::operator=(const H264BitReader& other)
     if (this == &other)
         return *this;
     m_bitsLeft      = other.m_bitsLeft;
-    m_curBits       = other.m_curBits;
-    m_cur           = other.m_cur;
+    m_cache         = other.m_cache;
+    m_cacheBits     = other.m_cacheBits;
     m_unescape      = other.m_unescape;
     m_zeros         = other.m_zeros;
     m_counted       = other.m_counted;
@@ -91,7 +76,8 @@ void H264BitReader::FreeBuffer()
     std::vector<uint8_t>().swap(m_own);
     m_p = m_end = nullptr;
     m_bitsLeft  = 0;
-    m_curBits   = 0;
+    m_cache     = 0;
+    m_cacheBits = 0;
 }
 
 void RemoveEmulationPrevention(H264BitReader& reader)
@@ -102,11 +88,9 @@ void RemoveEmulationPrevention(H264BitReader& reader)
     reader.m_lastOne  = -2;
 }
 
-// Loads the next byte, dropping an emulation prevention byte on the way; the caller has
-// checked that enough bits are left.
 uint8_t H264BitReader::LoadByte()
 {
-    if (m_p == m_end)
+    if (m_p == m_end || m_bitsLeft == 0)
         throw kBitstreamReadPastEnd;
     uint8_t b = *m_p++;
     if (m_unescape) {
@@ -120,12 +104,55 @@ uint8_t H264BitReader::LoadByte()
         }
         m_zeros = b == 0 ? m_zeros + 1 : 0;
     }
+    // The valid bits of a final short byte are its low-order bits.
     unsigned valid = m_bitsLeft < 8 ? unsigned(m_bitsLeft) : 8;
     m_bitsLeft -= valid;
     m_loadedBits += valid;
-    m_cur     = b;
-    m_curBits = valid;
+    m_cache |= uint64_t(b & Mask(valid)) << (64 - m_cacheBits - valid);
+    m_cacheBits += valid;
     return b;
+}
+
+namespace
+{
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+constexpr uint64_t kHigh = 0x8080808080808080ull;
+// The high bit of each byte of x that is not zero.
+inline uint64_t NonZeroBytes(uint64_t x) { return (((x & kLow7) + kLow7) | x) & kHigh; }
+} // namespace
+
+void H264BitReader::Refill()
+{
+    // Whole bytes to fill the cache, in one piece when none of them can be an escape (only a
+    // 03 byte can be): then the zero run behind them is all that changes. Data that does not
+    // end on a byte boundary (never a NAL unit) loads a byte at a time: which byte is short
+    // depends on when the escapes ahead are counted.
+    size_t avail = size_t(m_end - m_p);
+    unsigned k   = (64 - m_cacheBits) / 8;
+    uint64_t x   = 0;
+    if (avail >= 8 && m_bitsLeft >= 64 && (m_bitsLeft & 7) == 0) {
+        memcpy(&x, m_p, 8);
+        // The k leading bytes, right-aligned (k is 1 to 8).
+        x = __builtin_bswap64(x) >> (64 - 8 * k);
+    } else {
+        k = unsigned(std::min<uint64_t>({k, avail, m_bitsLeft / 8}));
+        if (k == 0 || (m_bitsLeft & 7) != 0)
+            return void(LoadByte());
+        for (unsigned i = 0; i < k; ++i)
+            x = x << 8 | m_p[i];
+    }
+    if (m_unescape) {
+        // The bytes above the k taken are zero in x: they are not 03, and not a zero run's end.
+        if (~NonZeroBytes(x ^ 0x0303030303030303ull) & kHigh)
+            return void(LoadByte());
+        uint64_t nonZero = NonZeroBytes(x);
+        m_zeros          = nonZero ? unsigned(__builtin_ctzll(nonZero)) / 8 : m_zeros + k;
+    }
+    m_cache |= x << (64 - m_cacheBits - 8 * k);
+    m_cacheBits += 8 * k;
+    m_p += k;
+    m_bitsLeft -= 8 * k;
+    m_loadedBits += 8 * k;
 }
 
 uint32_t H264BitReader::ReadBitsSlow(unsigned n)
@@ -134,41 +161,22 @@ uint32_t H264BitReader::ReadBitsSlow(unsigned n)
         throw kBitstreamTooManyBits;
     if (n == 0)
         return 0;
-    // ReadBits took every n that the current byte holds.
-    uint64_t value = uint64_t(m_cur) & Mask(m_curBits);
-    unsigned want  = n - m_curBits;
-    m_curBits      = 0;
-    while (want > 8) {
-        if (m_bitsLeft < 8)
-            throw kBitstreamReadPastEnd;
-        LoadByte();
-        // An escape dropped on the way can leave a short final byte in its place.
-        if (m_curBits < 8)
-            throw kBitstreamReadPastEnd;
-        value = (value << 8) | m_cur;
-        want -= 8;
-        m_curBits = 0;
-    }
-    if (m_bitsLeft < want)
-        throw kBitstreamReadPastEnd;
-    LoadByte();
-    // The valid bits of a final short byte are its low-order bits.
-    unsigned valid = m_curBits;
-    if (valid < want)
-        throw kBitstreamReadPastEnd;
-    m_curBits = valid - want;
-    value     = (value << want) | ((uint32_t(m_cur) >> m_curBits) & Mask(want));
-    return uint32_t(value) & Mask(n);
+    while (m_cacheBits < n)
+        Refill();
+    return Take(n);
 }
 
 void H264BitReader::ReadBytes(uint8_t* dst, size_t n)
 {
-    if (m_curBits != 0) {
-        for (size_t i = 0; i < n; ++i)
+    size_t i = 0;
+    if (m_cacheBits % 8 != 0) {
+        for (; i < n; ++i)
             dst[i] = uint8_t(ReadBits(8));
         return;
     }
-    size_t i = 0;
+    while (i < n && m_cacheBits >= 8)
+        dst[i++] = uint8_t(Take(8));
+    // The cache is empty from here on.
     while (i < n) {
         if (m_bitsLeft < 8)
             throw kBitstreamReadPastEnd;
@@ -184,44 +192,42 @@ void H264BitReader::ReadBytes(uint8_t* dst, size_t n)
                 m_p += run;
                 m_bitsLeft -= uint64_t(run) * 8;
                 m_loadedBits += uint64_t(run) * 8;
-                m_cur = dst[i + run - 1];
                 i += run;
                 continue;
             }
         }
-        dst[i++]  = LoadByte();
-        m_curBits = 0;
+        // The byte as stored, as the whole of it is taken.
+        dst[i++]    = LoadByte();
+        m_cache     = 0;
+        m_cacheBits = 0;
     }
 }
 
 uint32_t H264BitReader::PeekBits(unsigned n)
 {
-    auto mark  = std::make_tuple(m_p, m_bitsLeft, m_curBits, m_cur, m_zeros, m_loadedBits);
+    auto mark  = std::make_tuple(m_p, m_bitsLeft, m_cache, m_cacheBits, m_zeros, m_loadedBits);
     uint32_t v = ReadBits(n);
-    std::tie(m_p, m_bitsLeft, m_curBits, m_cur, m_zeros, m_loadedBits) = mark;
+    std::tie(m_p, m_bitsLeft, m_cache, m_cacheBits, m_zeros, m_loadedBits) = mark;
     return v;
 }
 
 uint32_t H264BitReader::ReadUESlow()
 {
-    // Leading zeros a byte at a time through the table.
+    // Leading zeros a cache at a time.
     // 64 bits: a unit of 512 MiB holds 2^32 zero bits.
     uint64_t zeros = 0;
     for (;;) {
-        if (m_curBits == 0) {
-            if (m_bitsLeft == 0)
-                throw kBitstreamReadPastEnd;
-            LoadByte();
-        }
-        uint32_t rest = uint32_t(m_cur) & Mask(m_curBits);
-        if (rest == 0) {
-            zeros += m_curBits;
-            m_curBits = 0;
+        if (m_cacheBits == 0)
+            Refill();
+        if (m_cache == 0) {
+            zeros += m_cacheBits;
+            m_cacheBits = 0;
             continue;
         }
-        unsigned lz = kLeadingZeros.v[rest] - (8 - m_curBits);
+        unsigned lz = unsigned(__builtin_clzll(m_cache));
         zeros += lz;
-        m_curBits -= lz;
+        m_cache <<= lz;
+        m_cacheBits -= lz;
         break;
     }
     if (zeros + 1 > 32)
@@ -240,6 +246,13 @@ int32_t H264BitReader::ReadSE()
 void H264BitReader::SkipToByteAlign()
 {
     ReadBits(1);
+    // The rest of the byte at once when it is cached (it is then no short final byte).
+    unsigned rest = unsigned(8 - (m_loadedBits - m_cacheBits) % 8) % 8;
+    if (rest <= m_cacheBits) {
+        m_cache <<= rest;
+        m_cacheBits -= rest;
+        return;
+    }
     while (!IsByteAligned())
         ReadBits(1);
 }
@@ -260,30 +273,60 @@ void H264BitReader::CountAhead()
 {
     if (m_lastOne != -2)
         return;
-    uint64_t kept    = 0;
-    unsigned zeros   = m_zeros;
+    const uint8_t* q = m_p;
+    size_t n         = size_t(m_end - m_p);
+    // Zero bytes are always kept, so a 03 is an escape exactly when the two bytes before it
+    // are zeros (those before m_p counted in m_zeros): the escapes are found by their 03.
+    auto dropped = [&](size_t i) {
+        if (!m_unescape || q[i] != 3)
+            return false;
+        unsigned run = 0;
+        while (run < 2 && run < i && q[i - 1 - run] == 0)
+            ++run;
+        if (run == i)
+            run += m_zeros;
+        return run >= 2;
+    };
     uint64_t removed = 0;
-    // The last two non-zero kept bytes: a short final byte may hold its 1 bits only in the
-    // high bits that lie beyond the data, and then the one before it counts.
+    for (size_t i = 0; m_unescape && i < n;) {
+        const void* hit = memchr(q + i, 3, n - i);
+        if (!hit)
+            break;
+        i = size_t(static_cast<const uint8_t*>(hit) - q);
+        removed += dropped(i);
+        ++i;
+    }
+    // The last two non-zero kept bytes, found from the end: a short final byte may hold its
+    // 1 bits only in the high bits that lie beyond the data, and then the one before it counts.
     uint64_t lastAt = 0, prevAt = 0;
     uint8_t last = 0, prev = 0;
-    for (const uint8_t* q = m_p; q < m_end; ++q) {
-        uint8_t b = *q;
-        if (m_unescape) {
-            if (zeros >= 2 && b == 3) {
-                zeros = 0;
-                ++removed;
-                continue;
-            }
-            zeros = b == 0 ? zeros + 1 : 0;
+    uint64_t droppedBehind = 0; // escapes after the byte looked at
+    auto zeroWordBefore    = [&](size_t i) {
+        uint64_t w = 1;
+        if (i >= 8)
+            memcpy(&w, q + i - 8, 8);
+        return w == 0;
+    };
+    for (size_t i = n, found = 0; i > 0 && found < 2;) {
+        if (zeroWordBefore(i)) {
+            i -= 8; // a long zero tail a word at a time
+            continue;
         }
-        if (b) {
-            prev   = last;
-            prevAt = lastAt;
-            last   = b;
-            lastAt = kept;
+        --i;
+        if (q[i] == 0)
+            continue;
+        if (dropped(i)) {
+            ++droppedBehind;
+            continue;
         }
-        ++kept;
+        uint64_t at = i - (removed - droppedBehind);
+        if (found++ == 0) {
+            last   = q[i];
+            lastAt = at;
+        } else {
+            prev   = q[i];
+            prevAt = at;
+        }
     }
     if (!m_counted) {
         uint64_t sub = removed * 8;
@@ -304,11 +347,10 @@ void H264BitReader::CountAhead()
         if (bits)
             lastOne = int64_t(m_loadedBits + at * 8 + valid - 1) - LowestSetBit(bits);
     }
-    if (lastOne < 0 && m_curBits) {
-        // Nothing set ahead: the current byte is the last that can hold it.
-        uint32_t bits = uint32_t(m_cur) & ((1u << m_curBits) - 1);
-        if (bits)
-            lastOne = int64_t(m_loadedBits) - 1 - LowestSetBit(bits);
+    if (lastOne < 0 && m_cache) {
+        // Nothing set ahead: the cached bits are the last that can hold it.
+        int64_t first = int64_t(m_loadedBits - m_cacheBits);
+        lastOne       = first + 63 - __builtin_ctzll(m_cache);
     }
     m_lastOne = lastOne < 0 ? -1 : lastOne;
 }
@@ -317,20 +359,21 @@ uint64_t H264BitReader::BitsLeft()
 {
     if (m_unescape && !m_counted)
         CountAhead();
-    return m_bitsLeft + m_curBits;
+    return m_bitsLeft + m_cacheBits;
 }
 
 bool H264BitReader::MoreRbspData()
 {
     CountAhead();
-    int64_t consumed = int64_t(m_loadedBits) - int64_t(m_curBits);
+    int64_t consumed = int64_t(m_loadedBits) - int64_t(m_cacheBits);
     return consumed < m_lastOne;
 }
 
 void H264BitReader::SkipRest()
 {
-    m_p        = m_end;
-    m_bitsLeft = 0;
-    m_curBits  = 0;
-    m_lastOne  = -1;
+    m_p         = m_end;
+    m_bitsLeft  = 0;
+    m_cache     = 0;
+    m_cacheBits = 0;
+    m_lastOne   = -1;
 }

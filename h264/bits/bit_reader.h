@@ -34,27 +34,31 @@ class H264BitReader
 
     uint32_t ReadBits(unsigned n)
     {
-        // Most fields of a header fit in what is left of the current byte.
-        if (n - 1 < m_curBits) {
-            m_curBits -= n;
-            return (uint32_t(m_cur) >> m_curBits) & ((1u << n) - 1);
-        }
+        // Most fields lie in the bits already cached.
+        if (n - 1 < 32u && n <= m_cacheBits)
+            return Take(n);
         return ReadBitsSlow(n);
     }
     // n bytes, as n calls of ReadBits(8) would give them, copied in runs where it can.
     void ReadBytes(uint8_t* dst, size_t n);
     uint32_t PeekBits(unsigned n);
-    bool IsByteAligned() const { return m_curBits == 0; }
+    bool IsByteAligned() const
+    {
+        // A short final byte ends where the data ends.
+        return ((m_loadedBits - m_cacheBits) & 7) == 0 || (m_cacheBits == 0 && m_bitsLeft == 0);
+    }
     uint32_t ReadUE()
     {
-        // A short code inside the current byte, else the general way.
-        uint32_t rest = uint32_t(m_cur) & ((1u << m_curBits) - 1);
-        if (rest) {
-            unsigned lz  = unsigned(__builtin_clz(rest)) - (32 - m_curBits);
+        // A code that lies in the cached bits, else the general way. Bits below the cached
+        // ones are zero, so a non-zero cache holds the code's 1 bit.
+        if (m_cache) {
+            unsigned lz  = unsigned(__builtin_clzll(m_cache));
             unsigned len = 2 * lz + 1;
-            if (len <= m_curBits) {
-                m_curBits -= len;
-                return (rest >> m_curBits) - 1;
+            if (len <= m_cacheBits) {
+                uint64_t v = m_cache >> (64 - len);
+                m_cache <<= len;
+                m_cacheBits -= len;
+                return uint32_t(v - 1);
             }
         }
         return ReadUESlow();
@@ -66,7 +70,7 @@ class H264BitReader
     // Bits left to read, emulation prevention bytes not counted.
     uint64_t BitsLeft();
     // An upper bound of BitsLeft() that costs nothing to ask (escaped bytes not subtracted).
-    uint64_t BitsLeftBound() const { return m_bitsLeft + m_curBits; }
+    uint64_t BitsLeftBound() const { return m_bitsLeft + m_cacheBits; }
     // more_rbsp_data() of the standard: is the position before the last 1 bit of the data?
     bool MoreRbspData();
     // Drops whatever is left without reading it.
@@ -83,24 +87,39 @@ class H264BitReader
         m_listBytesLeft -= bytes;
     }
 
-    // The raw (still escaped) bytes that no read has touched yet.
-    const uint8_t* RawPosition() const { return m_p; }
+    // The raw (still escaped) bytes that no read has touched yet. The cached bytes beyond the
+    // current one came in one piece that held no escape, so they map back byte for byte.
+    const uint8_t* RawPosition() const { return m_p - m_cacheBits / 8; }
     const uint8_t* RawEnd() const { return m_end; }
 
     friend void RemoveEmulationPrevention(H264BitReader& reader);
 
   private:
     void Start(const uint8_t* data, size_t byteCount, uint64_t bitCount);
+    // n (1 to 32) of the cached bits.
+    uint32_t Take(unsigned n)
+    {
+        uint32_t v = uint32_t(m_cache >> (64 - n));
+        m_cache <<= n;
+        m_cacheBits -= n;
+        return v;
+    }
     uint32_t ReadBitsSlow(unsigned n);
     uint32_t ReadUESlow();
+    // Adds at least one byte to the cache (which holds fewer than 57 bits); throws 3 at the
+    // end of the data.
+    void Refill();
+    // Adds the valid bits of the next byte to the cache, dropping an emulation prevention
+    // byte on the way; returns the byte as it was stored.
     uint8_t LoadByte();
     void CountAhead();
 
     const uint8_t* m_p   = nullptr; // next byte to load
     const uint8_t* m_end = nullptr;
     uint64_t m_bitsLeft  = 0; // bits in the bytes not yet loaded
-    unsigned m_curBits   = 0; // bits left in the current byte (its low-order bits)
-    uint8_t m_cur        = 0;
+    // Loaded bits not yet read, from the most significant bit down; the bits below them are 0.
+    uint64_t m_cache     = 0;
+    unsigned m_cacheBits = 0;
     // Emulation prevention is removed as bytes are loaded, so only what is read is unescaped.
     bool m_unescape          = false;
     unsigned m_zeros         = 0;     // zero bytes kept in a row before m_p

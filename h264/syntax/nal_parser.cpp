@@ -106,8 +106,10 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
     case 5:
         if (int sr = m_sliceHeader.Parse(*this, reader))
             return sr;
-        // Partition A carries slice_id after the header.
-        if (int pr = m_nalHeader.nal_unit_type == 2 ? m_partitionA.Parse(*this, reader) : 0)
+        // Partition A carries slice_id after the header (which a counting parse leaves unread).
+        if (int pr = m_nalHeader.nal_unit_type == 2 && !m_countingOnly
+                         ? m_partitionA.Parse(*this, reader)
+                         : 0)
             return pr;
         m_sliceData.Clear(*this);
         SkipSliceData(reader);
@@ -187,7 +189,12 @@ int H264NalParser::ParseUnit(H264BitReader& reader)
         CountPicture();
         return r;
     default:
-        m_rbsp.Parse(*this, reader);
+        if (m_countingOnly) {
+            m_rbsp.Clear(*this);
+            reader.SkipRest();
+        } else {
+            m_rbsp.Parse(*this, reader);
+        }
         return 100;
     }
 }

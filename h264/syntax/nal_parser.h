@@ -52,6 +52,12 @@ class H264NalParser
     // Makes a PPS current, and the SPS it names (an unknown PPS names SPS 0).
     void SelectPps(uint32_t ppsId);
 
+    // Set by a tool that looks at SEI messages, slice types and the picture count alone:
+    // slice headers are read only as far as the new-picture test needs, and the bytes of
+    // units without a parser (filler data) are passed over unread, m_rbsp left empty. The
+    // picture count is the same either way.
+    bool m_countingOnly = false;
+
     uint32_t m_pictureCount = 0xFFFFFFFF; // 0xFFFFFFFF: no picture yet
     bool m_newPicture       = false;      // the last slice started a new picture
     CH264NALUnitHeader m_nalHeader;

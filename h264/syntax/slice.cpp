@@ -331,6 +331,9 @@ int CH264SliceHeader::Syntax(H264Read& rw, H264NalParser& ctx)
         if (bottomPoc)
             rw.se(delta_pic_order_cnt[1]);
     }
+    // The fields of the new-picture test are in.
+    if (ctx.m_countingOnly)
+        return 0;
     if (pps.redundant_pic_cnt_present_flag)
         rw.ue(redundant_pic_cnt);
     if (IsB())

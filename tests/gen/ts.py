@@ -195,7 +195,9 @@ class Muxer:
         if bad_start:
             data = b"\x00\x00\x02" + data[3:]
         first = True
-        while data:
+        # Chunks by offset: a large access unit is not copied once per packet.
+        pos = 0
+        while pos < len(data):
             if first and header_in_first is not None:
                 n = header_in_first
             elif first:
@@ -203,7 +205,8 @@ class Muxer:
                 n = 176
             else:
                 n = 184
-            chunk, data = data[:n], data[n:]
+            chunk = data[pos:pos + n]
+            pos += n
             af = None
             if first and header_in_first is None:
                 pcr = (pts - 9000) & 0x1FFFFFFFF if pts >= 9000 else 0

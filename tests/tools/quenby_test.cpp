@@ -264,6 +264,7 @@ TEST(QuenbyListing, ZonesMakersAndModels)
 day = (0x19, 0x24134510)
 cases = [[(0x18, z << 24 | 0x201708), day] for z in (0x02, 0x63, 0x1E)]
 cases += [[(0x18, 0x029A0001), day]]            # BCD nibbles are not checked
+cases += [[(0x18, 0x02FFFFFF), (0x19, 0xFFFFFFFF)]]  # and read up to 165
 cases += [[(0x18, 0x02201708)], [day]]           # one of the two: no date
 models = [(0x1011, 0x2001), (0x0103, 0x0415), (0x0108, 0x1234), (0x1104, 0x0001), (0x9999, 0x0042),
           (0x1011, 0x9999), (0x0103, 0x3001)]
@@ -279,6 +280,7 @@ g.write('cases.h264', g.insert_units(g.read(FIXTURES + '/noaud.h264'), {0: [sei]
               "0\t\t2017-08-24 13:45:10, timezone -01:30 DST\t\t\t\n"
               "0\t\t2017-08-24 13:45:10, timezone +15:00\t\t\t\n"
               "0\t\t10000-01-24 13:45:10, timezone +01:00\t\t\t\n"
+              "0\t\t16665-165-165 165:165:165, timezone +01:00\t\t\t\n"
               "0\t\t\t\t\t\n"
               "0\t\t\t\t\t\n"
               "0\t\t\tCanon\t0x2001\tHG 20\n"

@@ -44,6 +44,8 @@ void PrintTallisBanner(FILE* stream)
 
 int CGOPMap::OnStart()
 {
+    // The slice types and access unit delimiters are all that is looked at.
+    m_parser.m_countingOnly = true;
     m_gops.clear();
     m_gopStart = kNone;
     m_frame    = kNone;
@@ -53,7 +55,7 @@ int CGOPMap::OnStart()
 int CGOPMap::OnNALUnit()
 {
     H264BitReader reader;
-    ParseCurrentUnit(reader); // only the slice type is looked at
+    ParseCurrentUnit(reader);
     uint32_t type = m_parser.m_nalHeader.nal_unit_type;
     if (IsSliceType(type)) {
         const CH264SliceHeader& slice = m_parser.m_sliceHeader;

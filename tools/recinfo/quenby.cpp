@@ -42,11 +42,43 @@ const char* ModelNameOf(uint32_t maker, uint32_t model)
     return "";
 }
 
-// digits upper-case hex digits of value, as "%0*X" writes them.
-void AppendHex(std::string& text, uint32_t value, int digits)
+// Rows can come every few access units: their texts are put together without formatted
+// printing or growing strings. Each writer puts its text at out, which has room for it, and
+// returns the end of what it wrote.
+
+// digits (at most 8) upper-case hex digits of value, as "%0*X" writes them.
+char* PutHex(char* out, uint32_t value, int digits)
 {
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        text += "0123456789ABCDEF"[(value >> shift) & 0xF];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        out[i] = "0123456789ABCDEF"[value & 0xF];
+    return out + digits;
+}
+
+// value in decimal with at least digits (at most 10) digits, as "%0*u" writes it.
+char* PutDecimal(char* out, uint32_t value, int digits)
+{
+    char dec[10];
+    int n = 0;
+    do {
+        dec[9 - n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n < digits)
+        dec[9 - n++] = '0';
+    memcpy(out, dec + 10 - n, size_t(n));
+    return out + n;
+}
+
+char* PutText(char* out, const std::string& text)
+{
+    memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* PutText(char* out, const char* text, size_t size)
+{
+    memcpy(out, text, size);
+    return out + size;
 }
 
 void PrintBanner(FILE* stream)
@@ -100,18 +132,21 @@ int ReadMdpmTags(H264BitReader& reader, MdpmTagList& tags)
 
 void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool table)
 {
-    // Rows can come every few access units: no formatted printing for the hex digits.
-    row.HexaData = "#";
-    AppendHex(row.HexaData, uint32_t(entries.size()), 2);
+    // "#" and the count, then each tag and value; in list format each on a line of its own.
+    std::string& hex = row.HexaData;
+    hex.resize(3 + entries.size() * 10 + (table ? 0 : 1 + entries.size() * 2));
+    char* out = &hex[0];
+    *out++    = '#';
+    out       = PutHex(out, uint32_t(entries.size()), 2);
     if (!table)
-        row.HexaData += "\n";
+        *out++ = '\n';
     for (const MdpmTagEntry& e : entries) {
         if (!table)
-            row.HexaData += "#";
-        AppendHex(row.HexaData, e.tag, 2);
-        AppendHex(row.HexaData, e.value, 8);
+            *out++ = '#';
+        out = PutHex(out, e.tag, 2);
+        out = PutHex(out, e.value, 8);
         if (!table)
-            row.HexaData += "\n";
+            *out++ = '\n';
     }
 
     bool haveDate = false, haveTime = false;
@@ -138,15 +173,15 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
             break;
         case 0xE0: {
             uint32_t maker = e.value >> 16, model = e.value & 0xFFFF;
+            char text[32];
             if (const char* name = MdpmMakerName(maker)) {
                 row.Company = name;
             } else {
-                row.Company = "unknown (0x";
-                AppendHex(row.Company, maker, 4);
-                row.Company += ")";
+                char* end = PutHex(PutText(text, "unknown (0x", 11), maker, 4);
+                *end++    = ')';
+                row.Company.assign(text, end);
             }
-            row.CompanyModel = "0x";
-            AppendHex(row.CompanyModel, model, 4);
+            row.CompanyModel.assign(text, PutHex(PutText(text, "0x", 2), model, 4));
             row.CompanyModelName = ModelNameOf(maker, model);
             break;
         }
@@ -155,49 +190,90 @@ void FillInfoRow(InfoRow& row, const std::vector<MdpmTagEntry>& entries, bool ta
         }
     }
     if (haveDate && haveTime) {
-        char text[96];
-        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s", year,
-                 month, day, hour, minute, second, zone & 0x20 ? "-" : "+", (zone >> 1) & 0xF,
-                 zone & 0x01 ? "30" : "00", zone & 0x40 ? " DST" : "");
-        row.DateTimeOriginal = text;
+        // "%04u-%02u-%02u %02u:%02u:%02u, timezone %s%.2u:%s%s"; a BCD byte reads at most 165.
+        char text[64];
+        char* at = PutDecimal(text, year, 4);
+        *at++    = '-';
+        at       = PutDecimal(at, month, 2);
+        *at++    = '-';
+        at       = PutDecimal(at, day, 2);
+        *at++    = ' ';
+        at       = PutDecimal(at, hour, 2);
+        *at++    = ':';
+        at       = PutDecimal(at, minute, 2);
+        *at++    = ':';
+        at       = PutDecimal(at, second, 2);
+        at       = PutText(at, ", timezone ", 11);
+        *at++    = zone & 0x20 ? '-' : '+';
+        at       = PutDecimal(at, (zone >> 1) & 0xF, 2);
+        at       = PutText(at, zone & 0x01 ? ":30" : ":00", 3);
+        if (zone & 0x40)
+            at = PutText(at, " DST", 4);
+        row.DateTimeOriginal.assign(text, at);
     }
+}
+
+void InfoRow::Clear()
+{
+    for (std::string* column : {&AccessUnitNum, &HexaData, &TimeCode, &DateTimeOriginal, &Company,
+                                &CompanyModel, &CompanyModelName})
+        column->clear();
 }
 
 void InfoRow::Print(FILE* stream, bool table, bool hexData) const
 {
+    static const char* const kTimeCodeName = MdpmTagName(0x13);
+    const std::string* columns[]           = {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel,
+                                              &CompanyModelName};
+    const char* names[] = {kTimeCodeName, "DateTimeOriginal", "Company", "CompanyModel",
+                           "CompanyModelName"};
     // One write per row; the caller checks the stream.
-    std::string text;
-    if (table) {
-        text = AccessUnitNum;
-        if (hexData)
-            text += "\t" + HexaData;
-        for (const std::string* column :
-             {&TimeCode, &DateTimeOriginal, &Company, &CompanyModel, &CompanyModelName})
-            text += "\t" + *column;
-        text += "\n";
-    } else {
-        text = ";AccessUnitNum=" + AccessUnitNum + "\n";
-        if (hexData && !HexaData.empty())
-            text += HexaData;
-        const std::pair<const char*, const std::string*> columns[] = {
-            {MdpmTagName(0x13), &TimeCode},
-            {"DateTimeOriginal", &DateTimeOriginal},
-            {"Company", &Company},
-            {"CompanyModel", &CompanyModel},
-            {"CompanyModelName", &CompanyModelName},
-        };
-        for (const auto& column : columns)
-            if (!column.second->empty())
-                text = text + column.first + "=" + *column.second + "\n";
-        text += "\n";
+    size_t size = AccessUnitNum.size() + HexaData.size() + 32;
+    for (int i = 0; i < 5; ++i)
+        size += strlen(names[i]) + columns[i]->size() + 2;
+    char small[1024];
+    std::string large;
+    char* text = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        text = &large[0];
     }
-    fwrite(text.data(), 1, text.size(), stream);
+    char* out = text;
+    if (table) {
+        out = PutText(out, AccessUnitNum);
+        if (hexData) {
+            *out++ = '\t';
+            out    = PutText(out, HexaData);
+        }
+        for (const std::string* column : columns) {
+            *out++ = '\t';
+            out    = PutText(out, *column);
+        }
+        *out++ = '\n';
+    } else {
+        out    = PutText(PutText(out, ";AccessUnitNum=", 15), AccessUnitNum);
+        *out++ = '\n';
+        if (hexData)
+            out = PutText(out, HexaData);
+        for (int i = 0; i < 5; ++i) {
+            if (columns[i]->empty())
+                continue;
+            out    = PutText(out, names[i], strlen(names[i]));
+            *out++ = '=';
+            out    = PutText(out, *columns[i]);
+            *out++ = '\n';
+        }
+        *out++ = '\n';
+    }
+    fwrite(text, 1, size_t(out - text), stream);
 }
 
 CQuenby::CQuenby(bool noHeader, bool table, bool hexData, bool transportStream)
     : m_noHeader(noHeader), m_table(table), m_hexData(hexData)
 {
     m_isTS = transportStream;
+    // Of the units that are not SEI only the picture count is used.
+    m_parser.m_countingOnly = true;
 }
 
 int CQuenby::OnStart()
@@ -232,10 +308,12 @@ int CQuenby::OnNALUnit()
                                uint64_t(message.payloadData.size()) * 8);
         if (ReadMdpmTags(m_payloadReader, m_tags) != 0)
             continue;
-        InfoRow row;
-        row.AccessUnitNum = std::to_string(m_parser.m_pictureCount);
-        FillInfoRow(row, m_tags.entries, m_table);
-        row.Print(m_textOut, m_table, m_hexData);
+        // One row object for all rows: its texts keep their memory.
+        m_row.Clear();
+        char number[10];
+        m_row.AccessUnitNum.assign(number, PutDecimal(number, m_parser.m_pictureCount, 1));
+        FillInfoRow(m_row, m_tags.entries, m_table);
+        m_row.Print(m_textOut, m_table, m_hexData);
         if (int w = FlushText())
             return w;
     }

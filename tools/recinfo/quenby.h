@@ -14,7 +14,8 @@
 class InfoRow
 {
   public:
-    void Clear() { *this = InfoRow(); }
+    // Empties every column, keeping its memory.
+    void Clear();
     void Print(FILE* stream, bool table, bool hexData) const;
 
     std::string AccessUnitNum;
@@ -49,6 +50,7 @@ class CQuenby : public CH264NALWalker
     H264BitReader m_unitReader;
     H264BitReader m_payloadReader;
     MdpmTagList m_tags;
+    InfoRow m_row;
 };
 
 // The program: arguments, one walk, the error line; returns the exit status.

@@ -193,6 +193,15 @@ TEST(H264BitReader, MoreRbspDataStopsAtTheLastOneBit)
     h.Init(high.data(), 13);
     h.ReadBits(2);
     EXPECT_FALSE(h.MoreRbspData()) << "the stop bit is bit 2";
+
+    // The stop bit found from the end, past a zero tail longer than a word and escapes in it.
+    auto tail        = Hex("25 00 00 03 80 00 00 03 00 00 00 00 00 00 00 00 00 00 03 00 00");
+    H264BitReader r3 = Over(tail, true);
+    EXPECT_EQ(r3.BitsLeft(), (tail.size() - 3) * 8);
+    r3.ReadBits(23);
+    EXPECT_TRUE(r3.MoreRbspData());
+    r3.ReadBits(1);
+    EXPECT_FALSE(r3.MoreRbspData());
 }
 
 TEST(H264BitReader, CopiesReadTheirOwnBytesAndTheRestIsCopied)
@@ -235,6 +244,56 @@ TEST(ByteAccess, ReadBytesAgreesWithEightBitsAtATime)
                 EXPECT_EQ(bits, bytes) << skip << " " << n;
                 EXPECT_EQ(a.BitsLeft(), b.BitsLeft());
                 EXPECT_EQ(a.MoreRbspData(), b.MoreRbspData());
+            }
+        }
+    }
+}
+
+TEST(H264BitReader, CachedReadsAgreeWithTheRbspBitByBit)
+{
+    // Escapes, 03 bytes that are none, and zero runs on both sides of the 8-byte pieces the
+    // cache is filled with; short data is filled from what is there.
+    const char* const cases[] = {
+        "00 00 00 01 41 9A 22 00 00 03 01 44 55 66 77 88 99 00 00 03 00 00 03 03 11 80",
+        "11 22 33 44 55 66 00 00 03 00 00 03 00 00 03 00 77 03 03 00 03 00 00 00 03 AB CD EF 80",
+        "03 00 00 03 12 00 00 00 00 00 00 00 00 03 FE 00 00 03",
+        "00 00 01 09 F0",
+        "FF 00 00 03 03 00",
+    };
+    for (const char* text : cases) {
+        auto raw = Hex(text);
+        // The RBSP by the rule itself, and the raw offset behind each of its bytes.
+        std::vector<uint8_t> rbsp;
+        std::vector<size_t> rawEnd;
+        for (size_t i = 0, zeros = 0; i < raw.size(); ++i) {
+            if (zeros >= 2 && raw[i] == 3) {
+                zeros = 0;
+                continue;
+            }
+            zeros = raw[i] == 0 ? zeros + 1 : 0;
+            rbsp.push_back(raw[i]);
+            rawEnd.push_back(i + 1);
+        }
+        auto bit = [&](size_t k) { return (rbsp[k / 8] >> (7 - k % 8)) & 1u; };
+        for (unsigned skip = 0; skip < 24; ++skip) {
+            for (unsigned width : {1u, 3u, 7u, 8u, 13u, 24u, 32u}) {
+                H264BitReader r;
+                r.InitView(raw.data(), raw.size());
+                RemoveEmulationPrevention(r);
+                size_t at = 0;
+                for (unsigned n = skip; at + n <= rbsp.size() * 8; n = width) {
+                    uint32_t expected = 0;
+                    for (unsigned j = 0; j < n; ++j)
+                        expected = expected << 1 | bit(at + j);
+                    ASSERT_EQ(r.ReadBits(n), expected) << text << " skip " << skip << " at " << at;
+                    at += n;
+                    EXPECT_EQ(r.IsByteAligned(), at % 8 == 0);
+                    if (at % 8 == 0 && at > 0) { // the raw bytes behind what was read
+                        EXPECT_EQ(r.RawPosition() - raw.data(), ptrdiff_t(rawEnd[at / 8 - 1]));
+                    }
+                }
+                EXPECT_EQ(r.BitsLeft(), rbsp.size() * 8 - at);
+                EXPECT_EQ(ErrorOf([&] { r.ReadBits(unsigned(rbsp.size() * 8 - at) + 1); }), 3);
             }
         }
     }

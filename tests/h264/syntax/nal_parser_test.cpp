@@ -150,6 +150,52 @@ TEST(PictureCounter, FieldsTheNarrowNalRefIdcTestAndCutSlices)
     EXPECT_EQ(q.m_pictureCount, 2u);
 }
 
+TEST(PictureCounter, CountingParseCountsAsTheFullOne)
+{
+    auto compare = [](const std::string& name, const std::vector<std::vector<uint8_t>>& units) {
+        H264NalParser full, counting;
+        counting.m_countingOnly = true;
+        for (size_t i = 0; i < units.size(); ++i) {
+            int r = ParseUnit(full, units[i]), c = ParseUnit(counting, units[i]);
+            uint32_t type  = full.m_nalHeader.nal_unit_type;
+            std::string at = name + " unit " + std::to_string(i);
+            ASSERT_EQ(counting.m_pictureCount, full.m_pictureCount) << at;
+            ASSERT_EQ(counting.m_newPicture, full.m_newPicture) << at;
+            ASSERT_EQ(counting.m_currentPpsId, full.m_currentPpsId) << at;
+            ASSERT_EQ(counting.m_sliceHeader.slice_type, full.m_sliceHeader.slice_type) << at;
+            ASSERT_TRUE(IsSliceType(type) || c == r) << at;
+            if (type == 12) { // the bytes after the header are kept only by the full parse
+                EXPECT_EQ(full.m_rbsp.m_data.size(), units[i].size() - (units[i][2] ? 4 : 5));
+                EXPECT_TRUE(counting.m_rbsp.m_data.empty()) << at;
+            }
+        }
+    };
+    // Units the counting parse reads less of: filler data, a partition A (its slice_id is left
+    // unread), a slice cut after its poc, and a slice with nothing after the header.
+    compare("crafted",
+            {Sps(0), Pps(0, 0), Hex("00 00 00 01 0C FF FF 80"), Slice('I', 0, 0, 0), kAud,
+             Unit(2, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(8, 0x12).u(3, 0).se(0).ue(7); }),
+             Hex("00 00 01 0C FF FF FF 80 00"), Slice('P', 2, 4),
+             Unit(
+                 1, 2, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(4, 3).u(4, 6).u(1, 1); }, false),
+             Unit(
+                 1, 0, [](Rbsp& r) { r.ue(0).ue(5).ue(0).u(8, 0x38).u(2, 0).se(4); }, false),
+             Hex("00 00 00 01 06 05 01 AA 80"), Slice('B', 4, 6)});
+    for (const char* name : {"base", "cavlc", "mbaff", "slices4", "hrd", "noaud", "yuv444"}) {
+        std::string data =
+            testing_support::ReadFile(std::string(TEST_DATA_DIR) + "/h264/" + name + ".h264");
+        // From start code to start code, a zero before 00 00 01 being part of it.
+        std::vector<std::vector<uint8_t>> units;
+        for (size_t i = 0, from = 0; i != std::string::npos; from = i) {
+            i          = data.find(std::string("\0\0\1", 3), from + 3);
+            size_t end = i == std::string::npos ? data.size() : i - (data[i - 1] == 0);
+            units.emplace_back(data.begin() + long(from), data.begin() + long(end));
+            i = i == std::string::npos ? i : end;
+        }
+        compare(name, units);
+    }
+}
+
 TEST(NalParser, SeiUnits)
 {
     H264NalParser p;
