@@ -30,15 +30,7 @@ bool PayloadSink::Allocate(size_t n)
     return m_chunk != nullptr;
 }
 
-bool PayloadSink::Write(const uint8_t* bytes, size_t n)
-{
-    if (n <= m_targetRoom - m_targetUsed) {
-        std::memcpy(m_target + m_targetUsed, bytes, n);
-        m_targetUsed += n;
-        return true;
-    }
-    return WriteSpill(bytes, n);
-}
+bool PayloadSink::Write(const uint8_t* bytes, size_t n) { return Put(bytes, n); }
 
 bool PayloadSink::WriteSpill(const uint8_t* bytes, size_t n)
 {

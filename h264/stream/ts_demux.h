@@ -62,16 +62,7 @@ class PayloadSink
     // Appends; false when the chunk cannot take what the target leaves over.
     bool Write(const uint8_t* bytes, size_t n);
     // Write of a whole packet's payload, the usual case, as a copy of known size.
-    bool WriteWhole(const uint8_t* bytes)
-    {
-        constexpr size_t n = kTsPacketSize - 4;
-        if (n <= m_targetRoom - m_targetUsed) {
-            std::memcpy(m_target + m_targetUsed, bytes, n);
-            m_targetUsed += n;
-            return true;
-        }
-        return WriteSpill(bytes, n);
-    }
+    bool WriteWhole(const uint8_t* bytes) { return Put(bytes, kTsPacketSize - 4); }
 
     size_t Held() const { return m_held - m_taken; }
     // More than a chunk's worth is waiting: the point where a chunk is handed over.
@@ -81,6 +72,16 @@ class PayloadSink
     void Close();
 
   private:
+    // Write's body, inline so that WriteWhole's copy has a size known at compile time.
+    bool Put(const uint8_t* bytes, size_t n)
+    {
+        if (n <= m_targetRoom - m_targetUsed) {
+            std::memcpy(m_target + m_targetUsed, bytes, n);
+            m_targetUsed += n;
+            return true;
+        }
+        return WriteSpill(bytes, n);
+    }
     bool WriteSpill(const uint8_t* bytes, size_t n);
 
     uint8_t* m_chunk    = nullptr;

@@ -91,14 +91,16 @@ bool CTSDemuxFeeder::ProcessNext()
     if (m_ended || m_error)
         return false;
     const uint8_t* p = NextPacket();
-    if (!p)
-        return false;
+    return p && Demultiplex(p);
+}
+
+bool CTSDemuxFeeder::Demultiplex(const uint8_t* packet)
+{
     // A packet the demultiplexer refuses ends the data; what came before it stays valid.
-    if (m_demux.ProcessPacket(p) != 0) {
-        m_error = kFileReadError;
-        return false;
-    }
-    return true;
+    if (m_demux.ProcessPacket(packet) == 0)
+        return true;
+    m_error = kFileReadError;
+    return false;
 }
 
 void CTSDemuxFeeder::FillTarget()
@@ -117,12 +119,7 @@ void CTSDemuxFeeder::FillTarget()
             return;
         }
         size_t done = 0;
-        while (done < count && !sink.TargetFull()) {
-            // A packet the demultiplexer refuses ends the data; what came before it stays.
-            if (m_demux.ProcessPacket(p + done++ * m_packetSize) != 0) {
-                m_error = kFileReadError;
-                break;
-            }
+        while (done < count && !sink.TargetFull() && Demultiplex(p + done++ * m_packetSize)) {
         }
         m_reader.Skip(done * m_packetSize);
     }

@@ -41,6 +41,8 @@ class CTSDemuxFeeder : public CFileFeeder
     void EndOfPackets();
     // One packet through the demultiplexer; false once the data has ended or failed.
     bool ProcessNext();
+    // A packet handed to the demultiplexer; false (with the error set) when it is refused.
+    bool Demultiplex(const uint8_t* packet);
     // Packets through the demultiplexer until the sink's target is full, or the data has
     // ended or failed.
     void FillTarget();
