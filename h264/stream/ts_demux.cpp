@@ -376,17 +376,16 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
         return -15;
     // No payload has flowed yet when the first PMT chooses: it flows only once a PMT has
     // listed its stream.
+    size_t place         = 0;
+    const uint8_t chosen = Choose(&place);
     if (m_streamType == 0)
-        m_streamType = ChosenType();
+        m_streamType = chosen;
     const int row = TsVideoTypeRow(m_streamType);
     if (!m_sinkAssigned && row >= 0 && firstOfType[row])
         if (int r = AssignSink(*firstOfType[row]))
             return r;
-    if (m_probe) {
-        size_t place = 0;
-        Choose(&place);
+    if (m_probe)
         m_probeDone = place == 0;
-    }
     return 0;
 }
 
