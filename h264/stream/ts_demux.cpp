@@ -98,7 +98,7 @@ void TsDemultiplexer::Reset()
     std::fill(std::begin(m_index), std::end(m_index), nullptr);
     m_sink.Close();
     m_fourByteHeader = false;
-    m_sinkAssigned   = false;
+    m_delivered      = nullptr;
     m_streamType     = m_wantedType;
     m_probeDone      = false;
 }
@@ -297,7 +297,7 @@ int TsDemultiplexer::ContinueSection(uint16_t pid, TsStreamRecord& rec, const ui
         return 0;
     if (pid == 0)
         return ProcessPat(s, sectionLength);
-    return ProcessPmt(rec, s, sectionLength);
+    return ProcessPmt(pid, rec, s, sectionLength);
 }
 
 int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
@@ -309,11 +309,13 @@ int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
         return -11;
     const uint8_t* entry = s + 8;
     const uint8_t* end   = entry + (sectionLength - 9);
+    bool listed          = false;
     for (; entry < end; entry += 4) {
         uint16_t program = uint16_t((entry[0] << 8) | entry[1]);
         if (entry[2] < 0xE0)
             return -12;
         uint16_t pid = uint16_t(((entry[2] & 0x1F) << 8) | entry[3]);
+        listed |= program == m_deliveredProgram && pid == m_deliveredPmtPid;
         if (m_programFilter != 0 && m_programFilter != program)
             continue;
         // Program 0 names the network PID; its tables are passed over by their table_id.
@@ -322,19 +324,38 @@ int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
         rec.stream_type     = 0xFF;
         rec.m_isPmt         = true;
     }
+    // Only a whole current table tells that the program has gone: a section of the next one
+    // (current_next_indicator 0), or one section of several, need not list it.
+    if (m_delivered && !listed && (s[5] & 1) && s[7] == 0)
+        EndDelivery();
     return 0;
 }
 
-int TsDemultiplexer::AssignSink(TsStreamRecord& rec)
+int TsDemultiplexer::AssignSink(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid)
 {
-    if (!m_sink.IsAllocated() && !m_sink.Allocate(m_bufferSize))
+    if (m_sink.IsAllocated()) {
+        // Taking over from an ended stream: a PES packet begun before is not delivered, so the
+        // payload goes on from this stream's next PES header (the fast path tests the count).
+        rec.m_pesCount = 0;
+        rec.StartCollecting(TsStreamRecord::kNothing);
+    } else if (!m_sink.Allocate(m_bufferSize)) {
         return -1;
-    rec.m_sink     = &m_sink;
-    m_sinkAssigned = true;
+    }
+    rec.m_sink         = &m_sink;
+    m_delivered        = &rec;
+    m_deliveredProgram = program;
+    m_deliveredPmtPid  = pmtPid;
     return 0;
 }
 
-int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength)
+void TsDemultiplexer::EndDelivery()
+{
+    m_delivered->m_sink = nullptr;
+    m_delivered         = nullptr;
+}
+
+int TsDemultiplexer::ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint8_t* s,
+                                unsigned sectionLength)
 {
     if (sectionLength <= 7)
         return -13;
@@ -350,6 +371,7 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
         return -14;
     // The first stream of each video type in this PMT.
     TsStreamRecord* firstOfType[kTsVideoTypeCount] = {};
+    bool listed                                    = false;
     while (crcStart - pos >= 5) {
         const uint8_t* e = s + pos;
         if ((e[1] & 0xE0) != 0xE0)
@@ -358,6 +380,7 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
         const uint16_t pid   = uint16_t(((e[1] & 0x1F) << 8) | e[2]);
         const unsigned esLen = ((e[3] & 0x0F) << 8) | e[4];
         TsStreamRecord& rec  = Record(pid);
+        listed |= &rec == m_delivered;
         if (rec.program_number != program || rec.stream_type != type || rec.m_isPmt) {
             rec.program_number = program;
             rec.stream_type    = type;
@@ -374,6 +397,10 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     }
     if (pos != crcStart)
         return -15;
+    // The delivered stream stays while its program's current PMT lists it, whatever its type.
+    if (m_delivered && !listed && (s[5] & 1) && program == m_deliveredProgram &&
+        pmtPid == m_deliveredPmtPid)
+        EndDelivery();
     // No payload has flowed yet when the first PMT chooses: it flows only once a PMT has
     // listed its stream.
     size_t place         = 0;
@@ -381,8 +408,8 @@ int TsDemultiplexer::ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned 
     if (m_streamType == 0)
         m_streamType = chosen;
     const int row = TsVideoTypeRow(m_streamType);
-    if (!m_sinkAssigned && row >= 0 && firstOfType[row])
-        if (int r = AssignSink(*firstOfType[row]))
+    if (!m_delivered && row >= 0 && firstOfType[row])
+        if (int r = AssignSink(*firstOfType[row], program, pmtPid))
             return r;
     if (m_probe)
         m_probeDone = place == 0;

@@ -179,7 +179,8 @@ class TsDemultiplexer
     bool HasStreamType(uint8_t type) const;
 
     // The choice of the video stream, made in one of three ways:
-    // - given: the first stream of the wanted type in PMT order is delivered;
+    // - given: the first stream of the wanted type in PMT order is delivered (and when the
+    //   tables stop listing it, the first of that type listed after that);
     // - at the first complete PMT, by ChosenType over the streams it lists (for inputs that
     //   cannot be read twice);
     // - by a probe, a pass of its own before the real one: it delivers the first dependent
@@ -206,7 +207,6 @@ class TsDemultiplexer
     bool m_fourByteHeader    = false;
     uint16_t m_programFilter = 0;
     size_t m_bufferSize      = 0;
-    bool m_sinkAssigned      = false;
 
   private:
     TsStreamRecord& Record(uint16_t pid);
@@ -217,8 +217,10 @@ class TsDemultiplexer
                        bool unitStart);
     int ContinueSection(uint16_t pid, TsStreamRecord& rec, const uint8_t*& p, size_t& n);
     int ProcessPat(const uint8_t* s, unsigned sectionLength);
-    int ProcessPmt(TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
-    int AssignSink(TsStreamRecord& rec);
+    int ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
+    int AssignSink(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid);
+    // The delivered stream is no longer listed: it loses the sink.
+    void EndDelivery();
     // ChosenType, and its place in the order of preference (kTsVideoTypeCount: none known).
     uint8_t Choose(size_t* place) const;
 
@@ -230,6 +232,11 @@ class TsDemultiplexer
     // The type delivered (0 until the first PMT chooses it) and whether a probe is done.
     uint8_t m_streamType = 0;
     bool m_probeDone     = false;
+    // The record that has the sink (none yet, or its stream is no longer listed), and the
+    // program and PMT PID that listed it.
+    TsStreamRecord* m_delivered = nullptr;
+    uint16_t m_deliveredProgram = 0;
+    uint16_t m_deliveredPmtPid  = 0;
     PayloadSink m_sink;
     // The map's records by PID, so a packet costs no tree search.
     TsStreamRecord* m_index[0x2000] = {};

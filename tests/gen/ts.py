@@ -8,9 +8,10 @@ mux wraps one or two H.264 elementary streams: PAT, PMT (padded with descriptors
 section_length, so it spans several packets), then one PES packet with a PTS per access unit,
 the access units of the streams interleaved. The PSI can sit behind a pointer_field of filler
 bytes (as es2ts writes it), share its packets with other tables on the same PID and with a
-second program's PMT on the same PMT PID. patch-type sets the stream_type of the
-PMT's entry N (0 first) in every PMT of a stream made elsewhere (ffmpeg) and recomputes the
-section's CRC_32, so other readers still accept it.
+second program's PMT on the same PMT PID, and a PMT of version 1 can move the first stream to
+another PID part way. patch-type sets the stream_type of the PMT's entry N (0 first) in every
+PMT of a stream made elsewhere (ffmpeg) and recomputes the section's CRC_32, so other readers
+still accept it.
 """
 import argparse
 import sys
@@ -20,6 +21,7 @@ import h264es
 PAT_PID = 0x0000
 PMT_PID = 0x0100
 VIDEO_PIDS = (0x1011, 0x1012)
+MOVED_PID = 0x1021
 NULL_PID = 0x1FFF
 
 
@@ -44,11 +46,11 @@ def crc32_mpeg(data):
     return c
 
 
-def long_section(table_id, extension, body):
-    """A section with the syntax indicator set, version 0, current, section 0 of 0."""
+def long_section(table_id, extension, body, version=0):
+    """A section with the syntax indicator set, current, section 0 of 0."""
     length = 5 + len(body) + 4
     head = bytes([table_id, 0xB0 | (length >> 8), length & 0xFF,
-                  extension >> 8, extension & 0xFF, 0xC1, 0, 0])
+                  extension >> 8, extension & 0xFF, 0xC1 | version << 1, 0, 0])
     sec = head + bytes(body)
     return sec + crc32_mpeg(sec).to_bytes(4, "big")
 
@@ -72,7 +74,7 @@ def padding_descriptors(n):
     return out
 
 
-def pmt(program, pcr_pid, streams, section_length=None):
+def pmt(program, pcr_pid, streams, section_length=None, version=0):
     """streams: (stream_type, pid) pairs. section_length: pad program_info to reach it."""
     loop = bytearray()
     for stype, pid in streams:
@@ -83,7 +85,7 @@ def pmt(program, pcr_pid, streams, section_length=None):
         info = padding_descriptors(section_length - (9 + len(loop) + 4))
     body = ((0xE000 | pcr_pid).to_bytes(2, "big") + (0xF000 | len(info)).to_bytes(2, "big")
             + info + loop)
-    return long_section(0x02, program, body)
+    return long_section(0x02, program, body, version)
 
 
 class Muxer:
@@ -229,7 +231,7 @@ def foreign_section(table_id, section_length):
 def mux(args):
     streams = [open(path, "rb").read() for path in args.inputs]
     types = [args.type, args.second_type][:len(streams)]
-    entries = list(zip(types, VIDEO_PIDS))
+    pids = list(VIDEO_PIDS)
     faults = set(args.fault or [])
     bad_pes = {int(x, 0) for x in args.bad_pes or []}
     first_header = bytes.fromhex(args.first_header) if args.first_header else None
@@ -243,7 +245,7 @@ def mux(args):
     def write_psi(plain):
         pointer, length = (0, None) if plain else (args.pointer, args.pmt_length)
         programs = [(1, PMT_PID)]
-        pmts = [pmt(1, VIDEO_PIDS[0], entries, length)]
+        pmts = [pmt(1, pids[0], list(zip(types, pids)), length, int(pids[0] == MOVED_PID))]
         if args.shared_pmt:
             # Program 2 lists no stream; its PMT shares the PID and the packets.
             programs.append((2, PMT_PID))
@@ -267,17 +269,19 @@ def mux(args):
     for repeat in range(args.repeat):
         for i in range(count):
             n = repeat * count + i
-            if n > 0 and args.psi_every and n % args.psi_every == 0:
+            if n == args.move:
+                pids[0] = MOVED_PID
+            if n == args.move or n > 0 and args.psi_every and n % args.psi_every == 0:
                 write_psi(False)
             for k, a in enumerate(aus):
                 if i >= len(a):
                     continue
-                m.pes(VIDEO_PIDS[k], a[i], 90000 + 3750 * n, split, pes_index in bad_pes)
+                m.pes(pids[k], a[i], 90000 + 3750 * n, split, pes_index in bad_pes)
                 pes_index += 1
                 if "null-packets" in faults:
                     m.packet(NULL_PID, b"\xff" * 184)
                 if "adaptation-only" in faults:
-                    m.packet(VIDEO_PIDS[k], b"", adaptation=b"\x00")
+                    m.packet(pids[k], b"", adaptation=b"\x00")
     m.flush()
     if args.truncate:
         out.truncate(out.tell() - args.truncate)
@@ -339,6 +343,8 @@ def main():
                    help="another table ahead of the PAT or the PMT, in the same packets")
     m.add_argument("--late", action="store_true",
                    help="--pointer and --pmt-length for the repeated PSI only, not the first")
+    m.add_argument("--move", type=int, help="from access unit N on, the first stream on "
+                   "another PID, announced by a PMT of version 1")
     m.add_argument("--repeat", type=int, default=1, help="write the access units N times")
     m.add_argument("--fault", action="append",
                    choices=("split-pes-header", "null-packets", "adaptation-only",

@@ -122,8 +122,11 @@ std::string Mux(const TempDir& dir, const std::vector<std::string>& es, const st
     return dir.File(name);
 }
 
-// ffmpeg's transport stream of the elementary streams, one program with a video stream each.
-std::string FfmpegTs(const TempDir& dir, const std::vector<std::string>& es, bool m2ts)
+// ffmpeg's transport stream of the elementary streams, one program with a video stream each;
+// options are ffmpeg's.
+std::string FfmpegTs(const TempDir& dir, const std::vector<std::string>& es, bool m2ts,
+                     const std::string& name                 = "ffmpeg.ts",
+                     const std::vector<std::string>& options = {})
 {
     std::vector<std::string> args = {"ffmpeg", "-v", "error", "-y"};
     for (const std::string& e : es)
@@ -135,10 +138,11 @@ std::string FfmpegTs(const TempDir& dir, const std::vector<std::string>& es, boo
             args.insert(args.end(),
                         {"-streamid", std::to_string(i) + ":" + std::to_string(4113 + i)});
     }
+    args.insert(args.end(), options.begin(), options.end());
     args.insert(args.end(), {"-c", "copy", "-bsf:v", "setts=pts=DTS", "-f", "mpegts",
-                             "-mpegts_m2ts_mode", m2ts ? "1" : "0", dir.File("ffmpeg.ts")});
+                             "-mpegts_m2ts_mode", m2ts ? "1" : "0", dir.File(name)});
     Tool(args);
-    return dir.File("ffmpeg.ts");
+    return dir.File(name);
 }
 
 void ExpectSameAsEs(const std::string& ts, const std::string& es, const std::string& what)
@@ -153,15 +157,26 @@ void ExpectSameAsEs(const std::string& ts, const std::string& es, const std::str
     }
 }
 
-// ts read as es and as ffmpeg's demultiplexing of it: quenby's rows and tallis -delete's video.
+// ts read as es (unless empty) and as ffmpeg's demultiplexing of its video, part by part (a
+// file and a map each; the first video stream of ts by default) and joined: quenby's rows, the
+// same through standard input, and tallis -delete's video.
 void ExpectAsFfmpeg(const TempDir& dir, const std::string& ts, const std::string& es,
-                    const std::string& what)
+                    const std::string& what,
+                    std::vector<std::pair<std::string, std::string>> parts = {})
 {
-    ExpectSameAsEs(ts, es, what);
+    if (!es.empty())
+        ExpectSameAsEs(ts, es, what);
     const std::string ref = dir.File("ref.h264"), out = dir.File("out.h264");
-    Tool({"ffmpeg", "-v", "error", "-y", "-i", ts, "-map", "0:v:0", "-c", "copy", "-f", "h264",
-          ref});
-    EXPECT_EQ(Quenby({"-tab", "-hexdata", ts}), Quenby({"-es", "-tab", "-hexdata", ref})) << what;
+    std::string joined;
+    for (const auto& part : parts.empty() ? decltype(parts){{ts, "0:v:0"}} : parts) {
+        Tool({"ffmpeg", "-v", "error", "-y", "-i", part.first, "-map", part.second, "-c", "copy",
+              "-f", "h264", ref});
+        joined += ReadFile(ref);
+    }
+    WriteFile(ref, joined);
+    const std::string rows = Quenby({"-tab", "-hexdata", ts});
+    EXPECT_EQ(rows, Quenby({"-es", "-tab", "-hexdata", ref})) << what;
+    EXPECT_EQ(Run(QUENBY_EXE, {"-tab", "-hexdata", "/dev/stdin"}, ReadFile(ts)).out, rows) << what;
     RunResult r = Run(TALLIS_EXE, {"-delete", "-ts", ts, out});
     EXPECT_EQ(r.status, 0) << what << "\n" << r.err;
     EXPECT_TRUE(ReadFile(out) == ReadFile(ref)) << what;
@@ -686,6 +701,24 @@ TEST(QuenbyOracle, PsiOfOtherMuxersReadsAsFfmpegReadsIt)
     for (const auto& options : cases)
         ExpectAsFfmpeg(dir, Mux(dir, {es}, "x.ts", options), es, options[0] + " " + options[1]);
     ExpectAsFfmpeg(dir, Mux(dir, {es, cavlc}, "x.ts", {"--second-type", "0xff"}), es, "0xff");
+    // A PMT of version 1 moves the video to another PID at an IDR picture: ffmpeg's second
+    // stream.
+    for (const char* size : {"188", "192"}) {
+        const std::string ts = Mux(dir, {es}, "x.ts", {"--move", "12", "--packet", size});
+        ExpectAsFfmpeg(dir, ts, es, size, {{ts, "0:v:0"}, {ts, "0:v:1"}});
+    }
+    // Recordings joined with cat: the program, PMT PID and video PID changed, or the video PID
+    // alone.
+    const std::string a    = FfmpegTs(dir, {es}, false, "a.ts"),
+                      sony = Marked(dir, "sony.h264", "cavlc", "1, 7", kSony);
+    for (const std::vector<std::string>& pids :
+         {std::vector<std::string>{"-mpegts_start_pid", "0x41", "-mpegts_pmt_start_pid", "0x20",
+                                   "-mpegts_service_id", "2"},
+          {"-mpegts_start_pid", "0x200"}}) {
+        const std::string b = FfmpegTs(dir, {sony}, false, "b.ts", pids);
+        WriteFile(dir.File("ab.ts"), ReadFile(a) + ReadFile(b));
+        ExpectAsFfmpeg(dir, dir.File("ab.ts"), "", pids[1], {{a, "0:v:0"}, {b, "0:v:0"}});
+    }
 
     // ffmpeg's PMT of 70 AC-3 streams beside the video: section_length 788.
     const std::string ts = dir.File("x.ts"), ac3 = dir.File("a.ac3");

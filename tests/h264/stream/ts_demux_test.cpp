@@ -120,11 +120,24 @@ TEST(TsDemultiplexer, PacketsBehindAPesHeader)
     const Packets head =
         Cat({Psi(0, Hex(kPat)), Psi(0x100, Hex(kPmt)), {Packet(0x1011, true, pes)}});
     const Bytes plain = Packet(0x1011, false, Bytes(184, 0x88));
-    auto esAnd        = [&](size_t n) {
-        Bytes b = es;
-        b.insert(b.end(), n, 0x88);
-        return b;
+    auto esAnd        = [&](size_t n, uint8_t b = 0x88) {
+        Bytes out = es;
+        out.insert(out.end(), n, b);
+        return out;
     };
+    // A second H.264 stream on 0x1012 listed behind the video, one of its PES packets begun;
+    // the tables given; more of both (88 and 99); another PES packet on 0x1012.
+    auto moved = [&](const Packets& tables) {
+        return Cat({head,
+                    Psi(0x100, Hex("02 b0 17 00 01 c1 00 00 e1 00 f0 00 1b f0 11 f0 00 1b f0 12 "
+                                   "f0 00 00 00 00 00")),
+                    {Packet(0x1012, true, pes)},
+                    tables,
+                    {plain, Packet(0x1012, false, Bytes(184, 0x99)), Packet(0x1012, true, pes)}});
+    };
+    // Version 1 of the PMT, listing 0x1012 only; a PAT of program 2 alone (PMT PID 0x200).
+    const Bytes only = Hex("02 b0 12 00 01 c3 00 00 e1 00 f0 00 1b f0 12 f0 00 00 00 00 00"),
+                pat2 = Hex("00 b0 0d 00 01 c3 00 00 00 02 e2 00 00 00 00 00");
     const struct {
         Packets packets;
         int result;
@@ -138,6 +151,15 @@ TEST(TsDemultiplexer, PacketsBehindAPesHeader)
         // A PAT that names the PID as a program's PMT PID: no section was begun on it.
         {Cat({head, Psi(0, Hex("00 b0 0d 00 01 c1 00 00 00 02 f0 11 00 00 00 00")), {plain}}), -8,
          es},
+        // Tables that no longer list the video: 0x1012 from its next PES header on.
+        {moved(Psi(0x100, only)), 0, esAnd(100, 0x77)},
+        {moved(Cat({Psi(0, pat2), Psi(0x200, Set(only, 4, 2))})), 0, esAnd(100, 0x77)},
+        // A section of the next PMT, or of a PAT in two; the video re-typed: it stays.
+        {moved(Psi(0x100, Set(only, 5, 0xc2))), 0, esAnd(184)},
+        {moved(Cat({Psi(0, Set(pat2, 7, 1)), Psi(0x200, Set(only, 4, 2))})), 0, esAnd(184)},
+        {moved(Psi(0x100, Hex("02 b0 17 00 01 c3 00 00 e1 00 f0 00 1b f0 12 f0 00 20 f0 11 f0 00 "
+                              "00 00 00 00"))),
+         0, esAnd(184)},
     };
     for (const auto& c : cases) {
         Bytes out;
