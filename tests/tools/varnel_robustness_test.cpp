@@ -165,6 +165,59 @@ TEST(VarnelRobustness, FailedWritesKeepThePreviousOutput)
                      "No such file or directory\nParse failed: sound.bdmv\n");
 }
 
+TEST(VarnelRobustness, FailedWritesWhereTheDirectoryTakesNoNewFile)
+{
+    // A user who may write dir/a.json but add no file to dir, so that no temporary file fits
+    // beside it (root may add files anywhere): the output is staged in $TMPDIR (d/tmp), or in
+    // memory where none can be made there.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to set up another user's directory";
+    TempDir d;
+    sound_writer::SoundFile sound;
+    sound.sounds  = {{1, 1, 1, 0, 4}};
+    sound.samples = Hex("01020304");
+    WriteFile(d.File("sound.bdmv"), sound_writer::SoundBdmv(sound));
+    WriteFile(d.File("s.mpls"), SamplePlaylistBytes());
+    ASSERT_EQ(RunVarnel({"s.mpls", "s.json"}, "", d.Path()).status, 0);
+    ASSERT_EQ(RunVarnel({"sound.bdmv", "sound.json"}, "", d.Path()).status, 0);
+    const std::string dir = d.File("dir"), wave = ToString(sound_writer::Wave(1, sound.samples));
+    ASSERT_EQ(testing_support::Run("/bin/cp", {VARNEL_EXE, d.File("varnel")}).status, 0);
+    ASSERT_TRUE(chmod(d.Path().c_str(), 0755) == 0 && mkdir(dir.c_str(), 0755) == 0 &&
+                mkdir(d.File("tmp").c_str(), 0) == 0 && chmod(d.File("tmp").c_str(), 01777) == 0);
+    auto asUser = [&](const std::string& script) {
+        return testing_support::Run(
+            "/bin/sh",
+            {"-c", "exec setpriv --reuid=65534 --regid=65534 --clear-groups /bin/sh -c \"$1\"",
+             "sh", script},
+            "", d.Path());
+    };
+    RunResult probe = asUser("test -x varnel -a -r s.mpls -a -w tmp && ! (: >dir/x) 2>/dev/null");
+    if (probe.status != 0)
+        GTEST_SKIP() << "user 65534 cannot run varnel here (setpriv, permissions): " << probe.err;
+    for (std::string tmp : {"tmp", "/nonexistent"}) {
+        for (const char* name : {"a.json", "sound_000.wav"}) {
+            WriteFile(dir + "/" + name, std::string("previous contents"));
+            ASSERT_EQ(chown((dir + "/" + name).c_str(), 65534, 65534), 0);
+        }
+        const std::string run = "TMPDIR=" + tmp + " exec ./varnel ";
+        RunResult r           = asUser("ulimit -f 1; " + run + "s.mpls dir/a.json");
+        EXPECT_EQ(r.status, 1) << tmp;
+        EXPECT_EQ(r.err, "Failed to write dir/a.json\nCannot write \"dir/a.json\": File too "
+                         "large\nSave failed: dir/a.json\n");
+        EXPECT_EQ(ReadFile(dir + "/a.json"), "previous contents") << tmp;
+        r = asUser(run + "s.mpls dir/a.json");
+        EXPECT_EQ(r.status, 0) << tmp << r.err;
+        EXPECT_TRUE(ReadFile(dir + "/a.json") == ReadFile(d.File("s.json"))) << tmp;
+        // The sample file's header is completed after its data.
+        r = asUser(run + "sound.bdmv dir/a.json");
+        EXPECT_EQ(r.status, 0) << tmp << r.err;
+        EXPECT_EQ(ReadFile(dir + "/a.json"), ReadFile(d.File("sound.json"))) << tmp;
+        EXPECT_EQ(ReadFile(dir + "/sound_000.wav"), wave) << tmp;
+        EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", dir, d.File("tmp")}).out,
+                  dir + ":\na.json\nsound_000.wav\n\n" + d.File("tmp") + ":\n");
+    }
+}
+
 TEST(VarnelRobustness, CodesWithoutANameRoundTrip)
 {
     TempDir d;
