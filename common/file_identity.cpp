@@ -12,6 +12,7 @@ static FileIdentity FromStat(const struct stat& st)
     id.dev     = static_cast<uint64_t>(st.st_dev);
     id.ino     = static_cast<uint64_t>(st.st_ino);
     id.regular = S_ISREG(st.st_mode);
+    id.special = !id.regular && !S_ISDIR(st.st_mode);
     return id;
 }
 

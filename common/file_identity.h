@@ -10,6 +10,7 @@ struct FileIdentity {
     uint64_t dev = 0;
     uint64_t ino = 0;
     bool regular = false;
+    bool special = false; // a pipe, FIFO, socket or device
 };
 
 // The file a name leads to, links followed; invalid when it does not exist.
