@@ -15,6 +15,8 @@ struct FileIdentity {
 
 // The file a name leads to, links followed; invalid when it does not exist.
 FileIdentity IdentifyFile(const char* name);
+// The name itself: a symbolic link is not followed (it is neither regular nor special).
+FileIdentity IdentifyEntry(const char* name);
 // The file behind an open handle.
 FileIdentity IdentifyHandle(FileHandle h);
 // True when both are valid and name one file.
