@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -213,7 +213,7 @@ bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
         try {
             if (offset + size > m_memory.size())
                 m_memory.resize(size_t(offset + size));
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) { // bad_alloc, or length_error past the vector's size
             return Fail("write", ENOMEM);
         }
         memcpy(m_memory.data() + offset, data, size);
