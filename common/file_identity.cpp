@@ -12,6 +12,7 @@ static FileIdentity FromStat(const struct stat& st)
     id.dev     = static_cast<uint64_t>(st.st_dev);
     id.ino     = static_cast<uint64_t>(st.st_ino);
     id.regular = S_ISREG(st.st_mode);
+    id.special = !id.regular && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     return id;
 }
 
@@ -19,6 +20,14 @@ FileIdentity IdentifyFile(const char* name)
 {
     struct stat st;
     if (!name || ::stat(name, &st) != 0)
+        return FileIdentity();
+    return FromStat(st);
+}
+
+FileIdentity IdentifyEntry(const char* name)
+{
+    struct stat st;
+    if (!name || ::lstat(name, &st) != 0)
         return FileIdentity();
     return FromStat(st);
 }

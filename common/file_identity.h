@@ -10,10 +10,13 @@ struct FileIdentity {
     uint64_t dev = 0;
     uint64_t ino = 0;
     bool regular = false;
+    bool special = false; // a pipe, FIFO, socket or device
 };
 
 // The file a name leads to, links followed; invalid when it does not exist.
 FileIdentity IdentifyFile(const char* name);
+// The name itself: a symbolic link is not followed (it is neither regular nor special).
+FileIdentity IdentifyEntry(const char* name);
 // The file behind an open handle.
 FileIdentity IdentifyHandle(FileHandle h);
 // True when both are valid and name one file.

@@ -1,12 +1,15 @@
-// Outputs written beside their target and renamed over it once complete.
+// Outputs written beside their target and renamed over it once complete, or staged and copied
+// over it where its directory takes no new file.
 #include "platform/safe_output.h"
 
 #include "platform/win32_file.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -157,30 +160,45 @@ bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mo
 
 bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
 {
-    // Without O_TRUNC: a regular-only output must not empty what it then refuses.
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    // Read as well where allowed: posix_fallocate's fallback for filesystems without it reads.
+    int flags = O_CREAT | O_CLOEXEC;
     if (kind == kRegularFileOnly)
         flags |= O_NOFOLLOW | O_NONBLOCK;
-    m_fd = OpenRetrying(target.c_str(), flags, 0666);
-    if (m_fd < 0)
+    int fd = OpenRetrying(target.c_str(), flags | O_RDWR, 0666);
+    if (fd < 0 && errno == EACCES)
+        fd = OpenRetrying(target.c_str(), flags | O_WRONLY, 0666);
+    if (fd < 0)
         return Fail("create", errno);
     struct stat st;
-    if (::fstat(m_fd, &st) != 0 || (kind == kRegularFileOnly && !S_ISREG(st.st_mode))) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (::fstat(fd, &st) != 0 || (kind == kRegularFileOnly && !S_ISREG(st.st_mode))) {
+        ::close(fd);
         return Fail("create", "not a regular file");
     }
-    if (S_ISREG(st.st_mode) && ::ftruncate(m_fd, 0) != 0) {
-        int error = errno;
-        ::close(m_fd);
-        m_fd = -1;
-        return Fail("create", error);
+    if (!S_ISREG(st.st_mode)) {
+        m_fd = fd; // it changed since the name was looked at: written as it is
+        return true;
     }
+    m_targetFd = fd;
+    return OpenStaging();
+}
+
+bool SafeOutput::OpenStaging()
+{
+    const char* dir     = getenv("TMPDIR");
+    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/staged.XXXXXX";
+    std::vector<char> tp(pattern.begin(), pattern.end());
+    tp.push_back('\0');
+    m_fd = ::mkostemp(tp.data(), O_CLOEXEC);
+    if (m_fd >= 0)
+        ::unlink(tp.data());
+    m_inMemory = m_fd < 0;
     return true;
 }
 
 bool SafeOutput::Write(const void* data, size_t size)
 {
+    if (m_inMemory)
+        return WriteAt(m_memory.size(), data, size);
     if (m_failed || m_fd < 0)
         return false;
     int error = WriteAllRetrying(m_fd, data, size);
@@ -189,21 +207,33 @@ bool SafeOutput::Write(const void* data, size_t size)
 
 bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
 {
-    if (m_failed || m_fd < 0)
+    if (m_failed || (m_fd < 0 && !m_inMemory))
         return false;
+    if (m_inMemory) {
+        try {
+            if (offset + size > m_memory.size())
+                m_memory.resize(size_t(offset + size));
+        } catch (const std::exception&) { // bad_alloc, or length_error past the vector's size
+            return Fail("write", ENOMEM);
+        }
+        memcpy(m_memory.data() + offset, data, size);
+        return true;
+    }
     int error = WriteAllRetrying(m_fd, data, size, int64_t(offset));
     return error == 0 || Fail("write", error);
 }
 
 bool SafeOutput::Commit()
 {
-    if (m_fd < 0)
+    if (m_fd < 0 && !m_inMemory)
         return false;
     m_committed = true;
     if (m_isStdout) {
         m_fd = -1;
         return !m_failed;
     }
+    if (m_targetFd >= 0)
+        return CommitInPlace();
     int fd = m_fd;
     m_fd   = -1;
     // A delayed write error shows here.
@@ -219,11 +249,77 @@ bool SafeOutput::Commit()
     return !m_failed;
 }
 
+int SafeOutput::CopyStaged(uint64_t from, uint64_t to)
+{
+    const size_t piece = size_t(1) << 20;
+    std::vector<char> buffer(m_inMemory ? 0 : piece);
+    while (from < to) {
+        size_t n = to - from < piece ? size_t(to - from) : piece;
+        const char* data;
+        if (m_inMemory)
+            data = m_memory.data() + from;
+        else {
+            long got = ReadRetrying(m_fd, buffer.data(), n, int64_t(from));
+            if (got <= 0)
+                return got < 0 ? errno : EIO;
+            n    = size_t(got);
+            data = buffer.data();
+        }
+        if (int error = WriteAllRetrying(m_targetFd, data, n, int64_t(from)))
+            return error;
+        from += n;
+    }
+    return 0;
+}
+
+bool SafeOutput::CommitInPlace()
+{
+    // The target changes only now: the whole output is staged, and the target must first have
+    // room for all of it, so a full disk or a file-size limit fails with the old bytes intact.
+    struct stat target, staged;
+    if (!m_failed &&
+        (::fstat(m_targetFd, &target) != 0 || (!m_inMemory && ::fstat(m_fd, &staged) != 0)))
+        Fail("write", errno);
+    if (!m_failed) {
+        uint64_t old  = uint64_t(target.st_size);
+        uint64_t size = m_inMemory ? m_memory.size() : uint64_t(staged.st_size);
+        int error     = size > 0 ? ::posix_fallocate(m_targetFd, 0, off_t(size)) : 0;
+        // Nearest safe behaviour where the filesystem reserves nothing: the bytes past the old
+        // end are written first, so that running out of room stops before an old byte changes.
+        bool unreserved = error == EOPNOTSUPP || error == EINVAL;
+        uint64_t head   = unreserved && old < size ? old : size;
+        if (unreserved)
+            error = CopyStaged(head, size);
+        if (error) {
+            Fail("write", error);
+            // A reservation that failed part way may have grown the file.
+            struct stat now;
+            if (::fstat(m_targetFd, &now) == 0 && uint64_t(now.st_size) != old &&
+                ::ftruncate(m_targetFd, off_t(old)) != 0)
+                Fail("write", errno);
+        } else if ((error = CopyStaged(0, head)) != 0)
+            Fail("write", error);
+        else if (::ftruncate(m_targetFd, off_t(size)) != 0)
+            Fail("write", errno);
+    }
+    int fd     = m_targetFd;
+    m_targetFd = -1;
+    if (!CloseFileHandleChecked(fd))
+        Fail("write", errno);
+    Abandon();
+    return !m_failed;
+}
+
 void SafeOutput::Abandon()
 {
     if (m_fd >= 0 && !m_isStdout)
         ::close(m_fd);
     m_fd = -1;
+    if (m_targetFd >= 0)
+        ::close(m_targetFd);
+    m_targetFd = -1;
+    m_inMemory = false;
+    std::vector<char>().swap(m_memory);
     if (!m_temp.empty())
         ::unlink(m_temp.c_str());
     m_temp.clear();

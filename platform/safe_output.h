@@ -1,7 +1,10 @@
 // Output files that replace their target only once they are complete. A regular file is written
 // to a temporary file in the target's directory and renamed over the target after every write
 // and the close succeeded, so a full disk or a file-size limit leaves the previous file as it
-// was. Outputs that are not regular files (FIFOs, devices, standard output) are written directly.
+// was. Where the directory takes no new file, the output is staged elsewhere and copied over the
+// target once complete and once the target has room for it. Outputs that are not regular files
+// (FIFOs, devices, standard output) are written directly. The caller ignores SIGXFSZ, so that a
+// file-size limit fails a write instead of killing the process.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 class SafeOutput
 {
@@ -28,8 +32,8 @@ class SafeOutput
     SafeOutput& operator=(const SafeOutput&) = delete;
 
     // Opens name for writing; false (with the reason kept) when it cannot be created. Where the
-    // directory cannot take a temporary file the target itself is truncated and written, and an
-    // existing target keeps its permission bits either way.
+    // directory cannot take a temporary file the target itself is overwritten at the commit, and
+    // an existing target keeps its permission bits either way.
     bool Open(const char* name, Kind kind = kAnyFile);
     // Writes to standard output (pending stdio output is flushed first).
     void OpenStandardOutput();
@@ -38,9 +42,10 @@ class SafeOutput
     // Overwrites bytes already written, such as a header whose sizes are known at the end.
     bool WriteAt(uint64_t offset, const void* data, size_t size);
     // Closes the output and puts it in place of the target: false when any step failed, and
-    // then the target is as it was before Open.
+    // then the target is as it was before Open (where it is overwritten, unless the overwrite
+    // itself meets an I/O error).
     bool Commit();
-    // Closes the output and removes the temporary file.
+    // Closes the output and removes the temporary file; an overwritten target is left as it was.
     void Abandon();
 
     bool Failed() const { return m_failed; }
@@ -54,6 +59,9 @@ class SafeOutput
     bool OpenAsItIs(const std::string& path);
     bool OpenTemporary(const std::string& target, bool exists, mode_t mode);
     bool OpenInPlace(const std::string& target, Kind kind);
+    bool OpenStaging();
+    bool CommitInPlace();
+    int CopyStaged(uint64_t from, uint64_t to);
 
     int m_fd         = -1;
     bool m_isStdout  = false;
@@ -62,6 +70,11 @@ class SafeOutput
     std::string m_name;   // as the caller gave it; messages name it
     std::string m_target; // the file that is replaced, links resolved
     std::string m_temp;   // empty when the target itself is written
+    // Where the directory takes no new file: the target, overwritten at the commit by what was
+    // staged in an unlinked temporary file (m_fd) or, where none can be made, in memory.
+    int m_targetFd  = -1;
+    bool m_inMemory = false;
+    std::vector<char> m_memory;
     const char* m_action = "";
     std::string m_reason;
 };

@@ -58,13 +58,17 @@ int CH264NALWalker::Walk(const char* input, const char* ofmdInput, const char* o
         }
         r = OnNALUnit();
     }
-    // An .ofmd input that failed part way leaves no half-rewritten stream: a regular output
-    // file goes (a FIFO or device is not the walk's to remove).
-    FileIdentity made;
+    // An .ofmd input that failed part way leaves no half-rewritten stream: the output goes
+    // when the name itself is the regular file written. Removing a link would leave its target
+    // with the partial stream (and /dev/stdout is one); a FIFO or device is not the walk's.
+    FileIdentity made, named;
     if (r == kCannotOpenOfmd && output && m_output != kInvalidFileHandle)
         made = IdentifyHandle(m_output);
     int closed = Close();
-    if (made.regular && SameFile(made, IdentifyFile(output)))
+    if (made.valid)
+        named = IdentifyEntry(output);
+    m_incompleteOutputKept = made.valid && !(named.regular && SameFile(made, named));
+    if (made.valid && !m_incompleteOutputKept)
         unlink(output);
     return r ? r : closed;
 }

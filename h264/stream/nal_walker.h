@@ -30,8 +30,9 @@ class CH264NALWalker
     // Opens, calls OnStart, hands every unit to OnNALUnit, calls OnEnd when the stream ended
     // with every result 0, and closes. The first non-zero result is the walk's result; a
     // failed close of an output (106) is the result of an otherwise successful walk. A walk
-    // that ends with 1001 (the .ofmd input failed after it was opened) removes a regular
-    // output file.
+    // that ends with 1001 (the .ofmd input failed after it was opened) removes the output when
+    // its name is the regular file written, not a link to it; any other output is kept, and
+    // m_incompleteOutputKept says so.
     // Each name may be null (none); an empty .ofmd input is standard input, an empty text
     // output standard output.
     int Walk(const char* input, const char* ofmdInput, const char* output, const char* textOutput);
@@ -72,6 +73,8 @@ class CH264NALWalker
     bool m_preferMVC    = false;
     // None: no log; empty: standard output.
     std::optional<std::string> m_logName;
+    // Set by a walk whose .ofmd input failed part way and whose output stayed in place.
+    bool m_incompleteOutputKept = false;
 
     H264NalParser m_parser;
 

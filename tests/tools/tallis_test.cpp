@@ -440,6 +440,10 @@ TEST(Tallis, UnreadableOfmd)
         "\"-log\"])'";
     const std::string gone = "; s=$?; test -e out.mvc || exit $s";
     const std::string mem = Error("open file", "/proc/self/mem"), in = Error("open file", "");
+    auto kept = [&](const std::string& output) {
+        return mem.substr(0, mem.size() - 1) + "ERROR: tallis - incomplete stream left in " +
+               output + "\n\n";
+    };
     Scenario("interleaved")
         .Check({
             // A directory is refused at the open; the output, created before, stays empty.
@@ -447,13 +451,20 @@ TEST(Tallis, UnreadableOfmd)
              "! test -s out.mvc && exit $s",
              233, Error("open file", "dir")},
             {"tallis -insert in.mvc '' out.mvc <dir", 233, in},
-            // A read error is not the end of the file; a regular output is removed, a FIFO stays.
+            // A read error is not the end of the file; a regular output named directly is
+            // removed. A FIFO, a link and what a link leads to stay, and the message says so.
             {"tallis -replace in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
             {"tallis -insert in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
             {reset + gone, 233, in, "", "0\treplaced\n"},
             {"mkfifo out.fifo && { cat out.fifo >/dev/null & tallis -replace in.mvc /proc/self/mem "
              "out.fifo; s=$?; wait; test -p out.fifo && exit $s; }",
-             233, mem},
+             233, kept("out.fifo")},
+            {"ln -s real.mvc link.mvc && tallis -insert in.mvc /proc/self/mem link.mvc; s=$?; "
+             "test -L link.mvc && test -f real.mvc && exit $s",
+             233, kept("link.mvc")},
+            {"ln -s /proc/self/fd/1 fd1 && tallis -replace in.mvc /proc/self/mem fd1 >std.mvc; "
+             "s=$?; test -L fd1 && test -f std.mvc && exit $s",
+             233, kept("fd1")},
         });
 }
 

@@ -234,3 +234,43 @@ TEST(VarnelCli, OutputsThatArePipesBehindAPath)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Failed to create .\nCannot create \".\": Is a directory\nSave failed: .\n");
 }
+
+TEST(VarnelCli, SampleFilesOfAJsonThatIsAPipe)
+{
+    // A JSON that is a pipe, FIFO or device has its sample files in the current directory, as
+    // with "-", both ways; never in /dev or /dev/fd.
+    if (FileExists("/dev/sound_000.wav"))
+        GTEST_SKIP() << "/dev/sound_000.wav exists already";
+    TempDir d;
+    sound_writer::SoundFile sound;
+    sound.sounds           = {{1, 1, 1, 0, 4}};
+    sound.samples          = Hex("01020304");
+    const std::string bdmv = ToString(sound_writer::SoundBdmv(sound));
+    const std::string wave = ToString(sound_writer::Wave(1, sound.samples));
+    WriteFile(d.File("sound.bdmv"), bdmv);
+    ASSERT_EQ(RunVarnel({"sound.bdmv", "s.json"}, "", d.Path()).status, 0);
+    const std::string json = ReadFile(d.File("s.json"));
+
+    auto shell = [&](const std::string& cwd, const std::string& command) {
+        mkdir(d.File(cwd).c_str(), 0755);
+        return testing_support::Run("/bin/bash",
+                                    {"-c", "varnel() { '" VARNEL_EXE "' \"$@\"; }; " + command}, "",
+                                    d.File(cwd));
+    };
+    RunResult r = shell("out", "varnel ../sound.bdmv /dev/stdout | cat");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out == json);
+    r = shell("fifo", "mkfifo ../j.fifo && { cat ../j.fifo >s.json & varnel ../sound.bdmv "
+                      "../j.fifo; wait; rm ../j.fifo; }");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(ReadFile(d.File("fifo/s.json")) == json);
+    for (const char* cwd : {"out", "fifo"})
+        EXPECT_EQ(ReadFile(d.File(cwd) + "/sound_000.wav"), wave) << cwd;
+    EXPECT_FALSE(FileExists("/dev/sound_000.wav"));
+    // Back from standard input by name, with the samples in the current directory only.
+    r = shell("out", "cat ../s.json | varnel -reverse /dev/stdin back.bdmv");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(ReadFile(d.File("out/back.bdmv")) == bdmv);
+}

@@ -165,6 +165,47 @@ TEST(VarnelRobustness, FailedWritesKeepThePreviousOutput)
                      "No such file or directory\nParse failed: sound.bdmv\n");
 }
 
+TEST(VarnelRobustness, FailedWritesWhereTheDirectoryTakesNoNewFile)
+{
+    // A user who may write dir/a.json but add no file to dir, so that no temporary file fits
+    // beside it (root may add files anywhere): the output is staged in $TMPDIR (d/tmp), or in
+    // memory where none can be made there.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to set up another user's directory";
+    TempDir d;
+    WriteFile(d.File("s.mpls"), SamplePlaylistBytes());
+    ASSERT_EQ(RunVarnel({"s.mpls", "s.json"}, "", d.Path()).status, 0);
+    const std::string dir = d.File("dir");
+    ASSERT_EQ(testing_support::Run("/bin/cp", {VARNEL_EXE, d.File("varnel")}).status, 0);
+    ASSERT_TRUE(chmod(d.Path().c_str(), 0755) == 0 && mkdir(dir.c_str(), 0755) == 0 &&
+                mkdir(d.File("tmp").c_str(), 0) == 0 && chmod(d.File("tmp").c_str(), 01777) == 0);
+    auto asUser = [&](const std::string& script) {
+        return testing_support::Run(
+            "/bin/sh",
+            {"-c", "exec setpriv --reuid=65534 --regid=65534 --clear-groups /bin/sh -c \"$1\"",
+             "sh", script},
+            "", d.Path());
+    };
+    RunResult probe = asUser("test -x varnel -a -r s.mpls -a -w tmp && ! (: >dir/x) 2>/dev/null");
+    if (probe.status != 0)
+        GTEST_SKIP() << "user 65534 cannot run varnel here (setpriv, permissions): " << probe.err;
+    for (std::string tmp : {"tmp", "/nonexistent"}) {
+        WriteFile(dir + "/a.json", std::string("previous contents"));
+        ASSERT_EQ(chown((dir + "/a.json").c_str(), 65534, 65534), 0);
+        const std::string run = "TMPDIR=" + tmp + " exec ./varnel ";
+        RunResult r           = asUser("ulimit -f 1; " + run + "s.mpls dir/a.json");
+        EXPECT_EQ(r.status, 1) << tmp;
+        EXPECT_EQ(r.err, "Failed to write dir/a.json\nCannot write \"dir/a.json\": File too "
+                         "large\nSave failed: dir/a.json\n");
+        EXPECT_EQ(ReadFile(dir + "/a.json"), "previous contents") << tmp;
+        r = asUser(run + "s.mpls dir/a.json");
+        EXPECT_EQ(r.status, 0) << tmp << r.err;
+        EXPECT_TRUE(ReadFile(dir + "/a.json") == ReadFile(d.File("s.json"))) << tmp;
+        EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", dir, d.File("tmp")}).out,
+                  dir + ":\na.json\n\n" + d.File("tmp") + ":\n");
+    }
+}
+
 TEST(VarnelRobustness, CodesWithoutANameRoundTrip)
 {
     TempDir d;

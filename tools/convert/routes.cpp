@@ -2,6 +2,7 @@
 #include "tools/convert/routes.h"
 
 #include "common/file_errors.h"
+#include "common/file_identity.h"
 #include "disc/bdmv.h"
 #include "platform/crt_compat.h"
 #include "tools/convert/self_test.h"
@@ -39,11 +40,18 @@ void PrintUsage(const char* name)
     printf("\n");
 }
 
+// Sample files go beside the JSON file. A JSON that is a pipe, FIFO, socket or device
+// (/dev/stdout, >(...)) has no directory of its own: they go to the current one, as with "-".
+static std::string SampleDirectory(const char* json)
+{
+    return IdentifyFile(json).special ? std::string() : PathDirectory(json);
+}
+
 int ConvertToJson(const char* input, const char* output)
 {
     CBDMV bdmv;
     if (output && *output)
-        bdmv.m_directory = PathDirectory(output);
+        bdmv.m_directory = SampleDirectory(output);
     int r = bdmv.LoadBinary(input);
     if (r) {
         fprintf(stderr, "Parse failed: %s\n", input);
@@ -60,7 +68,7 @@ int ConvertToBinary(const char* input, const char* output, uint32_t padding)
     CBDMV bdmv;
     bdmv.m_padding = padding;
     if (input && *input)
-        bdmv.m_directory = PathDirectory(input);
+        bdmv.m_directory = SampleDirectory(input);
     int r = bdmv.LoadJson(input);
     if (r) {
         fprintf(stderr, "Parse failed: %s\n", input ? input : "");

@@ -120,6 +120,7 @@ int main(int argc, char** argv)
     // Which positional is which file of the walk.
     std::string input = files[0], ofmd, output, text;
     int result        = 0;
+    bool kept         = false; // an incomplete output left in place
     // Extract writes no log: it has no changes to report.
     auto prepare = [&](COffsetMetadata& cmd, bool logs) {
         cmd.m_isTS        = ts;
@@ -149,6 +150,7 @@ int main(int argc, char** argv)
             ofmd   = files[1];
             output = files[2];
             result = cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
+            kept   = cmd.m_incompleteOutputKept;
             break;
         }
         case kInsert: {
@@ -177,6 +179,7 @@ int main(int argc, char** argv)
                 result = cmd.m_gopMap.m_gops.empty()
                              ? 1
                              : cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
+            kept = cmd.m_incompleteOutputKept;
             break;
         }
         case kGop: {
@@ -204,7 +207,11 @@ int main(int argc, char** argv)
         Error("ERROR: %s - cannot create file %s\n\n", name, output);
         break;
     case kCannotOpenOfmd:
-        Error("ERROR: %s - cannot open file %s\n\n", name, ofmd);
+        Error(kept ? "ERROR: %s - cannot open file %s\n" : "ERROR: %s - cannot open file %s\n\n",
+              name, ofmd);
+        if (kept)
+            fprintf(stderr, "ERROR: %s - incomplete stream left in %s\n\n", name.c_str(),
+                    output.c_str());
         break;
     case kCannotCreateText:
         Error("ERROR: %s - cannot create file %s\n\n", name, text);
