@@ -1,22 +1,25 @@
-// sei_message() framing, the nesting headers and the payload-size coding.
+// sei_message() framing and the nesting headers.
 #include "h264/syntax/sei.h"
 
+#include "h264/syntax/syntax_io.h"
 #include "h264/text/sei_print.h"
 
-uint64_t ReadFFCoded(H264BitReader& reader)
+template <class RW> void SeiMessageHeader::Syntax(RW& rw)
 {
-    uint64_t value = 0;
-    uint32_t byte;
-    while ((byte = reader.ReadBits(8)) == 0xFF)
-        value += 255;
-    return value + byte;
+    rw.ff_coded(payloadType);
+    rw.ff_coded(payloadSize);
 }
 
-void WriteFFCoded(H264BitWriter& writer, uint64_t value)
+void SeiMessageHeader::Parse(H264BitReader& reader)
 {
-    for (; value > 254; value -= 255)
-        writer.WriteBits(8, 0xFF);
-    writer.WriteBits(8, uint32_t(value));
+    H264Read rw{reader};
+    Syntax(rw);
+}
+
+void SeiMessageHeader::Write(H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    Syntax(rw);
 }
 
 namespace
@@ -76,12 +79,13 @@ int CH264SeiMessage::Clear(H264NalParser&)
 int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
 {
     Clear(ctx);
-    payloadType   = uint32_t(ReadFFCoded(reader));
-    uint64_t size = ReadFFCoded(reader);
+    SeiMessageHeader header;
+    header.Parse(reader);
+    payloadType = uint32_t(header.payloadType);
     // A payload larger than what is left cannot be read: fail before allocating it.
-    if (size > reader.BitsLeftBound() / 8)
+    if (header.payloadSize > reader.BitsLeftBound() / 8)
         throw kBitstreamReadPastEnd;
-    payloadData.resize(size_t(size));
+    payloadData.resize(size_t(header.payloadSize));
     reader.ReadBytes(payloadData.data(), payloadData.size());
     while (!reader.IsByteAligned())
         reader.ReadBits(1);
@@ -91,15 +95,17 @@ int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
         SkipNestingHeader(payloadType, nested);
         while (!nested.IsByteAligned()) // sei_nesting_zero_bit
             nested.ReadBits(1);
-        nestedPayloadType = uint32_t(ReadFFCoded(nested));
+        H264Read rw{nested};
+        uint64_t type; // the nested message's header begins with its payload type
+        rw.ff_coded(type);
+        nestedPayloadType = uint32_t(type);
     }
     return 0;
 }
 
 int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
 {
-    WriteFFCoded(writer, payloadType);
-    WriteFFCoded(writer, payloadData.size());
+    SeiMessageHeader{payloadType, payloadData.size()}.Write(writer);
     writer.WriteBytes(payloadData.data(), payloadData.size());
     return 0;
 }

@@ -23,10 +23,15 @@ inline bool IsNestingType(uint32_t payloadType)
 // reads are not guarded: the caller catches BitstreamErr_t.
 void SkipNestingHeader(uint32_t payloadType, H264BitReader& reader);
 
-// A payload type or size as sei_message() codes it: one 0xFF byte for every 255, then the
-// first other byte.
-uint64_t ReadFFCoded(H264BitReader& reader);
-void WriteFFCoded(H264BitWriter& writer, uint64_t value);
+// sei_message() up to its payload bytes: the payload type and the payload size.
+struct SeiMessageHeader {
+    uint64_t payloadType = 0;
+    uint64_t payloadSize = 0;
+
+    void Parse(H264BitReader& reader);
+    void Write(H264BitWriter& writer);
+    template <class RW> void Syntax(RW& rw);
+};
 
 class CH264SeiMessage
 {

@@ -61,6 +61,15 @@ struct H264Read {
     }
     // n entries of a list, against the unit's list budget.
     template <class T> void spend(uint64_t n) { r.SpendListBytes(n * sizeof(T)); }
+    // A payload type or size of sei_message(): 255 for every 0xFF byte, then the first other
+    // byte.
+    void ff_coded(uint64_t& v)
+    {
+        uint32_t byte;
+        for (v = 0; (byte = r.ReadBits(8)) == 0xFF;)
+            v += 255;
+        v += byte;
+    }
     void rbsp_trailing_bits() { r.SkipToByteAlign(); }
 };
 
@@ -92,6 +101,12 @@ struct H264Write {
     {
         if (vec.size() < pos + n)
             vec.resize(pos + size_t(n));
+    }
+    void ff_coded(uint64_t v)
+    {
+        for (; v > 254; v -= 255)
+            w.WriteBits(8, 0xFF);
+        w.WriteBits(8, uint32_t(v));
     }
     void rbsp_trailing_bits() { w.WriteTrailingBits(); }
 };

@@ -32,8 +32,7 @@ int ReadOffsetMetadata(H264BitReader& reader, OfmdPayload& ofmd) { return ofmd.P
 int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* payload,
                     size_t length)
 {
-    WriteFFCoded(writer, payloadType);
-    WriteFFCoded(writer, length);
+    SeiMessageHeader{payloadType, length}.Write(writer);
     writer.WriteBytes(payload, length);
     if (!writer.IsByteAligned()) {
         writer.WriteBits(1, 1);
@@ -45,10 +44,11 @@ int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* 
 
 int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
+    SeiMessageHeader header;
+    header.Parse(reader);
     // A type past 32 bits stays at the largest.
-    uint64_t type = ReadFFCoded(reader);
-    payloadType   = type > 0xFFFFFFFF ? 0xFFFFFFFF : uint32_t(type);
-    payload.size  = ReadFFCoded(reader);
+    payloadType  = uint32_t(std::min<uint64_t>(header.payloadType, 0xFFFFFFFF));
+    payload.size = header.payloadSize;
     // Bytes past the data read as zero: keep the ones present, remember the size.
     uint64_t present = std::min<uint64_t>(payload.size, reader.BitsLeft() / 8);
     payload.bytes.resize(size_t(present));
