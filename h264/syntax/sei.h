@@ -19,9 +19,23 @@ inline bool IsNestingType(uint32_t payloadType)
 {
     return payloadType == 30 || payloadType == 37 || payloadType == 48;
 }
-// The header of a nesting message of that type, up to the sei_nesting_zero_bit run. The bit
-// reads are not guarded: the caller catches BitstreamErr_t.
-void SkipNestingHeader(uint32_t payloadType, H264BitReader& reader);
+
+// mvc_scalable_nesting() of Annex H up to its nested messages: the view components they apply
+// to, then sei_nesting_zero_bit up to the byte boundary.
+struct MvcNestingHeader {
+    uint32_t operation_point_flag          = 0;
+    uint32_t num_view_components_op_minus1 = 0;
+    std::vector<uint32_t> sei_op_view_id;
+    uint32_t sei_op_temporal_id             = 0;
+    uint32_t all_view_components_in_au_flag = 0;
+    uint32_t num_view_components_minus1     = 0;
+    std::vector<uint32_t> sei_view_id;
+
+    // The bit reads throw when the payload ends first. The lists keep their memory.
+    void Parse(H264BitReader& reader);
+    void Write(H264BitWriter& writer);
+    template <class RW> void Syntax(RW& rw);
+};
 
 // sei_message() up to its payload bytes: the payload type and the payload size.
 struct SeiMessageHeader {

@@ -22,6 +22,12 @@ struct H264Read {
     template <class T, class V> void infer(T& v, V value) { v = T(value); }
     // Bits of a set value (marker bits, reserved zeros): written as the value, read unchecked.
     void fixed(unsigned n, uint32_t) { r.ReadBits(n); }
+    // Zero bits up to the byte boundary (sei_nesting_zero_bit): read unchecked.
+    void align_zero()
+    {
+        while (!r.IsByteAligned())
+            r.ReadBits(1);
+    }
     // Bytes that identify a structure (a UUID, a type code): the writer writes them, the reader
     // tells whether they are there, reading up to the first that differs.
     bool match(const uint8_t* bytes, size_t n)
@@ -83,6 +89,11 @@ struct H264Write {
     void se(int32_t v) { w.WriteSE(v); }
     template <class T, class V> void infer(T&, V) {}
     void fixed(unsigned n, uint32_t v) { w.WriteBits(n, v); }
+    void align_zero()
+    {
+        while (!w.IsByteAligned())
+            w.WriteBits(1, 0);
+    }
     bool match(const uint8_t* bytes, size_t n)
     {
         w.WriteBytes(bytes, n);

@@ -360,28 +360,28 @@ void PrintPicTiming(H264NalParser& ctx, FILE* stream, int level, H264BitReader& 
 
 void PrintMvcScalableNesting(H264NalParser& ctx, FILE* stream, int level, H264BitReader& reader)
 {
-    uint32_t operationPoint = reader.ReadBits(1);
-    PrintLine(stream, level, "operation_point_flag: %u\n", operationPoint);
-    if (operationPoint) {
-        uint32_t count = reader.ReadUE();
-        PrintLine(stream, level + 1, "num_view_components_op_minus1: %u\n", count);
-        for (uint64_t i = 0; i <= count; ++i)
+    // Read whole, then printed: the message's own parse has read it, so it is never cut here.
+    MvcNestingHeader header;
+    header.Parse(reader);
+    PrintLine(stream, level, "operation_point_flag: %u\n", header.operation_point_flag);
+    if (header.operation_point_flag) {
+        PrintLine(stream, level + 1, "num_view_components_op_minus1: %u\n",
+                  header.num_view_components_op_minus1);
+        for (size_t i = 0; i < header.sei_op_view_id.size(); ++i)
             PrintLine(stream, level + 2, "sei_op_view_id[%u]: %u\n", unsigned(i),
-                      reader.ReadBits(10));
-        PrintLine(stream, level + 1, "sei_op_temporal_id: %u\n", reader.ReadBits(3));
+                      header.sei_op_view_id[i]);
+        PrintLine(stream, level + 1, "sei_op_temporal_id: %u\n", header.sei_op_temporal_id);
     } else {
-        uint32_t all = reader.ReadBits(1);
-        PrintLine(stream, level + 1, "all_view_components_in_au_flag: %u\n", all);
-        if (!all) {
-            uint32_t count = reader.ReadUE();
-            PrintLine(stream, level + 2, "num_view_components_minus1: %u\n", count);
-            for (uint64_t i = 0; i <= count; ++i)
+        PrintLine(stream, level + 1, "all_view_components_in_au_flag: %u\n",
+                  header.all_view_components_in_au_flag);
+        if (!header.all_view_components_in_au_flag) {
+            PrintLine(stream, level + 2, "num_view_components_minus1: %u\n",
+                      header.num_view_components_minus1);
+            for (size_t i = 0; i < header.sei_view_id.size(); ++i)
                 PrintLine(stream, level + 3, "sei_view_id[%u]: %u\n", unsigned(i),
-                          reader.ReadBits(10));
+                          header.sei_view_id[i]);
         }
     }
-    while (!reader.IsByteAligned()) // sei_nesting_zero_bit
-        reader.ReadBits(1);
     CH264SeiMessage nested;
     nested.Parse(ctx, reader);
     nested.Print(ctx, stream, level);

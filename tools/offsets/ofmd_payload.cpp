@@ -58,19 +58,17 @@ int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& pay
 
 int WriteNestedSeiMessage(H264BitWriter& writer, const uint8_t* payload, size_t length)
 {
-    writer.WriteBits(1, 0); // operation_point_flag
-    writer.WriteBits(1, 1); // all_view_components_in_au_flag
-    while (!writer.IsByteAligned())
-        writer.WriteBits(1, 0); // sei_nesting_zero_bit
+    MvcNestingHeader header;
+    header.all_view_components_in_au_flag = 1;
+    header.Write(writer);
     return WriteSeiMessage(writer, 5, payload, length);
 }
 
 int ReadNestedSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
     // Whatever the outer type, the header is read as mvc_scalable_nesting().
-    SkipNestingHeader(37, reader);
-    while (!reader.IsByteAligned())
-        reader.ReadBits(1);
+    MvcNestingHeader header;
+    header.Parse(reader);
     return ReadSeiMessage(reader, payloadType, payload);
 }
 
