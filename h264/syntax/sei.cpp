@@ -58,9 +58,6 @@ void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
 
 } // namespace
 
-const uint8_t kDiscVideoUserDataUuid[16] = {0x17, 0xee, 0x8c, 0x60, 0xf8, 0x4d, 0x11, 0xd9,
-                                            0x8c, 0xd6, 0x08, 0x00, 0x20, 0x0c, 0x9a, 0x66};
-
 template <class RW> void MvcNestingHeader::Syntax(RW& rw)
 {
     rw.flag(operation_point_flag);

@@ -11,9 +11,6 @@
 
 class H264NalParser;
 
-// uuid_iso_iec_11578 of the disc-video user data (GSMP, OFMD, MDPM, GA94).
-extern const uint8_t kDiscVideoUserDataUuid[16];
-
 // The nesting messages: scalable (30), MVC (37) and MVCD (48) scalable nesting.
 inline bool IsNestingType(uint32_t payloadType)
 {

@@ -28,15 +28,8 @@ struct H264Read {
         while (!r.IsByteAligned())
             r.ReadBits(1);
     }
-    // Bytes that identify a structure (a UUID, a type code): the writer writes them, the reader
-    // tells whether they are there, reading up to the first that differs.
-    bool match(const uint8_t* bytes, size_t n)
-    {
-        for (size_t i = 0; i < n; ++i)
-            if (r.ReadBits(8) != bytes[i])
-                return false;
-        return true;
-    }
+    // n bytes (a UUID, a type code).
+    void bytes(uint8_t* v, size_t n) { r.ReadBytes(v, n); }
     // A sign bit (1 negative) and a magnitude of n (at most 31) bits. zeroSign is the sign bit
     // that the writer gives 0.
     void sign_magnitude(unsigned n, int32_t& v, uint32_t)
@@ -94,11 +87,7 @@ struct H264Write {
         while (!w.IsByteAligned())
             w.WriteBits(1, 0);
     }
-    bool match(const uint8_t* bytes, size_t n)
-    {
-        w.WriteBytes(bytes, n);
-        return true;
-    }
+    void bytes(const uint8_t* v, size_t n) { w.WriteBytes(v, n); }
     // The magnitude keeps its low n bits.
     void sign_magnitude(unsigned n, int32_t v, uint32_t zeroSign)
     {

@@ -2,12 +2,12 @@
 #include "h264/text/sei_print.h"
 
 #include "h264/bits/bit_reader.h"
+#include "h264/syntax/disc_user_data.h"
 #include "h264/syntax/nal_parser.h"
 #include "h264/syntax/ofmd.h"
 #include "h264/text/mdpm.h"
 
 #include <cinttypes>
-#include <cstring>
 
 namespace
 {
@@ -187,30 +187,41 @@ void PrintPanScanRect(FILE* stream, int level, H264BitReader& reader)
 
 int PrintUserDataUnregistered(FILE* stream, int level, H264BitReader& reader)
 {
-    uint8_t uuid[16];
-    for (uint8_t& b : uuid)
-        b = uint8_t(reader.ReadBits(8));
-    PrintIndent(stream, level);
-    fputs("uuid_iso_iec_11578: ", stream);
-    for (uint8_t b : uuid)
-        fprintf(stream, "%02x", b);
-    fputs("\n", stream);
-    if (memcmp(uuid, kDiscVideoUserDataUuid, sizeof uuid) != 0)
+    DiscUserDataHeader header;
+    auto printUuid = [&] {
+        PrintIndent(stream, level);
+        fputs("uuid_iso_iec_11578: ", stream);
+        for (uint8_t b : header.uuid_iso_iec_11578)
+            fprintf(stream, "%02x", b);
+        fputs("\n", stream);
+    };
+    try {
+        header.Parse(reader);
+    } catch (BitstreamErr_t) {
+        // A payload cut inside the type indicator still shows the UUID before it.
+        if (header.IsDiscVideo())
+            printUuid();
+        throw;
+    }
+    printUuid();
+    DiscUserData kind = header.Kind();
+    if (kind == DiscUserData::kForeign)
         return 16;
-
-    char type[4];
-    for (char& c : type)
-        c = char(reader.ReadBits(8));
-    PrintLine(stream, level, "type_indicator: %.4s\n", type);
-    if (memcmp(type, "GSMP", 4) == 0)
+    PrintLine(stream, level, "type_indicator: %.4s\n",
+              reinterpret_cast<const char*>(header.type_indicator));
+    switch (kind) {
+    case DiscUserData::kGsmp:
         PrintGopStructureMap(stream, level + 1, reader);
-    else if (memcmp(type, "OFMD", 4) == 0)
+        return 0;
+    case DiscUserData::kOfmd:
         PrintOffsetMetadata(stream, level + 1, reader);
-    else if (memcmp(type, "MDPM", 4) == 0)
+        return 0;
+    case DiscUserData::kMdpm:
         PrintMdpm(stream, level + 1, reader);
-    else // "GA94" and any other indicator: the rest as bytes
+        return 0;
+    default: // "GA94" and any other indicator: the rest as bytes
         return 20;
-    return 0;
+    }
 }
 
 void PrintRecoveryPoint(FILE* stream, int level, H264BitReader& reader)
