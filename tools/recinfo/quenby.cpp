@@ -297,9 +297,10 @@ int CQuenby::OnNALUnit()
     for (const CH264SeiMessage& message : m_parser.m_seiMessages) {
         if (message.payloadType != 5 || message.payloadData.empty())
             continue;
-        m_payloadReader.Assign(message.payloadData.data(),
-                               uint64_t(message.payloadData.size()) * 8);
-        if (ReadMdpmTags(m_payloadReader, m_tags) != 0)
+        // Read where the parse put it: the message is not touched before the next unit.
+        H264BitReader payload;
+        payload.InitView(message.payloadData.data(), message.payloadData.size());
+        if (ReadMdpmTags(payload, m_tags) != 0)
             continue;
         // One row object for all rows: its texts keep their memory.
         m_row.Clear();
