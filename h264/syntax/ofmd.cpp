@@ -1,20 +1,14 @@
 // The OFMD payload, read and written from one description.
 #include "h264/syntax/ofmd.h"
 
-#include "h264/syntax/sei.h"
+#include "h264/syntax/disc_user_data.h"
 #include "h264/syntax/syntax_io.h"
-
-namespace
-{
-
-const uint8_t kOfmdType[4] = {'O', 'F', 'M', 'D'};
-
-} // namespace
 
 template <class RW> int OfmdPayload::Syntax(RW& rw)
 {
-    if (!rw.match(kDiscVideoUserDataUuid, sizeof kDiscVideoUserDataUuid) ||
-        !rw.match(kOfmdType, sizeof kOfmdType))
+    // Written as OFMD; read as whatever the payload holds.
+    DiscUserDataHeader header(DiscUserData::kOfmd);
+    if (header.Syntax(rw) != DiscUserData::kOfmd)
         return 1;
     return Fields(rw);
 }

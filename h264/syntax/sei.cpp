@@ -1,22 +1,26 @@
-// sei_message() framing, the nesting headers and the payload-size coding.
+// sei_message() framing and the nesting headers.
 #include "h264/syntax/sei.h"
 
+#include "h264/syntax/nal_parser.h"
+#include "h264/syntax/syntax_io.h"
 #include "h264/text/sei_print.h"
 
-uint64_t ReadFFCoded(H264BitReader& reader)
+template <class RW> void SeiMessageHeader::Syntax(RW& rw)
 {
-    uint64_t value = 0;
-    uint32_t byte;
-    while ((byte = reader.ReadBits(8)) == 0xFF)
-        value += 255;
-    return value + byte;
+    rw.ff_coded(payloadType);
+    rw.ff_coded(payloadSize);
 }
 
-void WriteFFCoded(H264BitWriter& writer, uint64_t value)
+void SeiMessageHeader::Parse(H264BitReader& reader)
 {
-    for (; value > 254; value -= 255)
-        writer.WriteBits(8, 0xFF);
-    writer.WriteBits(8, uint32_t(value));
+    H264Read rw{reader};
+    Syntax(rw);
+}
+
+void SeiMessageHeader::Write(H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    Syntax(rw);
 }
 
 namespace
@@ -28,11 +32,8 @@ void SkipBits(H264BitReader& reader, unsigned n, uint64_t times)
         reader.ReadBits(n);
 }
 
-} // namespace
-
-const uint8_t kDiscVideoUserDataUuid[16] = {0x17, 0xee, 0x8c, 0x60, 0xf8, 0x4d, 0x11, 0xd9,
-                                            0x8c, 0xd6, 0x08, 0x00, 0x20, 0x0c, 0x9a, 0x66};
-
+// The headers of scalable_nesting() (30) and mvcd_scalable_nesting() (48), which only this
+// parse reads, up to the sei_nesting_zero_bit run. The bit reads are not guarded.
 void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
 {
     if (payloadType == 30) {                            // scalable_nesting() of Annex G
@@ -40,15 +41,6 @@ void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
             uint64_t layers = uint64_t(r.ReadUE()) + 1; // num_layer_representations_minus1
             SkipBits(r, 7, layers);                     // sei_dependency_id, sei_quality_id
             r.ReadBits(3);                              // sei_temporal_id
-        }
-    } else if (payloadType == 37) {                    // mvc_scalable_nesting() of Annex H
-        if (r.ReadBits(1)) {                           // operation_point_flag
-            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_op_minus1
-            SkipBits(r, 10, views);                    // sei_op_view_id
-            r.ReadBits(3);                             // sei_op_temporal_id
-        } else if (r.ReadBits(1) == 0) {               // all_view_components_in_au_flag
-            uint64_t views = uint64_t(r.ReadUE()) + 1; // num_view_components_minus1
-            SkipBits(r, 10, views);                    // sei_view_id
         }
     } else {                                             // 48, mvcd_scalable_nesting() of Annex I
         if (r.ReadBits(1)) {                             // operation_point_flag
@@ -64,6 +56,47 @@ void SkipNestingHeader(uint32_t payloadType, H264BitReader& r)
     }
 }
 
+} // namespace
+
+template <class RW> void MvcNestingHeader::Syntax(RW& rw)
+{
+    rw.flag(operation_point_flag);
+    if (operation_point_flag) {
+        rw.ue(num_view_components_op_minus1);
+        uint64_t views = uint64_t(num_view_components_op_minus1) + 1;
+        rw.size(sei_op_view_id, views, 10 * views);
+        for (uint32_t& id : sei_op_view_id)
+            rw.u(10, id);
+        rw.u(3, sei_op_temporal_id);
+    } else {
+        rw.flag(all_view_components_in_au_flag);
+        if (!all_view_components_in_au_flag) {
+            rw.ue(num_view_components_minus1);
+            uint64_t views = uint64_t(num_view_components_minus1) + 1;
+            rw.size(sei_view_id, views, 10 * views);
+            for (uint32_t& id : sei_view_id)
+                rw.u(10, id);
+        }
+    }
+    rw.align_zero(); // sei_nesting_zero_bit
+}
+
+void MvcNestingHeader::Parse(H264BitReader& reader)
+{
+    sei_op_view_id.clear();
+    sei_view_id.clear();
+    num_view_components_op_minus1 = sei_op_temporal_id = 0;
+    all_view_components_in_au_flag = num_view_components_minus1 = 0;
+    H264Read rw{reader};
+    Syntax(rw);
+}
+
+void MvcNestingHeader::Write(H264BitWriter& writer)
+{
+    H264Write rw{writer};
+    Syntax(rw);
+}
+
 int CH264SeiMessage::Clear(H264NalParser&)
 {
     payloadType = 0xFFFFFFFF;
@@ -76,30 +109,36 @@ int CH264SeiMessage::Clear(H264NalParser&)
 int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
 {
     Clear(ctx);
-    payloadType   = uint32_t(ReadFFCoded(reader));
-    uint64_t size = ReadFFCoded(reader);
+    SeiMessageHeader header;
+    header.Parse(reader);
+    payloadType = uint32_t(header.payloadType);
     // A payload larger than what is left cannot be read: fail before allocating it.
-    if (size > reader.BitsLeftBound() / 8)
+    if (header.payloadSize > reader.BitsLeftBound() / 8)
         throw kBitstreamReadPastEnd;
-    payloadData.resize(size_t(size));
+    payloadData.resize(size_t(header.payloadSize));
     reader.ReadBytes(payloadData.data(), payloadData.size());
     while (!reader.IsByteAligned())
         reader.ReadBits(1);
     if (IsNestingType(payloadType)) {
         H264BitReader nested;
         nested.InitView(payloadData.data(), payloadData.size());
-        SkipNestingHeader(payloadType, nested);
-        while (!nested.IsByteAligned()) // sei_nesting_zero_bit
-            nested.ReadBits(1);
-        nestedPayloadType = uint32_t(ReadFFCoded(nested));
+        H264Read rw{nested};
+        if (payloadType == 37) {
+            ctx.m_mvcNestingHeader.Parse(nested);
+        } else {
+            SkipNestingHeader(payloadType, nested);
+            rw.align_zero(); // sei_nesting_zero_bit
+        }
+        uint64_t type; // the nested message's header begins with its payload type
+        rw.ff_coded(type);
+        nestedPayloadType = uint32_t(type);
     }
     return 0;
 }
 
 int CH264SeiMessage::Write(H264NalParser&, H264BitWriter& writer)
 {
-    WriteFFCoded(writer, payloadType);
-    WriteFFCoded(writer, payloadData.size());
+    SeiMessageHeader{payloadType, payloadData.size()}.Write(writer);
     writer.WriteBytes(payloadData.data(), payloadData.size());
     return 0;
 }

@@ -11,22 +11,38 @@
 
 class H264NalParser;
 
-// uuid_iso_iec_11578 of the disc-video user data (GSMP, OFMD, MDPM, GA94).
-extern const uint8_t kDiscVideoUserDataUuid[16];
-
 // The nesting messages: scalable (30), MVC (37) and MVCD (48) scalable nesting.
 inline bool IsNestingType(uint32_t payloadType)
 {
     return payloadType == 30 || payloadType == 37 || payloadType == 48;
 }
-// The header of a nesting message of that type, up to the sei_nesting_zero_bit run. The bit
-// reads are not guarded: the caller catches BitstreamErr_t.
-void SkipNestingHeader(uint32_t payloadType, H264BitReader& reader);
 
-// A payload type or size as sei_message() codes it: one 0xFF byte for every 255, then the
-// first other byte.
-uint64_t ReadFFCoded(H264BitReader& reader);
-void WriteFFCoded(H264BitWriter& writer, uint64_t value);
+// mvc_scalable_nesting() of Annex H up to its nested messages: the view components they apply
+// to, then sei_nesting_zero_bit up to the byte boundary.
+struct MvcNestingHeader {
+    uint32_t operation_point_flag          = 0;
+    uint32_t num_view_components_op_minus1 = 0;
+    std::vector<uint32_t> sei_op_view_id;
+    uint32_t sei_op_temporal_id             = 0;
+    uint32_t all_view_components_in_au_flag = 0;
+    uint32_t num_view_components_minus1     = 0;
+    std::vector<uint32_t> sei_view_id;
+
+    // The bit reads throw when the payload ends first. The lists keep their memory.
+    void Parse(H264BitReader& reader);
+    void Write(H264BitWriter& writer);
+    template <class RW> void Syntax(RW& rw);
+};
+
+// sei_message() up to its payload bytes: the payload type and the payload size.
+struct SeiMessageHeader {
+    uint64_t payloadType = 0;
+    uint64_t payloadSize = 0;
+
+    void Parse(H264BitReader& reader);
+    void Write(H264BitWriter& writer);
+    template <class RW> void Syntax(RW& rw);
+};
 
 class CH264SeiMessage
 {

@@ -22,15 +22,14 @@ struct H264Read {
     template <class T, class V> void infer(T& v, V value) { v = T(value); }
     // Bits of a set value (marker bits, reserved zeros): written as the value, read unchecked.
     void fixed(unsigned n, uint32_t) { r.ReadBits(n); }
-    // Bytes that identify a structure (a UUID, a type code): the writer writes them, the reader
-    // tells whether they are there, reading up to the first that differs.
-    bool match(const uint8_t* bytes, size_t n)
+    // Zero bits up to the byte boundary (sei_nesting_zero_bit): read unchecked.
+    void align_zero()
     {
-        for (size_t i = 0; i < n; ++i)
-            if (r.ReadBits(8) != bytes[i])
-                return false;
-        return true;
+        while (!r.IsByteAligned())
+            r.ReadBits(1);
     }
+    // n bytes (a UUID, a type code).
+    void bytes(uint8_t* v, size_t n) { r.ReadBytes(v, n); }
     // A sign bit (1 negative) and a magnitude of n (at most 31) bits. zeroSign is the sign bit
     // that the writer gives 0.
     void sign_magnitude(unsigned n, int32_t& v, uint32_t)
@@ -61,6 +60,15 @@ struct H264Read {
     }
     // n entries of a list, against the unit's list budget.
     template <class T> void spend(uint64_t n) { r.SpendListBytes(n * sizeof(T)); }
+    // A payload type or size of sei_message(): 255 for every 0xFF byte, then the first other
+    // byte.
+    void ff_coded(uint64_t& v)
+    {
+        uint32_t byte;
+        for (v = 0; (byte = r.ReadBits(8)) == 0xFF;)
+            v += 255;
+        v += byte;
+    }
     void rbsp_trailing_bits() { r.SkipToByteAlign(); }
 };
 
@@ -74,11 +82,12 @@ struct H264Write {
     void se(int32_t v) { w.WriteSE(v); }
     template <class T, class V> void infer(T&, V) {}
     void fixed(unsigned n, uint32_t v) { w.WriteBits(n, v); }
-    bool match(const uint8_t* bytes, size_t n)
+    void align_zero()
     {
-        w.WriteBytes(bytes, n);
-        return true;
+        while (!w.IsByteAligned())
+            w.WriteBits(1, 0);
     }
+    void bytes(const uint8_t* v, size_t n) { w.WriteBytes(v, n); }
     // The magnitude keeps its low n bits.
     void sign_magnitude(unsigned n, int32_t v, uint32_t zeroSign)
     {
@@ -92,6 +101,12 @@ struct H264Write {
     {
         if (vec.size() < pos + n)
             vec.resize(pos + size_t(n));
+    }
+    void ff_coded(uint64_t v)
+    {
+        for (; v > 254; v -= 255)
+            w.WriteBits(8, 0xFF);
+        w.WriteBits(8, uint32_t(v));
     }
     void rbsp_trailing_bits() { w.WriteTrailingBits(); }
 };

@@ -2,12 +2,12 @@
 #include "h264/text/sei_print.h"
 
 #include "h264/bits/bit_reader.h"
+#include "h264/syntax/disc_user_data.h"
 #include "h264/syntax/nal_parser.h"
 #include "h264/syntax/ofmd.h"
 #include "h264/text/mdpm.h"
 
 #include <cinttypes>
-#include <cstring>
 
 namespace
 {
@@ -187,30 +187,41 @@ void PrintPanScanRect(FILE* stream, int level, H264BitReader& reader)
 
 int PrintUserDataUnregistered(FILE* stream, int level, H264BitReader& reader)
 {
-    uint8_t uuid[16];
-    for (uint8_t& b : uuid)
-        b = uint8_t(reader.ReadBits(8));
-    PrintIndent(stream, level);
-    fputs("uuid_iso_iec_11578: ", stream);
-    for (uint8_t b : uuid)
-        fprintf(stream, "%02x", b);
-    fputs("\n", stream);
-    if (memcmp(uuid, kDiscVideoUserDataUuid, sizeof uuid) != 0)
+    DiscUserDataHeader header;
+    auto printUuid = [&] {
+        PrintIndent(stream, level);
+        fputs("uuid_iso_iec_11578: ", stream);
+        for (uint8_t b : header.uuid_iso_iec_11578)
+            fprintf(stream, "%02x", b);
+        fputs("\n", stream);
+    };
+    try {
+        header.Parse(reader);
+    } catch (BitstreamErr_t) {
+        // A payload cut inside the type indicator still shows the UUID before it.
+        if (header.IsDiscVideo())
+            printUuid();
+        throw;
+    }
+    printUuid();
+    DiscUserData kind = header.Kind();
+    if (kind == DiscUserData::kForeign)
         return 16;
-
-    char type[4];
-    for (char& c : type)
-        c = char(reader.ReadBits(8));
-    PrintLine(stream, level, "type_indicator: %.4s\n", type);
-    if (memcmp(type, "GSMP", 4) == 0)
+    PrintLine(stream, level, "type_indicator: %.4s\n",
+              reinterpret_cast<const char*>(header.type_indicator));
+    switch (kind) {
+    case DiscUserData::kGsmp:
         PrintGopStructureMap(stream, level + 1, reader);
-    else if (memcmp(type, "OFMD", 4) == 0)
+        return 0;
+    case DiscUserData::kOfmd:
         PrintOffsetMetadata(stream, level + 1, reader);
-    else if (memcmp(type, "MDPM", 4) == 0)
+        return 0;
+    case DiscUserData::kMdpm:
         PrintMdpm(stream, level + 1, reader);
-    else // "GA94" and any other indicator: the rest as bytes
+        return 0;
+    default: // "GA94" and any other indicator: the rest as bytes
         return 20;
-    return 0;
+    }
 }
 
 void PrintRecoveryPoint(FILE* stream, int level, H264BitReader& reader)
@@ -360,28 +371,28 @@ void PrintPicTiming(H264NalParser& ctx, FILE* stream, int level, H264BitReader& 
 
 void PrintMvcScalableNesting(H264NalParser& ctx, FILE* stream, int level, H264BitReader& reader)
 {
-    uint32_t operationPoint = reader.ReadBits(1);
-    PrintLine(stream, level, "operation_point_flag: %u\n", operationPoint);
-    if (operationPoint) {
-        uint32_t count = reader.ReadUE();
-        PrintLine(stream, level + 1, "num_view_components_op_minus1: %u\n", count);
-        for (uint64_t i = 0; i <= count; ++i)
+    // Read whole, then printed: the message's own parse has read it, so it is never cut here.
+    MvcNestingHeader header;
+    header.Parse(reader);
+    PrintLine(stream, level, "operation_point_flag: %u\n", header.operation_point_flag);
+    if (header.operation_point_flag) {
+        PrintLine(stream, level + 1, "num_view_components_op_minus1: %u\n",
+                  header.num_view_components_op_minus1);
+        for (size_t i = 0; i < header.sei_op_view_id.size(); ++i)
             PrintLine(stream, level + 2, "sei_op_view_id[%u]: %u\n", unsigned(i),
-                      reader.ReadBits(10));
-        PrintLine(stream, level + 1, "sei_op_temporal_id: %u\n", reader.ReadBits(3));
+                      header.sei_op_view_id[i]);
+        PrintLine(stream, level + 1, "sei_op_temporal_id: %u\n", header.sei_op_temporal_id);
     } else {
-        uint32_t all = reader.ReadBits(1);
-        PrintLine(stream, level + 1, "all_view_components_in_au_flag: %u\n", all);
-        if (!all) {
-            uint32_t count = reader.ReadUE();
-            PrintLine(stream, level + 2, "num_view_components_minus1: %u\n", count);
-            for (uint64_t i = 0; i <= count; ++i)
+        PrintLine(stream, level + 1, "all_view_components_in_au_flag: %u\n",
+                  header.all_view_components_in_au_flag);
+        if (!header.all_view_components_in_au_flag) {
+            PrintLine(stream, level + 2, "num_view_components_minus1: %u\n",
+                      header.num_view_components_minus1);
+            for (size_t i = 0; i < header.sei_view_id.size(); ++i)
                 PrintLine(stream, level + 3, "sei_view_id[%u]: %u\n", unsigned(i),
-                          reader.ReadBits(10));
+                          header.sei_view_id[i]);
         }
     }
-    while (!reader.IsByteAligned()) // sei_nesting_zero_bit
-        reader.ReadBits(1);
     CH264SeiMessage nested;
     nested.Parse(ctx, reader);
     nested.Print(ctx, stream, level);

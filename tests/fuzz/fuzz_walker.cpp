@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const CH264SeiMessage& m : parser.m_seiMessages) {
                 if (m.payloadType != 5 || m.payloadData.empty())
                     continue;
-                payload.Assign(m.payloadData.data(), uint64_t(m.payloadData.size()) * 8);
+                payload.InitView(m.payloadData.data(), m.payloadData.size());
                 if (ReadMdpmTags(payload, tags) == 0) {
                     InfoRow row;
                     FillInfoRow(row, tags.entries, (data[0] & 1) != 0);

@@ -32,8 +32,7 @@ int ReadOffsetMetadata(H264BitReader& reader, OfmdPayload& ofmd) { return ofmd.P
 int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* payload,
                     size_t length)
 {
-    WriteFFCoded(writer, payloadType);
-    WriteFFCoded(writer, length);
+    SeiMessageHeader{payloadType, length}.Write(writer);
     writer.WriteBytes(payload, length);
     if (!writer.IsByteAligned()) {
         writer.WriteBits(1, 1);
@@ -45,10 +44,11 @@ int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* 
 
 int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
+    SeiMessageHeader header;
+    header.Parse(reader);
     // A type past 32 bits stays at the largest.
-    uint64_t type = ReadFFCoded(reader);
-    payloadType   = type > 0xFFFFFFFF ? 0xFFFFFFFF : uint32_t(type);
-    payload.size  = ReadFFCoded(reader);
+    payloadType  = uint32_t(std::min<uint64_t>(header.payloadType, 0xFFFFFFFF));
+    payload.size = header.payloadSize;
     // Bytes past the data read as zero: keep the ones present, remember the size.
     uint64_t present = std::min<uint64_t>(payload.size, reader.BitsLeft() / 8);
     payload.bytes.resize(size_t(present));
@@ -58,19 +58,17 @@ int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& pay
 
 int WriteNestedSeiMessage(H264BitWriter& writer, const uint8_t* payload, size_t length)
 {
-    writer.WriteBits(1, 0); // operation_point_flag
-    writer.WriteBits(1, 1); // all_view_components_in_au_flag
-    while (!writer.IsByteAligned())
-        writer.WriteBits(1, 0); // sei_nesting_zero_bit
+    MvcNestingHeader header;
+    header.all_view_components_in_au_flag = 1;
+    header.Write(writer);
     return WriteSeiMessage(writer, 5, payload, length);
 }
 
 int ReadNestedSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
     // Whatever the outer type, the header is read as mvc_scalable_nesting().
-    SkipNestingHeader(37, reader);
-    while (!reader.IsByteAligned())
-        reader.ReadBits(1);
+    MvcNestingHeader header;
+    header.Parse(reader);
     return ReadSeiMessage(reader, payloadType, payload);
 }
 

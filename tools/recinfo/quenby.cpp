@@ -2,7 +2,7 @@
 #include "tools/recinfo/quenby.h"
 
 #include "common/file_errors.h"
-#include "h264/syntax/sei.h"
+#include "h264/syntax/disc_user_data.h"
 #include "h264/text/mdpm.h"
 #include "platform/crt_compat.h"
 
@@ -13,9 +13,6 @@ namespace
 {
 
 const char kVersion[] = "2.00";
-
-// The UUID and "MDPM".
-constexpr uint64_t kMdpmHeaderBits = (16 + 4) * 8;
 
 struct ModelName {
     uint16_t maker;
@@ -118,14 +115,10 @@ int ReadMdpmTags(H264BitReader& reader, MdpmTagList& tags)
 {
     // The reader must not run past the payload: a payload too short for its header and the
     // count is not MDPM, and a list cut short keeps the entries that are complete.
-    if (reader.BitsLeft() < kMdpmHeaderBits)
+    DiscUserDataHeader header;
+    if (reader.BitsLeft() < DiscUserDataHeader::kBits ||
+        header.Parse(reader) != DiscUserData::kMdpm)
         return 1;
-    for (uint8_t byte : kDiscVideoUserDataUuid)
-        if (reader.ReadBits(8) != byte)
-            return 1;
-    for (char c : {'M', 'D', 'P', 'M'})
-        if (reader.ReadBits(8) != uint32_t(c))
-            return 1;
     ReadMdpmTagList(reader, tags);
     return tags.hasCount ? 0 : 1;
 }
@@ -304,9 +297,10 @@ int CQuenby::OnNALUnit()
     for (const CH264SeiMessage& message : m_parser.m_seiMessages) {
         if (message.payloadType != 5 || message.payloadData.empty())
             continue;
-        m_payloadReader.Assign(message.payloadData.data(),
-                               uint64_t(message.payloadData.size()) * 8);
-        if (ReadMdpmTags(m_payloadReader, m_tags) != 0)
+        // Read where the parse put it: the message is not touched before the next unit.
+        H264BitReader payload;
+        payload.InitView(message.payloadData.data(), message.payloadData.size());
+        if (ReadMdpmTags(payload, m_tags) != 0)
             continue;
         // One row object for all rows: its texts keep their memory.
         m_row.Clear();

@@ -48,7 +48,6 @@ class CQuenby : public CH264NALWalker
 
   private:
     H264BitReader m_unitReader;
-    H264BitReader m_payloadReader;
     MdpmTagList m_tags;
     InfoRow m_row;
 };

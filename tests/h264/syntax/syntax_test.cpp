@@ -118,3 +118,25 @@ TEST(SeiMessage, NestingHeadersGiveTheNestedPayloadType)
         }
     }
 }
+
+TEST(SeiMessage, MvcNestingHeaderWrittenAsRead)
+{
+    // The headers of the mvc_scalable_nesting cases above, without their nested messages.
+    struct Case {
+        const char* header;
+        std::vector<uint32_t> views; // the operation point's, or the listed ones
+    } cases[] = {{"40", {}}, {"A0 04 02 A0", {1, 2}}, {"20 18", {3}}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = Hex(c.header);
+        H264BitReader r;
+        r.InitView(bytes.data(), bytes.size());
+        MvcNestingHeader header;
+        header.Parse(r);
+        EXPECT_EQ(r.BitsLeft(), 0u) << c.header;
+        EXPECT_EQ(header.operation_point_flag ? header.sei_op_view_id : header.sei_view_id, c.views)
+            << c.header;
+        H264BitWriter w;
+        header.Write(w);
+        EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()), bytes) << c.header;
+    }
+}

@@ -194,6 +194,13 @@ TEST(SeiPrint, CutPayloadUnderEveryPrinter)
               "    tag_count: 3\n"
               "      tag 0x13 [12 34 56 78] (TimeCode): 78:56:34:12\n"
               "  (payload cut short)\n");
+    // A payload cut inside its type indicator shows the UUID before the cut.
+    std::vector<uint8_t> indicatorCut = PayloadOf(crafted::Mdpm());
+    indicatorCut.resize(18);
+    EXPECT_EQ(Between(PrintSei(ctx, 5, indicatorCut), "payload_size", ""),
+              "payload_size: 18\n"
+              "  uuid_iso_iec_11578: 17ee8c60f84d11d98cd60800200c9a66\n"
+              "  (payload cut short)\n");
     // A nested message cut short ends inside the nesting: its own line, one level deeper.
     std::vector<uint8_t> nested = Nesting(SeiMessage(6, {0x00}));
     EXPECT_EQ(Between(PrintSei(ctx, 37, nested), "  payload_type: 6", ""),
