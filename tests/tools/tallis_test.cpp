@@ -366,6 +366,12 @@ TEST(Tallis, StrayBytesBeforeTheFirstStartCode)
     for (int f = 0; f < 40; ++f)
         text += std::to_string(f) + ": " + std::to_string(f % 7 - 3) + "\n";
     WriteFile(d.File("x.ofmd"), text);
+    // Six runs a cut: under the sanitizers every third cut keeps the suite's time in bounds.
+#ifdef __SANITIZE_ADDRESS__
+    const size_t stride = 3;
+#else
+    const size_t stride = 1;
+#endif
     for (const char* name : {"base", "baseline", "cavlc", "cqm_jvt", "high10", "hrd", "mbaff",
                              "noaud", "slices4", "yuv444"}) {
         // Without delimiters (noaud) there is no GOP to insert into.
@@ -381,6 +387,8 @@ TEST(Tallis, StrayBytesBeforeTheFirstStartCode)
             const std::string at = std::string(name) + " cut at " + std::to_string(k);
             std::string type;
             types >> type;
+            if ((k - 1) % stride != 0)
+                continue;
             WriteFile(d.File("cut.h264"), with.substr(k));
             std::string qerr = RunQuenby({"-es", "cut.h264"}, d.Path()).err;
             bool fails       = qerr.find("ERROR reading bitstream") != std::string::npos ||
