@@ -207,11 +207,11 @@ int main(int argc, char** argv)
         Error("ERROR: %s - cannot create file %s\n\n", name, output);
         break;
     case kCannotOpenOfmd:
-        Error(kept ? "ERROR: %s - cannot open file %s\n" : "ERROR: %s - cannot open file %s\n\n",
-              name, ofmd);
+        Error("ERROR: %s - cannot open file %s\n", name, ofmd);
         if (kept)
-            fprintf(stderr, "ERROR: %s - incomplete stream left in %s\n\n", name.c_str(),
+            fprintf(stderr, "ERROR: %s - incomplete stream left in %s\n", name.c_str(),
                     output.c_str());
+        fputs("\n", stderr);
         break;
     case kCannotCreateText:
         Error("ERROR: %s - cannot create file %s\n\n", name, text);
