@@ -179,10 +179,11 @@ bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
         return true;
     }
     m_targetFd = fd;
-    return OpenStaging();
+    OpenStaging();
+    return true;
 }
 
-bool SafeOutput::OpenStaging()
+void SafeOutput::OpenStaging()
 {
     const char* dir     = getenv("TMPDIR");
     std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/staged.XXXXXX";
@@ -191,13 +192,11 @@ bool SafeOutput::OpenStaging()
     m_fd = ::mkostemp(tp.data(), O_CLOEXEC);
     if (m_fd >= 0)
         ::unlink(tp.data());
-    m_inMemory = m_fd < 0;
-    return true;
 }
 
 bool SafeOutput::Write(const void* data, size_t size)
 {
-    if (m_inMemory)
+    if (InMemory())
         return WriteAt(m_memory.size(), data, size);
     if (m_failed || m_fd < 0)
         return false;
@@ -207,9 +206,9 @@ bool SafeOutput::Write(const void* data, size_t size)
 
 bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
 {
-    if (m_failed || (m_fd < 0 && !m_inMemory))
+    if (m_failed || (m_fd < 0 && !InMemory()))
         return false;
-    if (m_inMemory) {
+    if (InMemory()) {
         try {
             if (offset + size > m_memory.size())
                 m_memory.resize(size_t(offset + size));
@@ -225,7 +224,7 @@ bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
 
 bool SafeOutput::Commit()
 {
-    if (m_fd < 0 && !m_inMemory)
+    if (m_fd < 0 && !InMemory())
         return false;
     m_committed = true;
     if (m_isStdout) {
@@ -252,11 +251,11 @@ bool SafeOutput::Commit()
 int SafeOutput::CopyStaged(uint64_t from, uint64_t to)
 {
     const size_t piece = size_t(1) << 20;
-    std::vector<char> buffer(m_inMemory ? 0 : piece);
+    std::vector<char> buffer(InMemory() ? 0 : piece);
     while (from < to) {
         size_t n = to - from < piece ? size_t(to - from) : piece;
         const char* data;
-        if (m_inMemory)
+        if (InMemory())
             data = m_memory.data() + from;
         else {
             long got = ReadRetrying(m_fd, buffer.data(), n, int64_t(from));
@@ -278,11 +277,11 @@ bool SafeOutput::CommitInPlace()
     // room for all of it, so a full disk or a file-size limit fails with the old bytes intact.
     struct stat target, staged;
     if (!m_failed &&
-        (::fstat(m_targetFd, &target) != 0 || (!m_inMemory && ::fstat(m_fd, &staged) != 0)))
+        (::fstat(m_targetFd, &target) != 0 || (!InMemory() && ::fstat(m_fd, &staged) != 0)))
         Fail("write", errno);
     if (!m_failed) {
         uint64_t old  = uint64_t(target.st_size);
-        uint64_t size = m_inMemory ? m_memory.size() : uint64_t(staged.st_size);
+        uint64_t size = InMemory() ? m_memory.size() : uint64_t(staged.st_size);
         int error     = size > 0 ? ::posix_fallocate(m_targetFd, 0, off_t(size)) : 0;
         // Nearest safe behaviour where the filesystem reserves nothing: the bytes past the old
         // end are written first, so that running out of room stops before an old byte changes.
@@ -318,7 +317,6 @@ void SafeOutput::Abandon()
     if (m_targetFd >= 0)
         ::close(m_targetFd);
     m_targetFd = -1;
-    m_inMemory = false;
     std::vector<char>().swap(m_memory);
     if (!m_temp.empty())
         ::unlink(m_temp.c_str());

@@ -59,7 +59,9 @@ class SafeOutput
     bool OpenAsItIs(const std::string& path);
     bool OpenTemporary(const std::string& target, bool exists, mode_t mode);
     bool OpenInPlace(const std::string& target, Kind kind);
-    bool OpenStaging();
+    // An unlinked temporary file in $TMPDIR or /tmp as m_fd; none (-1) stages in memory.
+    void OpenStaging();
+    bool InMemory() const { return m_targetFd >= 0 && m_fd < 0; }
     bool CommitInPlace();
     int CopyStaged(uint64_t from, uint64_t to);
 
@@ -72,8 +74,7 @@ class SafeOutput
     std::string m_temp;   // empty when the target itself is written
     // Where the directory takes no new file: the target, overwritten at the commit by what was
     // staged in an unlinked temporary file (m_fd) or, where none can be made, in memory.
-    int m_targetFd  = -1;
-    bool m_inMemory = false;
+    int m_targetFd = -1;
     std::vector<char> m_memory;
     const char* m_action = "";
     std::string m_reason;
