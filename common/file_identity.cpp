@@ -1,6 +1,9 @@
 // Device and inode of names and handles, compared before any output is truncated.
 #include "common/file_identity.h"
 
+#include "platform/crt_compat.h"
+
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +49,29 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b)
 }
 
 bool SameFile(const char* a, const char* b) { return SameFile(IdentifyFile(a), IdentifyFile(b)); }
+
+std::string ResolvedDirectory(const char* name)
+{
+    struct stat st;
+    if (!name || (::stat(name, &st) == 0 && !S_ISDIR(st.st_mode) &&
+                  (!S_ISREG(st.st_mode) || st.st_nlink == 0)))
+        return std::string();
+    // Links are read one at a time, as an output that replaces its target reads them: the links
+    // of /proc/self/fd read as the open file's path, and a dangling link names the file that
+    // writing through it creates, relative to the link's own directory.
+    std::string path = name;
+    char link[PATH_MAX + 1];
+    for (int hop = 0; hop < 40; ++hop) {
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        ssize_t n = ::readlink(path.c_str(), link, sizeof link);
+        if (n <= 0 || size_t(n) >= sizeof link)
+            break;
+        std::string text(link, size_t(n));
+        path = text[0] == '/' ? text : PathDirectory(path) + text;
+    }
+    return PathDirectory(path);
+}
 
 FileHandle OpenOutputFile(const char* name, const FileIdentity* avoid, int avoidCount,
                           bool* isAvoided)

@@ -4,6 +4,7 @@
 #include "platform/win32_file.h"
 
 #include <cstdint>
+#include <string>
 
 struct FileIdentity {
     bool valid   = false;
@@ -22,6 +23,12 @@ FileIdentity IdentifyHandle(FileHandle h);
 // True when both are valid and name one file.
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
 bool SameFile(const char* a, const char* b);
+
+// The directory of the file name leads to once every symbolic link is followed, ending in '/'
+// ("" for the current one), for files that belong beside it. A name that leads to no file yet
+// (a new file, a dangling link) gives the directory of the file that writing it creates. A pipe,
+// FIFO, socket or device, and a file no longer in any directory, have none: "".
+std::string ResolvedDirectory(const char* name);
 
 // Opens name for writing, creating it when absent. Returns the invalid handle when it cannot be
 // opened, or when it is one of the files in avoid (then *isAvoided is set and the file is left

@@ -106,8 +106,9 @@ int CSoundAttributes::ReadSampleFile(CBitBuffer& writer, uint64_t sampleStart,
         return 1;
     }
     CWaveReader wave;
-    if (!wave.Open(SamplePath(directory, filename))) {
-        fprintf(stderr, "Cannot open file %s!\n", filename.c_str());
+    const std::string path = SamplePath(directory, filename);
+    if (!wave.Open(path)) {
+        fprintf(stderr, "Cannot open file %s!\n", path.c_str());
         return 1;
     }
     WaveFormat f;

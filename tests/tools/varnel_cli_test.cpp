@@ -7,9 +7,11 @@
 #include "tests/support/test_support.h"
 #include "tools/convert/self_test.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -235,42 +237,110 @@ TEST(VarnelCli, OutputsThatArePipesBehindAPath)
     EXPECT_EQ(r.err, "Failed to create .\nCannot create \".\": Is a directory\nSave failed: .\n");
 }
 
-TEST(VarnelCli, SampleFilesOfAJsonThatIsAPipe)
+TEST(VarnelCli, SampleFilesBesideTheFileTheJsonNameLeadsTo)
 {
-    // A JSON that is a pipe, FIFO or device has its sample files in the current directory, as
-    // with "-", both ways; never in /dev or /dev/fd.
-    if (FileExists("/dev/sound_000.wav"))
-        GTEST_SKIP() << "/dev/sound_000.wav exists already";
+    // Each run has a folder of the test mounted over /dev in a mount namespace of its own, so a
+    // sample file that goes astray lands there and never in the real /dev.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a private mount namespace";
     TempDir d;
+    const std::string dev = d.File("dev");
+    ASSERT_EQ(mkdir(dev.c_str(), 0755), 0);
+    for (const char* link : {"fd:", "stdin:/0", "stdout:/1", "stderr:/2"}) {
+        const std::string entry = link;
+        const size_t colon      = entry.find(':');
+        ASSERT_EQ(symlink(("/proc/self/fd" + entry.substr(colon + 1)).c_str(),
+                          (dev + "/" + entry.substr(0, colon)).c_str()),
+                  0);
+    }
+    WriteFile(dev + "/null", std::string()); // where the real /dev/null is mounted
+    auto inPrivateDev = [&](const std::string& cwd, const std::string& script) {
+        return testing_support::Run(
+            "/usr/bin/unshare",
+            {"-m", "--propagation", "private", "/bin/sh", "-c",
+             "mount --bind /dev/null \"$0/null\" && mount --rbind \"$0\" /dev && "
+             "exec /bin/bash -c \"$1\"",
+             dev, "v() { '" VARNEL_EXE "' \"$@\"; }; " + script},
+            "", cwd);
+    };
+    RunResult probe = inPrivateDev(
+        d.Path(), "test \"$(ls -A /dev | tr '\\n' ' ')\" = 'fd null stderr stdin stdout '");
+    if (probe.status != 0)
+        GTEST_SKIP() << "cannot mount a private /dev here: " << probe.err;
+
     sound_writer::SoundFile sound;
     sound.sounds           = {{1, 1, 1, 0, 4}};
     sound.samples          = Hex("01020304");
     const std::string bdmv = ToString(sound_writer::SoundBdmv(sound));
     const std::string wave = ToString(sound_writer::Wave(1, sound.samples));
     WriteFile(d.File("sound.bdmv"), bdmv);
-    ASSERT_EQ(RunVarnel({"sound.bdmv", "s.json"}, "", d.Path()).status, 0);
-    const std::string json = ReadFile(d.File("s.json"));
+    const std::string json = RunVarnel({"sound.bdmv"}, "", d.Path()).out;
+    ASSERT_NE(json, "");
+    char* real = realpath(d.Path().c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string realD = real;
+    free(real);
 
-    auto shell = [&](const std::string& cwd, const std::string& command) {
-        mkdir(d.File(cwd).c_str(), 0755);
-        return testing_support::Run("/bin/bash",
-                                    {"-c", "varnel() { '" VARNEL_EXE "' \"$@\"; }; " + command}, "",
-                                    d.File(cwd));
+    // Run in c/run; the JSON ends up in c/out/s.json, the rebuilt file in c/run/back.bdmv.
+    // A missing sample is looked for at tried (after the real path of c when it begins with /).
+    const struct {
+        std::string forward, reverse, samples, tried, files;
+    } cases[] = {
+        {"v ../../sound.bdmv /dev/stdout >../out/s.json",
+         "v -reverse /dev/stdin back.bdmv <../out/s.json", "out", "/out//sound_000.wav",
+         "out/s.json out/sound_000.wav run/back.bdmv "},
+        {"v ../../sound.bdmv /dev/fd/3 3>../out/s.json",
+         "v -reverse /dev/fd/3 back.bdmv 3<../out/s.json", "out", "/out//sound_000.wav",
+         "out/s.json out/sound_000.wav run/back.bdmv "},
+        {"v ../../sound.bdmv /proc/self/fd/1 >../out/s.json",
+         "v -reverse /proc/self/fd/0 back.bdmv <../out/s.json", "out", "/out//sound_000.wav",
+         "out/s.json out/sound_000.wav run/back.bdmv "},
+        {"ln -s ../out/s.json ../la/l.json && v ../../sound.bdmv ../la/l.json",
+         "v -reverse ../la/l.json back.bdmv", "out", "../la/../out//sound_000.wav",
+         "la/l.json out/s.json out/sound_000.wav run/back.bdmv "},
+        // No directory of their own (pipes, FIFOs, standard output, a file that was deleted):
+        // the current one.
+        {"v ../../sound.bdmv /dev/stdout | cat >../out/s.json",
+         "cat ../out/s.json | v -reverse /dev/stdin back.bdmv", "run", "sound_000.wav",
+         "out/s.json run/back.bdmv run/sound_000.wav "},
+        {"mkfifo ../j.fifo && { cat ../j.fifo >../out/s.json & v ../../sound.bdmv ../j.fifo; "
+         "r=$?; wait; exit $r; }",
+         "cat ../out/s.json >../j.fifo & v -reverse ../j.fifo back.bdmv; r=$?; wait; exit $r",
+         "run", "sound_000.wav", "j.fifo out/s.json run/back.bdmv run/sound_000.wav "},
+        {"v ../../sound.bdmv - >../out/s.json", "v -reverse - back.bdmv <../out/s.json", "run",
+         "sound_000.wav", "out/s.json run/back.bdmv run/sound_000.wav "},
+        {"v ../../sound.bdmv - >../out/s.json",
+         "cp ../out/s.json ../t.json && exec <../t.json && rm ../t.json && "
+         "v -reverse /dev/stdin back.bdmv",
+         "run", "sound_000.wav", "out/s.json run/back.bdmv run/sound_000.wav "},
     };
-    RunResult r = shell("out", "varnel ../sound.bdmv /dev/stdout | cat");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(r.out == json);
-    r = shell("fifo", "mkfifo ../j.fifo && { cat ../j.fifo >s.json & varnel ../sound.bdmv "
-                      "../j.fifo; wait; rm ../j.fifo; }");
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(ReadFile(d.File("fifo/s.json")) == json);
-    for (const char* cwd : {"out", "fifo"})
-        EXPECT_EQ(ReadFile(d.File(cwd) + "/sound_000.wav"), wave) << cwd;
-    EXPECT_FALSE(FileExists("/dev/sound_000.wav"));
-    // Back from standard input by name, with the samples in the current directory only.
-    r = shell("out", "cat ../s.json | varnel -reverse /dev/stdin back.bdmv");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(ReadFile(d.File("out/back.bdmv")) == bdmv);
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const auto& c         = cases[i];
+        const std::string dir = d.File("c" + std::to_string(i)), run = dir + "/run";
+        for (const char* sub : {"", "/run", "/out", "/la"})
+            ASSERT_EQ(mkdir((dir + sub).c_str(), 0755), 0);
+        RunResult r = inPrivateDev(run, c.forward);
+        EXPECT_EQ(r.status, 0) << c.forward;
+        EXPECT_EQ(r.err, "") << c.forward;
+        EXPECT_TRUE(ReadFile(dir + "/out/s.json") == json) << c.forward;
+        EXPECT_EQ(ReadFile(dir + "/" + c.samples + "/sound_000.wav"), wave) << c.forward;
+        r = inPrivateDev(run, c.reverse);
+        EXPECT_EQ(r.status, 0) << c.reverse;
+        EXPECT_EQ(r.err, "") << c.reverse;
+        EXPECT_TRUE(ReadFile(run + "/back.bdmv") == bdmv) << c.reverse;
+        EXPECT_EQ(testing_support::Run("/bin/sh", {"-c", "find * ! -type d | sort | tr '\\n' ' '"},
+                                       "", dir)
+                      .out,
+                  c.files)
+            << c.forward;
+
+        EXPECT_EQ(unlink((dir + "/" + c.samples + "/sound_000.wav").c_str()), 0) << c.forward;
+        const std::string at =
+            c.tried[0] == '/' ? realD + "/c" + std::to_string(i) + c.tried : c.tried;
+        r = inPrivateDev(run, c.reverse);
+        EXPECT_EQ(r.status, 1) << c.reverse;
+        EXPECT_EQ(r.err, "Cannot open file " + at + "!\nSave failed: back.bdmv\n");
+    }
+    EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", dev}).out,
+              "fd\nnull\nstderr\nstdin\nstdout\n");
 }

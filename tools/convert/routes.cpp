@@ -40,18 +40,16 @@ void PrintUsage(const char* name)
     printf("\n");
 }
 
-// Sample files go beside the JSON file. A JSON that is a pipe, FIFO, socket or device
-// (/dev/stdout, >(...)) has no directory of its own: they go to the current one, as with "-".
-static std::string SampleDirectory(const char* json)
-{
-    return IdentifyFile(json).special ? std::string() : PathDirectory(json);
-}
-
+// Sample files go beside the file that the JSON is, after every link: /dev/stdout of a regular
+// file puts them in that file's directory, and a link in that of its target. A JSON that is a
+// pipe, FIFO, socket or device has none: they go to the current directory, as with "-". The
+// output's directory is taken before the samples are written, while the output, replaced only
+// once complete, is still the file the name leads to.
 int ConvertToJson(const char* input, const char* output)
 {
     CBDMV bdmv;
     if (output && *output)
-        bdmv.m_directory = SampleDirectory(output);
+        bdmv.m_directory = ResolvedDirectory(output);
     int r = bdmv.LoadBinary(input);
     if (r) {
         fprintf(stderr, "Parse failed: %s\n", input);
@@ -68,7 +66,7 @@ int ConvertToBinary(const char* input, const char* output, uint32_t padding)
     CBDMV bdmv;
     bdmv.m_padding = padding;
     if (input && *input)
-        bdmv.m_directory = SampleDirectory(input);
+        bdmv.m_directory = ResolvedDirectory(input);
     int r = bdmv.LoadJson(input);
     if (r) {
         fprintf(stderr, "Parse failed: %s\n", input ? input : "");
