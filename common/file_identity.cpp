@@ -16,6 +16,7 @@ static FileIdentity FromStat(const struct stat& st)
     id.ino     = static_cast<uint64_t>(st.st_ino);
     id.regular = S_ISREG(st.st_mode);
     id.special = !id.regular && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
+    id.links   = static_cast<uint64_t>(st.st_nlink);
     return id;
 }
 

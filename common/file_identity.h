@@ -7,11 +7,12 @@
 #include <string>
 
 struct FileIdentity {
-    bool valid   = false;
-    uint64_t dev = 0;
-    uint64_t ino = 0;
-    bool regular = false;
-    bool special = false; // a pipe, FIFO, socket or device
+    bool valid     = false;
+    uint64_t dev   = 0;
+    uint64_t ino   = 0;
+    bool regular   = false;
+    bool special   = false; // a pipe, FIFO, socket or device
+    uint64_t links = 0;     // names the file has
 };
 
 // The file a name leads to, links followed; invalid when it does not exist.

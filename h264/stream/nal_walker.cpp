@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <new>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +36,27 @@ FILE* CreateTextFile(const char* name, const FileIdentity* avoid, int avoidCount
     return f;
 }
 
+// A pipe or socket whose reading end has closed.
+bool ReaderGone(int fd)
+{
+    struct pollfd p = {fd, POLLOUT, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+// A failed walk's output goes when the name is the regular file the walk opened and its only
+// name. Removing a symbolic link (/dev/stdout is one) or one of several hard links would leave
+// the partial stream behind another name, and a FIFO or device is not the walk's to remove.
+// True when the output stays and its reader may still take it for complete.
+bool KeepsIncomplete(const char* name, const FileIdentity& made, bool readerGone)
+{
+    if (!made.valid)
+        return false;
+    FileIdentity named = IdentifyEntry(name);
+    if (named.regular && named.links == 1 && SameFile(made, named) && unlink(name) == 0)
+        return false;
+    return !readerGone;
+}
+
 } // namespace
 
 CH264NALWalker::~CH264NALWalker() { Close(); }
@@ -43,40 +65,39 @@ int CH264NALWalker::Walk(const char* input, const char* ofmdInput, const char* o
                          const char* textOutput)
 {
     int r = Open(input, ofmdInput, output, textOutput);
-    if (r != 0)
-        return r;
-    m_nalCount = ~uint64_t(0);
-    m_unit     = nullptr;
-    m_unitPos  = 0;
-    m_unitSize = 0;
-    r          = OnStart();
-    while (r == 0) {
-        int failure = 0;
-        if (!NextNALUnit(&failure)) {
-            r = failure ? failure : OnEnd();
-            break;
+    if (r == 0) {
+        m_nalCount = ~uint64_t(0);
+        m_unit     = nullptr;
+        m_unitPos  = 0;
+        m_unitSize = 0;
+        r          = OnStart();
+        while (r == 0) {
+            int failure = 0;
+            if (!NextNALUnit(&failure)) {
+                r = failure ? failure : OnEnd();
+                break;
+            }
+            r = OnNALUnit();
         }
-        r = OnNALUnit();
+        int closed = Close();
+        if (r == 0)
+            r = closed;
     }
-    // An .ofmd input that failed part way leaves no half-rewritten stream: the output goes
-    // when the name itself is the regular file written. Removing a link would leave its target
-    // with the partial stream (and /dev/stdout is one); a FIFO or device is not the walk's.
-    FileIdentity made, named;
-    if (r == kCannotOpenOfmd && output && m_output != kInvalidFileHandle)
-        made = IdentifyHandle(m_output);
-    int closed = Close();
-    if (made.valid)
-        named = IdentifyEntry(output);
-    m_incompleteOutputKept = made.valid && !(named.regular && SameFile(made, named));
-    if (made.valid && !m_incompleteOutputKept)
-        unlink(output);
-    return r ? r : closed;
+    // Whatever failed, what was written is not the whole result.
+    m_incompleteOutputKept = r != 0 && KeepsIncomplete(output, m_outputMade, m_outputReaderGone);
+    m_incompleteTextKept   = r != 0 && m_removeIncompleteText &&
+                           KeepsIncomplete(textOutput, m_textMade, m_textReaderGone);
+    return r;
 }
 
 int CH264NALWalker::Open(const char* input, const char* ofmdInput, const char* output,
                          const char* textOutput)
 {
     Close();
+    m_outputMade       = FileIdentity();
+    m_textMade         = FileIdentity();
+    m_outputReaderGone = false;
+    m_textReaderGone   = false;
     if (m_isTS) {
         m_feeder.reset(NewTransportStreamFeeder(input, m_baseViewOnly, m_preferMVC));
     } else {
@@ -111,7 +132,8 @@ int CH264NALWalker::Open(const char* input, const char* ofmdInput, const char* o
             Close();
             return kCannotCreateFile;
         }
-        avoid[avoidCount++] = IdentifyHandle(m_output);
+        m_outputMade        = IdentifyHandle(m_output);
+        avoid[avoidCount++] = m_outputMade;
     }
     if (ofmdInput) {
         m_ofmdIn = *ofmdInput ? fopen(ofmdInput, "r") : stdin;
@@ -126,8 +148,10 @@ int CH264NALWalker::Open(const char* input, const char* ofmdInput, const char* o
             Close();
             return kCannotCreateText;
         }
-        if (m_textOut != stdout)
-            avoid[avoidCount++] = IdentifyHandle(fileno(m_textOut));
+        if (m_textOut != stdout) {
+            m_textMade          = IdentifyHandle(fileno(m_textOut));
+            avoid[avoidCount++] = m_textMade;
+        }
     }
     if (m_logName) {
         // A log that cannot be created, or would overwrite a file of the walk, is left out.
@@ -167,14 +191,12 @@ int CH264NALWalker::Close()
         m_log = nullptr;
     }
     if (m_textOut) {
-        if (IsStandardStream(m_textOut)) {
-            if (fflush(m_textOut) != 0 || ferror(m_textOut))
-                result = kFileWriteError;
-        } else {
-            bool failed = ferror(m_textOut) != 0;
-            if (fclose(m_textOut) != 0 || failed)
-                result = kFileWriteError;
-        }
+        bool failed      = fflush(m_textOut) != 0 || ferror(m_textOut) != 0;
+        m_textReaderGone = ReaderGone(fileno(m_textOut));
+        if (!IsStandardStream(m_textOut) && fclose(m_textOut) != 0)
+            failed = true;
+        if (failed)
+            result = kFileWriteError;
         m_textOut = nullptr;
     }
     if (m_ofmdIn) {
@@ -185,6 +207,7 @@ int CH264NALWalker::Close()
     if (m_output != kInvalidFileHandle) {
         if (FlushOutput() != 0)
             result = kFileWriteError;
+        m_outputReaderGone = ReaderGone(m_output);
         if (!CloseFileHandleChecked(m_output))
             result = kFileWriteError;
         m_output = kInvalidFileHandle;

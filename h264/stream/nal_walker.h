@@ -2,6 +2,7 @@
 // optional output files, cuts the stream into NAL units and hands each to the derived class.
 #pragma once
 
+#include "common/file_identity.h"
 #include "h264/stream/feeders.h"
 #include "h264/stream/nal_stream_buffer.h"
 #include "h264/syntax/nal_parser.h"
@@ -29,12 +30,13 @@ class CH264NALWalker
 
     // Opens, calls OnStart, hands every unit to OnNALUnit, calls OnEnd when the stream ended
     // with every result 0, and closes. The first non-zero result is the walk's result; a
-    // failed close of an output (106) is the result of an otherwise successful walk. A walk
-    // that ends with 1001 (the .ofmd input failed after it was opened) removes the output when
-    // its name is the regular file written, not a link to it; any other output is kept, and
-    // m_incompleteOutputKept says so.
+    // failed close of an output (106) is the result of an otherwise successful walk.
+    // A walk that fails once the output exists (also at a later step of Open) removes the
+    // output when its name is the regular file the walk created or truncated and has no other
+    // link; any other output stays, and m_incompleteOutputKept says so, unless it is a pipe
+    // whose reader has gone. With m_removeIncompleteText the text output is treated alike.
     // Each name may be null (none); an empty .ofmd input is standard input, an empty text
-    // output standard output.
+    // output standard output (never removed).
     int Walk(const char* input, const char* ofmdInput, const char* output, const char* textOutput);
     // 0, 101 (input), 102 (output), 1001 (.ofmd input, also one that is a directory) or 1002
     // (text output); on a failure everything opened before is closed. An output or text
@@ -73,8 +75,12 @@ class CH264NALWalker
     bool m_preferMVC    = false;
     // None: no log; empty: standard output.
     std::optional<std::string> m_logName;
-    // Set by a walk whose .ofmd input failed part way and whose output stayed in place.
+    // The text output is a product that a failed walk must not leave looking complete, not a
+    // listing whose rows so far are worth keeping.
+    bool m_removeIncompleteText = false;
+    // Set by a failed walk that left its output (or text output) in place.
     bool m_incompleteOutputKept = false;
+    bool m_incompleteTextKept   = false;
 
     H264NalParser m_parser;
 
@@ -93,4 +99,9 @@ class CH264NALWalker
     FILE* m_log         = nullptr;
 
     std::vector<uint8_t> m_outputPending; // output not yet written
+
+    // What Open created, and whether Close found the reader of a pipe gone.
+    FileIdentity m_outputMade, m_textMade;
+    bool m_outputReaderGone = false;
+    bool m_textReaderGone   = false;
 };

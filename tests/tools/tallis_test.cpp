@@ -42,6 +42,14 @@ std::string Error(const std::string& what, const std::string& file)
     return "<banner>ERROR: tallis - cannot " + what + " " + file + "\n\n";
 }
 
+// An error message with the line on an incomplete output left in place.
+std::string Kept(const std::string& error, const std::string& output,
+                 const std::string& what = "stream")
+{
+    return error.substr(0, error.size() - 1) + "ERROR: tallis - incomplete " + what + " left in " +
+           output + "\n\n";
+}
+
 // The warning for the generator's edited.ofmd, whose first value (-150 at frame 0) is too large.
 const std::string kClamped = "<banner>WARNING: tallis - offset -150 at frame 0 clamped to -127\n";
 
@@ -234,14 +242,16 @@ TEST(Tallis, SplitViewsAndTransportStream)
         // An elementary stream given with -ts is no transport stream.
         {"tallis -ts -delete dep.mvc out.mvc", 101, Error("open file", "dep.mvc")},
         // A transport error in the middle: the GOP scan fails with 105 and the insert does not
-        // run on a partial GOP list; delete writes the units before the failing packet.
+        // run on a partial GOP list; delete writes the units before the failing packet, which
+        // the other link of its output keeps.
         {"python3 " GEN_DIR "/ts.py mux --tei 16 base.avc bad.ts && tallis -ts -gop bad.ts", 105,
          copy},
         {"tallis -ts -insert bad.ts edited.ofmd new.h264; s=$?; test -e new.h264 || exit $s", 105,
          copy},
-        {"tallis -ts -delete bad.ts out.h264", 105, copy},
+        {": >keep.h264 && ln keep.h264 out.h264 && tallis -ts -delete bad.ts out.h264", 105,
+         Kept(copy, "out.h264")},
     });
-    const std::string out = d.Read("out.h264"), base = d.Read("base.avc");
+    const std::string out = d.Read("keep.h264"), base = d.Read("base.avc");
     EXPECT_GT(out.size(), 400u);
     EXPECT_LT(out.size(), base.size());
     EXPECT_EQ(base.compare(0, out.size(), out), 0);
@@ -281,6 +291,7 @@ TEST(Tallis, Faults)
     const std::string longGop = "<banner>WARNING: tallis - GOP at frame 0 has 300 frames, offsets "
                                 "written for the first 255\n";
     const std::string parseError = "\nERROR reading bitstream: read past NAL end\n\n";
+    auto gone = [](const std::string& name) { return "; s=$?; test -e " + name + " || exit $s"; };
     d.Check({
         // Messages that cannot be read are not OFMD and stay; only the cut message (its last
         // five bytes read as zeros) is.
@@ -292,14 +303,15 @@ TEST(Tallis, Faults)
          "     4:    0,    0\n"},
         {"tallis -delete in.h264 out.h264 -log out.log", 0, "",
          "out.h264=delete.out out.log=delete.log"},
-        // An SEI unit that cannot be parsed: what came before it is written, nothing more is
-        // printed, and the status is -1. The GOP scan does not look at parse results.
-        {"tallis -delete bad.h264 out.h264 -log out.log", 255, parseError,
-         "out.h264=bad.delete.out out.log=bad.delete.log"},
-        {"tallis -extract bad.h264 out.ofmd", 255, parseError, "out.ofmd=extract.ofmd"},
+        // An SEI unit that cannot be parsed: the status is -1 and the output incomplete, so it
+        // goes, or the message says where it stays. The GOP scan does not look at parse results.
+        {": >keep.h264 && ln keep.h264 two.h264 && tallis -delete bad.h264 two.h264 -log out.log",
+         255, parseError + Kept("<banner>\n", "two.h264"),
+         "keep.h264=bad.delete.out out.log=bad.delete.log"},
+        {"tallis -extract bad.h264 out.ofmd" + gone("out.ofmd"), 255, parseError},
         {"tallis -gop bad.h264", 0, "", "", "0\t8\n"},
         // A walk that lost its start code also ends with -1, but says so after the banner.
-        {"tallis -delete /dev/zero out.h264", 255,
+        {"tallis -delete /dev/zero out.h264" + gone("out.h264"), 255,
          "ERROR: Cannot find start code in buffer from 0 current file position 0x00000000).\n" +
              Error("copy bitstream", "/dev/zero")},
         // A GOP longer than 255 frames gets the offsets of its first 255; lines past them are
@@ -321,10 +333,10 @@ TEST(Tallis, FullDiskAndFifoInput)
     Scenario d("interleaved");
     const std::string full = Error("copy bitstream", "in.mvc");
     d.Check({
-        {"tallis -delete in.mvc /dev/full", 106, full},
-        {"tallis -replace in.mvc edited.ofmd /dev/full", 106, kClamped + full},
-        {"tallis -insert in.mvc edited.ofmd /dev/full", 106, kClamped + full},
-        {"tallis -extract in.mvc /dev/full", 106, full},
+        {"tallis -delete in.mvc /dev/full", 106, Kept(full, "/dev/full")},
+        {"tallis -replace in.mvc edited.ofmd /dev/full", 106, kClamped + Kept(full, "/dev/full")},
+        {"tallis -insert in.mvc edited.ofmd /dev/full", 106, kClamped + Kept(full, "/dev/full")},
+        {"tallis -extract in.mvc /dev/full", 106, Kept(full, "/dev/full", "file")},
         {"tallis -gop in.mvc >/dev/full", 106, full},
         // A log that cannot be written stays silent.
         {"tallis -delete in.mvc out.mvc -log /dev/full", 0, "", "out.mvc=delete.out"},
@@ -432,7 +444,7 @@ TEST(Tallis, OfmdBeforeTheFirstDelimiter)
     });
 }
 
-TEST(Tallis, UnreadableOfmd)
+TEST(Tallis, FailuresAfterTheOutputWasOpened)
 {
     // Standard input a TCP connection that delivers two lines and is then reset: a read error
     // after good lines.
@@ -446,34 +458,61 @@ TEST(Tallis, UnreadableOfmd)
         "con.close(); os.dup2(cli.fileno(), 0)\n"
         "os.execv(\"" TALLIS_EXE "\", [\"tallis\", \"-replace\", \"in.mvc\", \"\", \"out.mvc\", "
         "\"-log\"])'";
-    const std::string gone = "; s=$?; test -e out.mvc || exit $s";
-    const std::string mem = Error("open file", "/proc/self/mem"), in = Error("open file", "");
-    auto kept = [&](const std::string& output) {
-        return mem.substr(0, mem.size() - 1) + "ERROR: tallis - incomplete stream left in " +
-               output + "\n\n";
-    };
+    // Standard output a pipe whose reader has gone, with SIGPIPE as a shell leaves it.
+    const std::string closed = "python3 -c 'import os, signal, sys\n"
+                               "r, w = os.pipe(); os.close(r); os.dup2(w, 1); "
+                               "signal.signal(signal.SIGPIPE, signal.SIG_DFL)\n"
+                               "os.execv(\"" TALLIS_EXE "\", [\"tallis\"] + sys.argv[1:])' ";
+    auto gone = [](const std::string& name) { return "; s=$?; test -e " + name + " || exit $s"; };
+    const std::string mem = Error("open file", "/proc/self/mem"), in = Error("open file", ""),
+                      full = Error("copy bitstream", "in.mvc");
     Scenario("interleaved")
         .Check({
-            // A directory is refused at the open; the output, created before, stays empty.
-            {"mkdir dir && tallis -replace in.mvc dir out.mvc; s=$?; test -f out.mvc && "
-             "! test -s out.mvc && exit $s",
-             233, Error("open file", "dir")},
+            // A directory is refused at the open, after the output was created: it goes.
+            {"mkdir dir && tallis -replace in.mvc dir out.mvc" + gone("out.mvc"), 233,
+             Error("open file", "dir")},
             {"tallis -insert in.mvc '' out.mvc <dir", 233, in},
-            // A read error is not the end of the file; a regular output named directly is
-            // removed. A FIFO, a link and what a link leads to stay, and the message says so.
-            {"tallis -replace in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
-            {"tallis -insert in.mvc /proc/self/mem out.mvc" + gone, 233, mem},
-            {reset + gone, 233, in, "", "0\treplaced\n"},
+            // A read error is not the end of the file.
+            {"tallis -replace in.mvc /proc/self/mem out.mvc" + gone("out.mvc"), 233, mem},
+            {"tallis -insert in.mvc /proc/self/mem out.mvc" + gone("out.mvc"), 233, mem},
+            {reset + gone("out.mvc"), 233, in, "", "0\treplaced\n"},
+            // Past a file-size limit (512 bytes) the write fails; the .ofmd output goes too.
+            {"ulimit -f 1; tallis -delete in.mvc out.mvc" + gone("out.mvc"), 106, full},
+            {"ulimit -f 1; tallis -extract in.mvc out.ofmd" + gone("out.ofmd"), 106, full},
+            // A FIFO, a symbolic link, what it leads to and a file with another link stay.
             {"mkfifo out.fifo && { cat out.fifo >/dev/null & tallis -replace in.mvc /proc/self/mem "
              "out.fifo; s=$?; wait; test -p out.fifo && exit $s; }",
-             233, kept("out.fifo")},
+             233, Kept(mem, "out.fifo")},
             {"ln -s real.mvc link.mvc && tallis -insert in.mvc /proc/self/mem link.mvc; s=$?; "
              "test -L link.mvc && test -f real.mvc && exit $s",
-             233, kept("link.mvc")},
+             233, Kept(mem, "link.mvc")},
             {"ln -s /proc/self/fd/1 fd1 && tallis -replace in.mvc /proc/self/mem fd1 >std.mvc; "
              "s=$?; test -L fd1 && test -f std.mvc && exit $s",
-             233, kept("fd1")},
+             233, Kept(mem, "fd1")},
+            {"head -c 512 delete.out >part && ln -s sym.to sym.mvc && : >keep.mvc && "
+             "ln keep.mvc hard.mvc && ulimit -f 1 && tallis -delete in.mvc sym.mvc; "
+             "tallis -delete in.mvc hard.mvc",
+             106, Kept(full, "sym.mvc") + Kept(full, "hard.mvc"),
+             "sym.to=part keep.mvc=part hard.mvc=part"},
+            // A reader that has gone takes nothing more: no line; a log there is lost silently.
+            {closed + "-delete in.mvc /dev/stdout", 106, full},
+            {closed + "-extract in.mvc /dev/stdout", 106, full},
+            {closed + "-delete in.mvc out.mvc -log", 0, "", "out.mvc=delete.out"},
         });
+}
+
+TEST(Tallis, FullDisk)
+{
+    Scenario d("interleaved");
+    const std::string mount = "mkdir -p disk && mount -t tmpfs -o size=4k tmpfs disk";
+    RunResult probe         = d.Sh("unshare -m sh -c '" + mount + "'");
+    if (probe.status != 0)
+        GTEST_SKIP() << "no tmpfs in a private mount namespace: " << probe.err;
+    // A stream of 33 KiB onto 4 KiB; the half-written output goes.
+    d.Check(
+        {{"unshare -m sh -c '" + mount + " && \"$0\" -delete \"$1\" disk/out.h264; s=$?; " +
+              "test -e disk/out.h264 || exit $s' " TALLIS_EXE " " TEST_DATA_DIR "/h264/base.h264",
+          106, Error("copy bitstream", TEST_DATA_DIR "/h264/base.h264")}});
 }
 
 TEST(Tallis, InsertIntoAStreamThatBeginsInsideAGop)

@@ -5,6 +5,7 @@
 #include "platform/crt_compat.h"
 #include "tools/offsets/offset_commands.h"
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ int PrintGops(const std::vector<CGOPMap::GopEntry>& gops)
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit, or with the reader of a pipe gone, a write fails and the run ends
+    // with a write error instead of the process being killed half-way.
+    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGPIPE, SIG_IGN);
     std::string name = ProgramName(argc > 0 ? argv[0] : "tallis");
     if (argc < 2) {
         PrintTallisBanner(stderr);
@@ -120,7 +125,8 @@ int main(int argc, char** argv)
     // Which positional is which file of the walk.
     std::string input = files[0], ofmd, output, text;
     int result        = 0;
-    bool kept         = false; // an incomplete output left in place
+    // An incomplete output or .ofmd output that a failed run left in place.
+    bool keptOutput = false, keptText = false;
     // Extract writes no log: it has no changes to report.
     auto prepare = [&](COffsetMetadata& cmd, bool logs) {
         cmd.m_isTS        = ts;
@@ -128,13 +134,21 @@ int main(int argc, char** argv)
         if (logs)
             cmd.m_logName = logName;
     };
+    auto finish = [&](const COffsetMetadata& cmd) {
+        keptOutput = cmd.m_incompleteOutputKept;
+        keptText   = cmd.m_incompleteTextKept;
+    };
     {
         switch (command) {
         case kExtract: {
             COFMDExtract cmd;
             prepare(cmd, false);
-            text   = files[1];
-            result = cmd.Walk(input.c_str(), nullptr, nullptr, text.c_str());
+            // The .ofmd file is read back by replace and insert: a partial one would pass for
+            // the whole.
+            cmd.m_removeIncompleteText = true;
+            text                       = files[1];
+            result                     = cmd.Walk(input.c_str(), nullptr, nullptr, text.c_str());
+            finish(cmd);
             break;
         }
         case kDelete: {
@@ -142,6 +156,7 @@ int main(int argc, char** argv)
             prepare(cmd, true);
             output = files[1];
             result = cmd.Walk(input.c_str(), nullptr, output.c_str(), nullptr);
+            finish(cmd);
             break;
         }
         case kReplace: {
@@ -150,7 +165,7 @@ int main(int argc, char** argv)
             ofmd   = files[1];
             output = files[2];
             result = cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
-            kept   = cmd.m_incompleteOutputKept;
+            finish(cmd);
             break;
         }
         case kInsert: {
@@ -179,7 +194,7 @@ int main(int argc, char** argv)
                 result = cmd.m_gopMap.m_gops.empty()
                              ? 1
                              : cmd.Walk(input.c_str(), ofmd.c_str(), output.c_str(), nullptr);
-            kept = cmd.m_incompleteOutputKept;
+            finish(cmd);
             break;
         }
         case kGop: {
@@ -195,30 +210,43 @@ int main(int argc, char** argv)
         }
     }
 
-    if (result == kSeiParseFailed)
-        return -1; // the bitstream error is all that is printed
+    // After a failed SEI parse the bitstream error is all that is printed, but for a line on
+    // an output left in place, which gets a banner of its own.
+    const char* format      = nullptr;
+    const std::string* file = &files[0];
     switch (result) {
     case 0:
+    case kSeiParseFailed:
         break;
     case kCannotOpenFile:
-        Error("ERROR: %s - cannot open file %s\n\n", name, input);
+        format = "ERROR: %s - cannot open file %s\n";
+        file   = &input;
         break;
     case kCannotCreateFile:
-        Error("ERROR: %s - cannot create file %s\n\n", name, output);
+        format = "ERROR: %s - cannot create file %s\n";
+        file   = &output;
         break;
     case kCannotOpenOfmd:
-        Error("ERROR: %s - cannot open file %s\n", name, ofmd);
-        if (kept)
-            fprintf(stderr, "ERROR: %s - incomplete stream left in %s\n", name.c_str(),
-                    output.c_str());
-        fputs("\n", stderr);
+        format = "ERROR: %s - cannot open file %s\n";
+        file   = &ofmd;
         break;
     case kCannotCreateText:
-        Error("ERROR: %s - cannot create file %s\n\n", name, text);
+        format = "ERROR: %s - cannot create file %s\n";
+        file   = &text;
         break;
     default:
-        Error("ERROR: %s - cannot copy bitstream %s\n\n", name, files[0]);
+        format = "ERROR: %s - cannot copy bitstream %s\n";
         break;
     }
-    return result;
+    if (format)
+        Error(format, name, *file);
+    else if (keptOutput || keptText)
+        PrintTallisBanner(stderr);
+    if (keptOutput)
+        fprintf(stderr, "ERROR: %s - incomplete stream left in %s\n", name.c_str(), output.c_str());
+    if (keptText)
+        fprintf(stderr, "ERROR: %s - incomplete file left in %s\n", name.c_str(), text.c_str());
+    if (format || keptOutput || keptText)
+        fputs("\n", stderr);
+    return result == kSeiParseFailed ? -1 : result;
 }
