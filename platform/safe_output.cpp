@@ -211,8 +211,8 @@ bool SafeOutput::StageInMemory()
         return Fail("write", ENOMEM);
     }
     for (size_t done = 0; done < m_memory.size();) {
-        long got = ReadRetrying(m_fd, m_memory.data() + done, m_memory.size() - done,
-                                int64_t(done));
+        long got =
+            ReadRetrying(m_fd, m_memory.data() + done, m_memory.size() - done, int64_t(done));
         if (got <= 0)
             return FailStaging(got < 0 ? errno : EIO);
         done += size_t(got);
