@@ -3,9 +3,9 @@
 // and the close succeeded, so a full disk or a file-size limit leaves the previous file as it
 // was. Where the directory takes no new file, the output is staged elsewhere and copied over the
 // target once complete, once the file-size limit allows its whole length and once the target has
-// room for it. Outputs that are not regular files
-// (FIFOs, devices, standard output) are written directly. The caller ignores SIGXFSZ, so that a
-// file-size limit fails a write instead of killing the process.
+// room for it. Outputs that are not regular files (FIFOs, devices, standard output) are written
+// directly. The caller ignores SIGXFSZ, so that a file-size limit fails a write instead of
+// killing the process.
 #pragma once
 
 #include <cstddef>
