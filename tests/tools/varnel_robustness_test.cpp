@@ -228,12 +228,6 @@ struct NoNewFileDirectory {
                                     d.Path());
     }
     RunResult AsUser(const std::string& script) const { return Run("user '" + script + "'"); }
-    // Gives the user's target the old bytes.
-    void SetTarget(const std::string& target, const std::string& old) const
-    {
-        WriteFile(target, old);
-        ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
-    }
 };
 
 } // namespace
@@ -249,7 +243,8 @@ TEST(VarnelRobustness, FailedWritesWhereTheDirectoryTakesNoNewFile)
         for (const std::string& old : n.olds) {
             // A file-size limit below the new length, whether the output grows, keeps its
             // length or shrinks.
-            n.SetTarget(target, old);
+            WriteFile(target, old);
+            ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
             const std::string run = "TMPDIR=" + tmp + " exec ./varnel s.mpls dir/a.json";
             RunResult r           = n.AsUser("ulimit -f 1; " + run);
             EXPECT_EQ(r.status, 1) << tmp;
@@ -281,7 +276,6 @@ TEST(VarnelRobustness, InPlaceWritesWithAFullStagingDiskOrNoReservation)
         n.Run("mkfs.ext4 -q -F -O ^extents,^64bit ext.img && " + mount + "mkdir ext/dir", true);
     if (r.status != 0)
         GTEST_SKIP() << "cannot mount a tmpfs and an ext4 image here: " << r.err;
-    const std::string fill     = "dd if=/dev/zero of=full/fill bs=4k 2>&-; ";
     const std::string fillExt  = "dd if=/dev/zero of=ext/fill bs=4k 2>&-; ";
     const std::string& grows   = n.olds[0];
     const std::string& shrinks = n.olds[2];
@@ -302,10 +296,11 @@ TEST(VarnelRobustness, InPlaceWritesWithAFullStagingDiskOrNoReservation)
     };
     for (const Case& c : cases) {
         WriteFile(n.d.File("old"), c.old);
-        r = n.Run(mount + fill + "rm -f ext/fill; cp old " + c.target + " && chown 65534:65534 " +
-                      c.target + " && chmod 0200 " + c.target + "; " + c.setup + "user '" + c.run +
-                      "exec ./varnel s.mpls " + c.target + "'; s=$?; cp " + c.target +
-                      " result; stat -c %a " + c.target + " >>result; exit $s",
+        r = n.Run(mount + "dd if=/dev/zero of=full/fill bs=4k 2>&-; rm -f ext/fill; cp old " +
+                      c.target + " && chown 65534:65534 " + c.target + " && chmod 0200 " +
+                      c.target + "; " + c.setup + "user '" + c.run + "exec ./varnel s.mpls " +
+                      c.target + "'; s=$?; cp " + c.target + " result; stat -c %a " + c.target +
+                      " >>result; exit $s",
                   true);
         std::string what = c.run + c.target + " " + std::to_string(c.old.size());
         EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << what;
