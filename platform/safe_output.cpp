@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -75,6 +76,13 @@ bool SafeOutput::Fail(const char* action, const char* reason)
     return false;
 }
 
+bool SafeOutput::FailStaging(int error)
+{
+    if (!m_failed)
+        m_failedPath = m_stagingDir;
+    return Fail("stage the output in", error);
+}
+
 void SafeOutput::PrintReason(FILE* stream) const
 {
     if (!m_failed)
@@ -82,7 +90,8 @@ void SafeOutput::PrintReason(FILE* stream) const
     if (m_isStdout)
         fprintf(stream, "Cannot %s standard output: %s\n", m_action, m_reason.c_str());
     else
-        fprintf(stream, "Cannot %s \"%s\": %s\n", m_action, m_name.c_str(), m_reason.c_str());
+        fprintf(stream, "Cannot %s \"%s\": %s\n", m_action,
+                (m_failedPath.empty() ? m_name : m_failedPath).c_str(), m_reason.c_str());
 }
 
 void SafeOutput::OpenStandardOutput()
@@ -139,9 +148,8 @@ bool SafeOutput::OpenAsItIs(const std::string& path)
 
 bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mode)
 {
-    size_t slash        = target.rfind('/');
-    std::string base    = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = DirectoryOf(target) + "." + base + ".XXXXXX";
+    // A short name, so that it fits beside a target whose own name takes the whole length.
+    std::string pattern = DirectoryOf(target) + ".tmp-XXXXXX";
     std::vector<char> tp(pattern.begin(), pattern.end());
     tp.push_back('\0');
     int fd = ::mkostemp(tp.data(), O_CLOEXEC);
@@ -160,13 +168,10 @@ bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mo
 
 bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
 {
-    // Read as well where allowed: posix_fallocate's fallback for filesystems without it reads.
-    int flags = O_CREAT | O_CLOEXEC;
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
     if (kind == kRegularFileOnly)
         flags |= O_NOFOLLOW | O_NONBLOCK;
-    int fd = OpenRetrying(target.c_str(), flags | O_RDWR, 0666);
-    if (fd < 0 && errno == EACCES)
-        fd = OpenRetrying(target.c_str(), flags | O_WRONLY, 0666);
+    int fd = OpenRetrying(target.c_str(), flags, 0666);
     if (fd < 0)
         return Fail("create", errno);
     struct stat st;
@@ -186,7 +191,8 @@ bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
 void SafeOutput::OpenStaging()
 {
     const char* dir     = getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/staged.XXXXXX";
+    m_stagingDir        = dir && *dir ? dir : "/tmp";
+    std::string pattern = m_stagingDir + "/staged.XXXXXX";
     std::vector<char> tp(pattern.begin(), pattern.end());
     tp.push_back('\0');
     m_fd = ::mkostemp(tp.data(), O_CLOEXEC);
@@ -194,10 +200,36 @@ void SafeOutput::OpenStaging()
         ::unlink(tp.data());
 }
 
+bool SafeOutput::StageInMemory()
+{
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0)
+        return FailStaging(errno);
+    try {
+        m_memory.resize(size_t(st.st_size));
+    } catch (const std::exception&) {
+        return Fail("write", ENOMEM);
+    }
+    for (size_t done = 0; done < m_memory.size();) {
+        long got =
+            ReadRetrying(m_fd, m_memory.data() + done, m_memory.size() - done, int64_t(done));
+        if (got <= 0)
+            return FailStaging(got < 0 ? errno : EIO);
+        done += size_t(got);
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    return true;
+}
+
 bool SafeOutput::Write(const void* data, size_t size)
 {
-    if (InMemory())
-        return WriteAt(m_memory.size(), data, size);
+    if (m_targetFd >= 0) {
+        if (!WriteAt(m_appended, data, size))
+            return false;
+        m_appended += size;
+        return true;
+    }
     if (m_failed || m_fd < 0)
         return false;
     int error = WriteAllRetrying(m_fd, data, size);
@@ -208,18 +240,25 @@ bool SafeOutput::WriteAt(uint64_t offset, const void* data, size_t size)
 {
     if (m_failed || (m_fd < 0 && !InMemory()))
         return false;
-    if (InMemory()) {
-        try {
-            if (offset + size > m_memory.size())
-                m_memory.resize(size_t(offset + size));
-        } catch (const std::exception&) { // bad_alloc, or length_error past the vector's size
-            return Fail("write", ENOMEM);
-        }
-        memcpy(m_memory.data() + offset, data, size);
-        return true;
+    if (!InMemory()) {
+        int error = WriteAllRetrying(m_fd, data, size, int64_t(offset));
+        if (error == 0)
+            return true;
+        // A staging file on a full disk, or past the file-size limit, hands over to memory: the
+        // target itself may still take the output.
+        if (m_targetFd < 0)
+            return Fail("write", error);
+        if (!StageInMemory())
+            return false;
     }
-    int error = WriteAllRetrying(m_fd, data, size, int64_t(offset));
-    return error == 0 || Fail("write", error);
+    try {
+        if (offset + size > m_memory.size())
+            m_memory.resize(size_t(offset + size));
+    } catch (const std::exception&) { // bad_alloc, or length_error past the vector's size
+        return Fail("write", ENOMEM);
+    }
+    memcpy(m_memory.data() + offset, data, size);
+    return true;
 }
 
 bool SafeOutput::Commit()
@@ -248,7 +287,7 @@ bool SafeOutput::Commit()
     return !m_failed;
 }
 
-int SafeOutput::CopyStaged(uint64_t from, uint64_t to)
+bool SafeOutput::CopyStaged(uint64_t from, uint64_t to)
 {
     const size_t piece = size_t(1) << 20;
     std::vector<char> buffer(InMemory() ? 0 : piece);
@@ -260,53 +299,73 @@ int SafeOutput::CopyStaged(uint64_t from, uint64_t to)
         else {
             long got = ReadRetrying(m_fd, buffer.data(), n, int64_t(from));
             if (got <= 0)
-                return got < 0 ? errno : EIO;
+                return FailStaging(got < 0 ? errno : EIO);
             n    = size_t(got);
             data = buffer.data();
         }
         if (int error = WriteAllRetrying(m_targetFd, data, n, int64_t(from)))
-            return error;
+            return Fail("write", error);
         from += n;
     }
-    return 0;
+    return true;
 }
 
 bool SafeOutput::CommitInPlace()
 {
-    // The target changes only now: the whole output is staged, and the target must first have
-    // room for all of it, so a full disk or a file-size limit fails with the old bytes intact.
     struct stat target, staged;
-    if (!m_failed &&
-        (::fstat(m_targetFd, &target) != 0 || (!InMemory() && ::fstat(m_fd, &staged) != 0)))
+    if (!m_failed && ::fstat(m_targetFd, &target) != 0)
         Fail("write", errno);
-    if (!m_failed) {
-        uint64_t old  = uint64_t(target.st_size);
-        uint64_t size = InMemory() ? m_memory.size() : uint64_t(staged.st_size);
-        int error     = size > 0 ? ::posix_fallocate(m_targetFd, 0, off_t(size)) : 0;
-        // Nearest safe behaviour where the filesystem reserves nothing: the bytes past the old
-        // end are written first, so that running out of room stops before an old byte changes.
-        bool unreserved = error == EOPNOTSUPP || error == EINVAL;
-        uint64_t head   = unreserved && old < size ? old : size;
-        if (unreserved)
-            error = CopyStaged(head, size);
-        if (error) {
-            Fail("write", error);
-            // A reservation that failed part way may have grown the file.
-            struct stat now;
-            if (::fstat(m_targetFd, &now) == 0 && uint64_t(now.st_size) != old &&
-                ::ftruncate(m_targetFd, off_t(old)) != 0)
-                Fail("write", errno);
-        } else if ((error = CopyStaged(0, head)) != 0)
-            Fail("write", error);
-        else if (::ftruncate(m_targetFd, off_t(size)) != 0)
-            Fail("write", errno);
-    }
+    if (!m_failed && !InMemory() && ::fstat(m_fd, &staged) != 0)
+        FailStaging(errno);
+    if (!m_failed)
+        Overwrite(target, InMemory() ? m_memory.size() : uint64_t(staged.st_size));
     int fd     = m_targetFd;
     m_targetFd = -1;
     if (!CloseFileHandleChecked(fd))
         Fail("write", errno);
     Abandon();
     return !m_failed;
+}
+
+bool SafeOutput::Overwrite(const struct stat& target, uint64_t size)
+{
+    // The target changes only once every byte of the new length is known to fit. A file-size
+    // limit applies to the end of each write, whatever the old length, so it is checked against
+    // the whole new length, shrinking included.
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        size > uint64_t(limit.rlim_cur))
+        return Fail("write", EFBIG);
+    // The disk: blocks for the whole new length, holes of the old file included, reserved past
+    // the end without changing the length, so that an interruption before the copy leaves the
+    // old file. Called directly: glibc's posix_fallocate emulates a missing fallocate by
+    // reading the file, which a write-only target refuses. Overwriting blocks the file already
+    // has needs no new ones, except on copy-on-write filesystems (btrfs, blocks shared by
+    // reflinks or snapshots), where a full disk can still stop the copy part way.
+    const uint64_t old = uint64_t(target.st_size);
+    int error          = 0;
+    if (size > 0 && ::fallocate(m_targetFd, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) != 0)
+        error = errno;
+    // Where nothing can be reserved, the bytes past the old end are written first, so that
+    // running out of room stops before an old byte changes; only growth is covered then.
+    bool unreserved = error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+    uint64_t head   = unreserved && old < size ? old : size;
+    if ((error && !unreserved) || (head < size && !CopyStaged(head, size))) {
+        if (error)
+            Fail("write", error);
+        // Give back what a failed reservation or growth took.
+        struct stat now;
+        if (::fstat(m_targetFd, &now) == 0 &&
+            (now.st_size != target.st_size || now.st_blocks > target.st_blocks) &&
+            ::ftruncate(m_targetFd, target.st_size) != 0)
+            Fail("write", errno);
+        return false;
+    }
+    if (!CopyStaged(0, head))
+        return false;
+    if (::ftruncate(m_targetFd, off_t(size)) != 0)
+        return Fail("write", errno);
+    return true;
 }
 
 void SafeOutput::Abandon()

@@ -2,9 +2,10 @@
 // to a temporary file in the target's directory and renamed over the target after every write
 // and the close succeeded, so a full disk or a file-size limit leaves the previous file as it
 // was. Where the directory takes no new file, the output is staged elsewhere and copied over the
-// target once complete and once the target has room for it. Outputs that are not regular files
-// (FIFOs, devices, standard output) are written directly. The caller ignores SIGXFSZ, so that a
-// file-size limit fails a write instead of killing the process.
+// target once complete, once the file-size limit allows its whole length and once the target has
+// room for it. Outputs that are not regular files (FIFOs, devices, standard output) are written
+// directly. The caller ignores SIGXFSZ, so that a file-size limit fails a write instead of
+// killing the process.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +44,7 @@ class SafeOutput
     bool WriteAt(uint64_t offset, const void* data, size_t size);
     // Closes the output and puts it in place of the target: false when any step failed, and
     // then the target is as it was before Open (where it is overwritten, unless the overwrite
-    // itself meets an I/O error).
+    // itself meets an I/O error, or the disk fills where it could not be reserved).
     bool Commit();
     // Closes the output and removes the temporary file; an overwritten target is left as it was.
     void Abandon();
@@ -56,14 +57,19 @@ class SafeOutput
   private:
     bool Fail(const char* action, int error);
     bool Fail(const char* action, const char* reason);
+    // A failure of the staging file: the message names its directory, not the target.
+    bool FailStaging(int error);
     bool OpenAsItIs(const std::string& path);
     bool OpenTemporary(const std::string& target, bool exists, mode_t mode);
     bool OpenInPlace(const std::string& target, Kind kind);
     // An unlinked temporary file in $TMPDIR or /tmp as m_fd; none (-1) stages in memory.
     void OpenStaging();
+    // The staging file cannot take more: what it holds moves to memory, where the rest goes.
+    bool StageInMemory();
     bool InMemory() const { return m_targetFd >= 0 && m_fd < 0; }
     bool CommitInPlace();
-    int CopyStaged(uint64_t from, uint64_t to);
+    bool Overwrite(const struct stat& target, uint64_t size);
+    bool CopyStaged(uint64_t from, uint64_t to);
 
     int m_fd         = -1;
     bool m_isStdout  = false;
@@ -75,7 +81,10 @@ class SafeOutput
     // Where the directory takes no new file: the target, overwritten at the commit by what was
     // staged in an unlinked temporary file (m_fd) or, where none can be made, in memory.
     int m_targetFd = -1;
+    std::string m_stagingDir;
+    uint64_t m_appended = 0; // where Write puts the next bytes of a staged output
     std::vector<char> m_memory;
     const char* m_action = "";
+    std::string m_failedPath; // what the message names when it is not the target
     std::string m_reason;
 };

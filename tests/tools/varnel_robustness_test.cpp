@@ -27,6 +27,12 @@ std::string SamplePlaylistBytes()
     return ToString(mpls_writer::PlaylistFile(mpls_writer::SamplePlaylist()));
 }
 
+std::string TooLarge(const std::string& out)
+{
+    return "Failed to write " + out + "\nCannot write \"" + out +
+           "\": File too large\nSave failed: " + out + "\n";
+}
+
 // Converts the file to JSON, checks the JSON holds every fragment, and rebuilds it: the
 // rebuilt file must be the original byte for byte. Returns the JSON.
 std::string ExpectRoundTrip(const TempDir& d, const std::string& name,
@@ -127,9 +133,19 @@ TEST(VarnelRobustness, FailedWritesKeepThePreviousOutput)
         RunResult r     = testing_support::Run(
                 "/bin/sh", {"-c", "ulimit -f 1; exec " VARNEL_EXE " " + args}, "", d.Path());
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "Failed to write " + out + "\nCannot write \"" + out +
-                             "\": File too large\nSave failed: " + out + "\n");
+        EXPECT_EQ(r.err, TooLarge(out));
         EXPECT_EQ(ReadFile(d.File(out)), "previous");
+    }
+    // Names that leave no room for a longer temporary name beside them.
+    for (size_t length : {248, 255}) {
+        const std::string name = std::string(length, 'n');
+        RunResult r            = testing_support::Run(
+                       "/bin/sh", {"-c", "ulimit -f 1; exec " VARNEL_EXE " s.mpls " + name}, "", d.Path());
+        EXPECT_EQ(r.err, TooLarge(name));
+        EXPECT_FALSE(FileExists(d.File(name))) << length;
+        EXPECT_EQ(RunVarnel({"s.mpls", name}, "", d.Path()).status, 0);
+        EXPECT_TRUE(ReadFile(d.File(name)) == json) << length;
+        ASSERT_EQ(unlink(d.File(name).c_str()), 0);
     }
     RunResult r = RunVarnel({"s.mpls", "/dev/full"}, "", d.Path());
     EXPECT_EQ(r.err, "Failed to write /dev/full\nCannot write \"/dev/full\": No space left on "
@@ -165,44 +181,132 @@ TEST(VarnelRobustness, FailedWritesKeepThePreviousOutput)
                      "No such file or directory\nParse failed: sound.bdmv\n");
 }
 
+namespace
+{
+
+// A user (65534) who may write dir/a.json but add no file to dir, so that no temporary file fits
+// beside it (root may add files anywhere): the output is staged in $TMPDIR, or in memory where
+// no file there takes it, and written over the target.
+struct NoNewFileDirectory {
+    TempDir d;
+    std::string dir = d.File("dir"), json;
+    // Outputs that grow, keep their length and shrink, as bytes no output holds.
+    std::vector<std::string> olds;
+
+    // Empty when ready, else why the setting cannot be made here.
+    std::string Prepare()
+    {
+        if (geteuid() != 0)
+            return "needs root to set up another user's directory";
+        WriteFile(d.File("s.mpls"), SamplePlaylistBytes());
+        EXPECT_EQ(RunVarnel({"s.mpls", "s.json"}, "", d.Path()).status, 0);
+        json = ReadFile(d.File("s.json"));
+        EXPECT_TRUE(json.size() > 1024 && json.size() < 30000) << json.size();
+        for (size_t size : {size_t(17), json.size(), size_t(30000)}) {
+            olds.emplace_back(size, '\0');
+            for (size_t i = 0; i < size; ++i)
+                olds.back()[i] = char(0x80 | i % 113);
+        }
+        EXPECT_EQ(testing_support::Run("/bin/cp", {VARNEL_EXE, d.File("varnel")}).status, 0);
+        EXPECT_TRUE(chmod(d.Path().c_str(), 0755) == 0 && mkdir(dir.c_str(), 0755) == 0 &&
+                    mkdir(d.File("tmp").c_str(), 0) == 0 &&
+                    chmod(d.File("tmp").c_str(), 01777) == 0);
+        RunResult probe = AsUser("test -x varnel -a -r s.mpls -a -w tmp && ! (: >dir/x) 2>&-");
+        return probe.status == 0 ? "" : "user 65534 cannot run varnel here: " + probe.err;
+    }
+    // Runs the script as root in d, in a private mount namespace where it mounts; in it,
+    // user "..." runs a script as user 65534.
+    RunResult Run(const std::string& script, bool privateMounts = false) const
+    {
+        const std::string sh = "PATH=/usr/sbin:/sbin:$PATH\nuser() { setpriv --reuid=65534 "
+                               "--regid=65534 --clear-groups /bin/sh -c \"$1\"; }\n" +
+                               script;
+        if (!privateMounts)
+            return testing_support::Run("/bin/sh", {"-c", sh}, "", d.Path());
+        return testing_support::Run("/usr/bin/unshare",
+                                    {"-m", "--propagation", "private", "/bin/sh", "-c", sh}, "",
+                                    d.Path());
+    }
+    RunResult AsUser(const std::string& script) const { return Run("user '" + script + "'"); }
+};
+
+} // namespace
+
 TEST(VarnelRobustness, FailedWritesWhereTheDirectoryTakesNoNewFile)
 {
-    // A user who may write dir/a.json but add no file to dir, so that no temporary file fits
-    // beside it (root may add files anywhere): the output is staged in $TMPDIR (d/tmp), or in
-    // memory where none can be made there.
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to set up another user's directory";
-    TempDir d;
-    WriteFile(d.File("s.mpls"), SamplePlaylistBytes());
-    ASSERT_EQ(RunVarnel({"s.mpls", "s.json"}, "", d.Path()).status, 0);
-    const std::string dir = d.File("dir");
-    ASSERT_EQ(testing_support::Run("/bin/cp", {VARNEL_EXE, d.File("varnel")}).status, 0);
-    ASSERT_TRUE(chmod(d.Path().c_str(), 0755) == 0 && mkdir(dir.c_str(), 0755) == 0 &&
-                mkdir(d.File("tmp").c_str(), 0) == 0 && chmod(d.File("tmp").c_str(), 01777) == 0);
-    auto asUser = [&](const std::string& script) {
-        return testing_support::Run(
-            "/bin/sh",
-            {"-c", "exec setpriv --reuid=65534 --regid=65534 --clear-groups /bin/sh -c \"$1\"",
-             "sh", script},
-            "", d.Path());
+    NoNewFileDirectory n;
+    std::string why = n.Prepare();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    const std::string target = n.dir + "/a.json";
+    for (std::string tmp : {"tmp", "/nonexistent"})
+        for (const std::string& old : n.olds) {
+            // A file-size limit below the new length, whether the output grows, keeps its
+            // length or shrinks.
+            WriteFile(target, old);
+            ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+            const std::string run = "TMPDIR=" + tmp + " exec ./varnel s.mpls dir/a.json";
+            RunResult r           = n.AsUser("ulimit -f 1; " + run);
+            EXPECT_EQ(r.status, 1) << tmp;
+            EXPECT_EQ(r.err, TooLarge("dir/a.json"));
+            EXPECT_TRUE(ReadFile(target) == old) << tmp << " " << old.size();
+            r = n.AsUser(run);
+            EXPECT_EQ(r.status, 0) << tmp << r.err;
+            EXPECT_TRUE(ReadFile(target) == n.json) << tmp << " " << old.size();
+            EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", n.dir, n.d.File("tmp")}).out,
+                      n.dir + ":\na.json\n\n" + n.d.File("tmp") + ":\n");
+        }
+}
+
+TEST(VarnelRobustness, InPlaceWritesWithAFullStagingDiskOrNoReservation)
+{
+    // $TMPDIR on a full filesystem (a 64 KiB tmpfs), and a target on a filesystem that cannot
+    // reserve room (ext4 without extents) which the user may write but not read.
+    NoNewFileDirectory n;
+    std::string why = n.Prepare();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    const std::string mount = "mount -t tmpfs -o size=64k,mode=1777 none full &&"
+                              " mount -o loop ext.img ext || exit 99\n";
+    WriteFile(n.d.File("ext.img"), std::string());
+    ASSERT_TRUE(mkdir(n.d.File("full").c_str(), 0755) == 0 &&
+                mkdir(n.d.File("ext").c_str(), 0755) == 0 &&
+                truncate(n.d.File("ext.img").c_str(), 8 << 20) == 0);
+    RunResult r =
+        n.Run("mkfs.ext4 -q -F -O ^extents,^64bit ext.img && " + mount + "mkdir ext/dir", true);
+    if (r.status != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs and an ext4 image here: " << r.err;
+    const std::string fillExt  = "dd if=/dev/zero of=ext/fill bs=4k 2>&-; ";
+    const std::string& grows   = n.olds[0];
+    const std::string& shrinks = n.olds[2];
+    struct Case {
+        std::string target, old, setup, run, err;
+    } cases[] = {
+        // The staging file fills up: the output goes on in memory.
+        {"dir/a.json", shrinks, "", "TMPDIR=full ", ""},
+        {"dir/a.json", shrinks, "", "ulimit -f 1; TMPDIR=full ", TooLarge("dir/a.json")},
+        // No reservation: only growth is checked for room.
+        {"ext/dir/a.json", grows, fillExt, "TMPDIR=tmp ",
+         "Failed to write ext/dir/a.json\nCannot write \"ext/dir/a.json\": No space left on "
+         "device\nSave failed: ext/dir/a.json\n"},
+        {"ext/dir/a.json", shrinks, "", "ulimit -f 1; TMPDIR=/nonexistent ",
+         TooLarge("ext/dir/a.json")},
+        {"ext/dir/a.json", n.olds[1], "", "TMPDIR=tmp ", ""},
+        {"ext/dir/a.json", grows, "", "TMPDIR=full ", ""},
     };
-    RunResult probe = asUser("test -x varnel -a -r s.mpls -a -w tmp && ! (: >dir/x) 2>/dev/null");
-    if (probe.status != 0)
-        GTEST_SKIP() << "user 65534 cannot run varnel here (setpriv, permissions): " << probe.err;
-    for (std::string tmp : {"tmp", "/nonexistent"}) {
-        WriteFile(dir + "/a.json", std::string("previous contents"));
-        ASSERT_EQ(chown((dir + "/a.json").c_str(), 65534, 65534), 0);
-        const std::string run = "TMPDIR=" + tmp + " exec ./varnel ";
-        RunResult r           = asUser("ulimit -f 1; " + run + "s.mpls dir/a.json");
-        EXPECT_EQ(r.status, 1) << tmp;
-        EXPECT_EQ(r.err, "Failed to write dir/a.json\nCannot write \"dir/a.json\": File too "
-                         "large\nSave failed: dir/a.json\n");
-        EXPECT_EQ(ReadFile(dir + "/a.json"), "previous contents") << tmp;
-        r = asUser(run + "s.mpls dir/a.json");
-        EXPECT_EQ(r.status, 0) << tmp << r.err;
-        EXPECT_TRUE(ReadFile(dir + "/a.json") == ReadFile(d.File("s.json"))) << tmp;
-        EXPECT_EQ(testing_support::Run("/bin/ls", {"-A", dir, d.File("tmp")}).out,
-                  dir + ":\na.json\n\n" + d.File("tmp") + ":\n");
+    for (const Case& c : cases) {
+        WriteFile(n.d.File("old"), c.old);
+        r = n.Run(mount + "dd if=/dev/zero of=full/fill bs=4k 2>&-; rm -f ext/fill; cp old " +
+                      c.target + " && chown 65534:65534 " + c.target + " && chmod 0200 " +
+                      c.target + "; " + c.setup + "user '" + c.run + "exec ./varnel s.mpls " +
+                      c.target + "'; s=$?; cp " + c.target + " result; stat -c %a " + c.target +
+                      " >>result; exit $s",
+                  true);
+        std::string what = c.run + c.target + " " + std::to_string(c.old.size());
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << what;
+        EXPECT_EQ(r.err, c.err) << what;
+        EXPECT_TRUE(ReadFile(n.d.File("result")) == (c.err.empty() ? n.json : c.old) + "200\n")
+            << what;
     }
 }
 
