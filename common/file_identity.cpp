@@ -2,8 +2,8 @@
 #include "common/file_identity.h"
 
 #include "platform/crt_compat.h"
+#include "platform/safe_output.h"
 
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +15,6 @@ static FileIdentity FromStat(const struct stat& st)
     id.dev     = static_cast<uint64_t>(st.st_dev);
     id.ino     = static_cast<uint64_t>(st.st_ino);
     id.regular = S_ISREG(st.st_mode);
-    id.special = !id.regular && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
     id.links   = static_cast<uint64_t>(st.st_nlink);
     return id;
 }
@@ -57,20 +56,12 @@ std::string ResolvedDirectory(const char* name)
     if (!name || (::stat(name, &st) == 0 && !S_ISDIR(st.st_mode) &&
                   (!S_ISREG(st.st_mode) || st.st_nlink == 0)))
         return std::string();
-    // Links are read one at a time, as an output that replaces its target reads them: the links
-    // of /proc/self/fd read as the open file's path, and a dangling link names the file that
+    // Links are followed as an output that replaces its target follows them: the links of
+    // /proc/self/fd read as the open file's path, and a dangling link names the file that
     // writing through it creates, relative to the link's own directory.
-    std::string path = name;
-    char link[PATH_MAX + 1];
-    for (int hop = 0; hop < 40; ++hop) {
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        ssize_t n = ::readlink(path.c_str(), link, sizeof link);
-        if (n <= 0 || size_t(n) >= sizeof link)
-            break;
-        std::string text(link, size_t(n));
-        path = text[0] == '/' ? text : PathDirectory(path) + text;
-    }
+    std::string path;
+    int error = 0;
+    ResolveLinks(name, path, error); // where a link cannot be read, the last one read
     return PathDirectory(path);
 }
 

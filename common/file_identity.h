@@ -11,13 +11,12 @@ struct FileIdentity {
     uint64_t dev   = 0;
     uint64_t ino   = 0;
     bool regular   = false;
-    bool special   = false; // a pipe, FIFO, socket or device
-    uint64_t links = 0;     // names the file has
+    uint64_t links = 0; // names the file has
 };
 
 // The file a name leads to, links followed; invalid when it does not exist.
 FileIdentity IdentifyFile(const char* name);
-// The name itself: a symbolic link is not followed (it is neither regular nor special).
+// The name itself: a symbolic link is not followed (it is not regular).
 FileIdentity IdentifyEntry(const char* name);
 // The file behind an open handle.
 FileIdentity IdentifyHandle(FileHandle h);

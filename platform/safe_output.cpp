@@ -2,6 +2,7 @@
 // over it where its directory takes no new file.
 #include "platform/safe_output.h"
 
+#include "platform/crt_compat.h"
 #include "platform/win32_file.h"
 
 #include <cerrno>
@@ -18,34 +19,6 @@
 namespace
 {
 
-std::string DirectoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The file a chain of symbolic links ends at (the name itself when it is no link). A dangling
-// link gives the path the last link names, so writing creates the file it points to.
-bool ResolveLinks(const std::string& name, std::string& target, int& error)
-{
-    target = name;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st;
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return true;
-        std::vector<char> buffer(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-        ssize_t n = ::readlink(target.c_str(), buffer.data(), buffer.size());
-        if (n < 0 || size_t(n) >= buffer.size()) {
-            error = n < 0 ? errno : ENAMETOOLONG;
-            return false;
-        }
-        std::string link(buffer.data(), size_t(n));
-        target = link[0] == '/' ? link : DirectoryOf(target) + link;
-    }
-    error = ELOOP;
-    return false;
-}
-
 mode_t CurrentUmask()
 {
     mode_t mask = ::umask(0);
@@ -54,6 +27,30 @@ mode_t CurrentUmask()
 }
 
 } // namespace
+
+bool ResolveLinks(const std::string& name, std::string& target, int& error)
+{
+    target = name;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        // st_size is only a hint: the links of /proc/self/fd give 64 whatever they hold.
+        std::vector<char> buffer(size_t(st.st_size > 0 ? st.st_size : 0) + 1);
+        ssize_t n;
+        while ((n = ::readlink(target.c_str(), buffer.data(), buffer.size())) >= 0 &&
+               size_t(n) >= buffer.size() && buffer.size() <= PATH_MAX)
+            buffer.resize(buffer.size() * 2);
+        if (n < 0 || size_t(n) >= buffer.size()) {
+            error = n < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        std::string link(buffer.data(), size_t(n));
+        target = link[0] == '/' ? link : PathDirectory(target) + link;
+    }
+    error = ELOOP;
+    return false;
+}
 
 SafeOutput::~SafeOutput()
 {
@@ -149,7 +146,7 @@ bool SafeOutput::OpenAsItIs(const std::string& path)
 bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mode)
 {
     // A short name, so that it fits beside a target whose own name takes the whole length.
-    std::string pattern = DirectoryOf(target) + ".tmp-XXXXXX";
+    std::string pattern = PathDirectory(target) + ".tmp-XXXXXX";
     std::vector<char> tp(pattern.begin(), pattern.end());
     tp.push_back('\0');
     int fd = ::mkostemp(tp.data(), O_CLOEXEC);

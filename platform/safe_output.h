@@ -15,6 +15,11 @@
 #include <sys/types.h>
 #include <vector>
 
+// The file a chain of symbolic links ends at (the name itself when it is no link). A dangling
+// link gives the path the last link names, so writing creates the file it points to. False,
+// with errno's value in error, when a link cannot be read or the chain does not end.
+bool ResolveLinks(const std::string& name, std::string& target, int& error);
+
 class SafeOutput
 {
   public:

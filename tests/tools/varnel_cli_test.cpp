@@ -231,6 +231,14 @@ TEST(VarnelCli, OutputsThatArePipesBehindAPath)
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(ReadFile(d.File("copy.json")) == json);
     EXPECT_EQ(HiddenEntries(d.Path()), "");
+    // Through /proc/self/fd/1 to a regular file whose path is longer than the 64 bytes that
+    // /proc gives as the size of its links.
+    const std::string deep = std::string(70, 'd');
+    ASSERT_EQ(mkdir(d.File(deep).c_str(), 0755), 0);
+    r = shell(VARNEL_EXE " s.mpls /dev/stdout >" + deep + "/deep.json");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(ReadFile(d.File(deep + "/deep.json")) == json);
     // A directory is still refused.
     r = RunVarnel({"s.mpls", "."}, "", d.Path());
     EXPECT_EQ(r.status, 1);
