@@ -98,9 +98,12 @@ void TsDemultiplexer::Reset()
     std::fill(std::begin(m_index), std::end(m_index), nullptr);
     m_sink.Close();
     m_fourByteHeader = false;
-    m_delivered      = nullptr;
-    m_streamType     = m_wantedType;
-    m_probeDone      = false;
+    m_delivered      = Listing();
+    m_ending         = false;
+    m_successor      = Listing();
+    m_patPrograms.clear();
+    m_streamType = m_wantedType;
+    m_probeDone  = false;
 }
 
 void TsDemultiplexer::SetWantedType(uint8_t type)
@@ -194,8 +197,11 @@ int TsDemultiplexer::ProcessOther(const uint8_t* p)
 int TsDemultiplexer::ProcessElementary(TsStreamRecord& rec, const uint8_t* p, size_t n,
                                        bool unitStart)
 {
-    if (unitStart)
+    if (unitStart) {
         rec.StartCollecting(TsStreamRecord::kPesHeader, 9);
+        if (&rec == m_successor.rec || (m_ending && &rec == m_delivered.rec))
+            PesStart(rec);
+    }
     if (rec.m_collecting == TsStreamRecord::kPesHeader) {
         const uint8_t* h = rec.m_pesHeader;
         if (unitStart && n >= 9 && n >= 9 + size_t(p[8])) {
@@ -309,13 +315,16 @@ int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
         return -11;
     const uint8_t* entry = s + 8;
     const uint8_t* end   = entry + (sectionLength - 9);
-    bool listed          = false;
+    const bool current   = (s[5] & 1) != 0;
+    if (current)
+        m_patPrograms.clear();
     for (; entry < end; entry += 4) {
         uint16_t program = uint16_t((entry[0] << 8) | entry[1]);
         if (entry[2] < 0xE0)
             return -12;
         uint16_t pid = uint16_t(((entry[2] & 0x1F) << 8) | entry[3]);
-        listed |= program == m_deliveredProgram && pid == m_deliveredPmtPid;
+        if (current)
+            m_patPrograms.emplace_back(program, pid);
         if (m_programFilter != 0 && m_programFilter != program)
             continue;
         // Program 0 names the network PID; its tables are passed over by their table_id.
@@ -324,34 +333,56 @@ int TsDemultiplexer::ProcessPat(const uint8_t* s, unsigned sectionLength)
         rec.stream_type     = 0xFF;
         rec.m_isPmt         = true;
     }
-    // Only a whole current table tells that the program has gone: a section of the next one
+    // Only a whole current table tells that a program has gone: a section of the next one
     // (current_next_indicator 0), or one section of several, need not list it.
-    if (m_delivered && !listed && (s[5] & 1) && s[7] == 0)
-        EndDelivery();
-    return 0;
-}
-
-int TsDemultiplexer::AssignSink(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid)
-{
-    if (m_sink.IsAllocated()) {
-        // Taking over from an ended stream: a PES packet begun before is not delivered, so the
-        // payload goes on from this stream's next PES header (the fast path tests the count).
-        rec.m_pesCount = 0;
-        rec.StartCollecting(TsStreamRecord::kNothing);
-    } else if (!m_sink.Allocate(m_bufferSize)) {
-        return -1;
+    if (current && s[7] == 0) {
+        if (m_delivered.rec && !PatLists(m_delivered.patProgram, m_delivered.pmtPid))
+            m_ending = true;
+        if (m_successor.rec && !PatLists(m_successor.patProgram, m_successor.pmtPid))
+            m_successor = Listing();
     }
-    rec.m_sink         = &m_sink;
-    m_delivered        = &rec;
-    m_deliveredProgram = program;
-    m_deliveredPmtPid  = pmtPid;
     return 0;
 }
 
-void TsDemultiplexer::EndDelivery()
+bool TsDemultiplexer::PatLists(uint16_t program, uint16_t pmtPid) const
 {
-    m_delivered->m_sink = nullptr;
-    m_delivered         = nullptr;
+    return std::find(m_patPrograms.begin(), m_patPrograms.end(), std::make_pair(program, pmtPid)) !=
+           m_patPrograms.end();
+}
+
+int TsDemultiplexer::List(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid,
+                          uint16_t patProgram)
+{
+    const Listing listing = {&rec, program, pmtPid, patProgram};
+    if (&rec == m_delivered.rec) {
+        // Listed again (under another PMT PID, program or version) before its PES packet in
+        // flight was over: it simply goes on.
+        m_delivered = listing;
+        m_ending    = false;
+        m_successor = Listing();
+    } else if (m_sink.IsAllocated()) {
+        m_successor = listing;
+    } else {
+        // The first delivery: payload flows from the stream's first PES header.
+        if (!m_sink.Allocate(m_bufferSize))
+            return -1;
+        m_delivered = listing;
+        rec.m_sink  = &m_sink;
+    }
+    return 0;
+}
+
+void TsDemultiplexer::PesStart(TsStreamRecord& rec)
+{
+    if (m_delivered.rec)
+        m_delivered.rec->m_sink = nullptr;
+    m_delivered = Listing();
+    m_ending    = false;
+    if (&rec == m_successor.rec) {
+        m_delivered = m_successor;
+        m_successor = Listing();
+        rec.m_sink  = &m_sink;
+    }
 }
 
 int TsDemultiplexer::ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint8_t* s,
@@ -369,9 +400,10 @@ int TsDemultiplexer::ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint
     unsigned pos           = 12 + infoLen;
     if (pos > crcStart)
         return -14;
-    // The first stream of each video type in this PMT.
+    // The first stream of each video type in this PMT; whether it lists the delivered stream
+    // and the successor.
     TsStreamRecord* firstOfType[kTsVideoTypeCount] = {};
-    bool listed                                    = false;
+    bool listsDelivered = false, listsSuccessor = false;
     while (crcStart - pos >= 5) {
         const uint8_t* e = s + pos;
         if ((e[1] & 0xE0) != 0xE0)
@@ -380,7 +412,8 @@ int TsDemultiplexer::ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint
         const uint16_t pid   = uint16_t(((e[1] & 0x1F) << 8) | e[2]);
         const unsigned esLen = ((e[3] & 0x0F) << 8) | e[4];
         TsStreamRecord& rec  = Record(pid);
-        listed |= &rec == m_delivered;
+        listsDelivered |= &rec == m_delivered.rec;
+        listsSuccessor |= &rec == m_successor.rec;
         if (rec.program_number != program || rec.stream_type != type || rec.m_isPmt) {
             rec.program_number = program;
             rec.stream_type    = type;
@@ -397,22 +430,30 @@ int TsDemultiplexer::ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint
     }
     if (pos != crcStart)
         return -15;
-    // The delivered stream stays while its program's current PMT lists it, whatever its type.
-    if (m_delivered && !listed && (s[5] & 1) && program == m_deliveredProgram &&
-        pmtPid == m_deliveredPmtPid)
-        EndDelivery();
     // No payload has flowed yet when the first PMT chooses: it flows only once a PMT has
     // listed its stream.
     size_t place         = 0;
     const uint8_t chosen = Choose(&place);
     if (m_streamType == 0)
         m_streamType = chosen;
-    const int row = TsVideoTypeRow(m_streamType);
-    if (!m_delivered && row >= 0 && firstOfType[row])
-        if (int r = AssignSink(*firstOfType[row], program, pmtPid))
-            return r;
     if (m_probe)
         m_probeDone = place == 0;
+    // Only a table in force starts or ends a delivery.
+    if (!(s[5] & 1))
+        return 0;
+    // A stream stays while its program's PMT on its PID lists it, whatever its type. A
+    // delivered stream this PMT lists again goes on.
+    auto own = [&](const Listing& l) { return l.program == program && l.pmtPid == pmtPid; };
+    if (m_delivered.rec && !m_ending && !listsDelivered && own(m_delivered))
+        m_ending = true;
+    if (m_successor.rec && !listsSuccessor && own(m_successor))
+        m_successor = Listing();
+    const uint16_t patProgram = PatLists(program, pmtPid) ? program : pmt.program_number;
+    if (m_delivered.rec && m_ending && listsDelivered)
+        return List(*m_delivered.rec, program, pmtPid, patProgram);
+    const int row = TsVideoTypeRow(m_streamType);
+    if ((!m_delivered.rec || m_ending) && !m_successor.rec && row >= 0 && firstOfType[row])
+        return List(*firstOfType[row], program, pmtPid, patProgram);
     return 0;
 }
 

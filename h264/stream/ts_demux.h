@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 constexpr size_t kTsPacketSize     = 188;
 constexpr size_t kTsM2tsPacketSize = 192;
@@ -180,7 +182,8 @@ class TsDemultiplexer
 
     // The choice of the video stream, made in one of three ways:
     // - given: the first stream of the wanted type in PMT order is delivered (and when the
-    //   tables stop listing it, the first of that type listed after that);
+    //   tables stop listing it, the first of that type listed after that, from its first PES
+    //   header);
     // - at the first complete PMT, by ChosenType over the streams it lists (for inputs that
     //   cannot be read twice);
     // - by a probe, a pass of its own before the real one: it delivers the first dependent
@@ -218,9 +221,23 @@ class TsDemultiplexer
     int ContinueSection(uint16_t pid, TsStreamRecord& rec, const uint8_t*& p, size_t& n);
     int ProcessPat(const uint8_t* s, unsigned sectionLength);
     int ProcessPmt(uint16_t pmtPid, TsStreamRecord& pmt, const uint8_t* s, unsigned sectionLength);
-    int AssignSink(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid);
-    // The delivered stream is no longer listed: it loses the sink.
-    void EndDelivery();
+    // A stream listed for delivery by a PMT in force: where the tables list it.
+    struct Listing {
+        TsStreamRecord* rec = nullptr;
+        // The PMT's program_number and PID, and the program the PAT gives that PID: the PMT's
+        // own, unless the PMT carries a program_number the PAT does not give its PID.
+        uint16_t program    = 0;
+        uint16_t pmtPid     = 0;
+        uint16_t patProgram = 0;
+    };
+    // The stream a PMT in force lists for delivery: it goes on when it is the delivered one,
+    // else it is delivered at once when nothing was before, or waits as the successor.
+    int List(TsStreamRecord& rec, uint16_t program, uint16_t pmtPid, uint16_t patProgram);
+    // A PES packet begins on rec: the ending stream's packet in flight is over, or the
+    // successor takes the sink over.
+    void PesStart(TsStreamRecord& rec);
+    // Whether the last current PAT section gives the PMT PID to the program.
+    bool PatLists(uint16_t program, uint16_t pmtPid) const;
     // ChosenType, and its place in the order of preference (kTsVideoTypeCount: none known).
     uint8_t Choose(size_t* place) const;
 
@@ -232,11 +249,16 @@ class TsDemultiplexer
     // The type delivered (0 until the first PMT chooses it) and whether a probe is done.
     uint8_t m_streamType = 0;
     bool m_probeDone     = false;
-    // The record that has the sink (none yet, or its stream is no longer listed), and the
-    // program and PMT PID that listed it.
-    TsStreamRecord* m_delivered = nullptr;
-    uint16_t m_deliveredProgram = 0;
-    uint16_t m_deliveredPmtPid  = 0;
+    // The stream with the sink. Ending: the tables in force no longer list it, but the PES
+    // packet in flight is still delivered whole, up to the stream's next PES header or the
+    // successor's first, whichever comes first.
+    Listing m_delivered;
+    bool m_ending = false;
+    // Listed while the delivered stream was ending or gone: it takes the sink at its first PES
+    // header.
+    Listing m_successor;
+    // The programs and PMT PIDs of the last current PAT section.
+    std::vector<std::pair<uint16_t, uint16_t>> m_patPrograms;
     PayloadSink m_sink;
     // The map's records by PID, so a packet costs no tree search.
     TsStreamRecord* m_index[0x2000] = {};

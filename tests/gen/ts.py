@@ -9,17 +9,23 @@ section_length, so it spans several packets), then one PES packet with a PTS per
 the access units of the streams interleaved. The PSI can sit behind a pointer_field of filler
 bytes (as es2ts writes it), share its packets with other tables on the same PID and with a
 second program's PMT on the same PMT PID, and a PMT of version 1 can move the first stream to
-another PID part way. patch-type sets the stream_type of the PMT's entry N (0 first) in every
-PMT of a stream made elsewhere (ffmpeg) and recomputes the section's CRC_32, so other readers
-still accept it.
+another PID part way. Part way, too, a PAT of a new version can move the PMT to another PID, or
+a current PAT can leave the program out (the usual tables follow it at once), and the PMT can
+carry a program_number other than the PAT's. The tables can go behind the first packet of the
+PES packet before the unit they are due at, so that they change while that packet is in
+flight, as muxers place them wherever they like. patch-type sets the stream_type of the PMT's
+entry N (0 first) in every PMT of a stream made elsewhere (ffmpeg) and recomputes the
+section's CRC_32, so other readers still accept it.
 """
 import argparse
+import functools
 import sys
 
 import h264es
 
 PAT_PID = 0x0000
 PMT_PID = 0x0100
+MOVED_PMT_PID = 0x0200
 VIDEO_PIDS = (0x1011, 0x1012)
 MOVED_PID = 0x1021
 NULL_PID = 0x1FFF
@@ -55,11 +61,11 @@ def long_section(table_id, extension, body, version=0):
     return sec + crc32_mpeg(sec).to_bytes(4, "big")
 
 
-def pat(programs):
+def pat(programs, version=0):
     body = bytearray()
     for number, pid in programs:
         body += number.to_bytes(2, "big") + (0xE000 | pid).to_bytes(2, "big")
-    return long_section(0x00, 1, body)
+    return long_section(0x00, 1, body, version)
 
 
 def padding_descriptors(n):
@@ -186,10 +192,11 @@ class Muxer:
                         unit_start=first or bool(head))
             first = False
 
-    def pes(self, pid, es, pts, header_in_first=None, bad_start=False):
+    def pes(self, pid, es, pts, header_in_first=None, bad_start=False, after_first=None):
         """One PES packet (stream_id 0xE0, PTS only, unbounded length) split into packets.
         header_in_first: only that many header bytes in the first packet (stuffing there).
-        bad_start: 00 00 02 in place of its start code."""
+        bad_start: 00 00 02 in place of its start code. after_first: called once the first
+        packet is out."""
         p = pts & 0x1FFFFFFFF
         pts_bytes = bytes([0x21 | ((p >> 29) & 0x0E), (p >> 22) & 0xFF,
                            ((p >> 14) & 0xFE) | 1, (p >> 7) & 0xFF, ((p << 1) & 0xFE) | 1])
@@ -215,6 +222,8 @@ class Muxer:
                 af = bytes([0x10, (pcr >> 25) & 0xFF, (pcr >> 17) & 0xFF, (pcr >> 9) & 0xFF,
                             (pcr >> 1) & 0xFF, ((pcr & 1) << 7) | 0x7E, 0])
             self.packet(pid, chunk, unit_start=first, adaptation=af)
+            if first and after_first:
+                after_first()
             first = False
 
 
@@ -242,17 +251,41 @@ def mux(args):
     out = open(args.output, "wb")
     m = Muxer(out, args.packet, {int(x, 0) for x in args.tei or []}, args.shift, first_header)
 
-    def write_psi(plain):
+    # The PMT's PID and the PAT's version in force.
+    state = {"pmt_pid": PMT_PID, "pat_version": 0}
+
+    def write_psi(plain, gap=False):
         pointer, length = (0, None) if plain else (args.pointer, args.pmt_length)
-        programs = [(1, PMT_PID)]
-        pmts = [pmt(1, pids[0], list(zip(types, pids)), length, int(pids[0] == MOVED_PID))]
+        if gap:
+            # A current PAT without the program, then one with it again.
+            state["pat_version"] += 1
+            m.psi(PAT_PID, pat([], state["pat_version"]))
+            state["pat_version"] += 1
+        pmt_pid = state["pmt_pid"]
+        programs = [(1, pmt_pid)]
+        pmts = [pmt(args.pmt_program, pids[0], list(zip(types, pids)), length,
+                    int(pids[0] == MOVED_PID))]
         if args.shared_pmt:
             # Program 2 lists no stream; its PMT shares the PID and the packets.
-            programs.append((2, PMT_PID))
+            programs.append((2, pmt_pid))
             other = pmt(2, NULL_PID, [], length)
             pmts = [other] + pmts if args.shared_pmt == "before" else pmts + [other]
-        m.psi(PAT_PID, foreign["pat"] + [pat(programs)], pointer)
-        m.psi(PMT_PID, foreign["pmt"] + pmts, pointer)
+        m.psi(PAT_PID, foreign["pat"] + [pat(programs, state["pat_version"])], pointer)
+        m.psi(pmt_pid, foreign["pmt"] + pmts, pointer)
+
+    def due(n):
+        """Applies what changes at access unit n; true when tables are due before it."""
+        if n == args.move:
+            pids[0] = MOVED_PID
+        if n == args.move_pmt:
+            state["pmt_pid"] = MOVED_PMT_PID
+            state["pat_version"] += 1
+        return (n in (args.move, args.move_pmt, args.drop_program) or
+                n > 0 and args.psi_every and n % args.psi_every == 0)
+
+    def psi_due(n):
+        if due(n):
+            write_psi(False, n == args.drop_program)
 
     write_psi(args.late)
     if "stray-payload" in faults:
@@ -269,14 +302,16 @@ def mux(args):
     for repeat in range(args.repeat):
         for i in range(count):
             n = repeat * count + i
-            if n == args.move:
-                pids[0] = MOVED_PID
-            if n == args.move or n > 0 and args.psi_every and n % args.psi_every == 0:
-                write_psi(False)
+            if not args.in_flight:
+                psi_due(n)
             for k, a in enumerate(aus):
                 if i >= len(a):
                     continue
-                m.pes(pids[k], a[i], 90000 + 3750 * n, split, pes_index in bad_pes)
+                # In flight: the tables due before the next unit, inside this unit's PES packet.
+                after_first = None
+                if args.in_flight and k == 0:
+                    after_first = functools.partial(psi_due, n + 1)
+                m.pes(pids[k], a[i], 90000 + 3750 * n, split, pes_index in bad_pes, after_first)
                 pes_index += 1
                 if "null-packets" in faults:
                     m.packet(NULL_PID, b"\xff" * 184)
@@ -345,6 +380,14 @@ def main():
                    help="--pointer and --pmt-length for the repeated PSI only, not the first")
     m.add_argument("--move", type=int, help="from access unit N on, the first stream on "
                    "another PID, announced by a PMT of version 1")
+    m.add_argument("--move-pmt", type=int, help="from access unit N on, the PMT on another "
+                   "PID, announced by a PAT of version 1")
+    m.add_argument("--drop-program", type=int, help="before access unit N, a current PAT "
+                   "without the program (version 1), then the tables with it again (version 2)")
+    m.add_argument("--pmt-program", type=int, default=1,
+                   help="the PMT's program_number (the PAT gives its PID program 1)")
+    m.add_argument("--in-flight", action="store_true", help="the tables due before access "
+                   "unit N go behind the first packet of unit N-1's PES packet instead")
     m.add_argument("--repeat", type=int, default=1, help="write the access units N times")
     m.add_argument("--fault", action="append",
                    choices=("split-pes-header", "null-packets", "adaptation-only",

@@ -702,10 +702,29 @@ TEST(QuenbyOracle, PsiOfOtherMuxersReadsAsFfmpegReadsIt)
         ExpectAsFfmpeg(dir, Mux(dir, {es}, "x.ts", options), es, options[0] + " " + options[1]);
     ExpectAsFfmpeg(dir, Mux(dir, {es, cavlc}, "x.ts", {"--second-type", "0xff"}), es, "0xff");
     // A PMT of version 1 moves the video to another PID at an IDR picture: ffmpeg's second
-    // stream.
+    // stream. The same, a current PAT without the program, a PAT that moves the PMT to another
+    // PID, a PMT whose program_number is not the PAT's: at a PES boundary, or sent behind the
+    // first packet of a PES packet (the PMT of another program_number behind that of every
+    // one).
     for (const char* size : {"188", "192"}) {
-        const std::string ts = Mux(dir, {es}, "x.ts", {"--move", "12", "--packet", size});
-        ExpectAsFfmpeg(dir, ts, es, size, {{ts, "0:v:0"}, {ts, "0:v:1"}});
+        for (const std::vector<std::string>& change :
+             {std::vector<std::string>{"--move", "12"},
+              {"--drop-program", "12"},
+              {"--move-pmt", "12"},
+              {"--pmt-program", "2", "--psi-every", "1"}}) {
+            for (const char* inFlight : {"", "--in-flight"}) {
+                std::vector<std::string> options = change;
+                options.insert(options.end(), {"--packet", size});
+                if (*inFlight)
+                    options.push_back(inFlight);
+                const std::string ts   = Mux(dir, {es}, "x.ts", options),
+                                  what = change[0] + " " + size + " " + inFlight;
+                if (change[0] == "--move")
+                    ExpectAsFfmpeg(dir, ts, es, what, {{ts, "0:v:0"}, {ts, "0:v:1"}});
+                else
+                    ExpectAsFfmpeg(dir, ts, es, what);
+            }
+        }
     }
     // Recordings joined with cat: the program, PMT PID and video PID changed, or the video PID
     // alone.

@@ -115,8 +115,12 @@ TEST(TsDemultiplexer, RefusedPacketsAndSections)
 TEST(TsDemultiplexer, PacketsBehindAPesHeader)
 {
     // The PAT, the PMT, a PES packet starting with 100 bytes of 77 on 0x1011, then these.
-    Bytes pes = Hex("00 00 01 e0 00 00 80 00 00"), es(100, 0x77);
-    pes.insert(pes.end(), es.begin(), es.end());
+    auto pesOf = [](uint8_t b) {
+        Bytes p = Hex("00 00 01 e0 00 00 80 00 00");
+        p.insert(p.end(), 100, b);
+        return p;
+    };
+    const Bytes pes = pesOf(0x77), es(100, 0x77);
     const Packets head =
         Cat({Psi(0, Hex(kPat)), Psi(0x100, Hex(kPmt)), {Packet(0x1011, true, pes)}});
     const Bytes plain = Packet(0x1011, false, Bytes(184, 0x88));
@@ -126,18 +130,26 @@ TEST(TsDemultiplexer, PacketsBehindAPesHeader)
         return out;
     };
     // A second H.264 stream on 0x1012 listed behind the video, one of its PES packets begun;
-    // the tables given; more of both (88 and 99); another PES packet on 0x1012.
-    auto moved = [&](const Packets& tables) {
+    // the tables given, while the video's PES packet is in flight; then the packets given.
+    auto moved = [&](const Packets& tables, const Packets& then) {
         return Cat({head,
                     Psi(0x100, Hex("02 b0 17 00 01 c1 00 00 e1 00 f0 00 1b f0 11 f0 00 1b f0 12 "
                                    "f0 00 00 00 00 00")),
                     {Packet(0x1012, true, pes)},
                     tables,
-                    {plain, Packet(0x1012, false, Bytes(184, 0x99)), Packet(0x1012, true, pes)}});
+                    then});
     };
-    // Version 1 of the PMT, listing 0x1012 only; a PAT of program 2 alone (PMT PID 0x200).
+    // Mostly then: more of both (88 and 99), another PES packet on 0x1012, more video.
+    const Packets tail = {plain, Packet(0x1012, false, Bytes(184, 0x99)), Packet(0x1012, true, pes),
+                          plain};
+    // Version 1 of the PMT, listing 0x1012 only, or nothing; a PAT of program 2 alone (PMT PID
+    // 0x200).
     const Bytes only = Hex("02 b0 12 00 01 c3 00 00 e1 00 f0 00 1b f0 12 f0 00 00 00 00 00"),
+                none = Hex("02 b0 0d 00 01 c3 00 00 e1 00 f0 00 00 00 00 00"),
                 pat2 = Hex("00 b0 0d 00 01 c3 00 00 00 02 e2 00 00 00 00 00");
+    // The video's payload, 0x1012's PES packet behind it.
+    Bytes handedOver = esAnd(184);
+    handedOver.insert(handedOver.end(), es.begin(), es.end());
     const struct {
         Packets packets;
         int result;
@@ -151,15 +163,21 @@ TEST(TsDemultiplexer, PacketsBehindAPesHeader)
         // A PAT that names the PID as a program's PMT PID: no section was begun on it.
         {Cat({head, Psi(0, Hex("00 b0 0d 00 01 c1 00 00 00 02 f0 11 00 00 00 00")), {plain}}), -8,
          es},
-        // Tables that no longer list the video: 0x1012 from its next PES header on.
-        {moved(Psi(0x100, only)), 0, esAnd(100, 0x77)},
-        {moved(Cat({Psi(0, pat2), Psi(0x200, Set(only, 4, 2))})), 0, esAnd(100, 0x77)},
+        // Tables that no longer list the video: its PES packet in flight goes on up to 0x1012's
+        // next PES header, or up to its own when that comes first.
+        {moved(Psi(0x100, only), tail), 0, handedOver},
+        {moved(Cat({Psi(0, pat2), Psi(0x200, Set(only, 4, 2))}), tail), 0, handedOver},
+        {moved(Psi(0x100, only), {Packet(0x1011, true, pesOf(0x66)), plain, tail[2]}), 0,
+         esAnd(100, 0x77)},
         // A section of the next PMT, or of a PAT in two; the video re-typed: it stays.
-        {moved(Psi(0x100, Set(only, 5, 0xc2))), 0, esAnd(184)},
-        {moved(Cat({Psi(0, Set(pat2, 7, 1)), Psi(0x200, Set(only, 4, 2))})), 0, esAnd(184)},
+        {moved(Psi(0x100, Set(only, 5, 0xc2)), tail), 0, esAnd(368)},
+        {moved(Cat({Psi(0, Set(pat2, 7, 1)), Psi(0x200, Set(only, 4, 2))}), tail), 0, esAnd(368)},
         {moved(Psi(0x100, Hex("02 b0 17 00 01 c3 00 00 e1 00 f0 00 1b f0 12 f0 00 20 f0 11 f0 00 "
-                              "00 00 00 00"))),
-         0, esAnd(184)},
+                              "00 00 00 00")),
+               tail),
+         0, esAnd(368)},
+        // Nothing listed: the next PMT's section, not in force, does not start 0x1012.
+        {moved(Cat({Psi(0x100, none), Psi(0x100, Set(only, 5, 0xc4))}), tail), 0, esAnd(368)},
     };
     for (const auto& c : cases) {
         Bytes out;
