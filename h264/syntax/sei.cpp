@@ -59,12 +59,11 @@ template <class RW> void ScalableNestingHeader::Syntax(RW& rw)
     rw.flag(all_layer_representations_in_au_flag);
     if (!all_layer_representations_in_au_flag) {
         rw.ue(num_layer_representations_minus1);
-        uint64_t layers = uint64_t(num_layer_representations_minus1) + 1;
-        rw.size(sei_dependency_id, layers, 7 * layers);
-        rw.size(sei_quality_id, layers);
-        for (size_t i = 0; i < layers; ++i) {
-            rw.u(3, sei_dependency_id[i]);
-            rw.u(4, sei_quality_id[i]);
+        uint64_t count = uint64_t(num_layer_representations_minus1) + 1;
+        rw.size(layers, count, 7 * count);
+        for (Layer& layer : layers) {
+            rw.u(3, layer.sei_dependency_id);
+            rw.u(4, layer.sei_quality_id);
         }
         rw.u(3, sei_temporal_id);
     }
@@ -73,8 +72,7 @@ template <class RW> void ScalableNestingHeader::Syntax(RW& rw)
 
 void ScalableNestingHeader::Parse(H264BitReader& reader)
 {
-    sei_dependency_id.clear();
-    sei_quality_id.clear();
+    layers.clear();
     num_layer_representations_minus1 = sei_temporal_id = 0;
     H264Read rw{reader};
     Syntax(rw);
@@ -131,18 +129,13 @@ template <class RW> void MvcdNestingHeader::Syntax(RW& rw)
     if (operation_point_flag) {
         rw.flag(sei_op_texture_only_flag);
         rw.ue(num_view_components_op_minus1);
-        uint64_t views = uint64_t(num_view_components_op_minus1) + 1;
-        bool depth     = !sei_op_texture_only_flag;
-        rw.size(sei_op_view_id, views, (depth ? 12 : 10) * views);
-        if (depth) {
-            rw.size(sei_op_depth_flag, views);
-            rw.size(sei_op_texture_flag, views);
-        }
-        for (size_t i = 0; i < views; ++i) {
-            rw.u(10, sei_op_view_id[i]);
-            if (depth) {
-                rw.flag(sei_op_depth_flag[i]);
-                rw.flag(sei_op_texture_flag[i]);
+        uint64_t count = uint64_t(num_view_components_op_minus1) + 1;
+        rw.size(op_views, count, (sei_op_texture_only_flag ? 10 : 12) * count);
+        for (OpView& view : op_views) {
+            rw.u(10, view.sei_op_view_id);
+            if (!sei_op_texture_only_flag) {
+                rw.flag(view.sei_op_depth_flag);
+                rw.flag(view.sei_op_texture_flag);
             }
         }
         rw.u(3, sei_op_temporal_id);
@@ -150,12 +143,11 @@ template <class RW> void MvcdNestingHeader::Syntax(RW& rw)
         rw.flag(all_view_components_in_au_flag);
         if (!all_view_components_in_au_flag) {
             rw.ue(num_view_components_minus1);
-            uint64_t views = uint64_t(num_view_components_minus1) + 1;
-            rw.size(sei_view_id, views, 11 * views);
-            rw.size(sei_view_applicability_flag, views);
-            for (size_t i = 0; i < views; ++i) {
-                rw.u(10, sei_view_id[i]);
-                rw.flag(sei_view_applicability_flag[i]);
+            uint64_t count = uint64_t(num_view_components_minus1) + 1;
+            rw.size(views, count, 11 * count);
+            for (View& view : views) {
+                rw.u(10, view.sei_view_id);
+                rw.flag(view.sei_view_applicability_flag);
             }
         }
     }
@@ -164,11 +156,8 @@ template <class RW> void MvcdNestingHeader::Syntax(RW& rw)
 
 void MvcdNestingHeader::Parse(H264BitReader& reader)
 {
-    sei_op_view_id.clear();
-    sei_op_depth_flag.clear();
-    sei_op_texture_flag.clear();
-    sei_view_id.clear();
-    sei_view_applicability_flag.clear();
+    op_views.clear();
+    views.clear();
     sei_op_texture_only_flag = num_view_components_op_minus1 = sei_op_temporal_id = 0;
     all_view_components_in_au_flag = num_view_components_minus1 = 0;
     H264Read rw{reader};
@@ -191,14 +180,26 @@ void SeiNestingHeaders::Parse(uint32_t payloadType, H264BitReader& reader)
         mvcd.Parse(reader);
 }
 
-bool CH264SeiMessage::ReadMessage(H264BitReader& reader, SeiMessageHeader& header,
-                                  std::vector<uint8_t>& payload)
+namespace
+{
+
+// CH264SeiMessage::ReadMessage, inline in the parse of every message.
+inline bool ReadOneMessage(H264BitReader& reader, SeiMessageHeader& header,
+                           std::vector<uint8_t>& payload)
 {
     header.Parse(reader);
     uint64_t present = std::min<uint64_t>(header.payloadSize, reader.BitsLeft() / 8);
     payload.resize(size_t(present));
     reader.ReadBytes(payload.data(), payload.size());
     return present == header.payloadSize;
+}
+
+} // namespace
+
+bool CH264SeiMessage::ReadMessage(H264BitReader& reader, SeiMessageHeader& header,
+                                  std::vector<uint8_t>& payload)
+{
+    return ReadOneMessage(reader, header, payload);
 }
 
 void CH264SeiMessage::WriteMessage(H264BitWriter& writer, uint64_t payloadType,
@@ -221,7 +222,7 @@ int CH264SeiMessage::Parse(H264NalParser& ctx, H264BitReader& reader)
 {
     Clear(ctx);
     SeiMessageHeader header;
-    bool whole  = ReadMessage(reader, header, payloadData);
+    bool whole  = ReadOneMessage(reader, header, payloadData);
     payloadType = uint32_t(header.payloadType);
     if (!whole)
         throw kBitstreamReadPastEnd;

@@ -24,10 +24,13 @@ inline bool IsNestingType(uint32_t payloadType)
 
 // scalable_nesting() of Annex G (30).
 struct ScalableNestingHeader {
+    struct Layer {
+        uint32_t sei_dependency_id = 0;
+        uint32_t sei_quality_id    = 0;
+    };
     uint32_t all_layer_representations_in_au_flag = 0;
     uint32_t num_layer_representations_minus1     = 0;
-    std::vector<uint32_t> sei_dependency_id;
-    std::vector<uint32_t> sei_quality_id;
+    std::vector<Layer> layers;
     uint32_t sei_temporal_id = 0;
 
     void Parse(H264BitReader& reader);
@@ -52,17 +55,24 @@ struct MvcNestingHeader {
 
 // mvcd_scalable_nesting() of Annex I (48).
 struct MvcdNestingHeader {
+    struct OpView {
+        uint32_t sei_op_view_id = 0;
+        // These two are absent with sei_op_texture_only_flag.
+        uint32_t sei_op_depth_flag   = 0;
+        uint32_t sei_op_texture_flag = 0;
+    };
+    struct View {
+        uint32_t sei_view_id                 = 0;
+        uint32_t sei_view_applicability_flag = 0;
+    };
     uint32_t operation_point_flag          = 0;
     uint32_t sei_op_texture_only_flag      = 0;
     uint32_t num_view_components_op_minus1 = 0;
-    std::vector<uint32_t> sei_op_view_id;
-    std::vector<uint32_t> sei_op_depth_flag; // these two are absent with sei_op_texture_only_flag
-    std::vector<uint32_t> sei_op_texture_flag;
+    std::vector<OpView> op_views;
     uint32_t sei_op_temporal_id             = 0;
     uint32_t all_view_components_in_au_flag = 0;
     uint32_t num_view_components_minus1     = 0;
-    std::vector<uint32_t> sei_view_id;
-    std::vector<uint32_t> sei_view_applicability_flag;
+    std::vector<View> views;
 
     void Parse(H264BitReader& reader);
     void Write(H264BitWriter& writer);

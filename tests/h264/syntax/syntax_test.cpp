@@ -146,8 +146,9 @@ TEST(SeiMessage, NestingHeadersWrittenAsRead)
     using V = std::vector<uint32_t>;
     // scalable_nesting: layers (1, 2) and (6, 9) of temporal id 5; all layer representations
     auto scalable = WrittenAsRead<ScalableNestingHeader>("22 5A 68");
-    EXPECT_EQ(scalable.sei_dependency_id, (V{1, 6}));
-    EXPECT_EQ(scalable.sei_quality_id, (V{2, 9}));
+    ASSERT_EQ(scalable.layers.size(), 2u);
+    EXPECT_EQ(scalable.layers[1].sei_dependency_id, 6u);
+    EXPECT_EQ(scalable.layers[1].sei_quality_id, 9u);
     EXPECT_EQ(scalable.sei_temporal_id, 5u);
     WrittenAsRead<ScalableNestingHeader>("80");
 
@@ -157,16 +158,17 @@ TEST(SeiMessage, NestingHeadersWrittenAsRead)
     EXPECT_EQ(WrittenAsRead<MvcNestingHeader>("20 18").sei_view_id, (V{3}));
 
     // mvcd_scalable_nesting: an operation point of views 5 (depth) and 9 (texture), temporal
-    // id 3; texture only; views with their applicability flags
+    // id 3; texture only; views 1 and 2, the first applicable
     auto depth = WrittenAsRead<MvcdNestingHeader>("90 0B 01 2B");
-    EXPECT_EQ(depth.sei_op_view_id, (V{5, 9}));
-    EXPECT_EQ(depth.sei_op_depth_flag, (V{1, 0}));
-    EXPECT_EQ(depth.sei_op_texture_flag, (V{0, 1}));
+    ASSERT_EQ(depth.op_views.size(), 2u);
+    EXPECT_EQ(depth.op_views[0].sei_op_view_id, 5u);
+    EXPECT_EQ(depth.op_views[0].sei_op_depth_flag, 1u);
+    EXPECT_EQ(depth.op_views[1].sei_op_texture_flag, 1u);
     EXPECT_EQ(depth.sei_op_temporal_id, 3u);
-    auto texture = WrittenAsRead<MvcdNestingHeader>("E0 3A");
-    EXPECT_EQ(texture.sei_op_view_id, (V{7}));
-    EXPECT_TRUE(texture.sei_op_depth_flag.empty());
+    EXPECT_EQ(WrittenAsRead<MvcdNestingHeader>("E0 3A").op_views[0].sei_op_view_id, 7u);
     auto views = WrittenAsRead<MvcdNestingHeader>("10 03 00 80");
-    EXPECT_EQ(views.sei_view_id, (V{1, 2}));
-    EXPECT_EQ(views.sei_view_applicability_flag, (V{1, 0}));
+    ASSERT_EQ(views.views.size(), 2u);
+    EXPECT_EQ(views.views[1].sei_view_id, 2u);
+    EXPECT_EQ(views.views[0].sei_view_applicability_flag, 1u);
+    EXPECT_EQ(views.views[1].sei_view_applicability_flag, 0u);
 }
