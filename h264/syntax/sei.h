@@ -118,14 +118,12 @@ class CH264SeiMessage
     virtual int Write(H264NalParser& ctx, H264BitWriter& writer);
     virtual int Print(H264NalParser& ctx, FILE* stream, int level);
 
-    // The one reading of a sei_message(), under Parse and under every other reader of a
-    // message: the header, then the payload bytes the data holds (all of them, or of a message
-    // cut short by the end of the data those up to that end, so nothing is made by the size
-    // alone). True when the payload is whole; a header cut short throws. What a cut payload
-    // means is the caller's rule.
+    // Every reading of a sei_message() goes through ReadMessage: the header, then the payload
+    // bytes the data holds, so a size alone makes nothing. True when the payload is whole; a
+    // header cut short throws. Each caller decides what a cut payload means.
     static bool ReadMessage(H264BitReader& reader, SeiMessageHeader& header,
                             std::vector<uint8_t>& payload);
-    // The one writing: the header for payloadType and length, then the payload bytes.
+    // Every writing goes through WriteMessage.
     static void WriteMessage(H264BitWriter& writer, uint64_t payloadType, const uint8_t* payload,
                              size_t length);
 };
