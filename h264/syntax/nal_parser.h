@@ -69,9 +69,8 @@ class H264NalParser
     std::map<uint32_t, CH264SubsetSeqParameterSetData> m_subsetSpsMap;
     std::map<uint32_t, CH264SeqParameterSetExtension> m_spsExtensionMap;
     std::vector<CH264SeiMessage> m_seiMessages; // of the last SEI unit
-    // Where the parse of each mvc_scalable_nesting message reads its header and drops it: the
-    // view lists keep their memory from one message to the next.
-    MvcNestingHeader m_mvcNestingHeader;
+    // Where the parse of each nesting message reads its header.
+    SeiNestingHeaders m_nestingHeaders;
     uint32_t primary_pic_type = 0; // of the last access unit delimiter
     CH264SliceHeader m_sliceHeader;
     CH264SliceData m_sliceData;

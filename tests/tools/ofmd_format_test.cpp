@@ -94,8 +94,9 @@ TEST(OfmdPayload, NestingBodies)
         // A size of about a megabyte with a few bytes present: nothing of that size is made.
         {huge + " 00", true, 0, example},
         {"", false, 0, {}},
-        {"C0", false, 0, {}},    // an operation point, then the body ends in the header
-        {"40 05", false, 0, {}}, // ends after the nested payload type
+        {"C0", false, 0, {}},       // an operation point, then the body ends in the header
+        {"40 05", false, 0, {}},    // ends after the nested payload type
+        {"40 05 FF", false, 0, {}}, // or inside the nested payload size
         {"40 05 00", false, 0, {}},
         {"40 04 24", true, 0, {}}, // another nested type
     };

@@ -32,8 +32,7 @@ int ReadOffsetMetadata(H264BitReader& reader, OfmdPayload& ofmd) { return ofmd.P
 int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* payload,
                     size_t length)
 {
-    SeiMessageHeader{payloadType, length}.Write(writer);
-    writer.WriteBytes(payload, length);
+    CH264SeiMessage::WriteMessage(writer, payloadType, payload, length);
     if (!writer.IsByteAligned()) {
         writer.WriteBits(1, 1);
         while (!writer.IsByteAligned())
@@ -45,14 +44,11 @@ int WriteSeiMessage(H264BitWriter& writer, uint32_t payloadType, const uint8_t* 
 int ReadSeiMessage(H264BitReader& reader, uint32_t& payloadType, SeiPayload& payload)
 {
     SeiMessageHeader header;
-    header.Parse(reader);
+    // A payload cut short keeps the bytes present and the size it declares.
+    CH264SeiMessage::ReadMessage(reader, header, payload.bytes);
     // A type past 32 bits stays at the largest.
     payloadType  = uint32_t(std::min<uint64_t>(header.payloadType, 0xFFFFFFFF));
     payload.size = header.payloadSize;
-    // Bytes past the data read as zero: keep the ones present, remember the size.
-    uint64_t present = std::min<uint64_t>(payload.size, reader.BitsLeft() / 8);
-    payload.bytes.resize(size_t(present));
-    reader.ReadBytes(payload.bytes.data(), payload.bytes.size());
     return 0;
 }
 

@@ -103,9 +103,15 @@ TEST(SeiMessage, NestingHeadersGiveTheNestedPayloadType)
         {48, "A0 3C 80 2D 00", 45},
         {48, "E0 3A 2D", 45},
         {48, "10 03 00 80 03", 3},
-        // a header longer than its payload, or no nested type after it
+        // a header longer than its payload, or no whole nested type after it
         {37, "80", -3},
         {37, "40", -3},
+        {30, "00", -3},
+        {48, "C0", -3},
+        {30, "80 FF", -3},
+        // only the nested type is needed: a nested size cut short, or one past the body
+        {37, "40 05 FF", 5},
+        {48, "10 03 00 80 03 09 AA", 3},
     };
     for (const Case& c : cases) {
         H264NalParser p;
@@ -119,24 +125,50 @@ TEST(SeiMessage, NestingHeadersGiveTheNestedPayloadType)
     }
 }
 
-TEST(SeiMessage, MvcNestingHeaderWrittenAsRead)
+// Each header read from its bytes ends where the nested message begins and writes back the same
+// bytes.
+template <class Header> Header WrittenAsRead(const char* hex)
 {
-    // The headers of the mvc_scalable_nesting cases above, without their nested messages.
-    struct Case {
-        const char* header;
-        std::vector<uint32_t> views; // the operation point's, or the listed ones
-    } cases[] = {{"40", {}}, {"A0 04 02 A0", {1, 2}}, {"20 18", {3}}};
-    for (const Case& c : cases) {
-        std::vector<uint8_t> bytes = Hex(c.header);
-        H264BitReader r;
-        r.InitView(bytes.data(), bytes.size());
-        MvcNestingHeader header;
-        header.Parse(r);
-        EXPECT_EQ(r.BitsLeft(), 0u) << c.header;
-        EXPECT_EQ(header.operation_point_flag ? header.sei_op_view_id : header.sei_view_id, c.views)
-            << c.header;
-        H264BitWriter w;
-        header.Write(w);
-        EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()), bytes) << c.header;
-    }
+    std::vector<uint8_t> bytes = Hex(hex);
+    H264BitReader r;
+    r.InitView(bytes.data(), bytes.size());
+    Header header;
+    header.Parse(r);
+    EXPECT_EQ(r.BitsLeft(), 0u) << hex;
+    H264BitWriter w;
+    header.Write(w);
+    EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()), bytes) << hex;
+    return header;
+}
+
+TEST(SeiMessage, NestingHeadersWrittenAsRead)
+{
+    using V = std::vector<uint32_t>;
+    // scalable_nesting: layers (1, 2) and (6, 9) of temporal id 5; all layer representations
+    auto scalable = WrittenAsRead<ScalableNestingHeader>("22 5A 68");
+    ASSERT_EQ(scalable.layers.size(), 2u);
+    EXPECT_EQ(scalable.layers[1].sei_dependency_id, 6u);
+    EXPECT_EQ(scalable.layers[1].sei_quality_id, 9u);
+    EXPECT_EQ(scalable.sei_temporal_id, 5u);
+    WrittenAsRead<ScalableNestingHeader>("80");
+
+    // mvc_scalable_nesting: all view components; an operation point of two views; one view
+    EXPECT_EQ(WrittenAsRead<MvcNestingHeader>("40").all_view_components_in_au_flag, 1u);
+    EXPECT_EQ(WrittenAsRead<MvcNestingHeader>("A0 04 02 A0").sei_op_view_id, (V{1, 2}));
+    EXPECT_EQ(WrittenAsRead<MvcNestingHeader>("20 18").sei_view_id, (V{3}));
+
+    // mvcd_scalable_nesting: an operation point of views 5 (depth) and 9 (texture), temporal
+    // id 3; texture only; views 1 and 2, the first applicable
+    auto depth = WrittenAsRead<MvcdNestingHeader>("90 0B 01 2B");
+    ASSERT_EQ(depth.op_views.size(), 2u);
+    EXPECT_EQ(depth.op_views[0].sei_op_view_id, 5u);
+    EXPECT_EQ(depth.op_views[0].sei_op_depth_flag, 1u);
+    EXPECT_EQ(depth.op_views[1].sei_op_texture_flag, 1u);
+    EXPECT_EQ(depth.sei_op_temporal_id, 3u);
+    EXPECT_EQ(WrittenAsRead<MvcdNestingHeader>("E0 3A").op_views[0].sei_op_view_id, 7u);
+    auto views = WrittenAsRead<MvcdNestingHeader>("10 03 00 80");
+    ASSERT_EQ(views.views.size(), 2u);
+    EXPECT_EQ(views.views[1].sei_view_id, 2u);
+    EXPECT_EQ(views.views[0].sei_view_applicability_flag, 1u);
+    EXPECT_EQ(views.views[1].sei_view_applicability_flag, 0u);
 }
