@@ -26,6 +26,16 @@ mode_t CurrentUmask()
     return mask;
 }
 
+// Creates a new file from a mkostemp pattern; path becomes its name. -1 when none can be made.
+int MakeTemporary(std::string& path)
+{
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    path   = name.data();
+    return fd;
+}
+
 } // namespace
 
 bool ResolveLinks(const std::string& name, std::string& target, int& error)
@@ -146,20 +156,18 @@ bool SafeOutput::OpenAsItIs(const std::string& path)
 bool SafeOutput::OpenTemporary(const std::string& target, bool exists, mode_t mode)
 {
     // A short name, so that it fits beside a target whose own name takes the whole length.
-    std::string pattern = PathDirectory(target) + ".tmp-XXXXXX";
-    std::vector<char> tp(pattern.begin(), pattern.end());
-    tp.push_back('\0');
-    int fd = ::mkostemp(tp.data(), O_CLOEXEC);
+    std::string path = PathDirectory(target) + ".tmp-XXXXXX";
+    int fd           = MakeTemporary(path);
     if (fd < 0)
         return false;
     // mkstemp creates the file with mode 0600: give it what the target has or would get.
     if (::fchmod(fd, mode) != 0 && exists) {
         ::close(fd);
-        ::unlink(tp.data());
+        ::unlink(path.c_str());
         return false;
     }
     m_fd   = fd;
-    m_temp = tp.data();
+    m_temp = path;
     return true;
 }
 
@@ -187,14 +195,12 @@ bool SafeOutput::OpenInPlace(const std::string& target, Kind kind)
 
 void SafeOutput::OpenStaging()
 {
-    const char* dir     = getenv("TMPDIR");
-    m_stagingDir        = dir && *dir ? dir : "/tmp";
-    std::string pattern = m_stagingDir + "/staged.XXXXXX";
-    std::vector<char> tp(pattern.begin(), pattern.end());
-    tp.push_back('\0');
-    m_fd = ::mkostemp(tp.data(), O_CLOEXEC);
+    const char* dir  = getenv("TMPDIR");
+    m_stagingDir     = dir && *dir ? dir : "/tmp";
+    std::string path = m_stagingDir + "/staged.XXXXXX";
+    m_fd             = MakeTemporary(path);
     if (m_fd >= 0)
-        ::unlink(tp.data());
+        ::unlink(path.c_str());
 }
 
 bool SafeOutput::StageInMemory()
